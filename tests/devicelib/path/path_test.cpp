@@ -151,7 +151,7 @@ TEST(Path, DottedInstance)
 
 TEST(Path, OrderIsBytewiseOnUnsignedBytes)
 {
-    const char* const ascending[] = {"",  "/",    "B",    "a",        "ab",  "b",
+    const char* const ascending[] = {"",  ".",    "B",    "a",        "ab",  "b",
                                      "z", "\x7f", "\x80", "\xc3\xa4", "\xff"};
     const std::size_t n = sizeof ascending / sizeof *ascending;
     for (std::size_t i = 0; i < n; ++i) {
