@@ -1,5 +1,7 @@
 #include "devicelib/introspection/value_errors.h"
 
+#include "devicelib/error_definitions.h"
+
 #include "devicelib/introspection/cast_error.h"
 #include "devicelib/introspection/number_text.h"
 #include "devicelib/introspection/type2string.h"
@@ -127,16 +129,7 @@ ZARVO_INVALID_VALUE(const std::string&)
 #undef ZARVO_INVALID_VALUE
 
 invalid_value::invalid_value(const invalid_value&) = default;
-invalid_value::~invalid_value() = default;
-
-std::exception& invalid_value::std_base()
-{
-    return *this;
-}
-const std::exception& invalid_value::std_base() const
-{
-    return *this;
-}
+ZARVO_DEFINE_ERROR_CONCRETE(invalid_value, std::runtime_error)
 
 template <typename T>
 T invalid_value::value() const
@@ -216,7 +209,7 @@ limit_exceeded::limit_exceeded(const std::string& value, const std::string& path
 }
 
 limit_exceeded::limit_exceeded(const limit_exceeded&) = default;
-limit_exceeded::~limit_exceeded() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(limit_exceeded, std::runtime_error)
 
 template <typename T>
 T limit_exceeded::limit(const detail::number& limit) const
@@ -283,7 +276,7 @@ ZARVO_REGEX_MISMATCH(const std::string&)
 #undef ZARVO_REGEX_MISMATCH
 
 regex_mismatch::regex_mismatch(const regex_mismatch&) = default;
-regex_mismatch::~regex_mismatch() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(regex_mismatch, std::runtime_error)
 
 const std::string& regex_mismatch::expression() const
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/error_shapes.h"
 #include "devicelib/export.h"
 #include "devicelib/introspection/exception.h"
 
@@ -131,7 +132,7 @@ public:
                    unsigned int minimum, unsigned int maximum, const std::exception& cause);
     limit_exceeded(const limit_exceeded& other);
     limit_exceeded& operator=(const limit_exceeded&) = delete;
-    ~limit_exceeded() override;
+    ZARVO_ERROR_CONCRETE(limit_exceeded)
 
     // The limits as a T, which must be the value's kind (unsigned int also
     // for a string value); nothing is converted. Throws bad_cast otherwise.
@@ -195,7 +196,7 @@ public:
                    const std::string& expression, const std::exception& cause);
     regex_mismatch(const regex_mismatch& other);
     regex_mismatch& operator=(const regex_mismatch&) = delete;
-    ~regex_mismatch() override;
+    ZARVO_ERROR_CONCRETE(regex_mismatch)
 
     const std::string& expression() const;
 
