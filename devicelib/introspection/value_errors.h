@@ -21,13 +21,6 @@ union number {
     double d;
 };
 
-// A value of the family with its kind's type code and its text.
-struct held_value {
-    int kind;
-    number value;
-    std::string text;
-};
-
 } // namespace detail
 
 // A field's value breaks a rule of its data type. Never thrown by itself.
@@ -78,8 +71,6 @@ public:
     const std::string& string_value() const;
 
 protected:
-    invalid_value(const detail::held_value& value, const std::string& path, const std::string& name,
-                  const std::string& text);
     ~invalid_value() override;
 
 private:
@@ -142,9 +133,6 @@ public:
     T maximum() const;
 
 private:
-    limit_exceeded(const detail::held_value& value, const std::string& path,
-                   const std::string& name, const detail::held_value& minimum,
-                   const detail::held_value& maximum, const std::string& head);
     template <typename T>
     T limit(const detail::number& limit) const;
 
@@ -201,9 +189,6 @@ public:
     const std::string& expression() const;
 
 private:
-    regex_mismatch(const detail::held_value& value, const std::string& path,
-                   const std::string& name, const std::string& expression, const std::string& head);
-
     std::string expression_;
 };
 
