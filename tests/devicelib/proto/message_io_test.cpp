@@ -66,6 +66,7 @@ TEST(MessageIo, AnExceptionMaskChangesNeitherTheResultNorTheMask)
             EXPECT_NO_THROW(parsed = read_message(in, db));
             EXPECT_EQ(parsed, parses);
             EXPECT_EQ(in.exceptions(), mask);
+            EXPECT_EQ(in.rdstate(), std::ios_base::goodbit);
             if (parses) {
                 EXPECT_EQ(db.current_user_index(), 7u);
             }
@@ -93,6 +94,12 @@ TEST(MessageIo, AFailedWriteIsReportedThroughTheStream)
     std::ostream masked(&full);
     masked.exceptions(std::ios_base::badbit);
     EXPECT_THROW(write_message(db, masked), std::ios_base::failure);
+
+    // A mask on a stream that works changes nothing.
+    std::ostringstream working;
+    working.exceptions(std::ios_base::failbit | std::ios_base::badbit | std::ios_base::eofbit);
+    EXPECT_TRUE(write_message(db, working));
+    EXPECT_EQ(to_hex(working.str()), hex("08 01"));
 
     // A stream that has failed already is left alone.
     std::ostringstream failed;
