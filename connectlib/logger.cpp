@@ -9,11 +9,14 @@
 #include <QMutexLocker>
 #include <QSysInfo>
 
+#include <atomic>
+
 namespace ConnectLib {
 
-std::atomic<Logger*> Logger::s_instance{nullptr};
-
 namespace {
+// Tested before and after taking the creation mutex, so it must be atomic.
+std::atomic<Logger*> s_instance{nullptr};
+
 const int maxLogAgeDays = 20;
 const QString ruler = QString(82, QLatin1Char('='));
 const QString stampFormat = QStringLiteral("dd.MM.yyyy hh:mm:ss");

@@ -8,8 +8,6 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
-
 namespace ConnectLib {
 
 // The process-wide log: one file a day, "rs_yyyyMMdd.log" in the log folder.
@@ -50,8 +48,6 @@ private:
     QFile m_file;
     QDateTime m_fileDate;
     QString m_logDir;
-
-    static std::atomic<Logger*> s_instance;
 };
 
 } // namespace ConnectLib

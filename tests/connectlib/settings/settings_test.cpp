@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDomDocument>
+#include <QFile>
 #include <QSettings>
 #include <gtest/gtest.h>
 
@@ -31,6 +33,59 @@ QSettings store()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Zarvo"),
                      QStringLiteral("ZarvoRavoSync"));
+}
+
+// Runs before any call into ktlib: loading the library registers them.
+TEST(BuiltInFiles, HostsConfHasTheFiveLinesWithCrLf)
+{
+    QFile file(QStringLiteral(":/resources/hosts.conf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("contenturl=https://content.ravo.test/contentserver\r\n"
+                                         "remoteurl=https://content.ravo.test/v2\r\n"
+                                         "ravourl=https://www.ravo.test\r\n"
+                                         "ravologinname=\r\n"
+                                         "ravologinpass=\r\n"));
+}
+
+void collectElements(const QDomElement& parent, QStringList& names, QStringList& readOnly)
+{
+    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        names << e.tagName();
+        if (e.hasAttribute(QStringLiteral("type")))
+            readOnly << e.tagName() + QLatin1Char('=') + e.attribute(QStringLiteral("type"));
+        collectElements(e, names, readOnly);
+    }
+}
+
+TEST(BuiltInFiles, ConfigXmlListsTheKeysInOrder)
+{
+    QFile file(QStringLiteral(":/resources/config.xml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QDomDocument doc;
+    ASSERT_TRUE(doc.setContent(&file));
+    EXPECT_EQ(doc.documentElement().tagName(), QStringLiteral("config"));
+
+    QStringList names;
+    QStringList readOnly;
+    collectElements(doc.documentElement(), names, readOnly);
+    EXPECT_EQ(names, QStringList({"ktversion",        "auth",
+                                  "username",         "password",
+                                  "testmasterid",     "mapdata_url",
+                                  "localdatadir",     "fwupdateimageurl",
+                                  "loginwithapp",     "savereadwritefiles",
+                                  "delaynew",         "language",
+                                  "openwebaftersync", "startwithos",
+                                  "startonrun",       "closeaftersync",
+                                  "proxyname",        "proxyport",
+                                  "proxytype",        "proxyusername",
+                                  "proxypassword",    "nwreqtimer",
+                                  "apploginname",     "apploginapikey",
+                                  "offlinefiledir"}));
+    EXPECT_EQ(readOnly, QStringList({"loginwithapp=readonly", "savereadwritefiles=readonly",
+                                     "apploginname=readonly", "apploginapikey=readonly",
+                                     "offlinefiledir=readonly"}));
+    EXPECT_EQ(doc.documentElement().firstChildElement(QStringLiteral("auth")).childNodes().size(),
+              2);
 }
 
 TEST(Settings, EmptyStoreReadsTheBuiltInDefaults)
