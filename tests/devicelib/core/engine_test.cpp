@@ -44,11 +44,11 @@ void flush()
 
 bool engine_thread_ended()
 {
-    return zarvo::test::eventually([] {
-        auto s = engine::instance().state();
-        return s == state::ended || s == state::none;
-    });
+    return zarvo::test::wait_engine_idle();
 }
+
+const auto* const idle_at_end =
+    ::testing::AddGlobalTestEnvironment(new zarvo::test::engine_idle_at_end);
 
 TEST(Engine, MessagesFromSeveralThreadsRunOneAtATimeInOrderPerPoster)
 {
@@ -98,13 +98,16 @@ TEST(Engine, MessagesFromSeveralThreadsRunOneAtATimeInOrderPerPoster)
 TEST(Engine, NestedPostRunsAfterQueuedMessagesAndNestedQueryRunsAtOnce)
 {
     std::vector<std::string> order;
-    latch entered, release;
+    latch entered, release, last;
     engine::instance().post(std::make_unique<engine_blocker>(entered, release));
     ASSERT_TRUE(entered.wait());
 
     post([&] {
         order.push_back("first");
-        post([&] { order.push_back("posted from first"); });
+        post([&] {
+            order.push_back("posted from first");
+            last.open();
+        });
         call_query nested([&] { order.push_back("query from first"); });
         engine::instance().send(nested);
         order.push_back("send returned");
@@ -113,7 +116,7 @@ TEST(Engine, NestedPostRunsAfterQueuedMessagesAndNestedQueryRunsAtOnce)
     });
     post([&] { order.push_back("second"); });
     release.open();
-    flush();
+    ASSERT_TRUE(last.wait());
 
     EXPECT_EQ(order, (std::vector<std::string>{"first", "query from first", "send returned",
                                                "wait returned", "second", "posted from first"}));
