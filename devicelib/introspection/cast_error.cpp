@@ -1,5 +1,7 @@
 #include "devicelib/introspection/cast_error.h"
 
+#include "devicelib/error_definitions.h"
+
 #include "devicelib/introspection/number_text.h"
 #include "devicelib/introspection/type2string.h"
 
@@ -55,20 +57,11 @@ bad_cast::bad_cast(const std::string& path, const std::string& enumeration, int 
 }
 
 bad_cast::bad_cast(const bad_cast&) = default;
-bad_cast::~bad_cast() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(bad_cast, std::bad_cast)
 
 const char* bad_cast::what() const noexcept
 {
     return text_.c_str();
-}
-
-std::exception& bad_cast::std_base()
-{
-    return *this;
-}
-const std::exception& bad_cast::std_base() const
-{
-    return *this;
 }
 
 int bad_cast::from_type() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/error_shapes.h"
 #include "devicelib/export.h"
 #include "devicelib/introspection/exception.h"
 
@@ -23,13 +24,10 @@ public:
              const std::exception& cause);
     bad_cast(const bad_cast& other);
     bad_cast& operator=(const bad_cast&) = delete;
-    ~bad_cast() override;
+    ZARVO_ERROR_CONCRETE(bad_cast)
 
     // std::bad_cast takes no text; this one returns its own.
     const char* what() const noexcept override;
-
-    std::exception& std_base() override;
-    const std::exception& std_base() const override;
 
     int from_type() const;
     // Target type code; 0 for an enumeration number.

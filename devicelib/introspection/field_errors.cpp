@@ -1,5 +1,7 @@
 #include "devicelib/introspection/field_errors.h"
 
+#include "devicelib/error_definitions.h"
+
 #include "devicelib/introspection/type2string.h"
 
 namespace zarvo::introspection {
@@ -40,21 +42,12 @@ missing_value::missing_value(int data_type, const std::string& path, const std::
 }
 
 missing_value::missing_value(const missing_value&) = default;
-missing_value::~missing_value() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(missing_value, zarvo::not_existing)
 
 const std::string& missing_value::object_id() const
 {
     return path();
 }
-std::exception& missing_value::std_base()
-{
-    return *this;
-}
-const std::exception& missing_value::std_base() const
-{
-    return *this;
-}
-
 // missing_elements
 
 missing_elements::missing_elements(int data_type, const std::string& path, unsigned int index,
@@ -72,7 +65,7 @@ missing_elements::missing_elements(int data_type, const std::string& path, unsig
 }
 
 missing_elements::missing_elements(const missing_elements&) = default;
-missing_elements::~missing_elements() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(missing_elements, zarvo::not_existing)
 
 unsigned int missing_elements::index() const
 {
@@ -125,21 +118,12 @@ field_not_found::field_not_found(int data_type, const std::string& path, const s
 }
 
 field_not_found::field_not_found(const field_not_found&) = default;
-field_not_found::~field_not_found() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(field_not_found, zarvo::not_existing)
 
 const std::string& field_not_found::object_id() const
 {
     return path();
 }
-std::exception& field_not_found::std_base()
-{
-    return *this;
-}
-const std::exception& field_not_found::std_base() const
-{
-    return *this;
-}
-
 // missing_index, no_such_array
 
 missing_index::missing_index(int data_type, const std::string& path)
@@ -155,7 +139,7 @@ missing_index::missing_index(int data_type, const std::string& path, const std::
 }
 
 missing_index::missing_index(const missing_index&) = default;
-missing_index::~missing_index() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(missing_index, zarvo::not_existing)
 
 no_such_array::no_such_array(int data_type, const std::string& path, unsigned int index)
     : field_not_found(data_type, path,
@@ -172,7 +156,7 @@ no_such_array::no_such_array(int data_type, const std::string& path, unsigned in
 }
 
 no_such_array::no_such_array(const no_such_array&) = default;
-no_such_array::~no_such_array() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(no_such_array, zarvo::not_existing)
 
 unsigned int no_such_array::index() const
 {

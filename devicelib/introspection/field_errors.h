@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/error_shapes.h"
 #include "devicelib/exception.h"
 #include "devicelib/export.h"
 #include "devicelib/introspection/exception.h"
@@ -18,11 +19,9 @@ public:
                   const std::exception& cause);
     missing_value(const missing_value& other);
     missing_value& operator=(const missing_value&) = delete;
-    ~missing_value() override;
+    ZARVO_ERROR_CONCRETE(missing_value)
 
     const std::string& object_id() const override;
-    std::exception& std_base() override;
-    const std::exception& std_base() const override;
 };
 
 // An index beyond the end of a repeated field.
@@ -34,7 +33,7 @@ public:
                      unsigned int array_size, const std::exception& cause);
     missing_elements(const missing_elements& other);
     missing_elements& operator=(const missing_elements&) = delete;
-    ~missing_elements() override;
+    ZARVO_ERROR_CONCRETE(missing_elements)
 
     unsigned int index() const;
     unsigned int array_size() const;
@@ -59,11 +58,9 @@ public:
                     const std::exception& cause);
     field_not_found(const field_not_found& other);
     field_not_found& operator=(const field_not_found&) = delete;
-    ~field_not_found() override;
+    ZARVO_ERROR_CONCRETE(field_not_found)
 
     const std::string& object_id() const override;
-    std::exception& std_base() override;
-    const std::exception& std_base() const override;
 };
 
 // A repeated field named without an index.
@@ -73,7 +70,7 @@ public:
     missing_index(int data_type, const std::string& path, const std::exception& cause);
     missing_index(const missing_index& other);
     missing_index& operator=(const missing_index&) = delete;
-    ~missing_index() override;
+    ZARVO_ERROR_CONCRETE(missing_index)
 };
 
 // An index given to a field that is not repeated.
@@ -84,7 +81,7 @@ public:
                   const std::exception& cause);
     no_such_array(const no_such_array& other);
     no_such_array& operator=(const no_such_array&) = delete;
-    ~no_such_array() override;
+    ZARVO_ERROR_CONCRETE(no_such_array)
 
     unsigned int index() const;
 

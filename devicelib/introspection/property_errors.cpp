@@ -1,5 +1,7 @@
 #include "devicelib/introspection/property_errors.h"
 
+#include "devicelib/error_definitions.h"
+
 #include "devicelib/introspection/error_text.h"
 
 namespace zarvo::introspection {
@@ -31,16 +33,8 @@ bad_property::bad_property(int data_type, const std::string& path, const std::st
 }
 
 bad_property::bad_property(const bad_property&) = default;
-bad_property::~bad_property() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(bad_property, std::logic_error)
 
-std::exception& bad_property::std_base()
-{
-    return *this;
-}
-const std::exception& bad_property::std_base() const
-{
-    return *this;
-}
 const std::string& bad_property::key() const
 {
     return key_;
@@ -65,16 +59,8 @@ missing_property::missing_property(int data_type, const std::string& path, const
 }
 
 missing_property::missing_property(const missing_property&) = default;
-missing_property::~missing_property() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(missing_property, std::logic_error)
 
-std::exception& missing_property::std_base()
-{
-    return *this;
-}
-const std::exception& missing_property::std_base() const
-{
-    return *this;
-}
 const std::string& missing_property::key() const
 {
     return key_;
@@ -92,7 +78,7 @@ const std::string& missing_property::key() const
     {                                                                                              \
     }                                                                                              \
     class_name::class_name(const class_name&) = default;                                           \
-    class_name::~class_name() = default
+    ZARVO_DEFINE_ERROR_CONCRETE(class_name, std::logic_error)
 
 #define ZARVO_INTROSPECTION_MISSING_PROPERTY(class_name, key)                                      \
     class_name::class_name(int data_type, const std::string& path, const std::string& name)        \
@@ -105,18 +91,18 @@ const std::string& missing_property::key() const
     {                                                                                              \
     }                                                                                              \
     class_name::class_name(const class_name&) = default;                                           \
-    class_name::~class_name() = default
+    ZARVO_DEFINE_ERROR_CONCRETE(class_name, std::logic_error)
 
-ZARVO_INTROSPECTION_BAD_PROPERTY(bad_minimum, "min");
-ZARVO_INTROSPECTION_BAD_PROPERTY(bad_maximum, "max");
-ZARVO_INTROSPECTION_BAD_PROPERTY(bad_regex, "regex");
-ZARVO_INTROSPECTION_BAD_PROPERTY(bad_precision, "precision");
-ZARVO_INTROSPECTION_BAD_PROPERTY(bad_unit, "unit");
+ZARVO_INTROSPECTION_BAD_PROPERTY(bad_minimum, "min")
+ZARVO_INTROSPECTION_BAD_PROPERTY(bad_maximum, "max")
+ZARVO_INTROSPECTION_BAD_PROPERTY(bad_regex, "regex")
+ZARVO_INTROSPECTION_BAD_PROPERTY(bad_precision, "precision")
+ZARVO_INTROSPECTION_BAD_PROPERTY(bad_unit, "unit")
 
-ZARVO_INTROSPECTION_MISSING_PROPERTY(missing_minimum, "min");
-ZARVO_INTROSPECTION_MISSING_PROPERTY(missing_maximum, "max");
-ZARVO_INTROSPECTION_MISSING_PROPERTY(missing_regex, "regex");
-ZARVO_INTROSPECTION_MISSING_PROPERTY(missing_precision, "precision");
-ZARVO_INTROSPECTION_MISSING_PROPERTY(missing_unit, "unit");
+ZARVO_INTROSPECTION_MISSING_PROPERTY(missing_minimum, "min")
+ZARVO_INTROSPECTION_MISSING_PROPERTY(missing_maximum, "max")
+ZARVO_INTROSPECTION_MISSING_PROPERTY(missing_regex, "regex")
+ZARVO_INTROSPECTION_MISSING_PROPERTY(missing_precision, "precision")
+ZARVO_INTROSPECTION_MISSING_PROPERTY(missing_unit, "unit")
 
 } // namespace zarvo::introspection

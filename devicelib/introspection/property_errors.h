@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/error_shapes.h"
 #include "devicelib/export.h"
 #include "devicelib/introspection/exception.h"
 
@@ -68,7 +69,7 @@ private:
                    const std::string& data, const std::exception& cause);                          \
         class_name(const class_name& other);                                                       \
         class_name& operator=(const class_name&) = delete;                                         \
-        ~class_name() override;                                                                    \
+        ZARVO_ERROR_CONCRETE(class_name)                                                           \
     }
 
 #define ZARVO_INTROSPECTION_MISSING_PROPERTY(class_name)                                           \
@@ -79,7 +80,7 @@ private:
                    const std::exception& cause);                                                   \
         class_name(const class_name& other);                                                       \
         class_name& operator=(const class_name&) = delete;                                         \
-        ~class_name() override;                                                                    \
+        ZARVO_ERROR_CONCRETE(class_name)                                                           \
     }
 
 ZARVO_INTROSPECTION_BAD_PROPERTY(bad_minimum);

@@ -1,5 +1,7 @@
 #include "devicelib/introspection/type_errors.h"
 
+#include "devicelib/error_definitions.h"
+
 #include "devicelib/introspection/error_text.h"
 #include "devicelib/introspection/type2string.h"
 
@@ -85,16 +87,7 @@ bad_type::bad_type(int data_type, const std::string& path, const std::string& na
 }
 
 bad_type::bad_type(const bad_type&) = default;
-bad_type::~bad_type() = default;
-
-std::exception& bad_type::std_base()
-{
-    return *this;
-}
-const std::exception& bad_type::std_base() const
-{
-    return *this;
-}
+ZARVO_DEFINE_ERROR_CONCRETE(bad_type, std::logic_error)
 
 missing_type::missing_type(int data_type, const std::string& path)
     : bad_type(data_type, path,
@@ -109,7 +102,7 @@ missing_type::missing_type(int data_type, const std::string& path, const std::ex
 }
 
 missing_type::missing_type(const missing_type&) = default;
-missing_type::~missing_type() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(missing_type, std::logic_error)
 
 unknown_type::unknown_type(int data_type, const std::string& path, const std::string& name)
     : bad_type(data_type, path, name,
@@ -124,7 +117,7 @@ unknown_type::unknown_type(int data_type, const std::string& path, const std::st
 }
 
 unknown_type::unknown_type(const unknown_type&) = default;
-unknown_type::~unknown_type() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(unknown_type, std::logic_error)
 
 type_mismatch::type_mismatch(int data_type, int expected_type, const std::string& path)
     : bad_type(data_type, path, encountered_text(data_type, expected_type, path) + ".")
@@ -170,7 +163,7 @@ type_mismatch::type_mismatch(int data_type, int expected_type, const std::string
 }
 
 type_mismatch::type_mismatch(const type_mismatch&) = default;
-type_mismatch::~type_mismatch() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(type_mismatch, std::logic_error)
 
 int type_mismatch::expected_type() const
 {
@@ -196,7 +189,7 @@ unsupported_properties::unsupported_properties(int data_type, const std::string&
 }
 
 unsupported_properties::unsupported_properties(const unsupported_properties&) = default;
-unsupported_properties::~unsupported_properties() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(unsupported_properties, std::logic_error)
 
 const unsupported_properties::property_map& unsupported_properties::properties() const
 {

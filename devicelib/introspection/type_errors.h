@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/error_shapes.h"
 #include "devicelib/export.h"
 #include "devicelib/introspection/exception.h"
 
@@ -42,7 +43,7 @@ public:
     missing_type(int data_type, const std::string& path, const std::exception& cause);
     missing_type(const missing_type& other);
     missing_type& operator=(const missing_type&) = delete;
-    ~missing_type() override;
+    ZARVO_ERROR_CONCRETE(missing_type)
 };
 
 // The data type named for the field is not in the value-type table.
@@ -53,7 +54,7 @@ public:
                  const std::exception& cause);
     unknown_type(const unknown_type& other);
     unknown_type& operator=(const unknown_type&) = delete;
-    ~unknown_type() override;
+    ZARVO_ERROR_CONCRETE(unknown_type)
 };
 
 // The field's type is not the one asked for, or cannot carry the data type.
@@ -72,7 +73,7 @@ public:
                   const std::string& name, const std::exception& cause);
     type_mismatch(const type_mismatch& other);
     type_mismatch& operator=(const type_mismatch&) = delete;
-    ~type_mismatch() override;
+    ZARVO_ERROR_CONCRETE(type_mismatch)
 
     // The type code that was expected; 0 for the forms without one.
     int expected_type() const;
@@ -92,7 +93,7 @@ public:
                            const property_map& properties, const std::exception& cause);
     unsupported_properties(const unsupported_properties& other);
     unsupported_properties& operator=(const unsupported_properties&) = delete;
-    ~unsupported_properties() override;
+    ZARVO_ERROR_CONCRETE(unsupported_properties)
 
     // Property name to its value text, ordered by name.
     const property_map& properties() const;

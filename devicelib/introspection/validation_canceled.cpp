@@ -1,5 +1,7 @@
 #include "devicelib/introspection/validation_canceled.h"
 
+#include "devicelib/error_definitions.h"
+
 namespace zarvo::introspection {
 
 validation_canceled::validation_canceled(int data_type, const std::string& path,
@@ -16,15 +18,6 @@ validation_canceled::validation_canceled(int data_type, const std::string& path,
 }
 
 validation_canceled::validation_canceled(const validation_canceled&) = default;
-validation_canceled::~validation_canceled() = default;
-
-std::exception& validation_canceled::std_base()
-{
-    return *this;
-}
-const std::exception& validation_canceled::std_base() const
-{
-    return *this;
-}
+ZARVO_DEFINE_ERROR_CONCRETE(validation_canceled, zarvo::interrupted)
 
 } // namespace zarvo::introspection

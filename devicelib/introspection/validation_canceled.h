@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/error_shapes.h"
 #include "devicelib/exception.h"
 #include "devicelib/export.h"
 #include "devicelib/introspection/exception.h"
@@ -16,10 +17,7 @@ public:
                         const std::exception& cause);
     validation_canceled(const validation_canceled& other);
     validation_canceled& operator=(const validation_canceled&) = delete;
-    ~validation_canceled() override;
-
-    std::exception& std_base() override;
-    const std::exception& std_base() const override;
+    ZARVO_ERROR_CONCRETE(validation_canceled)
 };
 
 } // namespace zarvo::introspection

@@ -1,5 +1,7 @@
 #include "devicelib/introspection/value_errors.h"
 
+#include "devicelib/error_definitions.h"
+
 #include "devicelib/introspection/cast_error.h"
 #include "devicelib/introspection/number_text.h"
 #include "devicelib/introspection/type2string.h"
@@ -9,6 +11,8 @@
 namespace zarvo::introspection {
 
 namespace {
+
+constexpr int string_kind = 9;
 
 // Type code of each value kind (FieldDescriptor::CppType numbers).
 template <typename T>
@@ -27,7 +31,6 @@ constexpr int kind_code()
     else
         return 6;
 }
-constexpr int string_kind = 9;
 
 template <typename T>
 T& slot(detail::number& number)
@@ -47,74 +50,94 @@ T& slot(detail::number& number)
 }
 
 template <typename T>
-T get(const detail::number& number)
+T get(detail::number number)
 {
-    detail::number copy = number;
-    return slot<T>(copy);
+    return slot<T>(number);
+}
+
+// The kind code, stored number and text of a value; a string keeps 0.
+template <typename T>
+int kind_of(T)
+{
+    return kind_code<T>();
+}
+int kind_of(const std::string&)
+{
+    return string_kind;
 }
 
 template <typename T>
-detail::held_value hold(T value)
+detail::number number_of(T value)
 {
     detail::number number{};
     slot<T>(number) = value;
-    return {kind_code<T>(), number, detail::to_text(value)};
+    return number;
+}
+detail::number number_of(const std::string&)
+{
+    return number_of(0ULL);
 }
 
-detail::held_value hold(const std::string& value)
+template <typename T>
+std::string text_of(T value)
 {
-    detail::number number{};
-    number.ull = 0;
-    return {string_kind, number, value};
+    return detail::to_text(value);
 }
-
-// Character counts, the limits of a string value.
-detail::held_value hold_count(unsigned int count)
+const std::string& text_of(const std::string& value)
 {
-    return hold(count);
+    return value;
 }
 
 // "int32 value 25", "string value abcdef": how a value opens its texts.
-std::string kind_head(const detail::held_value& value)
+template <typename T>
+std::string kind_head(const T& value)
 {
-    return std::string(type2string(value.kind)) + " value " + value.text;
+    return std::string(type2string(kind_of(value))) + " value " + text_of(value);
 }
 
+// A string is quoted here; the path is left unquoted at its end.
+template <typename T>
+std::string regex_head(const T& value)
+{
+    return kind_head(value);
+}
+std::string regex_head(const std::string& value)
+{
+    return "string value '" + value + "'";
+}
+
+template <typename Limit>
 std::string range_text(const std::string& head, const std::string& path, const std::string& name,
-                       const detail::held_value& minimum, const detail::held_value& maximum)
+                       Limit minimum, Limit maximum)
 {
-    return head + " at '" + path + "' exceeds range from " + minimum.text + " to " + maximum.text +
-           " allowed by type " + name + ".";
+    return head + " at '" + path + "' exceeds range from " + text_of(minimum) + " to " +
+           text_of(maximum) + " allowed by type " + name + ".";
 }
 
-// The string form quotes the value; the path is left unquoted at its end.
-std::string regex_head(const detail::held_value& value)
+template <typename T>
+std::string regex_text(const T& value, const std::string& path, const std::string& name,
+                       const std::string& expression)
 {
-    return value.kind == string_kind ? "string value '" + value.text + "'" : kind_head(value);
+    return regex_head(value) + " at '" + path + " do not comply to regular expression '" +
+           expression + "' required by type " + name + ".";
 }
 
 } // namespace
 
 // invalid_value
 
-invalid_value::invalid_value(const detail::held_value& value, const std::string& path,
-                             const std::string& name, const std::string& text)
-    : std::runtime_error(text)
-    , introspection::exception(value.kind, path, name)
-    , number_(value.value)
-    , text_(value.text)
-{
-}
-
 #define ZARVO_INVALID_VALUE(T)                                                                     \
     invalid_value::invalid_value(T value, const std::string& path, const std::string& name,        \
                                  const std::string& text)                                          \
-        : invalid_value(hold(value), path, name, text)                                             \
+        : std::runtime_error(text)                                                                 \
+        , introspection::exception(kind_of(value), path, name)                                     \
+        , number_(number_of(value))                                                                \
+        , text_(text_of(value))                                                                    \
     {                                                                                              \
     }                                                                                              \
     invalid_value::invalid_value(T value, const std::string& path, const std::string& name,        \
                                  const std::string& text, const std::exception&)                   \
-        : invalid_value(hold(value), path, name, text)                                             \
+        : invalid_value(value, path, name, text)                                                   \
     {                                                                                              \
     }
 ZARVO_INVALID_VALUE(int)
@@ -127,16 +150,7 @@ ZARVO_INVALID_VALUE(const std::string&)
 #undef ZARVO_INVALID_VALUE
 
 invalid_value::invalid_value(const invalid_value&) = default;
-invalid_value::~invalid_value() = default;
-
-std::exception& invalid_value::std_base()
-{
-    return *this;
-}
-const std::exception& invalid_value::std_base() const
-{
-    return *this;
-}
+ZARVO_DEFINE_ERROR_CONCRETE(invalid_value, std::runtime_error)
 
 template <typename T>
 T invalid_value::value() const
@@ -169,54 +183,53 @@ const std::string& invalid_value::string_value() const
 
 // limit_exceeded
 
-limit_exceeded::limit_exceeded(const detail::held_value& value, const std::string& path,
-                               const std::string& name, const detail::held_value& minimum,
-                               const detail::held_value& maximum, const std::string& head)
-    : invalid_value(value, path, name, range_text(head, path, name, minimum, maximum))
-    , minimum_(minimum.value)
-    , maximum_(maximum.value)
-{
-}
-
-#define ZARVO_LIMIT_EXCEEDED(T)                                                                    \
+#define ZARVO_LIMIT_EXCEEDED(T, Limit)                                                             \
     limit_exceeded::limit_exceeded(T value, const std::string& path, const std::string& name,      \
-                                   T minimum, T maximum)                                           \
-        : limit_exceeded(hold(value), path, name, hold(minimum), hold(maximum),                    \
-                         kind_head(hold(value)))                                                   \
+                                   Limit minimum, Limit maximum)                                   \
+        : invalid_value(value, path, name,                                                         \
+                        range_text(kind_head(value), path, name, minimum, maximum))                \
+        , minimum_(number_of(minimum))                                                             \
+        , maximum_(number_of(maximum))                                                             \
     {                                                                                              \
-    }                                                                                              \
+    }
+ZARVO_LIMIT_EXCEEDED(int, int)
+ZARVO_LIMIT_EXCEEDED(long long, long long)
+ZARVO_LIMIT_EXCEEDED(unsigned int, unsigned int)
+ZARVO_LIMIT_EXCEEDED(unsigned long long, unsigned long long)
+ZARVO_LIMIT_EXCEEDED(float, float)
+ZARVO_LIMIT_EXCEEDED(double, double)
+ZARVO_LIMIT_EXCEEDED(const std::string&, unsigned int)
+#undef ZARVO_LIMIT_EXCEEDED
+
+#define ZARVO_LIMIT_EXCEEDED_TWIN(T)                                                               \
     limit_exceeded::limit_exceeded(T value, const std::string& path, const std::string& name,      \
                                    T minimum, T maximum, const std::exception&)                    \
         : limit_exceeded(value, path, name, minimum, maximum)                                      \
     {                                                                                              \
     }
-ZARVO_LIMIT_EXCEEDED(int)
-ZARVO_LIMIT_EXCEEDED(long long)
-ZARVO_LIMIT_EXCEEDED(unsigned int)
-ZARVO_LIMIT_EXCEEDED(unsigned long long)
-ZARVO_LIMIT_EXCEEDED(float)
-ZARVO_LIMIT_EXCEEDED(double)
-#undef ZARVO_LIMIT_EXCEEDED
-
-limit_exceeded::limit_exceeded(const std::string& value, const std::string& path,
-                               const std::string& name, unsigned int minimum, unsigned int maximum)
-    : limit_exceeded(hold(value), path, name, hold_count(minimum), hold_count(maximum),
-                     kind_head(hold(value)))
-{
-}
+ZARVO_LIMIT_EXCEEDED_TWIN(int)
+ZARVO_LIMIT_EXCEEDED_TWIN(long long)
+ZARVO_LIMIT_EXCEEDED_TWIN(unsigned int)
+ZARVO_LIMIT_EXCEEDED_TWIN(unsigned long long)
+ZARVO_LIMIT_EXCEEDED_TWIN(float)
+ZARVO_LIMIT_EXCEEDED_TWIN(double)
+#undef ZARVO_LIMIT_EXCEEDED_TWIN
 
 // Built with a cause, the string form reports the byte count instead.
 limit_exceeded::limit_exceeded(const std::string& value, const std::string& path,
                                const std::string& name, unsigned int minimum, unsigned int maximum,
                                const std::exception&)
-    : limit_exceeded(hold(value), path, name, hold_count(minimum), hold_count(maximum),
-                     "Character count " +
-                         detail::to_text(static_cast<unsigned long long>(value.size())))
+    : invalid_value(value, path, name,
+                    range_text("Character count " +
+                                   detail::to_text(static_cast<unsigned long long>(value.size())),
+                               path, name, minimum, maximum))
+    , minimum_(number_of(minimum))
+    , maximum_(number_of(maximum))
 {
 }
 
 limit_exceeded::limit_exceeded(const limit_exceeded&) = default;
-limit_exceeded::~limit_exceeded() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(limit_exceeded, std::runtime_error)
 
 template <typename T>
 T limit_exceeded::limit(const detail::number& limit) const
@@ -252,20 +265,11 @@ ZARVO_LIMIT(double)
 
 // regex_mismatch
 
-regex_mismatch::regex_mismatch(const detail::held_value& value, const std::string& path,
-                               const std::string& name, const std::string& expression,
-                               const std::string& head)
-    : invalid_value(value, path, name,
-                    head + " at '" + path + " do not comply to regular expression '" + expression +
-                        "' required by type " + name + ".")
-    , expression_(expression)
-{
-}
-
 #define ZARVO_REGEX_MISMATCH(T)                                                                    \
     regex_mismatch::regex_mismatch(T value, const std::string& path, const std::string& name,      \
                                    const std::string& expression)                                  \
-        : regex_mismatch(hold(value), path, name, expression, regex_head(hold(value)))             \
+        : invalid_value(value, path, name, regex_text(value, path, name, expression))              \
+        , expression_(expression)                                                                  \
     {                                                                                              \
     }                                                                                              \
     regex_mismatch::regex_mismatch(T value, const std::string& path, const std::string& name,      \
@@ -283,7 +287,7 @@ ZARVO_REGEX_MISMATCH(const std::string&)
 #undef ZARVO_REGEX_MISMATCH
 
 regex_mismatch::regex_mismatch(const regex_mismatch&) = default;
-regex_mismatch::~regex_mismatch() = default;
+ZARVO_DEFINE_ERROR_CONCRETE(regex_mismatch, std::runtime_error)
 
 const std::string& regex_mismatch::expression() const
 {

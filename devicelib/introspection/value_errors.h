@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/error_shapes.h"
 #include "devicelib/export.h"
 #include "devicelib/introspection/exception.h"
 
@@ -18,13 +19,6 @@ union number {
     unsigned long long ull;
     float f;
     double d;
-};
-
-// A value of the family with its kind's type code and its text.
-struct held_value {
-    int kind;
-    number value;
-    std::string text;
 };
 
 } // namespace detail
@@ -77,8 +71,6 @@ public:
     const std::string& string_value() const;
 
 protected:
-    invalid_value(const detail::held_value& value, const std::string& path, const std::string& name,
-                  const std::string& text);
     ~invalid_value() override;
 
 private:
@@ -131,7 +123,7 @@ public:
                    unsigned int minimum, unsigned int maximum, const std::exception& cause);
     limit_exceeded(const limit_exceeded& other);
     limit_exceeded& operator=(const limit_exceeded&) = delete;
-    ~limit_exceeded() override;
+    ZARVO_ERROR_CONCRETE(limit_exceeded)
 
     // The limits as a T, which must be the value's kind (unsigned int also
     // for a string value); nothing is converted. Throws bad_cast otherwise.
@@ -141,9 +133,6 @@ public:
     T maximum() const;
 
 private:
-    limit_exceeded(const detail::held_value& value, const std::string& path,
-                   const std::string& name, const detail::held_value& minimum,
-                   const detail::held_value& maximum, const std::string& head);
     template <typename T>
     T limit(const detail::number& limit) const;
 
@@ -195,14 +184,11 @@ public:
                    const std::string& expression, const std::exception& cause);
     regex_mismatch(const regex_mismatch& other);
     regex_mismatch& operator=(const regex_mismatch&) = delete;
-    ~regex_mismatch() override;
+    ZARVO_ERROR_CONCRETE(regex_mismatch)
 
     const std::string& expression() const;
 
 private:
-    regex_mismatch(const detail::held_value& value, const std::string& path,
-                   const std::string& name, const std::string& expression, const std::string& head);
-
     std::string expression_;
 };
 

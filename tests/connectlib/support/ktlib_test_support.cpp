@@ -1,0 +1,72 @@
+#include "tests/connectlib/support/ktlib_test_support.h"
+
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace ConnectLib::Test {
+
+QStringList readLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(content) == content.size();
+}
+
+bool setModified(const QString& path, const QDateTime& when)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) &&
+           file.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+namespace {
+QMutex captureMutex;
+std::vector<MessageCapture::Message> captured;
+
+void capture(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    QMutexLocker lock(&captureMutex);
+    captured.push_back({type, text});
+}
+} // namespace
+
+MessageCapture::MessageCapture()
+{
+    QMutexLocker lock(&captureMutex);
+    captured.clear();
+    m_previous = qInstallMessageHandler(capture);
+}
+
+MessageCapture::~MessageCapture()
+{
+    qInstallMessageHandler(m_previous);
+}
+
+std::vector<MessageCapture::Message> MessageCapture::messages() const
+{
+    QMutexLocker lock(&captureMutex);
+    return captured;
+}
+
+bool MessageCapture::contains(QtMsgType type, const QString& fragment) const
+{
+    for (const Message& message : messages()) {
+        if (message.type == type && message.text.contains(fragment))
+            return true;
+    }
+    return false;
+}
+
+} // namespace ConnectLib::Test

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QtMessageHandler>
+
+#include <ostream>
+#include <vector>
+
+// Readable QString values in test failures (found by argument lookup).
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace ConnectLib::Test {
+
+// Lines of a text file without their line ends (the last, empty piece after
+// a final line end dropped). Empty list when the file cannot be read.
+QStringList readLines(const QString& path);
+
+// Writes text to path, creating or replacing it; false on failure.
+bool writeFile(const QString& path, const QByteArray& content);
+
+// Sets a file's last-modified time.
+bool setModified(const QString& path, const QDateTime& when);
+
+// Collects what Qt's message handlers receive while alive.
+class MessageCapture {
+public:
+    MessageCapture();
+    ~MessageCapture();
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+
+    struct Message {
+        QtMsgType type;
+        QString text;
+    };
+    std::vector<Message> messages() const;
+    bool contains(QtMsgType type, const QString& fragment) const;
+
+private:
+    QtMessageHandler m_previous;
+};
+
+} // namespace ConnectLib::Test
