@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +21,7 @@
 
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace ConnectLib::Test;
@@ -330,6 +332,26 @@ TEST(AttachListener, ASourceThatCannotStartIsLoggedOnceAndHarmless)
     listener().unsubscribe(&first);
     listener().unsubscribe(&second);
     ::unsetenv("ZARVO_HID_DIR");
+}
+
+// A process that ends with subscribers still in place stops and joins the
+// watch thread on its way out.
+TEST(AttachListener, ProcessExitWithSubscribersEndsCleanly)
+{
+    SeamFolder folder;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        static Journal journal;
+        static Recorder recorder(journal, "r");
+        listener().subscribe(&recorder);
+        folder.plug(dorvane);
+        const bool seen = journal.waitFor(1) == Lines{"r attached"};
+        std::exit(seen && listener().isRunning() ? 0 : 1); // static destructors run
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // Without the folder the udev monitor is watched; where there is no netlink
