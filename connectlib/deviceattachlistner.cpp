@@ -204,10 +204,12 @@ void deviceattachlistner::unsubscribe(deviceattach_subscriber* subscriber)
             return;
         d->watch->stopping = true;
         d->watch->wake();
-        if (d->watch->thread.get_id() == std::this_thread::get_id())
+        if (d->watch->thread.get_id() == std::this_thread::get_id()) {
+            stopped = std::move(d->retired); // an older one, long told to stop
             d->retired = std::move(d->watch);
-        else
+        } else {
             stopped = std::move(d->watch);
+        }
     }
     // Joined outside the lock.
 }
