@@ -1,12 +1,12 @@
 // The connection contract over the fake USB-like and network-like kinds,
 // each answering from a scripted back-end.
 #include "devicelib/core/driver_registry.h"
-#include "devicelib/core/resend.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/connection_contract.h"
 #include "tests/support/engine_messages.h"
 #include "tests/support/fake_device_drivers.h"
 #include "tests/support/fake_listener.h"
+#include "tests/support/short_resend.h"
 
 #include <gtest/gtest.h>
 
@@ -90,18 +90,7 @@ std::vector<contract_param> with_kind(kind k, const std::vector<contract_case>& 
 
 class ConnectionContract : public ::testing::TestWithParam<contract_param> {
 protected:
-    void SetUp() override
-    {
-        saved_ = zarvo::core::resend_settings();
-        zarvo::core::resend_timing t;
-        t.budget = 2s;
-        t.first_pause = 1ms;
-        t.max_pause = 5ms;
-        zarvo::core::set_resend_settings(t);
-    }
-    void TearDown() override { zarvo::core::set_resend_settings(saved_); }
-
-    zarvo::core::resend_timing saved_;
+    zarvo::test::short_resend resend_{2s};
 };
 
 TEST_P(ConnectionContract, Holds)
