@@ -18,11 +18,12 @@ namespace {
 std::atomic<std::size_t> live_count{0};
 
 // Every connection the core holds, with the device id it was published
-// under. Engine thread only.
+// under. Engine thread only. Never destroyed: an engine thread may still run
+// while the process exits.
 std::map<connection*, std::uint64_t>& held_connections()
 {
-    static std::map<connection*, std::uint64_t> held;
-    return held;
+    static auto* held = new std::map<connection*, std::uint64_t>;
+    return *held;
 }
 
 void retire(session* s) noexcept
