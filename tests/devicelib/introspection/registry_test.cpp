@@ -281,5 +281,32 @@ TEST(Registry, StartingAValidationFromABuildCallbackFailsAtOnce)
     EXPECT_NE(registry.get_validator(uint32, "hour", "HOUR", audit, flags), nullptr);
 }
 
+TEST(Registry, TableIsParsedOnceForManyValidations)
+{
+    auto reads = std::make_shared<std::atomic<int>>(0);
+    data_type_registry registry(fixture_source(string_table, reads));
+    EXPECT_EQ(*reads, 0);
+    recording_auditor audit;
+    for (int i = 0; i < 100; ++i) {
+        unsigned flags = 0;
+        registry.get_validator(uint32, "hour", "HOUR", audit, flags);
+        registry.get_validator(uint32, "volume", "PERCENT", audit, flags);
+    }
+    EXPECT_EQ(*reads, 1);
+}
+
+// The cache is keyed by name: a validator serves the field type it was first
+// built for, and a field of another type gets a type mismatch from it.
+TEST(Registry, DataTypeStaysBoundToItsFirstFieldType)
+{
+    data_type_registry registry(fixture_source(string_table));
+    unsigned flags = 0;
+    const auto* first = registry.get_validator(uint32, "a", "HOUR", default_auditor(), flags);
+    const auto* second = registry.get_validator(int32, "b", "HOUR", default_auditor(), flags);
+    ASSERT_EQ(first, second);
+    EXPECT_EQ(second->type(), uint32);
+    EXPECT_THROW(second->check(5, "b", default_auditor(), 0), introspection::type_mismatch);
+}
+
 } // namespace
 } // namespace zarvo::test
