@@ -84,6 +84,11 @@ TEST(Registry, WeightOnUint32HasUnreadableLimitsAndPrecision)
                                "missing_regex(3, w, WEIGHT)", "bad_precision(3, w, WEIGHT, 0.1)"}));
 }
 
+unsigned maximum_of(const validator* built)
+{
+    return dynamic_cast<const numeric_validator<unsigned int>&>(*built).maximum();
+}
+
 const char* const string_table = R"({
     "FITNESS_CLASS": {"unit": "", "min": 1, "max": 5, "precision": 0.1},
     "HOUR": {"unit": "h", "min": 0, "max": 23, "regex": "[0-9]+"}
@@ -293,6 +298,36 @@ TEST(Registry, TableIsParsedOnceForManyValidations)
         registry.get_validator(uint32, "volume", "PERCENT", audit, flags);
     }
     EXPECT_EQ(*reads, 1);
+}
+
+// Warm lookups are answered from the thread's memory: it must never hand out
+// another registry's validator, also not one of a registry that lived at the
+// same address before.
+TEST(Registry, ThreadMemoryKeepsRegistriesApart)
+{
+    auto table = [](int maximum) {
+        return R"({"HOUR": {"unit": "h", "min": 0, "max": )" + std::to_string(maximum) +
+               R"(, "regex": "[0-9]+", "precision": 1}})";
+    };
+    data_type_registry five(fixture_source(table(5)));
+    data_type_registry seven(fixture_source(table(7)));
+    for (int round = 0; round < 3; ++round) {
+        unsigned flags = 0;
+        const unsigned a =
+            maximum_of(five.get_validator(uint32, "h", "HOUR", default_auditor(), flags));
+        const unsigned b =
+            maximum_of(seven.get_validator(uint32, "h", "HOUR", default_auditor(), flags));
+        EXPECT_EQ(a, 5u);
+        EXPECT_EQ(b, 7u);
+    }
+    for (int maximum = 10; maximum < 15; ++maximum) {
+        data_type_registry fresh(fixture_source(table(maximum)));
+        unsigned flags = 0;
+        EXPECT_EQ(maximum_of(fresh.get_validator(uint32, "h", "HOUR", default_auditor(), flags)),
+                  static_cast<unsigned>(maximum));
+        EXPECT_EQ(maximum_of(fresh.get_validator(uint32, "h", "HOUR", default_auditor(), flags)),
+                  static_cast<unsigned>(maximum));
+    }
 }
 
 // The cache is keyed by name: a validator serves the field type it was first
