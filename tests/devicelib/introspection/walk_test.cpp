@@ -9,6 +9,7 @@
 #include "tests/devicelib/introspection/recording_auditor.h"
 #include "tests/devicelib/introspection/thrown.h"
 
+#include "structures.pb.h"
 #include "validation_sample.pb.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,23 @@ TEST_F(Walk, DataTypeWithoutTableEntryIsUnknown)
     EXPECT_EQ(audit.calls,
               (calls{"indenting(3, volume, PERCENT)", "unknown_type(3, volume, PERCENT)",
                      "outdenting(3, volume, PERCENT)"}));
+}
+
+// POWER reaches from -2000 to 2000 and sits on unsigned fields: they take
+// 0 to 2000 and never a wrapped-round minimum.
+TEST_F(Walk, PowerZoneOnUnsignedFieldsKeepsItsUpperLimit)
+{
+    PbPowerZone zone;
+    zone.set_lower_limit(0);
+    zone.set_higher_limit(2000);
+    EXPECT_EQ(validate(zone, default_auditor(), builtin), issue::missing_regex);
+    zone.set_higher_limit(2001);
+    const auto e =
+        thrown<introspection::limit_exceeded>([&] { validate(zone, default_auditor(), builtin); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->path(), "higher_limit");
+    EXPECT_EQ(e->minimum<unsigned int>(), 0u);
+    EXPECT_EQ(e->maximum<unsigned int>(), 2000u);
 }
 
 TEST_F(Walk, InheritedFieldTakesUpTheDataTypeOfItsMessageField)
