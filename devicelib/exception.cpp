@@ -43,49 +43,31 @@ sharing_error::sharing_error(const std::string& text)
 
 sharing_error::~sharing_error() = default;
 
-not_existing::not_existing(const char* text)
-    : std::runtime_error(text_or_empty(text))
-{
-}
+// The intermediates take a text, used unchanged, and optionally a cause,
+// which is not kept.
+#define ZARVO_DEFINE_TEXT_CONSTRUCTORS(cls)                                                        \
+    cls::cls(const char* text)                                                                     \
+        : std::runtime_error(text_or_empty(text))                                                  \
+    {                                                                                              \
+    }                                                                                              \
+    cls::cls(const std::string& text)                                                              \
+        : std::runtime_error(text)                                                                 \
+    {                                                                                              \
+    }                                                                                              \
+    cls::cls(const char* text, const std::exception&)                                              \
+        : cls(text)                                                                                \
+    {                                                                                              \
+    }                                                                                              \
+    cls::cls(const std::string& text, const std::exception&)                                       \
+        : cls(text)                                                                                \
+    {                                                                                              \
+    }                                                                                              \
+    cls::~cls() = default;
 
-not_existing::not_existing(const std::string& text)
-    : std::runtime_error(text)
-{
-}
+ZARVO_DEFINE_TEXT_CONSTRUCTORS(not_existing)
+ZARVO_DEFINE_TEXT_CONSTRUCTORS(interrupted)
 
-not_existing::not_existing(const char* text, const std::exception&)
-    : not_existing(text)
-{
-}
-
-not_existing::not_existing(const std::string& text, const std::exception&)
-    : not_existing(text)
-{
-}
-
-not_existing::~not_existing() = default;
-
-interrupted::interrupted(const char* text)
-    : std::runtime_error(text_or_empty(text))
-{
-}
-
-interrupted::interrupted(const std::string& text)
-    : std::runtime_error(text)
-{
-}
-
-interrupted::interrupted(const char* text, const std::exception&)
-    : interrupted(text)
-{
-}
-
-interrupted::interrupted(const std::string& text, const std::exception&)
-    : interrupted(text)
-{
-}
-
-interrupted::~interrupted() = default;
+#undef ZARVO_DEFINE_TEXT_CONSTRUCTORS
 
 namespace detail {
 
