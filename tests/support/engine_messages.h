@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/core/engine.h"
 #include "devicelib/core/message.h"
 #include "tests/support/latch.h"
 
@@ -67,6 +68,24 @@ public:
 
 private:
     std::function<void()> body_;
+};
+
+// Waits until the engine thread, if any, has ended on its own. The engine is
+// left alone at exit while its thread runs; tests wait for it, so that the
+// process ends with every thread joined.
+inline bool wait_engine_idle()
+{
+    return eventually([] {
+        const auto s = zarvo::core::engine::instance().state();
+        return s == zarvo::core::engine::thread_state::none ||
+               s == zarvo::core::engine::thread_state::ended;
+    });
+}
+
+// Register with ::testing::AddGlobalTestEnvironment in a test source.
+class engine_idle_at_end : public ::testing::Environment {
+public:
+    void TearDown() override { wait_engine_idle(); }
 };
 
 } // namespace zarvo::test

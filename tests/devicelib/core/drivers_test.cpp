@@ -30,6 +30,9 @@ const zarvo::core::driver_registration reg1{&zarvo::test::create_fake_driver<1>}
 
 constexpr int slots = 2;
 
+const auto* const idle_at_end =
+    ::testing::AddGlobalTestEnvironment(new zarvo::test::engine_idle_at_end);
+
 fake_driver_control& control()
 {
     return fake_driver_control::instance();
