@@ -294,10 +294,35 @@ bool usb_front_end::wait_messages(std::size_t count, std::chrono::milliseconds l
     return changed_.wait_for(lock, limit, [&] { return messages_.size() >= count; });
 }
 
+void usb_front_end::set_recording(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    recording_ = on;
+}
+
+unsigned long usb_front_end::host_report_count() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return host_reports_;
+}
+
+unsigned long usb_front_end::device_report_count() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return device_reports_;
+}
+
+bool usb_front_end::recording() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return recording_;
+}
+
 void usb_front_end::record(std::string line)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    transcript_.push_back(std::move(line));
+    if (recording_)
+        transcript_.push_back(std::move(line));
     changed_.notify_all();
 }
 
@@ -392,7 +417,8 @@ std::optional<std::string> usb_front_end::next_host_report(std::chrono::millisec
                 continue;
             }
             std::string packet(buffer, static_cast<std::size_t>(n));
-            record("H" + std::to_string(polled[i].number) + " " + hex_of(packet));
+            if (recording())
+                record("H" + std::to_string(polled[i].number) + " " + hex_of(packet));
             bool close_now = false;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -605,14 +631,15 @@ void usb_front_end::send_locked(const std::string& packet)
         targets = connections_;
     }
     for (const auto& c : targets) {
-        const std::string tag = std::to_string(c.number) + " " + hex_of(packet);
         ssize_t n = ::send(c.fd, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (n < 0 && errno == EAGAIN) {
             pollfd p{c.fd, POLLOUT, 0};
             if (::poll(&p, 1, full_queue_wait_ms) > 0)
                 n = ::send(c.fd, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         }
-        record((n == static_cast<ssize_t>(packet.size()) ? "D" : "L") + tag);
+        if (recording())
+            record((n == static_cast<ssize_t>(packet.size()) ? "D" : "L") +
+                   std::to_string(c.number) + " " + hex_of(packet));
     }
     std::lock_guard<std::mutex> lock(mutex_);
     ++device_reports_;
