@@ -18,8 +18,6 @@ constexpr std::size_t size = 64;
 constexpr std::size_t max_content = 62;
 // How long the device waits for the host within one message or response.
 constexpr std::chrono::milliseconds host_limit{10000};
-// How long a full connection may hold up a device report before losing it.
-constexpr int full_queue_wait_ms = 200;
 
 std::uint8_t byte(const std::string& r, std::size_t i)
 {
@@ -225,6 +223,12 @@ void usb_front_end::set_silent(bool silent)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     silent_ = silent;
+}
+
+void usb_front_end::set_full_queue_wait(std::chrono::milliseconds wait)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    full_queue_wait_ms_ = static_cast<int>(wait.count());
 }
 
 void usb_front_end::close_after_host_report(unsigned count)
@@ -626,9 +630,11 @@ void usb_front_end::send_to_all(const std::string& packet)
 void usb_front_end::send_locked(const std::string& packet)
 {
     std::vector<connection> targets;
+    int full_queue_wait_ms;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         targets = connections_;
+        full_queue_wait_ms = full_queue_wait_ms_;
     }
     for (const auto& c : targets) {
         ssize_t n = ::send(c.fd, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL);

@@ -107,6 +107,9 @@ public:
 
     // Faults.
     void set_silent(bool silent);
+    // How long a full connection may hold up a device report before it
+    // loses it (200 ms unless set).
+    void set_full_queue_wait(std::chrono::milliseconds wait);
     void close_after_host_report(unsigned count);
     void close_after_device_report(unsigned count);
     // The index-th acknowledgement (0-based, counted over the front end's
@@ -177,6 +180,7 @@ private:
     std::optional<unsigned long> close_after_host_;
     std::optional<unsigned long> close_after_device_;
     bool recording_ = true;
+    int full_queue_wait_ms_ = 200;
     unsigned long host_reports_ = 0;
     unsigned long device_reports_ = 0;
     unsigned acks_ = 0;
