@@ -73,7 +73,9 @@ public:
             got = take(*first_, to, want);
             if (first_left_)
                 *first_left_ -= got;
-            if (!failed_ && got < room && (!first_left_ || *first_left_ == 0))
+            // The request has ended (its length reached or its stream at its
+            // end): the payload follows in the same report.
+            if (!failed_ && got < room)
                 first_ = nullptr;
         }
         if (!failed_ && !first_ && second_ && got < room)
