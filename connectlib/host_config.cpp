@@ -21,8 +21,11 @@ QMap<QString, QString> parseHostConfig(const QString& text)
         const int separator = line.indexOf(QLatin1Char('='));
         if (line.startsWith(QLatin1Char('#')) || separator <= 0)
             continue;
-        table.insert(withoutLineEnds(line.left(separator)),
-                     withoutLineEnds(line.mid(separator + 1)));
+        // A stray CR before the "=" is no key either.
+        const QString key = withoutLineEnds(line.left(separator));
+        if (key.isEmpty())
+            continue;
+        table.insert(key, withoutLineEnds(line.mid(separator + 1)));
     }
     return table;
 }

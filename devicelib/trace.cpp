@@ -89,7 +89,8 @@ void tracef(const char* file, unsigned line, const char* func, const char* fmt, 
     char message[512] = {};
     va_list args;
     va_start(args, fmt);
-    const int n = std::vsnprintf(message, sizeof message, fmt ? fmt : "", args);
+    // A null format traces an empty message.
+    const int n = fmt ? std::vsnprintf(message, sizeof message, fmt, args) : 0;
     va_end(args);
     if (n < 0 || static_cast<std::size_t>(n) >= sizeof message)
         std::snprintf(message, sizeof message, "%s", format_failed);

@@ -20,6 +20,7 @@ TEST(HostConfig, ParsesKeyValueLines)
     const std::vector<Case> cases = {
         {"comment line", "#contenturl=https://a\nravourl=b", {{"ravourl", "b"}}},
         {"no key before =", "=x\nravourl=b", {{"ravourl", "b"}}},
+        {"only a CR before =", "\r=x\nravourl=b", {{"ravourl", "b"}}},
         {"no =", "contenturl\nravourl=b", {{"ravourl", "b"}}},
         {"later key wins", "ravourl=a\nravourl=b", {{"ravourl", "b"}}},
         {"blanks kept", " ravourl = b ", {{" ravourl ", " b "}}},
