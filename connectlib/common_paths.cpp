@@ -21,9 +21,24 @@ QString Common::getTempFilesDataPath()
     return workingPath(privateTempBase(), QStringLiteral("/zarvo"));
 }
 
+QString Common::getFWUpdateDataPath()
+{
+    return workingPath(getTempFilesDataPath(), QStringLiteral("/fwupdate"));
+}
+
 QString Common::getLogPath()
 {
     return workingPath(getTempFilesDataPath(), QStringLiteral("/logs"));
+}
+
+QString Common::getSelfUpdateDataPath()
+{
+    return workingPath(getTempFilesDataPath(), QStringLiteral("/selfupdate"));
+}
+
+QString Common::getBackupDataPath()
+{
+    return workingPath(getTempFilesDataPath(), QStringLiteral("/backups"));
 }
 
 } // namespace ConnectLib

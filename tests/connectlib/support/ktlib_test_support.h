@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QtMessageHandler>
 
+#include <filesystem>
 #include <ostream>
 #include <vector>
 
@@ -19,6 +20,12 @@ namespace ConnectLib::Test {
 // Lines of a text file without their line ends (the last, empty piece after
 // a final line end dropped). Empty list when the file cannot be read.
 QStringList readLines(const QString& path);
+
+// A filesystem path as a QString.
+inline QString qpath(const std::filesystem::path& path)
+{
+    return QString::fromStdString(path.string());
+}
 
 // Writes text to path, creating or replacing it; false on failure.
 bool writeFile(const QString& path, const QByteArray& content);
