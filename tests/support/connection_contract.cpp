@@ -553,4 +553,37 @@ std::vector<contract_case> net_contract()
     return cases;
 }
 
+void PrintTo(const contract_param& p, std::ostream* os)
+{
+    *os << (p.kind == contract_kind::usb ? "USB-like " : "network-like ") << p.c.name;
+}
+
+std::vector<contract_param> contract_params(contract_kind kind)
+{
+    std::vector<contract_param> out;
+    for (auto& c : kind == contract_kind::usb ? usb_contract() : net_contract())
+        out.push_back({kind, std::move(c)});
+    return out;
+}
+
+std::string contract_case_name(const ::testing::TestParamInfo<contract_param>& info)
+{
+    return info.param.c.name;
+}
+
+void contract_test::SetUp()
+{
+    saved_ = zarvo::core::resend_settings();
+    zarvo::core::resend_timing t;
+    t.budget = std::chrono::seconds(2);
+    t.first_pause = std::chrono::milliseconds(1);
+    t.max_pause = std::chrono::milliseconds(5);
+    zarvo::core::set_resend_settings(t);
+}
+
+void contract_test::TearDown()
+{
+    zarvo::core::set_resend_settings(saved_);
+}
+
 } // namespace zarvo::test

@@ -4,7 +4,6 @@
 // sees and records every exchange; what a case leaves unscripted the model
 // answers by itself, from content that holds the files the cases name.
 #include "devicelib/core/driver_registry.h"
-#include "devicelib/core/resend.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/connection_contract.h"
 #include "tests/support/engine_messages.h"
@@ -21,8 +20,6 @@
 
 namespace zarvo::test {
 namespace {
-
-using namespace std::chrono_literals;
 
 const zarvo::core::driver_registration usb_registration{&create_device_driver<usb_like_driver>};
 const zarvo::core::driver_registration net_registration{&create_device_driver<net_like_driver>};
@@ -107,12 +104,10 @@ std::shared_ptr<emulator::device_model> contract_model(std::uint64_t id)
     return model;
 }
 
-enum class kind { usb, net };
-
 class model_rig : public contract_rig {
 public:
-    model_rig(kind k, std::uint64_t id)
-        : bus_(k == kind::usb ? usb_like_driver::bus() : net_like_driver::bus())
+    model_rig(contract_kind k, std::uint64_t id)
+        : bus_(k == contract_kind::usb ? usb_like_driver::bus() : net_like_driver::bus())
         , id_(id)
         , model_(contract_model(id))
         , backend_(std::make_shared<scripted_model>(model_))
@@ -152,40 +147,12 @@ private:
     zarvo::session* session_ = nullptr;
 };
 
-struct contract_param {
-    kind k;
-    contract_case c;
-};
-
-void PrintTo(const contract_param& p, std::ostream* os)
-{
-    *os << (p.k == kind::usb ? "USB-like " : "network-like ") << p.c.name;
-}
-
-std::vector<contract_param> with_kind(kind k, const std::vector<contract_case>& cases)
-{
-    std::vector<contract_param> out;
-    for (const auto& c : cases)
-        out.push_back({k, c});
-    return out;
-}
-
-class ModelContract : public ::testing::TestWithParam<contract_param> {
-protected:
-    void SetUp() override
-    {
-        saved_ = zarvo::core::resend_settings();
-        zarvo::core::set_resend_settings({2s, 1ms, 5ms});
-    }
-    void TearDown() override { zarvo::core::set_resend_settings(saved_); }
-
-    zarvo::core::resend_timing saved_;
-};
+class ModelContract : public contract_test {};
 
 TEST_P(ModelContract, Holds)
 {
     test_device device;
-    model_rig rig(GetParam().k, device.id());
+    model_rig rig(GetParam().kind, device.id());
     ASSERT_TRUE(rig.ready());
     GetParam().c.run(rig);
     // The model saw every exchange the connection sent.
@@ -195,15 +162,12 @@ TEST_P(ModelContract, Holds)
     EXPECT_EQ(host_lines, rig.sent().size());
 }
 
-std::string case_name(const ::testing::TestParamInfo<contract_param>& info)
-{
-    return info.param.c.name;
-}
-
 INSTANTIATE_TEST_SUITE_P(UsbLike, ModelContract,
-                         ::testing::ValuesIn(with_kind(kind::usb, usb_contract())), case_name);
+                         ::testing::ValuesIn(contract_params(contract_kind::usb)),
+                         contract_case_name);
 INSTANTIATE_TEST_SUITE_P(NetLike, ModelContract,
-                         ::testing::ValuesIn(with_kind(kind::net, net_contract())), case_name);
+                         ::testing::ValuesIn(contract_params(contract_kind::net)),
+                         contract_case_name);
 
 } // namespace
 } // namespace zarvo::test
