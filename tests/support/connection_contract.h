@@ -6,8 +6,8 @@
 // read the exchanges sent. The fake kinds run it over a scripted back-end;
 // other rigs (a device model, the real transports) run the same tables.
 
-#include "devicelib/core/resend.h"
 #include "tests/support/exchange_backend.h"
+#include "tests/support/short_resend.h"
 
 #include <gtest/gtest.h>
 
@@ -65,11 +65,7 @@ std::string contract_case_name(const ::testing::TestParamInfo<contract_param>& i
 // Runs a rig's cases with the resends shortened, so the busy cases end soon.
 class contract_test : public ::testing::TestWithParam<contract_param> {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
-private:
-    zarvo::core::resend_timing saved_;
+    short_resend resend_{std::chrono::seconds(2)};
 };
 
 } // namespace zarvo::test
