@@ -136,7 +136,8 @@ void disposer::process(boost::unique_lock<boost::mutex>& lock)
         auto& entry = queue_.front();
         lock.unlock();
         try {
-            entry.first->join_all();
+            if (entry.first)
+                entry.first->join_all();
         } catch (const std::exception& e) {
             trace_failure(e.what());
         } catch (...) {

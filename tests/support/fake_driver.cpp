@@ -124,7 +124,10 @@ fake_driver::fake_driver(int slot)
 
 fake_driver::~fake_driver()
 {
-    fake_driver_control::instance().record(slot_, driver_op::destroy);
+    fake_driver_control& control = fake_driver_control::instance();
+    control.record(slot_, driver_op::destroy);
+    if (auto hook = control.hook(slot_, driver_op::destroy))
+        hook();
 }
 
 void fake_driver::call(driver_op op, const std::function<void()>& body)

@@ -27,7 +27,8 @@ public:
     static fake_driver_control& instance();
 
     // Runs hook inside the operation, after it has been recorded: block on a
-    // latch, throw an error, look at the calling thread.
+    // latch, throw an error, look at the calling thread. A destroy hook must
+    // not throw.
     void on(int slot, driver_op op, std::function<void()> hook);
     template <typename Error>
     void throw_on(int slot, driver_op op, Error error)

@@ -1,9 +1,11 @@
 // The engine: ordering, nesting, the life of its thread, failures and exit.
+#include "devicelib/core/driver_registry.h"
 #include "devicelib/core/engine.h"
 #include "devicelib/core/interface.h"
 #include "devicelib/core/thread_group.h"
 #include "devicelib/errors.h"
 #include "tests/support/engine_messages.h"
+#include "tests/support/fake_driver.h"
 #include "tests/support/latch.h"
 #include "tests/support/recording_logger.h"
 
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <random>
@@ -246,9 +249,15 @@ TEST_F(EngineFailures, ThrowingQueryStillReturnsToItsSender)
     EXPECT_TRUE(done.wait());
 }
 
-// Exits with the engine thread held inside a message.
+// One driver, so that the exit shows whether the engine was torn down.
+const zarvo::core::driver_registration reg{&zarvo::test::create_fake_driver<0>};
+
+// Exits with the engine thread held inside a message: the engine, its drivers
+// included, must be left alone.
 void exit_while_busy()
 {
+    zarvo::test::fake_driver_control::instance().on(0, zarvo::test::driver_op::destroy,
+                                                    [] { std::_Exit(3); });
     // Never destroyed: the engine thread still waits on them during exit.
     static latch* entered = new latch;
     static latch* release = new latch;
@@ -257,8 +266,11 @@ void exit_while_busy()
     std::exit(0);
 }
 
+// Exits after the engine thread ended: the engine is torn down.
 void exit_after_thread_ended()
 {
+    zarvo::test::fake_driver_control::instance().on(0, zarvo::test::driver_op::destroy,
+                                                    [] { std::fputs("driver deleted\n", stderr); });
     flush();
     engine_thread_ended();
     std::exit(0);
@@ -270,10 +282,10 @@ TEST(EngineExit, ProcessExitsCleanlyWhileTheEngineThreadIsBusy)
     EXPECT_EXIT(exit_while_busy(), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(EngineExit, ProcessExitsCleanlyAfterTheEngineThreadEnded)
+TEST(EngineExit, EngineIsTornDownAtExitOnceItsThreadHasEnded)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(exit_after_thread_ended(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(exit_after_thread_ended(), ::testing::ExitedWithCode(0), "driver deleted");
 }
 
 } // namespace
