@@ -5,6 +5,7 @@
 #include "devicelib/errors.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
+#include "tests/devicelib/clock/clock_text.h"
 #include "tests/devicelib/commands/command_fixture.h"
 #include "tests/devicelib/commands/foreign_session.h"
 #include "tests/support/hex.h"
@@ -16,21 +17,9 @@
 namespace zarvo::test {
 namespace {
 
+using clock_test::text;
 using emulator::exchange_kind;
 using emulator::match;
-
-std::string text(const universal_time& u)
-{
-    return std::to_string(u.date.year) + '-' + std::to_string(u.date.month) + '-' +
-           std::to_string(u.date.day) + ' ' + std::to_string(u.time.hour) + ':' +
-           std::to_string(u.time.minute) + ':' + std::to_string(u.time.second) + '.' +
-           std::to_string(u.time.millis) + (u.trusted ? " trusted" : "");
-}
-
-std::string text(const local_time& l)
-{
-    return text(universal_time{l.date, l.time, false}) + " tz " + std::to_string(l.timezone);
-}
 
 protocol::PbZFtpGetSystemTimeResult system_result(unsigned year, unsigned month, bool trusted)
 {
@@ -79,7 +68,7 @@ TEST_F(clock_operations, reads_ask_again_on_1_and_2)
         f.session.system_time({{2024, 1, 2}, {3, 4, 5, 6}, true});
         f.model->clear_transcript();
         f.model->script_answer(match::query(protocol::GET_SYSTEM_TIME), answer, 1);
-        EXPECT_EQ(text(f.session.system_time()), "2024-1-2 3:4:5.6 trusted") << answer;
+        EXPECT_EQ(text(f.session.system_time()), "2024-01-02 03:04:05.006 trusted") << answer;
         const auto sent = f.sent(exchange_kind::query);
         ASSERT_EQ(sent.size(), 2u) << answer;
         for (const auto& line : sent) {
@@ -100,7 +89,7 @@ TEST_F(clock_operations, only_the_last_answer_is_decoded)
     f.session.system_time({{2024, 1, 2}, {3, 4, 5, 6}, false});
     f.model->script_answer(match::query(protocol::GET_SYSTEM_TIME), 2, 1,
                            bytes_of(system_result(2000, 1, true)));
-    EXPECT_EQ(text(f.session.system_time()), "2024-1-2 3:4:5.6");
+    EXPECT_EQ(text(f.session.system_time()), "2024-01-02 03:04:05.006");
 }
 
 struct read_case {
@@ -116,10 +105,11 @@ TEST_F(clock_operations, system_time_results)
     auto incomplete = system_result(2024, 1, true);
     incomplete.clear_trusted();
     const read_case cases[] = {
-        {"trusted", 0, bytes_of(system_result(2024, 6, true)), "", "2024-6-15 8:9:10.11 trusted"},
-        {"untrusted", 0, bytes_of(system_result(2024, 6, false)), "", "2024-6-15 8:9:10.11"},
+        {"trusted", 0, bytes_of(system_result(2024, 6, true)), "",
+         "2024-06-15 08:09:10.011 trusted"},
+        {"untrusted", 0, bytes_of(system_result(2024, 6, false)), "", "2024-06-15 08:09:10.011"},
         // Before the calendar but within the message's limits: as read.
-        {"year 1000", 0, bytes_of(system_result(1000, 6, false)), "", "1000-6-15 8:9:10.11"},
+        {"year 1000", 0, bytes_of(system_result(1000, 6, false)), "", "1000-06-15 08:09:10.011"},
         {"month 13", 0, bytes_of(system_result(2024, 13, true)),
          "Bad response: Invalid date/time in system time result..", ""},
         {"year 10000", 0, bytes_of(system_result(10000, 1, true)),
@@ -159,11 +149,12 @@ TEST_F(clock_operations, user_time_results)
         return bytes_of(r);
     };
     const read_case cases[] = {
-        {"offset 120", 0, with_offset(120), "", "2024-6-15 8:9:10.11 tz 120"},
-        {"offset 0", 0, with_offset(0), "", "2024-6-15 8:9:10.11 tz 0"},
-        {"no offset", 0, bytes_of(local_result(2024, 6)), "", "2024-6-15 8:9:10.11 tz -2147483648"},
+        {"offset 120", 0, with_offset(120), "", "2024-06-15 08:09:10.011 tz 120"},
+        {"offset 0", 0, with_offset(0), "", "2024-06-15 08:09:10.011 tz 0"},
+        {"no offset", 0, bytes_of(local_result(2024, 6)), "",
+         "2024-06-15 08:09:10.011 tz -2147483648"},
         // The offset is handed on as the device reports it.
-        {"offset 900", 0, with_offset(900), "", "2024-6-15 8:9:10.11 tz 900"},
+        {"offset 900", 0, with_offset(900), "", "2024-06-15 08:09:10.011 tz 900"},
         {"month 13", 0, bytes_of(local_result(2024, 13)),
          "Bad response: Invalid date/time in local time result..", ""},
         {"empty", 0, "", "Bad response: Failed to parse local time information..", ""},
