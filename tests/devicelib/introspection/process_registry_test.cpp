@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
 #include <vector>
 
 namespace zarvo::test {
@@ -59,27 +58,6 @@ TEST(ProcessRegistry, RefusingEveryIssueStopsAtTheFirstBuild)
         EXPECT_EQ(e.path(), "hour");
         EXPECT_EQ(e.value_type(), "HOUR");
     }
-}
-
-TEST(ProcessRegistry, ColdStartFromManyThreads)
-{
-    std::vector<std::future<std::vector<unsigned>>> threads;
-    for (int t = 0; t < 8; ++t)
-        threads.push_back(std::async(std::launch::async, [] {
-            std::vector<unsigned> results;
-            for (int i = 0; i < 50; ++i) {
-                results.push_back(validate(complete_time(), default_auditor()));
-                results.push_back(validate(complete_date(), default_auditor()));
-            }
-            return results;
-        }));
-    unsigned seen = 0;
-    for (auto& thread : threads)
-        for (const unsigned result : thread.get()) {
-            EXPECT_TRUE(result == 0 || result == issue::missing_regex) << result;
-            seen |= result;
-        }
-    EXPECT_EQ(seen, issue::missing_regex);
 }
 
 TEST(ProcessRegistry, DefaultAuditorRefusesValuesOutOfRange)

@@ -84,6 +84,11 @@ TEST(Registry, WeightOnUint32HasUnreadableLimitsAndPrecision)
                                "missing_regex(3, w, WEIGHT)", "bad_precision(3, w, WEIGHT, 0.1)"}));
 }
 
+unsigned maximum_of(const validator* built)
+{
+    return dynamic_cast<const numeric_validator<unsigned int>&>(*built).maximum();
+}
+
 const char* const string_table = R"({
     "FITNESS_CLASS": {"unit": "", "min": 1, "max": 5, "precision": 0.1},
     "HOUR": {"unit": "h", "min": 0, "max": 23, "regex": "[0-9]+"}
@@ -279,6 +284,63 @@ TEST(Registry, StartingAValidationFromABuildCallbackFailsAtOnce)
     // The registry works afterwards, on this thread too.
     audit.before_answer = nullptr;
     EXPECT_NE(registry.get_validator(uint32, "hour", "HOUR", audit, flags), nullptr);
+}
+
+TEST(Registry, TableIsParsedOnceForManyValidations)
+{
+    auto reads = std::make_shared<std::atomic<int>>(0);
+    data_type_registry registry(fixture_source(string_table, reads));
+    EXPECT_EQ(*reads, 0);
+    recording_auditor audit;
+    for (int i = 0; i < 100; ++i) {
+        unsigned flags = 0;
+        registry.get_validator(uint32, "hour", "HOUR", audit, flags);
+        registry.get_validator(uint32, "volume", "PERCENT", audit, flags);
+    }
+    EXPECT_EQ(*reads, 1);
+}
+
+// Warm lookups are answered from the thread's memory: it must never hand out
+// another registry's validator, also not one of a registry that lived at the
+// same address before.
+TEST(Registry, ThreadMemoryKeepsRegistriesApart)
+{
+    auto table = [](int maximum) {
+        return R"({"HOUR": {"unit": "h", "min": 0, "max": )" + std::to_string(maximum) +
+               R"(, "regex": "[0-9]+", "precision": 1}})";
+    };
+    data_type_registry five(fixture_source(table(5)));
+    data_type_registry seven(fixture_source(table(7)));
+    for (int round = 0; round < 3; ++round) {
+        unsigned flags = 0;
+        const unsigned a =
+            maximum_of(five.get_validator(uint32, "h", "HOUR", default_auditor(), flags));
+        const unsigned b =
+            maximum_of(seven.get_validator(uint32, "h", "HOUR", default_auditor(), flags));
+        EXPECT_EQ(a, 5u);
+        EXPECT_EQ(b, 7u);
+    }
+    for (int maximum = 10; maximum < 15; ++maximum) {
+        data_type_registry fresh(fixture_source(table(maximum)));
+        unsigned flags = 0;
+        EXPECT_EQ(maximum_of(fresh.get_validator(uint32, "h", "HOUR", default_auditor(), flags)),
+                  static_cast<unsigned>(maximum));
+        EXPECT_EQ(maximum_of(fresh.get_validator(uint32, "h", "HOUR", default_auditor(), flags)),
+                  static_cast<unsigned>(maximum));
+    }
+}
+
+// The cache is keyed by name: a validator serves the field type it was first
+// built for, and a field of another type gets a type mismatch from it.
+TEST(Registry, DataTypeStaysBoundToItsFirstFieldType)
+{
+    data_type_registry registry(fixture_source(string_table));
+    unsigned flags = 0;
+    const auto* first = registry.get_validator(uint32, "a", "HOUR", default_auditor(), flags);
+    const auto* second = registry.get_validator(int32, "b", "HOUR", default_auditor(), flags);
+    ASSERT_EQ(first, second);
+    EXPECT_EQ(second->type(), uint32);
+    EXPECT_THROW(second->check(5, "b", default_auditor(), 0), introspection::type_mismatch);
 }
 
 } // namespace
