@@ -115,6 +115,7 @@ private:
     reply run_query(int id, const std::string& parameters);
     int run_host_notification(int id, const std::string& parameters, bool& factory_reset);
     int check_merge(const device_path& path, const std::string& merged) const;
+    std::string disk_space_result() const;
     void seed();
     void record(direction way, exchange_kind kind, int code, const std::string& path,
                 const std::string& data, const reply& r);

@@ -4,7 +4,7 @@
 #include "devicelib/proto/zftp_request.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
 #include "tests/devicelib/commands/command_fixture.h"
-#include "tests/devicelib/commands/foreign_session.h"
+#include "tests/support/foreign_session.h"
 #include "tests/support/hex.h"
 
 #include <gtest/gtest.h>
@@ -216,6 +216,7 @@ TEST_F(session_commands, challenge_token)
     EXPECT_TRUE(f.model->transcript().empty());
 }
 
+// A session that is not the library's own has no device commands.
 TEST(foreign_sessions, have_no_device_commands)
 {
     foreign_session s;

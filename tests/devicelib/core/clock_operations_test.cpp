@@ -7,7 +7,7 @@
 #include "devicelib/proto/zftp_response.pb.h"
 #include "tests/devicelib/clock/clock_text.h"
 #include "tests/devicelib/commands/command_fixture.h"
-#include "tests/devicelib/commands/foreign_session.h"
+#include "tests/support/foreign_session.h"
 #include "tests/support/hex.h"
 
 #include <gtest/gtest.h>

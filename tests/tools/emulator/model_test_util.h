@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicelib/proto/message_io.h"
+#include "tools/emulator/exchange.h"
 
 #include <google/protobuf/message.h>
 #include <gtest/gtest.h>
@@ -9,6 +10,12 @@
 #include <string>
 
 namespace emulator::test {
+
+// The file operation commands as the exchanges take them.
+constexpr int get = static_cast<int>(command::get);
+constexpr int put = static_cast<int>(command::put);
+constexpr int merge = static_cast<int>(command::merge);
+constexpr int remove = static_cast<int>(command::remove);
 
 inline std::string bytes_of(const google::protobuf::Message& message)
 {
