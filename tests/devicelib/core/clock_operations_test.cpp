@@ -100,6 +100,21 @@ struct read_case {
     std::string value;
 };
 
+// Each case once against a fresh device whose read query answers as given.
+template <std::size_t N>
+void check_reads(int query, const std::function<std::string(session&)>& read,
+                 const read_case (&cases)[N])
+{
+    for (const auto& c : cases) {
+        command_fixture f;
+        f.model->script_answer(match::query(query), c.answer, 1, c.payload);
+        std::string value;
+        const std::string error = error_text<std::exception>([&] { value = read(f.session); });
+        EXPECT_EQ(error, c.error.empty() ? "no error" : c.error) << c.name;
+        EXPECT_EQ(value, c.value) << c.name;
+    }
+}
+
 TEST_F(clock_operations, system_time_results)
 {
     auto incomplete = system_result(2024, 1, true);
@@ -123,15 +138,8 @@ TEST_F(clock_operations, system_time_results)
         {"unknown", 150, "", "Unknown error code.", ""},
         {"invalid command", 101, "", "Invalid command 'GET_SYSTEM_TIME'.", ""},
     };
-    for (const auto& c : cases) {
-        command_fixture f;
-        f.model->script_answer(match::query(protocol::GET_SYSTEM_TIME), c.answer, 1, c.payload);
-        std::string value;
-        const std::string error =
-            error_text<std::exception>([&] { value = text(f.session.system_time()); });
-        EXPECT_EQ(error, c.error.empty() ? "no error" : c.error) << c.name;
-        EXPECT_EQ(value, c.value) << c.name;
-    }
+    check_reads(
+        protocol::GET_SYSTEM_TIME, [](session& s) { return text(s.system_time()); }, cases);
 
     command_fixture f;
     f.model->script_answer(match::query(protocol::GET_SYSTEM_TIME), 202, 1);
@@ -160,15 +168,8 @@ TEST_F(clock_operations, user_time_results)
         {"empty", 0, "", "Bad response: Failed to parse local time information..", ""},
         {"invalid command", 101, "", "Invalid command 'GET_LOCAL_TIME'.", ""},
     };
-    for (const auto& c : cases) {
-        command_fixture f;
-        f.model->script_answer(match::query(protocol::GET_LOCAL_TIME), c.answer, 1, c.payload);
-        std::string value;
-        const std::string error =
-            error_text<std::exception>([&] { value = text(f.session.user_time()); });
-        EXPECT_EQ(error, c.error.empty() ? "no error" : c.error) << c.name;
-        EXPECT_EQ(value, c.value) << c.name;
-    }
+    check_reads(
+        protocol::GET_LOCAL_TIME, [](session& s) { return text(s.user_time()); }, cases);
     command_fixture f;
     f.model->script_answer(match::query(protocol::GET_LOCAL_TIME), 0, 1,
                            bytes_of(local_result(2024, 6)));
