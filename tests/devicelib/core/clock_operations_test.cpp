@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 namespace zarvo::test {
 namespace {
@@ -45,6 +46,21 @@ protocol::PbZFtpGetLocalTimeResult local_result(unsigned year, unsigned month)
 }
 
 using clock_operations = resend_timing_fixture;
+
+// The four clock operations: the two reads, then the two settings.
+std::vector<std::function<void()>> clock_calls(session& s)
+{
+    return {
+        [&s] { s.system_time(); },
+        [&s] { s.user_time(); },
+        [&s] {
+            s.system_time({{2024, 1, 1}, {1, 2, 3, 4}, true});
+        },
+        [&s] {
+            s.user_time({{2024, 1, 1}, {1, 2, 3, 4}, 0});
+        },
+    };
+}
 
 TEST_F(clock_operations, set_then_read_gives_the_value_back)
 {
@@ -290,21 +306,12 @@ TEST_F(clock_operations, a_device_stuck_on_1_or_2_ends_in_try_again)
     core::set_resend_settings({std::chrono::milliseconds(100), std::chrono::milliseconds(1),
                                std::chrono::milliseconds(10)});
     command_fixture f;
-    const std::function<void()> calls[] = {
-        [&] { f.session.system_time(); },
-        [&] { f.session.user_time(); },
-        [&] {
-            f.session.system_time({{2024, 1, 1}, {1, 2, 3, 4}, true});
-        },
-        [&] {
-            f.session.user_time({{2024, 1, 1}, {1, 2, 3, 4}, 0});
-        },
-    };
+    const auto calls = clock_calls(f.session);
     for (int answer : {1, 2}) {
         f.model->clear_script();
         for (int query = 1; query <= 4; ++query)
             f.model->script_answer(match::query(query), answer);
-        for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t i = 0; i < calls.size(); ++i) {
             // Answer 1 ends a setting; only the reads keep asking.
             if (answer == 1 && i >= 2)
                 EXPECT_NO_THROW(calls[i]());
@@ -318,16 +325,7 @@ TEST_F(clock_operations, need_a_current_connection)
 {
     const test_device device;
     zarvo::core::session lonely(device.id());
-    const std::function<void()> calls[] = {
-        [&] { lonely.system_time(); },
-        [&] { lonely.user_time(); },
-        [&] {
-            lonely.system_time({{2024, 1, 1}, {1, 2, 3, 4}, true});
-        },
-        [&] {
-            lonely.user_time({{2024, 1, 1}, {1, 2, 3, 4}, 0});
-        },
-    };
+    const auto calls = clock_calls(lonely);
     for (const auto& call : calls)
         EXPECT_THROW(call(), session_expired);
 }
@@ -335,16 +333,7 @@ TEST_F(clock_operations, need_a_current_connection)
 TEST(foreign_sessions, have_no_clocks)
 {
     foreign_session s;
-    const std::function<void()> calls[] = {
-        [&] { s.system_time(); },
-        [&] { s.user_time(); },
-        [&] {
-            s.system_time({{2024, 1, 1}, {1, 2, 3, 4}, true});
-        },
-        [&] {
-            s.user_time({{2024, 1, 1}, {1, 2, 3, 4}, 0});
-        },
-    };
+    const auto calls = clock_calls(s);
     for (const auto& call : calls)
         EXPECT_THROW(call(), invalid_function);
 }
