@@ -47,12 +47,13 @@ void write_fields(PbDate& target, const date& source)
     target.set_day(source.day);
 }
 
-// A date-time message without (part of) its date stands for the epoch's.
-void read_epoch_date(date& target, bool present, const PbDate& source)
+// A date-time message without (part of) its date stands for the epoch's; an
+// absent date message reads as one without fields.
+void read_epoch_date(date& target, const PbDate& source)
 {
-    target.year = present && source.has_year() ? source.year() : 1970;
-    target.month = present && source.has_month() ? static_cast<std::uint8_t>(source.month()) : 1;
-    target.day = present && source.has_day() ? static_cast<std::uint8_t>(source.day()) : 1;
+    target.year = source.has_year() ? source.year() : 1970;
+    target.month = source.has_month() ? static_cast<std::uint8_t>(source.month()) : 1;
+    target.day = source.has_day() ? static_cast<std::uint8_t>(source.day()) : 1;
 }
 
 // Readers check the message before they read it; writers fill the whole
@@ -123,7 +124,7 @@ PbDate& instant2pbdate(PbDate& target, long long instant)
 universal_time& pbsystemdatetime2universal_time(universal_time& target,
                                                 const PbSystemDateTime& source)
 {
-    read_epoch_date(target.date, source.has_date(), source.date());
+    read_epoch_date(target.date, source.date());
     read_fields(target.time, source.time());
     if (source.has_trusted())
         target.trusted = source.trusted();
@@ -141,7 +142,7 @@ PbSystemDateTime& universal_time2pbsystemdatetime(PbSystemDateTime& target,
 
 local_time& pblocaldatetime2local_time(local_time& target, const PbLocalDateTime& source)
 {
-    read_epoch_date(target.date, source.has_date(), source.date());
+    read_epoch_date(target.date, source.date());
     read_fields(target.time, source.time());
     if (source.has_time_zone_offset())
         target.timezone = source.time_zone_offset();
