@@ -12,7 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace emulator {
+namespace zarvo::emulator {
 
 namespace {
 
@@ -593,4 +593,4 @@ void device_model::clear_transcript()
     transcript_.clear();
 }
 
-} // namespace emulator
+} // namespace zarvo::emulator

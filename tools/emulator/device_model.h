@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace emulator {
+namespace zarvo::emulator {
 
 // Told of what the device does on its own. Called on the thread that caused
 // it, outside the model's lock.
@@ -144,4 +144,4 @@ private:
     std::string local_clock_;
 };
 
-} // namespace emulator
+} // namespace zarvo::emulator

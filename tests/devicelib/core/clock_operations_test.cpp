@@ -1,7 +1,6 @@
 // The session's clock operations against the device model: what goes out,
 // read back from the transcript, and how the device's answers come back.
 #include "devicelib/clock_conversions.h"
-#include "devicelib/core/resend.h"
 #include "devicelib/errors.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
@@ -9,6 +8,7 @@
 #include "tests/devicelib/commands/command_fixture.h"
 #include "tests/support/foreign_session.h"
 #include "tests/support/hex.h"
+#include "tests/support/short_resend.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,7 @@ protocol::PbZFtpGetLocalTimeResult local_result(unsigned year, unsigned month)
     return r;
 }
 
-using clock_operations = resend_timing_fixture;
+class clock_operations : public ::testing::Test {};
 
 // The four clock operations: the two reads, then the two settings.
 std::vector<std::function<void()>> clock_calls(session& s)
@@ -303,8 +303,7 @@ TEST_F(clock_operations, setting_answers)
 
 TEST_F(clock_operations, a_device_stuck_on_1_or_2_ends_in_try_again)
 {
-    core::set_resend_settings({std::chrono::milliseconds(100), std::chrono::milliseconds(1),
-                               std::chrono::milliseconds(10)});
+    const short_resend resend(std::chrono::milliseconds(100), std::chrono::milliseconds(10));
     command_fixture f;
     const auto calls = clock_calls(f.session);
     for (int answer : {1, 2}) {

@@ -1,7 +1,6 @@
 // The connection contract over the fake USB-like and network-like kinds,
 // each answering from a scripted back-end.
 #include "devicelib/core/driver_registry.h"
-#include "devicelib/core/resend.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/connection_contract.h"
 #include "tests/support/engine_messages.h"
@@ -12,8 +11,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-using zarvo::test::contract_case;
 using zarvo::test::fake_bus;
 
 const zarvo::core::driver_registration usb_registration{
@@ -70,58 +67,24 @@ private:
     zarvo::session* session_ = nullptr;
 };
 
-struct contract_param {
-    kind k;
-    contract_case c;
-};
+using zarvo::test::contract_kind;
+using zarvo::test::contract_param;
 
-void PrintTo(const contract_param& p, std::ostream* os)
-{
-    *os << (p.k == kind::usb ? "USB-like " : "network-like ") << p.c.name;
-}
-
-std::vector<contract_param> with_kind(kind k, const std::vector<contract_case>& cases)
-{
-    std::vector<contract_param> out;
-    for (const auto& c : cases)
-        out.push_back({k, c});
-    return out;
-}
-
-class ConnectionContract : public ::testing::TestWithParam<contract_param> {
-protected:
-    void SetUp() override
-    {
-        saved_ = zarvo::core::resend_settings();
-        zarvo::core::resend_timing t;
-        t.budget = 2s;
-        t.first_pause = 1ms;
-        t.max_pause = 5ms;
-        zarvo::core::set_resend_settings(t);
-    }
-    void TearDown() override { zarvo::core::set_resend_settings(saved_); }
-
-    zarvo::core::resend_timing saved_;
-};
+class ConnectionContract : public zarvo::test::contract_test {};
 
 TEST_P(ConnectionContract, Holds)
 {
     zarvo::test::test_device device;
-    fake_kind_rig rig(GetParam().k, device.id());
+    fake_kind_rig rig(GetParam().kind == contract_kind::usb ? kind::usb : kind::net, device.id());
     ASSERT_TRUE(rig.ready());
     GetParam().c.run(rig);
 }
 
-std::string case_name(const ::testing::TestParamInfo<contract_param>& info)
-{
-    return info.param.c.name;
-}
-
 INSTANTIATE_TEST_SUITE_P(UsbLike, ConnectionContract,
-                         ::testing::ValuesIn(with_kind(kind::usb, zarvo::test::usb_contract())),
-                         case_name);
+                         ::testing::ValuesIn(zarvo::test::contract_params(contract_kind::usb)),
+                         zarvo::test::contract_case_name);
 INSTANTIATE_TEST_SUITE_P(NetLike, ConnectionContract,
-                         ::testing::ValuesIn(with_kind(kind::net, zarvo::test::net_contract())),
-                         case_name);
+                         ::testing::ValuesIn(zarvo::test::contract_params(contract_kind::net)),
+                         zarvo::test::contract_case_name);
 
 } // namespace

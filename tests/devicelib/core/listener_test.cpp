@@ -265,7 +265,9 @@ TEST_F(Ownership, AWithdrawalWaitsForARunningTransferWhichEndsNormally)
     ASSERT_TRUE(zarvo::test::eventually([&] { return backend->requests().size() == 1; }));
 
     std::atomic<bool> expired{false};
+    latch reader_done; // until then the reader may still hold the device lock
     listener().on(callback::disconnected, [&](zarvo::session& gone) {
+        reader_done.wait();
         std::ostringstream out;
         try {
             gone.read("/A.BPB", out);
@@ -280,6 +282,7 @@ TEST_F(Ownership, AWithdrawalWaitsForARunningTransferWhichEndsNormally)
 
     release.open();
     reader.join();
+    reader_done.open();
     EXPECT_EQ(content.str(), "content");
     ASSERT_TRUE(listener().wait_returned(callback::disconnected, device()));
     EXPECT_TRUE(zarvo::test::eventually([&] { return d.probe->destroyed == 1; }));

@@ -3,8 +3,8 @@
 #include "devicelib/general_errors.h"
 #include "devicelib/introspection/errors.h"
 #include "devicelib/introspection/validate.h"
-
-#include "types.pb.h"
+#include "tests/devicelib/introspection/clock_messages.h"
+#include "tests/devicelib/introspection/thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -19,25 +19,6 @@ using introspection::default_auditor;
 using introspection::validate;
 namespace issue = introspection::issue;
 
-PbTime complete_time()
-{
-    PbTime time;
-    time.set_hour(23);
-    time.set_minute(59);
-    time.set_seconds(59);
-    time.set_millis(999);
-    return time;
-}
-
-PbDate complete_date()
-{
-    PbDate date;
-    date.set_year(2024);
-    date.set_month(2);
-    date.set_day(29);
-    return date;
-}
-
 TEST(ProcessRegistry, FirstValidationReportsMissingExpressionsOnly)
 {
     EXPECT_EQ(validate(complete_time(), default_auditor()), issue::missing_regex);
@@ -51,13 +32,10 @@ TEST(ProcessRegistry, RefusingEveryIssueStopsAtTheFirstBuild)
     PbTime time;
     time.set_hour(3);
     custom_auditor refuse_all(0);
-    try {
-        validate(time, refuse_all);
-        FAIL() << "missing_regex expected";
-    } catch (const introspection::missing_regex& e) {
-        EXPECT_EQ(e.path(), "hour");
-        EXPECT_EQ(e.value_type(), "HOUR");
-    }
+    const auto e = thrown<introspection::missing_regex>([&] { validate(time, refuse_all); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->path(), "hour");
+    EXPECT_EQ(e->value_type(), "HOUR");
 }
 
 TEST(ProcessRegistry, DefaultAuditorRefusesValuesOutOfRange)
@@ -88,12 +66,9 @@ TEST(ProcessRegistry, ValidationStartedInsideALookupFailsWithoutHanging)
     reentering_auditor reentering;
     PbTime time;
     time.set_hour(3);
-    try {
-        validate(time, reentering);
-        FAIL() << "invalid_function expected";
-    } catch (const invalid_function& e) {
-        EXPECT_STREQ(e.what(), "Invalid function: Validation started during a value-type lookup..");
-    }
+    const auto e = thrown<invalid_function>([&] { validate(time, reentering); });
+    ASSERT_TRUE(e);
+    EXPECT_STREQ(e->what(), "Invalid function: Validation started during a value-type lookup..");
     // Nothing was left locked or marked.
     EXPECT_EQ(validate(complete_time(), default_auditor()), issue::missing_regex);
     EXPECT_EQ(validate(complete_date(), default_auditor()), issue::missing_regex);

@@ -5,6 +5,7 @@
 #include "devicelib/introspection/numeric_validator.h"
 #include "tests/devicelib/introspection/fixture_table.h"
 #include "tests/devicelib/introspection/recording_auditor.h"
+#include "tests/devicelib/introspection/thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -60,14 +61,12 @@ TEST(Registry, WeightOnUint32HasUnreadableLimitsAndPrecision)
 {
     data_type_registry registry(introspection::builtin_table_source());
     unsigned flags = 0;
-    try {
-        registry.get_validator(uint32, "w", "WEIGHT", default_auditor(), flags);
-        FAIL() << "bad_minimum expected";
-    } catch (const introspection::bad_minimum& e) {
-        EXPECT_EQ(e.data(), "0.0");
-        EXPECT_EQ(e.path(), "w");
-        EXPECT_EQ(e.value_type(), "WEIGHT");
-    }
+    const auto e = thrown<introspection::bad_minimum>(
+        [&] { registry.get_validator(uint32, "w", "WEIGHT", default_auditor(), flags); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->data(), "0.0");
+    EXPECT_EQ(e->path(), "w");
+    EXPECT_EQ(e->value_type(), "WEIGHT");
     EXPECT_EQ(flags, 0u);
 
     recording_auditor audit;
@@ -100,12 +99,10 @@ TEST(Registry, LeftoverPropertiesAreReportedAndRefusalKeepsTheEntry)
     recording_auditor audit;
     audit.answers["unsupported_properties"] = false;
     unsigned flags = 0;
-    try {
-        registry.get_validator(string_type, "label", "FITNESS_CLASS", audit, flags);
-        FAIL() << "unsupported_properties expected";
-    } catch (const introspection::unsupported_properties& e) {
-        EXPECT_EQ(e.properties(), (auditor::property_map{{"precision", "0.1"}}));
-    }
+    const auto e = thrown<introspection::unsupported_properties>(
+        [&] { registry.get_validator(string_type, "label", "FITNESS_CLASS", audit, flags); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->properties(), (auditor::property_map{{"precision", "0.1"}}));
     EXPECT_EQ(flags, 0u);
     EXPECT_EQ(audit.calls_to("unsupported_properties"),
               (std::vector<std::string>{"unsupported_properties(9, label, FITNESS_CLASS, "
@@ -165,13 +162,11 @@ TEST(Registry, FieldTypesWithoutValidatorAreInvalid)
     data_type_registry registry(introspection::builtin_table_source());
     for (const int type : {0, 7, 8, 10, 11}) {
         unsigned flags = 0;
-        try {
-            registry.get_validator(type, "f", "HOUR", default_auditor(), flags);
-            FAIL() << "invalid_function expected for " << type;
-        } catch (const invalid_function& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      "Invalid function: Invalid data type " + std::to_string(type) + "..");
-        }
+        const auto e = thrown<invalid_function>(
+            [&] { registry.get_validator(type, "f", "HOUR", default_auditor(), flags); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(std::string(e->what()),
+                  "Invalid function: Invalid data type " + std::to_string(type) + "..");
     }
     unsigned flags = 0;
     EXPECT_NE(registry.get_validator(uint32, "f", "HOUR", default_auditor(), flags), nullptr);
@@ -212,12 +207,10 @@ TEST(Registry, TableThatDoesNotLoadIsRetriedOnTheNextLookup)
                                   std::make_shared<std::string>(r.text)};
         data_type_registry registry(failing.source());
         unsigned flags = 0;
-        try {
-            registry.get_validator(uint32, "hour", "HOUR", default_auditor(), flags);
-            FAIL() << "invalid_function expected for " << r.message;
-        } catch (const invalid_function& e) {
-            EXPECT_EQ(std::string(e.what()), r.message);
-        }
+        const auto e = thrown<invalid_function>(
+            [&] { registry.get_validator(uint32, "hour", "HOUR", default_auditor(), flags); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(std::string(e->what()), r.message);
         EXPECT_EQ(*failing.reads, 1);
 
         *failing.code = 0;
@@ -272,13 +265,11 @@ TEST(Registry, StartingAValidationFromABuildCallbackFailsAtOnce)
         }
     };
     unsigned flags = 0;
-    try {
-        registry.get_validator(uint32, "hour", "HOUR", audit, flags);
-        FAIL() << "invalid_function expected";
-    } catch (const invalid_function& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Invalid function: Validation started during a value-type lookup..");
-    }
+    const auto e = thrown<invalid_function>(
+        [&] { registry.get_validator(uint32, "hour", "HOUR", audit, flags); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(std::string(e->what()),
+              "Invalid function: Validation started during a value-type lookup..");
     EXPECT_TRUE(inner_failed);
 
     // The registry works afterwards, on this thread too.

@@ -3,9 +3,8 @@
 #include "devicelib/introspection/data_type_registry.h"
 #include "devicelib/introspection/validate.h"
 #include "devicelib/introspection/validate_fields.h"
+#include "tests/devicelib/introspection/clock_messages.h"
 #include "tests/devicelib/introspection/fixture_table.h"
-
-#include "types.pb.h"
 
 #include <gtest/gtest.h>
 
@@ -18,25 +17,6 @@ namespace {
 using introspection::default_auditor;
 using introspection::validate;
 namespace issue = introspection::issue;
-
-PbTime complete_time()
-{
-    PbTime time;
-    time.set_hour(23);
-    time.set_minute(59);
-    time.set_seconds(59);
-    time.set_millis(999);
-    return time;
-}
-
-PbDate complete_date()
-{
-    PbDate date;
-    date.set_year(2024);
-    date.set_month(2);
-    date.set_day(29);
-    return date;
-}
 
 // Each thread's results, OR-ed together per thread.
 template <typename Validate>

@@ -16,7 +16,7 @@
 #include <future>
 #include <mutex>
 
-namespace emulator {
+namespace zarvo::emulator {
 namespace {
 
 using namespace test;
@@ -368,4 +368,4 @@ TEST(transcript, records_every_exchange)
 }
 
 } // namespace
-} // namespace emulator
+} // namespace zarvo::emulator

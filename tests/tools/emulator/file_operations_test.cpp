@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-namespace emulator {
+namespace zarvo::emulator {
 namespace {
 
 using namespace test;
@@ -269,4 +269,4 @@ TEST(file_system_content, tests_add_replace_remove_and_inspect)
 }
 
 } // namespace
-} // namespace emulator
+} // namespace zarvo::emulator

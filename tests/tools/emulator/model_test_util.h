@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-namespace emulator::test {
+namespace zarvo::emulator::test {
 
 // The file operation commands as the exchanges take them.
 constexpr int get = static_cast<int>(command::get);
@@ -34,4 +34,4 @@ Message parsed(const std::string& bytes)
     return out;
 }
 
-} // namespace emulator::test
+} // namespace zarvo::emulator::test
