@@ -17,15 +17,14 @@ QMap<QString, QString> parseHostConfig(const QString& text)
 {
     QMap<QString, QString> table;
     const QStringList lines = text.split(QLatin1Char('\n'));
-    for (const QString& line : lines) {
+    for (const QString& raw : lines) {
+        // Stray CRs (CR LF ends, LF CR ends) are no part of a key: a line
+        // is judged without them.
+        const QString line = withoutLineEnds(raw);
         const int separator = line.indexOf(QLatin1Char('='));
         if (line.startsWith(QLatin1Char('#')) || separator <= 0)
             continue;
-        // A stray CR before the "=" is no key either.
-        const QString key = withoutLineEnds(line.left(separator));
-        if (key.isEmpty())
-            continue;
-        table.insert(key, withoutLineEnds(line.mid(separator + 1)));
+        table.insert(line.left(separator), line.mid(separator + 1));
     }
     return table;
 }

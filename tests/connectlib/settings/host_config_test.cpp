@@ -21,6 +21,7 @@ TEST(HostConfig, ParsesKeyValueLines)
         {"comment line", "#contenturl=https://a\nravourl=b", {{"ravourl", "b"}}},
         {"no key before =", "=x\nravourl=b", {{"ravourl", "b"}}},
         {"only a CR before =", "\r=x\nravourl=b", {{"ravourl", "b"}}},
+        {"comment after LF CR", "a=1\n\r#contenturl=x\n\r", {{"a", "1"}}},
         {"no =", "contenturl\nravourl=b", {{"ravourl", "b"}}},
         {"later key wins", "ravourl=a\nravourl=b", {{"ravourl", "b"}}},
         {"blanks kept", " ravourl = b ", {{" ravourl ", " b "}}},
