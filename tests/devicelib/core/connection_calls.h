@@ -1,0 +1,25 @@
+#pragma once
+
+#include "tests/support/fake_connection.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace zarvo::test {
+
+// The calls of one operation that a fake connection recorded, in order.
+inline std::vector<connection_call> calls_of(const fake_connection& c, connection_op op)
+{
+    std::vector<connection_call> out;
+    for (const auto& call : c.calls())
+        if (call.op == op)
+            out.push_back(call);
+    return out;
+}
+
+inline int count(const fake_connection& c, connection_op op)
+{
+    return static_cast<int>(calls_of(c, op).size());
+}
+
+} // namespace zarvo::test
