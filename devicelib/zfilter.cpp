@@ -21,17 +21,24 @@ bio::gzip_params gzip_parameters()
     return p;
 }
 
+// The filter for the action, if any, then the caller's stream as the device.
+template <typename Chain, typename Device>
+std::unique_ptr<Chain> make_chain(Device& device, filter_action action)
+{
+    auto chain = std::make_unique<Chain>();
+    if (action == decompress)
+        chain->push(bio::gzip_decompressor(15, buffer_size), buffer_size);
+    else if (action == compress)
+        chain->push(bio::gzip_compressor(gzip_parameters(), buffer_size), buffer_size);
+    chain->push(device);
+    return chain;
+}
+
 } // namespace
 
 istream_zfilter::istream_zfilter(std::istream& device, filter_action action)
 {
-    auto s = std::make_unique<bio::filtering_istream>();
-    if (action == decompress)
-        s->push(bio::gzip_decompressor(15, buffer_size), buffer_size);
-    else if (action == compress)
-        s->push(bio::gzip_compressor(gzip_parameters(), buffer_size), buffer_size);
-    s->push(device);
-    stream_ = std::move(s);
+    stream_ = make_chain<bio::filtering_istream>(device, action);
 }
 
 istream_zfilter::~istream_zfilter() = default;
@@ -40,13 +47,7 @@ istream_zfilter& istream_zfilter::operator=(istream_zfilter&& other) noexcept = 
 
 ostream_zfilter::ostream_zfilter(std::ostream& device, filter_action action)
 {
-    auto s = std::make_unique<bio::filtering_ostream>();
-    if (action == decompress)
-        s->push(bio::gzip_decompressor(15, buffer_size), buffer_size);
-    else if (action == compress)
-        s->push(bio::gzip_compressor(gzip_parameters(), buffer_size), buffer_size);
-    s->push(device);
-    stream_ = std::move(s);
+    stream_ = make_chain<bio::filtering_ostream>(device, action);
 }
 
 ostream_zfilter::~ostream_zfilter()

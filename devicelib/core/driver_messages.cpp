@@ -35,21 +35,6 @@ void visit(engine& e, const char* func, std::initializer_list<driver_state> from
     }
 }
 
-// Locks the caller's mutex for the visits and wakes the caller on every path.
-class caller_wakeup {
-public:
-    caller_wakeup(boost::mutex* m, boost::condition_variable* c)
-        : lock_(*m)
-        , cond_(c)
-    {
-    }
-    ~caller_wakeup() { cond_->notify_one(); }
-
-private:
-    boost::unique_lock<boost::mutex> lock_;
-    boost::condition_variable* cond_;
-};
-
 } // namespace
 
 void start_drivers::execute(engine& e, listener_map&, session_map&)
@@ -64,30 +49,38 @@ void stop_drivers::execute(engine& e, listener_map&, session_map&)
           driver_state::stopped, [](driver& d) { d.stop(); });
 }
 
-suspend_drivers::suspend_drivers(boost::mutex* m, boost::condition_variable* c)
+waking_driver_message::waking_driver_message(boost::mutex* m, boost::condition_variable* c)
     : mutex_(m)
     , cond_(c)
 {
+}
+
+template <typename Visit>
+void waking_driver_message::with_caller(Visit visit)
+{
+    struct wake_on_exit {
+        boost::condition_variable* cond;
+        ~wake_on_exit() { cond->notify_one(); }
+    };
+    boost::unique_lock<boost::mutex> lock(*mutex_);
+    wake_on_exit wake{cond_}; // notifies before the lock is released
+    visit();
 }
 
 void suspend_drivers::execute(engine& e, listener_map&, session_map&)
 {
-    caller_wakeup wakeup(mutex_, cond_);
-    visit(e, "zarvo::core::suspend_drivers::execute", {driver_state::started},
-          driver_state::suspended, [](driver& d) { d.suspend(); });
-}
-
-resume_drivers::resume_drivers(boost::mutex* m, boost::condition_variable* c)
-    : mutex_(m)
-    , cond_(c)
-{
+    with_caller([&] {
+        visit(e, "zarvo::core::suspend_drivers::execute", {driver_state::started},
+              driver_state::suspended, [](driver& d) { d.suspend(); });
+    });
 }
 
 void resume_drivers::execute(engine& e, listener_map&, session_map&)
 {
-    caller_wakeup wakeup(mutex_, cond_);
-    visit(e, "zarvo::core::resume_drivers::execute", {driver_state::suspended},
-          driver_state::started, [](driver& d) { d.resume(); });
+    with_caller([&] {
+        visit(e, "zarvo::core::resume_drivers::execute", {driver_state::suspended},
+              driver_state::started, [](driver& d) { d.resume(); });
+    });
 }
 
 } // namespace zarvo::core

@@ -19,27 +19,35 @@ public:
     void execute(engine& e, listener_map& listeners, session_map& sessions) override;
 };
 
-// Suspends every started driver, then wakes the caller, which holds m until it
-// waits on c, so the wake-up cannot be missed.
-class suspend_drivers : public message {
+// A driver message whose caller waits: it locks the caller's mutex for the
+// visits and wakes the caller afterwards, whatever happens. The caller holds
+// the mutex until it waits on the condition, so the wake-up cannot be missed.
+class waking_driver_message : public message {
 public:
-    suspend_drivers(boost::mutex* m, boost::condition_variable* c);
-    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
+    waking_driver_message(boost::mutex* m, boost::condition_variable* c);
+
+protected:
+    // Runs visit with the caller's mutex held, then wakes the caller.
+    template <typename Visit>
+    void with_caller(Visit visit);
 
 private:
     boost::mutex* mutex_;
     boost::condition_variable* cond_;
 };
 
-// Resumes every driver that suspend_drivers suspended, then wakes the caller.
-class resume_drivers : public message {
+// Suspends every started driver (the system is going to sleep).
+class suspend_drivers : public waking_driver_message {
 public:
-    resume_drivers(boost::mutex* m, boost::condition_variable* c);
+    using waking_driver_message::waking_driver_message;
     void execute(engine& e, listener_map& listeners, session_map& sessions) override;
+};
 
-private:
-    boost::mutex* mutex_;
-    boost::condition_variable* cond_;
+// Resumes every driver that suspend_drivers suspended.
+class resume_drivers : public waking_driver_message {
+public:
+    using waking_driver_message::waking_driver_message;
+    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
 };
 
 } // namespace zarvo::core

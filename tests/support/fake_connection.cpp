@@ -94,15 +94,13 @@ void fake_connection::script(connection_op op, connection_action action)
 void fake_connection::set_transport(std::string name, bool answer)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    transport_ = std::move(name);
-    transport_answer_ = answer;
+    transport_ = {std::move(name), answer};
 }
 
 void fake_connection::set_family(std::string name, bool answer)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    family_ = std::move(name);
-    family_answer_ = answer;
+    family_ = {std::move(name), answer};
 }
 
 void fake_connection::set_readiness(int value)
@@ -141,24 +139,25 @@ std::size_t fake_connection::record(connection_call call)
     return calls_.size() - 1;
 }
 
+bool fake_connection::answer_name(connection_op op, const named_answer& configured,
+                                  std::string& name)
+{
+    record(make_call(op));
+    next(op);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (configured.answer)
+        name = configured.name;
+    return configured.answer;
+}
+
 bool fake_connection::transport(std::string& name)
 {
-    record(make_call(connection_op::transport));
-    next(connection_op::transport);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (transport_answer_)
-        name = transport_;
-    return transport_answer_;
+    return answer_name(connection_op::transport, transport_, name);
 }
 
 bool fake_connection::family(std::string& name)
 {
-    record(make_call(connection_op::family));
-    next(connection_op::family);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (family_answer_)
-        name = family_;
-    return family_answer_;
+    return answer_name(connection_op::family, family_, name);
 }
 
 zarvo::disk_space fake_connection::disk_space()

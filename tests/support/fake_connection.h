@@ -117,10 +117,14 @@ private:
     mutable std::mutex mutex_;
     std::vector<connection_call> calls_;
     std::map<connection_op, std::deque<connection_action>> scripts_;
-    std::string transport_ = "TEST";
-    bool transport_answer_ = true;
-    std::string family_;
-    bool family_answer_ = true;
+    struct named_answer {
+        std::string name;
+        bool answer = true;
+    };
+    bool answer_name(connection_op op, const named_answer& configured, std::string& name);
+
+    named_answer transport_{"TEST"};
+    named_answer family_;
     int readiness_ = 0;
     std::atomic<bool> cancelled_{false};
     std::shared_ptr<connection_probe> probe_;
