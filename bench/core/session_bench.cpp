@@ -80,26 +80,29 @@ void BM_device_lock_nested(benchmark::State& state)
 }
 BENCHMARK(BM_device_lock_nested);
 
+// A session whose one connection answers at once.
+struct instant_session {
+    instant_session() { session.add_connection(&connection, false); }
+
+    test_device device;
+    zarvo::core::session session{device.id()};
+    instant_connection connection;
+};
+
 void BM_session_fetch_frame(benchmark::State& state)
 {
-    test_device device;
-    zarvo::core::session session(device.id());
-    instant_connection connection;
-    session.add_connection(&connection, false);
+    instant_session s;
     std::set<zarvo::entry> out;
     for (auto _ : state)
-        benchmark::DoNotOptimize(session.fetch("/", out));
+        benchmark::DoNotOptimize(s.session.fetch("/", out));
 }
 BENCHMARK(BM_session_fetch_frame);
 
 void BM_session_lock_hold(benchmark::State& state)
 {
-    test_device device;
-    zarvo::core::session session(device.id());
-    instant_connection connection;
-    session.add_connection(&connection, false);
+    instant_session s;
     for (auto _ : state)
-        zarvo::session_lock hold(session, 0);
+        zarvo::session_lock hold(s.session, 0);
 }
 BENCHMARK(BM_session_lock_hold);
 

@@ -34,6 +34,23 @@ void check_stream(const std::ios& stream)
         throw stream_failure();
 }
 
+// out = a without b; true when that is not empty.
+bool difference(const std::set<connection*>& a, const std::set<connection*>& b,
+                std::set<connection*>& out)
+{
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::inserter(out, out.end()));
+    return !out.empty();
+}
+
+// A name the connection fills in; no answer means the link is gone.
+std::string name_from(connection& c, bool (connection::*fill)(std::string&))
+{
+    std::string name;
+    if (!(c.*fill)(name))
+        throw link_lost();
+    return name;
+}
+
 } // namespace
 
 session::session(std::uint64_t device_id)
@@ -171,28 +188,20 @@ bool session::added_connections(const std::set<connection*>& known, std::set<con
 {
     out.clear();
     boost::lock_guard<boost::mutex> guard(operation_mutex_);
-    std::set_difference(connections_.begin(), connections_.end(), known.begin(), known.end(),
-                        std::inserter(out, out.end()));
-    return !out.empty();
+    return difference(connections_, known, out);
 }
 
 bool session::removed_connections(const std::set<connection*>& known, std::set<connection*>& out)
 {
     out.clear();
     boost::lock_guard<boost::mutex> guard(operation_mutex_);
-    std::set_difference(known.begin(), known.end(), connections_.begin(), connections_.end(),
-                        std::inserter(out, out.end()));
-    return !out.empty();
+    return difference(known, connections_, out);
 }
 
 std::string session::transport(connection* connection)
 {
-    return ask(connection, [](core::connection& c) {
-        std::string name;
-        if (!c.transport(name))
-            throw link_lost();
-        return name;
-    });
+    return ask(connection,
+               [](core::connection& c) { return name_from(c, &connection::transport); });
 }
 
 bool session::has_connection(connection* connection)
@@ -214,12 +223,7 @@ connection* session::find_connection(const std::string& transport)
 
 std::string session::family(connection* connection)
 {
-    return ask(connection, [](core::connection& c) {
-        std::string name;
-        if (!c.family(name))
-            throw link_lost();
-        return name;
-    });
+    return ask(connection, [](core::connection& c) { return name_from(c, &connection::family); });
 }
 
 std::uint64_t session::placement(connection* connection)

@@ -4,8 +4,8 @@
 
 #include "devicelib/core/interprocess_mutex.h"
 #include "devicelib/errors.h"
-#include "tests/devicelib/core/connection_calls.h"
 #include "tests/devicelib/core/lock_holder_process.h"
+#include "tests/devicelib/core/session_test_support.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/fake_connection.h"
 #include "tests/support/latch.h"
@@ -20,21 +20,7 @@
 namespace zarvo::core {
 namespace {
 
-using test::calls_of;
-using test::connection_action;
-using test::connection_op;
-using test::count;
-using test::fake_connection;
-using test::latch;
-using test::lock_holder_process;
-using test::test_device;
-
-// Runs f on a thread of its own and returns what it returned or threw.
-template <typename F>
-auto elsewhere(F&& f)
-{
-    return std::async(std::launch::async, std::forward<F>(f)).get();
-}
+using namespace zarvo::test;
 
 template <typename Error, typename F>
 std::string error_text(F&& f)
@@ -365,15 +351,21 @@ TEST(core_session, snapshot_and_differences)
     EXPECT_FALSE(s.has_connection(&c));
 }
 
-TEST(core_session, asking_one_connection)
-{
+// A session and another one that holds a connection of its own.
+class two_sessions : public ::testing::Test {
+protected:
+    two_sessions() { other.add_connection(&theirs, false); }
+
     test_device device;
     test_device other_device;
-    session s(device.id());
-    session other(other_device.id());
-    fake_connection mine;
+    session s{device.id()};
+    session other{other_device.id()};
     fake_connection theirs;
-    other.add_connection(&theirs, false);
+};
+
+TEST_F(two_sessions, asking_one_connection)
+{
+    fake_connection mine;
 
     EXPECT_THROW(s.transport(&mine), session_expired); // no connection at all
     s.add_connection(&mine, false);
@@ -500,16 +492,10 @@ TEST_F(core_session_test, exchanges_go_through_the_frame_and_return_the_answer)
     EXPECT_EQ(space.free_fragments(), 40u);
 }
 
-TEST(core_session, select_connection_changes_nothing)
+TEST_F(two_sessions, select_connection_changes_nothing)
 {
-    test_device device;
-    test_device other_device;
-    session s(device.id());
-    session other(other_device.id());
     fake_connection a;
     fake_connection b;
-    fake_connection theirs;
-    other.add_connection(&theirs, false);
     s.add_connection(&a, false);
     s.add_connection(&b, false);
     for (connection* c : {static_cast<connection*>(nullptr), static_cast<connection*>(&a),

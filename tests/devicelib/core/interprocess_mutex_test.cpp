@@ -54,6 +54,31 @@ bool starts_with(const std::string& text, const std::string& prefix)
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// A thread that waits for the lock, takes it and lets go again.
+class waiter {
+public:
+    explicit waiter(interprocess_mutex& mutex)
+        : thread_([this, &mutex] {
+            mutex.lock();
+            took_.set_value();
+            mutex.unlock();
+        })
+    {
+    }
+    ~waiter() { thread_.join(); }
+
+    bool has_returned()
+    {
+        return done_.wait_for(std::chrono::milliseconds(50)) == std::future_status::ready;
+    }
+    void finish() { done_.get(); }
+
+private:
+    std::promise<void> took_;
+    std::future<void> done_ = took_.get_future();
+    std::thread thread_;
+};
+
 TEST(interprocess_mutex, name_is_the_prefix_and_the_decimal_id)
 {
     const std::pair<std::uint64_t, const char*> rows[] = {
@@ -139,17 +164,10 @@ TEST(interprocess_mutex, levels_nest_per_thread_and_exclude_other_threads)
 
     // A waiting lock on another thread returns once the holder lets go.
     ASSERT_TRUE(mutex->try_lock());
-    std::promise<void> took;
-    std::thread waiter([&] {
-        mutex->lock();
-        took.set_value();
-        mutex->unlock();
-    });
-    auto done = took.get_future();
-    EXPECT_EQ(done.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    waiter w(*mutex);
+    EXPECT_FALSE(w.has_returned());
     mutex->unlock();
-    done.get();
-    waiter.join();
+    w.finish();
 }
 
 TEST(interprocess_mutex, two_lock_objects_of_one_device_exclude_each_other)
@@ -212,13 +230,23 @@ TEST(interprocess_mutex, excludes_another_process_whichever_opens_first)
     }
 }
 
-TEST(interprocess_mutex, a_killed_holder_frees_the_device_at_once)
-{
+// A device that the lock-holder program holds, and a lock object of it here.
+class held_by_another_process : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(holder.command("hold " + std::to_string(device.id())), "held");
+        mutex = create_interprocess_mutex(device.id());
+        ASSERT_TRUE(mutex);
+    }
+
     test_device device;
     lock_holder_process holder;
-    ASSERT_EQ(holder.command("hold " + std::to_string(device.id())), "held");
-    auto mutex = create_interprocess_mutex(device.id());
-    ASSERT_TRUE(mutex);
+    std::unique_ptr<interprocess_mutex> mutex;
+};
+
+TEST_F(held_by_another_process, a_killed_holder_frees_the_device_at_once)
+{
     EXPECT_FALSE(mutex->try_lock());
 
     holder.kill();
@@ -226,28 +254,15 @@ TEST(interprocess_mutex, a_killed_holder_frees_the_device_at_once)
     mutex->unlock();
 }
 
-TEST(interprocess_mutex, waiting_lock_returns_when_another_process_releases)
+TEST_F(held_by_another_process, waiting_lock_returns_when_the_other_process_releases)
 {
-    test_device device;
-    lock_holder_process holder;
-    ASSERT_EQ(holder.command("hold " + std::to_string(device.id())), "held");
-    auto mutex = create_interprocess_mutex(device.id());
-    ASSERT_TRUE(mutex);
-
-    std::promise<void> took;
-    std::thread waiter([&] {
-        mutex->lock();
-        took.set_value();
-        mutex->unlock();
-    });
-    auto done = took.get_future();
-    EXPECT_EQ(done.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    waiter w(*mutex);
+    EXPECT_FALSE(w.has_returned());
     // While one thread waits for the other process, this thread's try-lock
     // fails as if the lock were held here.
     EXPECT_FALSE(mutex->try_lock());
     ASSERT_EQ(holder.command("release"), "released");
-    done.get();
-    waiter.join();
+    w.finish();
 }
 
 struct planted_case {

@@ -4,8 +4,8 @@
 
 #include "devicelib/core/core_session.h"
 #include "devicelib/errors.h"
-#include "tests/devicelib/core/connection_calls.h"
 #include "tests/devicelib/core/lock_holder_process.h"
+#include "tests/devicelib/core/session_test_support.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/fake_connection.h"
 #include "tests/support/latch.h"
@@ -22,20 +22,34 @@
 namespace zarvo {
 namespace {
 
-using test::calls_of;
-using test::connection_action;
-using test::connection_op;
-using test::count;
-using test::fake_connection;
-using test::latch;
-using test::lock_holder_process;
-using test::test_device;
+using namespace zarvo::test;
 
-template <typename F>
-auto elsewhere(F&& f)
-{
-    return std::async(std::launch::async, std::forward<F>(f)).get();
-}
+// A session lock held on a thread of its own until release().
+class hold_elsewhere {
+public:
+    explicit hold_elsewhere(session& s)
+        : thread_([this, &s] {
+            session_lock hold(s, 0);
+            held_.open();
+            release_.wait();
+        })
+    {
+        held_.wait();
+    }
+    ~hold_elsewhere() { release(); }
+
+    void release()
+    {
+        release_.open();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    latch held_;
+    latch release_;
+    std::thread thread_;
+};
 
 // Records each callback as "<name> <number>".
 class recording_observer : public session_lock::observer {
@@ -125,19 +139,11 @@ TEST_F(session_lock_test, observer_sees_each_step)
     }
     {
         // Busy: another thread holds the session; nothing is held afterwards.
-        latch held;
-        latch release;
-        std::thread holder([&] {
-            session_lock hold(s, 0);
-            held.open();
-            release.wait();
-        });
-        ASSERT_TRUE(held.wait());
+        hold_elsewhere holder(s);
         recording_observer o;
         EXPECT_THROW(session_lock(s, o, 0), system_busy);
         EXPECT_EQ(o.events, (std::vector<std::string>{"acquiring 1", "failed 0"}));
-        release.open();
-        holder.join();
+        holder.release();
         EXPECT_TRUE(other_thread_can_operate());
     }
     {
@@ -152,21 +158,13 @@ TEST_F(session_lock_test, observer_sees_each_step)
 
 TEST_F(session_lock_test, waiting_hold_returns_after_another_thread_releases)
 {
-    latch held;
-    latch release;
-    std::thread holder([&] {
-        session_lock hold(s, 0);
-        held.open();
-        release.wait();
-    });
-    ASSERT_TRUE(held.wait());
+    hold_elsewhere holder(s);
     auto waiter = std::async(std::launch::async, [&] {
         session_lock hold(s, session_lock::wait);
         s.create("/W");
     });
     EXPECT_EQ(waiter.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
-    release.open();
-    holder.join();
+    holder.release();
     waiter.get();
     EXPECT_EQ(count(a, connection_op::create), 1);
 }
