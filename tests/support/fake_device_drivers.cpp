@@ -23,8 +23,9 @@ power_like_driver* running_power = nullptr;
 
 // fake_bus
 
-fake_bus::fake_bus(maker make, bool withdraw_from_own_thread)
+fake_bus::fake_bus(maker make, std::function<unsigned()> later_delay, bool withdraw_from_own_thread)
     : make_(std::move(make))
+    , later_delay_(std::move(later_delay))
     , withdraw_from_own_thread_(withdraw_from_own_thread)
 {
 }
@@ -34,7 +35,7 @@ void fake_bus::plug(std::uint64_t id, fake_device device)
     std::lock_guard<std::mutex> lock(mutex_);
     present_[id] = device;
     if (started_ && !published_.count(id))
-        publish(id, device, delay_);
+        publish(id, device, later_delay_());
 }
 
 void fake_bus::unplug(std::uint64_t id)
@@ -84,16 +85,15 @@ bool fake_bus::started() const
     return started_;
 }
 
-void fake_bus::start_publishing(unsigned delay, unsigned delay_after)
+void fake_bus::start_publishing()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     ++starts_;
     started_ = true;
     for (const auto& [id, device] : present_) {
         if (!published_.count(id))
-            publish(id, device, delay);
+            publish(id, device, 0);
     }
-    delay_ = delay_after;
 }
 
 void fake_bus::stop_publishing()
@@ -103,7 +103,6 @@ void fake_bus::stop_publishing()
     for (const auto& [id, c] : published_)
         withdraw(id, c);
     published_.clear();
-    delay_ = 0;
     started_ = false;
 }
 
@@ -127,7 +126,7 @@ fake_bus& usb_like_driver::bus()
         [](std::uint64_t id, const fake_device& d) {
             return new usb_like_connection(id, d.backend, d.probe);
         },
-        false);
+        [] { return plug_in_delay.load(); }, false);
     return b;
 }
 
@@ -138,7 +137,7 @@ void usb_like_driver::set_plug_in_delay(unsigned ms)
 
 void usb_like_driver::start()
 {
-    bus().start_publishing(0, plug_in_delay);
+    bus().start_publishing();
 }
 
 void usb_like_driver::stop()
@@ -154,13 +153,13 @@ fake_bus& net_like_driver::bus()
         [](std::uint64_t id, const fake_device& d) {
             return new net_like_connection(id, d.backend, d.probe);
         },
-        true);
+        [] { return 0u; }, true);
     return b;
 }
 
 void net_like_driver::start()
 {
-    bus().start_publishing(0, 0);
+    bus().start_publishing();
 }
 
 void net_like_driver::stop()

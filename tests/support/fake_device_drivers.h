@@ -50,10 +50,12 @@ public:
     bool started() const;
 
     using maker = std::function<fake_link*(std::uint64_t, const fake_device&)>;
-    fake_bus(maker make, bool withdraw_from_own_thread);
+    // later_delay gives the delay of devices plugged in while started.
+    fake_bus(maker make, std::function<unsigned()> later_delay, bool withdraw_from_own_thread);
 
-    // For the drivers, on the engine thread.
-    void start_publishing(unsigned delay, unsigned delay_after);
+    // For the drivers, on the engine thread: start publishes the present
+    // devices with delay 0; stop withdraws every published connection.
+    void start_publishing();
     void stop_publishing();
 
 private:
@@ -62,19 +64,19 @@ private:
 
     mutable std::mutex mutex_;
     maker make_;
+    std::function<unsigned()> later_delay_;
     // A closing link is withdrawn from a thread of the fake's own.
     bool withdraw_from_own_thread_;
     std::map<std::uint64_t, fake_device> present_;
     std::map<std::uint64_t, fake_link*> published_;
-    unsigned delay_ = 0;
     bool started_ = false;
     int starts_ = 0;
     int stops_ = 0;
 };
 
 // USB-like: default suspend and resume (stop and start). Start publishes the
-// present devices with delay 0, then uses the plug-in delay (500 ms unless
-// set); stop withdraws everything and sets the delay back to 0.
+// present devices with delay 0; devices plugged in later get the plug-in
+// delay (500 ms unless set); stop withdraws everything.
 class usb_like_driver : public zarvo::core::driver {
 public:
     static fake_bus& bus();

@@ -71,6 +71,20 @@ bool fake_listener::wait_for(callback kind, std::uint64_t device, int n,
     return reached;
 }
 
+bool fake_listener::wait_returned(callback kind, std::uint64_t device, int n,
+                                  std::chrono::milliseconds limit) const
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    const bool reached = cond_.wait_for(lock, limit, [&] {
+        const auto it = returned_.find({kind, device});
+        return it != returned_.end() && it->second >= n;
+    });
+    if (!reached)
+        ADD_FAILURE() << n << " x " << to_string(kind) << " for device " << device
+                      << " did not return within " << limit.count() << " ms";
+    return reached;
+}
+
 zarvo::session* fake_listener::session_of(std::uint64_t device) const
 {
     std::lock_guard<std::mutex> lock(mutex_);

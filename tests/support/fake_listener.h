@@ -44,6 +44,9 @@ public:
     // Waits until count(kind, device) >= n; fails the test after the limit.
     bool wait_for(callback kind, std::uint64_t device, int n = 1,
                   std::chrono::milliseconds limit = latch::default_limit) const;
+    // Waits until returned(kind, device) >= n; fails the test after the limit.
+    bool wait_returned(callback kind, std::uint64_t device, int n = 1,
+                       std::chrono::milliseconds limit = latch::default_limit) const;
     // The session passed with the latest callback for the device.
     zarvo::session* session_of(std::uint64_t device) const;
 
