@@ -108,35 +108,39 @@ void hid_channel::close()
 transfer_result hid_channel::read(std::uint8_t* report, int timeout_ms, const event& stop,
                                   const event* wake) const
 {
-    if (stop.is_set())
-        return {transfer_status::aborted, 0};
-    if (fd_ < 0)
-        return {transfer_status::failed, EBADF};
-    const auto deadline = deadline_after(timeout_ms);
-    for (;;) {
-        short device_events = 0;
-        if (auto ended =
-                wait_ready(fd_, transfer_direction::read, deadline, stop, wake, device_events))
-            return *ended;
-        // One byte more than a report, so that an over-long packet shows.
-        std::uint8_t buffer[report_size + 1];
-        const ssize_t n = kind_ == channel_kind::socket
-                              ? ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)
-                              : ::read(fd_, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-                continue;
-            return outcome_of_errno(kind_, transfer_direction::read, errno);
-        }
-        const transfer_result result = outcome_of_read(kind_, n, device_events);
-        if (result.ok())
-            std::memcpy(report, buffer, report_size);
-        return result;
-    }
+    // One byte more than a report, so that an over-long packet shows.
+    std::uint8_t buffer[report_size + 1];
+    return transfer(
+        transfer_direction::read, timeout_ms, stop, wake,
+        [&] {
+            return kind_ == channel_kind::socket ? ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)
+                                                 : ::read(fd_, buffer, sizeof buffer);
+        },
+        [&](ssize_t n, short device_events) {
+            const transfer_result result = outcome_of_read(kind_, n, device_events);
+            if (result.ok())
+                std::memcpy(report, buffer, report_size);
+            return result;
+        });
 }
 
 transfer_result hid_channel::write(const std::uint8_t* report, int timeout_ms,
                                    const event& stop) const
+{
+    return transfer(
+        transfer_direction::write, timeout_ms, stop, nullptr,
+        [&] {
+            return kind_ == channel_kind::socket
+                       ? ::send(fd_, report, report_size, MSG_NOSIGNAL | MSG_DONTWAIT)
+                       : ::write(fd_, report, report_size);
+        },
+        [](ssize_t n, short) { return outcome_of_write(n); });
+}
+
+template <typename Move, typename Finish>
+transfer_result hid_channel::transfer(transfer_direction direction, int timeout_ms,
+                                      const event& stop, const event* wake, Move move,
+                                      Finish finish) const
 {
     if (stop.is_set())
         return {transfer_status::aborted, 0};
@@ -145,18 +149,15 @@ transfer_result hid_channel::write(const std::uint8_t* report, int timeout_ms,
     const auto deadline = deadline_after(timeout_ms);
     for (;;) {
         short device_events = 0;
-        if (auto ended =
-                wait_ready(fd_, transfer_direction::write, deadline, stop, nullptr, device_events))
+        if (auto ended = wait_ready(fd_, direction, deadline, stop, wake, device_events))
             return *ended;
-        const ssize_t n = kind_ == channel_kind::socket
-                              ? ::send(fd_, report, report_size, MSG_NOSIGNAL | MSG_DONTWAIT)
-                              : ::write(fd_, report, report_size);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-                continue;
-            return outcome_of_errno(kind_, transfer_direction::write, errno);
-        }
-        return outcome_of_write(n);
+        const ssize_t n = move();
+        if (n >= 0)
+            return finish(n, device_events);
+        // Another copy of the channel took the report first: wait again.
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            continue;
+        return outcome_of_errno(kind_, direction, errno);
     }
 }
 

@@ -45,6 +45,12 @@ public:
     transfer_result write(const std::uint8_t* report, int timeout_ms, const event& stop) const;
 
 private:
+    // Tests stop, waits until the device is ready, then moves one report;
+    // move() makes the system call and finish() judges what it returned.
+    template <typename Move, typename Finish>
+    transfer_result transfer(transfer_direction direction, int timeout_ms, const event& stop,
+                             const event* wake, Move move, Finish finish) const;
+
     int fd_ = -1;
     channel_kind kind_ = channel_kind::socket;
 };

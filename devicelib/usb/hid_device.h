@@ -115,7 +115,10 @@ private:
     void receive(report& in, const platform::event& cancel);
     // Receives a whole response into the stream and returns its result.
     int receive(std::ostream& stream, const platform::event& cancel);
+    // Writes a stop for a report that announced more (it had its continue
+    // when it was read); nothing for any other report.
     void send_stop_acknowledgement(const report& in);
+    void write_acknowledgement(std::uint8_t header, std::uint8_t ring);
 
     // Reassembles and dispatches the device notification that starts with
     // first. Faults are traced and the notification dropped; only a failed

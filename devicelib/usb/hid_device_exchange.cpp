@@ -279,13 +279,7 @@ void hid_device::receive(report& in, const platform::event& cancel)
         if (in[1] & more_follows) {
             // Acknowledged before its content is looked at.
             const bool cancelled = cancel.is_set();
-            report ack{};
-            ack[0] = host_report_id;
-            ack[1] = cancelled ? stop_header : continue_header;
-            ack[2] = in[2];
-            const auto written = write_report(ack.data(), report_timeout_ms_);
-            if (!written.ok())
-                fail_receiving(written);
+            write_acknowledgement(cancelled ? stop_header : continue_header, in[2]);
             if (cancelled)
                 throw operation_canceled();
         }
@@ -295,12 +289,16 @@ void hid_device::receive(report& in, const platform::event& cancel)
 
 void hid_device::send_stop_acknowledgement(const report& in)
 {
-    if (!(in[1] & more_follows))
-        return;
+    if (in[1] & more_follows)
+        write_acknowledgement(stop_header, in[2]);
+}
+
+void hid_device::write_acknowledgement(std::uint8_t header, std::uint8_t ring)
+{
     report ack{};
     ack[0] = host_report_id;
-    ack[1] = stop_header;
-    ack[2] = in[2];
+    ack[1] = header;
+    ack[2] = ring;
     const auto written = write_report(ack.data(), report_timeout_ms_);
     if (!written.ok())
         fail_receiving(written);

@@ -18,8 +18,6 @@ constexpr std::size_t size = 64;
 constexpr std::size_t max_content = 62;
 // How long the device waits for the host within one message or response.
 constexpr std::chrono::milliseconds host_limit{10000};
-// How long a full connection may hold up a device report before losing it.
-constexpr int full_queue_wait_ms = 200;
 
 std::uint8_t byte(const std::string& r, std::size_t i)
 {
@@ -227,6 +225,12 @@ void usb_front_end::set_silent(bool silent)
     silent_ = silent;
 }
 
+void usb_front_end::set_full_queue_wait(std::chrono::milliseconds wait)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    full_queue_wait_ms_ = static_cast<int>(wait.count());
+}
+
 void usb_front_end::close_after_host_report(unsigned count)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -294,10 +298,35 @@ bool usb_front_end::wait_messages(std::size_t count, std::chrono::milliseconds l
     return changed_.wait_for(lock, limit, [&] { return messages_.size() >= count; });
 }
 
+void usb_front_end::set_recording(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    recording_ = on;
+}
+
+unsigned long usb_front_end::host_report_count() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return host_reports_;
+}
+
+unsigned long usb_front_end::device_report_count() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return device_reports_;
+}
+
+bool usb_front_end::recording() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return recording_;
+}
+
 void usb_front_end::record(std::string line)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    transcript_.push_back(std::move(line));
+    if (recording_)
+        transcript_.push_back(std::move(line));
     changed_.notify_all();
 }
 
@@ -392,7 +421,8 @@ std::optional<std::string> usb_front_end::next_host_report(std::chrono::millisec
                 continue;
             }
             std::string packet(buffer, static_cast<std::size_t>(n));
-            record("H" + std::to_string(polled[i].number) + " " + hex_of(packet));
+            if (recording())
+                record("H" + std::to_string(polled[i].number) + " " + hex_of(packet));
             bool close_now = false;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -600,19 +630,22 @@ void usb_front_end::send_to_all(const std::string& packet)
 void usb_front_end::send_locked(const std::string& packet)
 {
     std::vector<connection> targets;
+    int full_queue_wait_ms;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         targets = connections_;
+        full_queue_wait_ms = full_queue_wait_ms_;
     }
     for (const auto& c : targets) {
-        const std::string tag = std::to_string(c.number) + " " + hex_of(packet);
         ssize_t n = ::send(c.fd, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (n < 0 && errno == EAGAIN) {
             pollfd p{c.fd, POLLOUT, 0};
             if (::poll(&p, 1, full_queue_wait_ms) > 0)
                 n = ::send(c.fd, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         }
-        record((n == static_cast<ssize_t>(packet.size()) ? "D" : "L") + tag);
+        if (recording())
+            record((n == static_cast<ssize_t>(packet.size()) ? "D" : "L") +
+                   std::to_string(c.number) + " " + hex_of(packet));
     }
     std::lock_guard<std::mutex> lock(mutex_);
     ++device_reports_;

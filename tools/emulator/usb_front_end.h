@@ -107,6 +107,9 @@ public:
 
     // Faults.
     void set_silent(bool silent);
+    // How long a full connection may hold up a device report before it
+    // loses it (200 ms unless set).
+    void set_full_queue_wait(std::chrono::milliseconds wait);
     void close_after_host_report(unsigned count);
     void close_after_device_report(unsigned count);
     // The index-th acknowledgement (0-based, counted over the front end's
@@ -123,6 +126,11 @@ public:
     // full connection; the hex leaves out trailing zero bytes of a 64-byte
     // report and is preceded by "[n] " for a packet of another length.
     std::vector<std::string> transcript() const;
+    // Off: no transcript lines are kept (long benchmark runs).
+    void set_recording(bool on);
+    // Reports received from the host and sent to it so far.
+    unsigned long host_report_count() const;
+    unsigned long device_report_count() const;
     void clear_transcript();
     // Host protocol violations: wrong report id, ring, header, padding or
     // acknowledgement.
@@ -149,6 +157,7 @@ private:
     void send_to_all(const std::string& packet);
     void send_locked(const std::string& packet);
     void reach(point where);
+    bool recording() const;
     void record(std::string line);
     void violation(std::string text);
     void close_connections_locked();
@@ -168,10 +177,12 @@ private:
     std::vector<std::string> violations_;
     std::vector<host_message> messages_;
     bool silent_ = false;
-    std::optional<unsigned> close_after_host_;
-    std::optional<unsigned> close_after_device_;
-    unsigned host_reports_ = 0;
-    unsigned device_reports_ = 0;
+    std::optional<unsigned long> close_after_host_;
+    std::optional<unsigned long> close_after_device_;
+    bool recording_ = true;
+    int full_queue_wait_ms_ = 200;
+    unsigned long host_reports_ = 0;
+    unsigned long device_reports_ = 0;
     unsigned acks_ = 0;
     std::map<unsigned, ack_script> ack_scripts_;
     std::map<std::pair<point, unsigned>, std::vector<std::string>> injections_;

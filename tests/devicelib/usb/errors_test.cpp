@@ -42,7 +42,7 @@ TEST_F(hid_device_test, unplug_mid_transfer_is_link_lost_after_the_removal_repor
             platform::hid_channel(unplugged.connect_pair(), platform::channel_kind::socket), {});
         device_host.start_notification_thread(&notifications);
         const std::string payload = bytes_of(r.response);
-        handler.answer_with([&](const auto&) { return device_answer::ok(payload); });
+        handler.answer_with([=](const auto&) { return device_answer::ok(payload); });
         unplugged.close_after_host_report(r.close_after_host);
         auto request = request_of(r.request);
         std::stringstream response;
@@ -87,7 +87,7 @@ TEST_P(wrong_length, report_while_sending_inflicts_link_lost)
 
 TEST_P(wrong_length, report_while_receiving_is_invalid_function)
 {
-    handler.answer_with([&](const auto&) {
+    handler.answer_with([=](const auto&) {
         device_answer a;
         a.type = device_answer::kind::raw;
         a.reports = {std::string(GetParam(), '\x05')};

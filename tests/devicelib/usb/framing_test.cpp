@@ -149,7 +149,7 @@ TEST_F(hid_device_test, single_report_response_of_ten_bytes)
 TEST_F(hid_device_test, multi_report_response_is_acknowledged_report_by_report)
 {
     const std::string payload = bytes_of(200);
-    handler.answer_with([&](const auto&) { return device_answer::ok(payload); });
+    handler.answer_with([=](const auto&) { return device_answer::ok(payload); });
     auto request = request_of(1);
     std::stringstream response;
     EXPECT_EQ(host->download(request, response, cancel), 0);
@@ -172,7 +172,7 @@ TEST_F(hid_device_test, status_in_the_first_report)
     };
     for (const auto& r : rows) {
         device.clear_transcript();
-        handler.answer_with([&](const auto&) {
+        handler.answer_with([=](const auto&) {
             device_answer a;
             a.type = device_answer::kind::raw;
             a.reports = {r.report};
@@ -192,7 +192,7 @@ TEST_F(hid_device_test, cancelling_footer_gives_its_code)
 {
     for (const std::uint16_t code : {205, 0}) {
         log.clear();
-        handler.answer_with([&](const auto&) {
+        handler.answer_with([=](const auto&) {
             device_answer a;
             a.type = device_answer::kind::cancelled;
             a.code = code;
@@ -272,7 +272,7 @@ TEST_F(hid_device_test, notification_while_awaiting_an_acknowledgement)
 TEST_F(hid_device_test, ring_counter_wraps_both_ways)
 {
     const std::string payload = bytes_of(61 * 300, 1);
-    handler.answer_with([&](const auto&) { return device_answer::ok(payload); });
+    handler.answer_with([=](const auto&) { return device_answer::ok(payload); });
     std::stringstream request("req");
     std::stringstream upload(payload);
     ASSERT_EQ(host->upload(request, upload, cancel), 0);

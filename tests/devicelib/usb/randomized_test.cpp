@@ -71,7 +71,7 @@ TEST_P(randomized, notifications_among_exchanges_are_dispatched_exactly_once)
         request << request_bytes;
         std::stringstream response;
         if (i % 2) {
-            handler.answer_with([&](const auto&) { return device_answer::ok(payload); });
+            handler.answer_with([=](const auto&) { return device_answer::ok(payload); });
             ASSERT_EQ(host->download(request, response, cancel), 0);
             EXPECT_TRUE(response.str() == payload) << i;
         } else {
@@ -140,7 +140,7 @@ TEST_P(randomized, random_device_reports_give_only_library_outcomes)
         if (random() % 3 == 0)
             device.inject({random_packet(), random_packet()});
         const std::string payload = bytes_of(random() % 400, i);
-        handler.answer_with([&](const auto&) { return device_answer::ok(payload); });
+        handler.answer_with([=](const auto&) { return device_answer::ok(payload); });
         std::stringstream request;
         request << bytes_of(random() % 200, i);
         std::stringstream response;

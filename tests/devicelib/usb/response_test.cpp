@@ -167,7 +167,7 @@ TEST_P(response_faults, fail_with_their_error_and_stop_acknowledgement)
 {
     const fault_case& c = fault_cases()[static_cast<std::size_t>(GetParam())];
     SCOPED_TRACE(c.name);
-    handler.answer_with([&](const auto&) {
+    handler.answer_with([=](const auto&) {
         device_answer a;
         a.type = device_answer::kind::raw;
         a.reports = c.reports;
@@ -198,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(rows, response_faults,
 TEST_F(hid_device_test, failing_caller_stream_stops_the_response)
 {
     const std::string payload = bytes_of(150);
-    handler.answer_with([&](const auto&) { return device_answer::ok(payload); });
+    handler.answer_with([=](const auto&) { return device_answer::ok(payload); });
     std::stringstream request("q");
     request.seekp(0, std::ios_base::end);
     small_buffer buffer(10);
@@ -317,7 +317,7 @@ TEST_F(hid_device_test, cancel_during_the_response)
     for (const auto& r : rows) {
         device.clear_transcript();
         const std::string payload = bytes_of(r.payload);
-        handler.answer_with([&](const auto&) { return device_answer::ok(payload); });
+        handler.answer_with([=](const auto&) { return device_answer::ok(payload); });
         device.set_point_hook([&](usb_front_end::point where, unsigned) {
             if (where == usb_front_end::point::before_response_report)
                 cancel.set();
@@ -355,7 +355,7 @@ TEST_F(hid_device_test, one_mebibyte_each_way_arrives_byte_exact)
     EXPECT_EQ(device.messages()[0].request, "PUT /file");
     EXPECT_TRUE(device.messages()[0].payload == payload);
 
-    handler.answer_with([&](const auto&) { return device_answer::ok(payload); });
+    handler.answer_with([=](const auto&) { return device_answer::ok(payload); });
     std::stringstream get("GET /file");
     get.seekp(0, std::ios_base::end);
     std::stringstream response;
