@@ -1,10 +1,11 @@
 // The device commands over queries and notifications: answers, resends and
 // what goes out, read from the model's transcript.
-#include "devicelib/core/resend.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
 #include "tests/devicelib/commands/command_fixture.h"
+#include "tests/support/foreign_session.h"
 #include "tests/support/hex.h"
+#include "tests/support/short_resend.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +17,7 @@ namespace {
 using emulator::exchange_kind;
 using emulator::match;
 
-// Every test here runs in its own process: the shortened resend timing
-// stays in it.
-class resend_timing_fixture : public ::testing::Test {
-protected:
-    void SetUp() override { saved_ = core::resend_settings(); }
-    void TearDown() override { core::set_resend_settings(saved_); }
-
-    core::resend_timing saved_;
-};
-
-using session_commands = resend_timing_fixture;
+class session_commands : public ::testing::Test {};
 
 // Answers 2 are sent again, with the same bytes each time; host
 // notifications are only answered over the network-like kind.
@@ -54,8 +45,7 @@ TEST_F(session_commands, resends_while_busy_with_the_same_bytes)
 
 TEST_F(session_commands, busy_for_ever_ends_in_try_again_after_a_few_sends)
 {
-    core::set_resend_settings({std::chrono::milliseconds(200), std::chrono::milliseconds(1),
-                               std::chrono::milliseconds(20)});
+    short_resend resend(std::chrono::milliseconds(200), std::chrono::milliseconds(20));
     command_fixture f(link_kind::net_like);
     f.model->script_answer(match::notification(0), 2);
     EXPECT_THROW(f.session.start_sync(), try_again);
@@ -226,41 +216,6 @@ TEST_F(session_commands, challenge_token)
 }
 
 // A session that is not the library's own has no device commands.
-class foreign_session : public zarvo::session {
-public:
-    core::connection* current_connection() override { return nullptr; }
-    bool select_connection(core::connection*) override { return false; }
-    void connections(std::set<core::connection*>&) override {}
-    int connection_count() override { return 0; }
-    void snapshot(connection_snapshot&) override {}
-    bool added_connections(const std::set<core::connection*>&,
-                           std::set<core::connection*>&) override
-    {
-        return false;
-    }
-    bool removed_connections(const std::set<core::connection*>&,
-                             std::set<core::connection*>&) override
-    {
-        return false;
-    }
-    std::string transport(core::connection*) override { return {}; }
-    bool has_connection(core::connection*) override { return false; }
-    core::connection* find_connection(const std::string&) override { return nullptr; }
-    std::string family(core::connection*) override { return {}; }
-    std::uint64_t placement(core::connection*) override { return 0; }
-    std::uint64_t device_id() override { return 0; }
-    zarvo::disk_space disk_space() override { return {}; }
-    bool fetch(const std::string&, std::set<zarvo::entry>&) override { return true; }
-    bool create(const std::string&) override { return true; }
-    void read(const std::string&, std::ostream&) override {}
-    void write(const std::string&, std::istream&) override {}
-    void merge(const std::string&, std::istream&) override {}
-    bool remove(const std::string&) override { return true; }
-    void cancel() override {}
-    bool ready() override { return true; }
-    void set_established() override {}
-};
-
 TEST(foreign_sessions, have_no_device_commands)
 {
     foreign_session s;
