@@ -5,6 +5,7 @@
 #include "devicelib/proto/message_io.h"
 #include "devicelib/proto/zftp_request.pb.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace zarvo::emulator {
@@ -86,29 +87,41 @@ bool model_handler::take_override(::emulator::exchange_kind kind, int code, cons
     return false;
 }
 
+bool decode_operation(const host_message& message, int& command, std::string& path)
+{
+    protocol::PbZFtpOperation request;
+    std::istringstream in(message.request);
+    if (!read_message(in, request))
+        return false;
+    command = request.command();
+    path = request.path();
+    return true;
+}
+
 std::vector<std::string> cancelled_response(const std::string& partial, std::uint16_t code)
 {
-    // Status 0, then the payload.
-    const std::string bytes = std::string(2, '\0') + partial;
     std::vector<std::string> reports;
-    std::size_t at = 0;
     std::uint8_t ring = 0;
-    for (; bytes.size() - at >= full_content; at += full_content) {
+    // Status 0, then the payload, in reports that announce more.
+    const std::string bytes = std::string(2, '\0') + partial;
+    for (std::size_t at = 0; !partial.empty() && at < bytes.size(); at += full_content) {
+        const std::size_t take = std::min(full_content, bytes.size() - at);
         std::string r(report_size, '\0');
-        r[1] = static_cast<char>(62 << 2 | 1);
+        r[1] = static_cast<char>((take + 1) << 2 | 1);
         r[2] = static_cast<char>(ring++);
-        bytes.copy(&r[3], full_content, at);
+        bytes.copy(&r[3], take, at);
         reports.push_back(r);
     }
-    // Ring, the rest, the code and footer 1.
-    const std::size_t rest = bytes.size() - at;
+    // Ring, (status 0 when nothing came before), the code and footer 1.
     std::string last(report_size, '\0');
-    last[1] = static_cast<char>((rest + 4) << 2);
+    std::size_t at = 3;
+    if (partial.empty())
+        at += 2;
+    last[1] = static_cast<char>((at + 3 - 2) << 2);
     last[2] = static_cast<char>(ring);
-    bytes.copy(&last[3], rest, at);
-    last[3 + rest] = static_cast<char>(code & 0xFF);
-    last[4 + rest] = static_cast<char>(code >> 8);
-    last[5 + rest] = 1;
+    last[at] = static_cast<char>(code & 0xFF);
+    last[at + 1] = static_cast<char>(code >> 8);
+    last[at + 2] = 1;
     reports.push_back(last);
     return reports;
 }

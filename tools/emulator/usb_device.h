@@ -42,9 +42,13 @@ private:
     std::vector<std::pair<::emulator::match, std::vector<std::string>>> overrides_;
 };
 
-// A response that starts with status 0 and the partial payload, then ends
-// with a cancelling footer carrying code. The payload bytes that fill whole
-// reports reach the host; a rest stands before the code and is not taken.
+// The command and path of an operation request, from the serialized ZFtp
+// operation message it starts with; false when that does not parse.
+bool decode_operation(const host_message& message, int& command, std::string& path);
+
+// A response whose payload reports (status 0, then up to 61 bytes each, all
+// announcing more) carry partial, and whose last report cancels it with
+// code in its footer: how a device gives both bytes and a code.
 std::vector<std::string> cancelled_response(const std::string& partial, std::uint16_t code);
 
 class usb_device {
