@@ -226,7 +226,7 @@ std::string session::family(connection* connection)
     return ask(connection, [](core::connection& c) { return name_from(c, &connection::family); });
 }
 
-std::uint64_t session::placement(connection* connection)
+connection::placement_type session::placement(connection* connection)
 {
     return ask(connection, [](core::connection& c) { return c.placement(); });
 }

@@ -39,6 +39,8 @@ public:
     // Core entry points, called on the engine thread.
     bool add_connection(connection* connection, bool make_current);
     bool remove_connection(connection* connection);
+    // Returns once the session is established; the wait is a Boost
+    // interruption point wherever interruption is enabled.
     void wait_established();
     // The notification threads the core runs for this session; changed only
     // on the engine thread. The session never touches the threads.
@@ -68,7 +70,7 @@ public:
     bool has_connection(connection* connection) override;
     connection* find_connection(const std::string& transport) override;
     std::string family(connection* connection) override;
-    std::uint64_t placement(connection* connection) override;
+    connection::placement_type placement(connection* connection) override;
     std::uint64_t device_id() override;
     zarvo::disk_space disk_space() override;
     bool fetch(const std::string& path, std::set<zarvo::entry>& out) override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/core/connection.h"
 #include "devicelib/disk_space.h"
 #include "devicelib/export.h"
 #include "devicelib/path.h"
@@ -10,10 +11,6 @@
 #include <string>
 
 namespace zarvo {
-
-namespace core {
-class connection;
-}
 
 // One device as the client sees it. Sessions are created, owned and deleted
 // by the core; clients get them by reference from their listener and may call
@@ -49,7 +46,7 @@ public:
     virtual bool has_connection(core::connection* connection) = 0;
     virtual core::connection* find_connection(const std::string& transport) = 0;
     virtual std::string family(core::connection* connection) = 0;
-    virtual std::uint64_t placement(core::connection* connection) = 0;
+    virtual core::connection::placement_type placement(core::connection* connection) = 0;
     virtual std::uint64_t device_id() = 0;
     virtual zarvo::disk_space disk_space() = 0;
     virtual bool fetch(const std::string& path, std::set<zarvo::entry>& out) = 0;

@@ -11,6 +11,7 @@ namespace zarvo::test {
 //   hold <id>        -> held | busy | denied | error <text>
 //   hold <id> wait   -> held (once the device lock is free)
 //   release          -> released (the latest hold)
+//   release timed    -> released <monotonic ns read just before the release>
 //   exit             -> bye
 class lock_holder_process {
 public:

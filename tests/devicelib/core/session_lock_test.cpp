@@ -201,7 +201,7 @@ public:
     bool has_connection(core::connection*) override { return false; }
     core::connection* find_connection(const std::string&) override { return nullptr; }
     std::string family(core::connection*) override { return {}; }
-    std::uint64_t placement(core::connection*) override { return 0; }
+    core::connection::placement_type placement(core::connection*) override { return 0; }
     std::uint64_t device_id() override { return 0; }
     zarvo::disk_space disk_space() override { return {}; }
     bool fetch(const std::string&, std::set<entry>&) override { return false; }
