@@ -7,6 +7,7 @@
 #include "devicelib/core/session.h"
 #include "devicelib/usb/device_id.h"
 #include "devicelib/usb/hid_connection.h"
+#include "tests/devicelib/usb/connection_fixture.h"
 #include "tests/support/connection_contract.h"
 #include "tests/support/engine_messages.h"
 #include "tests/support/fake_listener.h"
@@ -236,19 +237,11 @@ public:
     {
         auto profile = ::emulator::device_profile::usb_device();
         profile.id = unique_usb_id();
-        model_ = std::make_unique<::emulator::device_model>(profile);
         front_end_ =
             std::make_unique<emulator::usb_front_end>(0xa2c5, 0x0001, profile.serial(), device_);
         id_ = usb::device_id_from_serial(profile.serial());
         std::remove(lock_object(id_).c_str());
-        platform::hid_identity identity;
-        identity.vendor_id = 0xa2c5;
-        identity.product_id = 0x0001;
-        identity.serial = profile.serial();
-        host_ = std::make_unique<usb::hid_device>(
-            nullptr, "pair",
-            platform::hid_channel(front_end_->connect_pair(), platform::channel_kind::socket),
-            identity);
+        host_ = open_pair(*front_end_, profile.serial());
         link_ = new observed_connection(*host_, device_);
         // The notification thread started inside the base's construction;
         // one exchange (it pauses that thread) orders the rest of the
@@ -289,7 +282,6 @@ public:
 
 private:
     contract_device device_;
-    std::unique_ptr<::emulator::device_model> model_;
     std::unique_ptr<emulator::usb_front_end> front_end_;
     std::unique_ptr<usb::hid_device> host_;
     observed_connection* link_ = nullptr;
@@ -318,14 +310,7 @@ std::vector<usb_case> usb_cases()
 
 class HidConnectionContract : public ::testing::TestWithParam<usb_case> {
 protected:
-    void SetUp() override
-    {
-        core::resend_timing t;
-        t.budget = 2s;
-        t.first_pause = 1ms;
-        t.max_pause = 5ms;
-        core::set_resend_settings(t);
-    }
+    void SetUp() override { set_resend_timing(2s, 1ms, 5ms); }
     void TearDown() override { core::set_resend_settings(core::resend_timing{}); }
 };
 

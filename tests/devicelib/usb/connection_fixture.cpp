@@ -9,28 +9,40 @@
 
 namespace zarvo::test {
 
-hid_connection_test::hid_connection_test()
+std::unique_ptr<usb::hid_device> open_pair(emulator::usb_front_end& front_end,
+                                           const std::string& serial)
 {
     platform::hid_identity identity;
     identity.vendor_id = 0xa2c5;
     identity.product_id = 0x0001;
-    identity.serial = device.serial();
-    host = std::make_unique<usb::hid_device>(
+    identity.serial = serial;
+    return std::make_unique<usb::hid_device>(
         nullptr, "pair",
-        platform::hid_channel(device.front_end().connect_pair(), platform::channel_kind::socket),
-        identity);
-    link = std::make_unique<usb::hid_connection>(nullptr, *host);
+        platform::hid_channel(front_end.connect_pair(), platform::channel_kind::socket), identity);
+}
+
+void set_resend_timing(std::chrono::milliseconds budget, std::chrono::milliseconds first_pause,
+                       std::chrono::milliseconds max_pause)
+{
+    core::resend_timing timing;
+    timing.budget = budget;
+    timing.first_pause = first_pause;
+    timing.max_pause = max_pause;
+    core::set_resend_settings(timing);
+}
+
+hid_connection_test::hid_connection_test()
+    : host(open_pair(device.front_end(), device.serial()))
+    , link(std::make_unique<usb::hid_connection>(nullptr, *host))
+{
 }
 
 void hid_connection_test::SetUp()
 {
     trace_fixture::SetUp();
     // Short pauses, a bound a test can reach.
-    core::resend_timing timing;
-    timing.budget = std::chrono::milliseconds(3000);
-    timing.first_pause = std::chrono::milliseconds(1);
-    timing.max_pause = std::chrono::milliseconds(5);
-    core::set_resend_settings(timing);
+    set_resend_timing(std::chrono::milliseconds(3000), std::chrono::milliseconds(1),
+                      std::chrono::milliseconds(5));
 }
 
 void hid_connection_test::TearDown()

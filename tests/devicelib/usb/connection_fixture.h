@@ -9,6 +9,7 @@
 #include "tools/emulator/device_model.h"
 #include "tools/emulator/usb_device.h"
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -41,6 +42,14 @@ protected:
     std::unique_ptr<usb::hid_device> host;
     std::unique_ptr<usb::hid_connection> link;
 };
+
+// The host's side of a new socketpair connection to an emulated device, as
+// the driver would open it (vendor 0xa2c5, product 1).
+std::unique_ptr<usb::hid_device> open_pair(emulator::usb_front_end& front_end,
+                                           const std::string& serial);
+// The resend's pauses and budget for one test; teardown restores them.
+void set_resend_timing(std::chrono::milliseconds budget, std::chrono::milliseconds first_pause,
+                       std::chrono::milliseconds max_pause);
 
 std::string serialized(const google::protobuf::Message& message);
 std::string bytes_of_size(std::size_t size, unsigned seed = 1);
