@@ -15,9 +15,9 @@ constexpr std::size_t report_size = 64;
 // Message bytes in one full report after the ring counter.
 constexpr std::size_t full_content = 61;
 
-device_answer from_reply(const ::emulator::reply& r)
+device_answer from_reply(const emulator::reply& r)
 {
-    if (r.answer == ::emulator::answer::ok)
+    if (r.answer == emulator::answer::ok)
         return device_answer::ok(r.payload);
     device_answer answer;
     answer.status = static_cast<std::uint16_t>(r.answer);
@@ -26,14 +26,14 @@ device_answer from_reply(const ::emulator::reply& r)
 
 } // namespace
 
-model_handler::model_handler(::emulator::device_model& model)
+model_handler::model_handler(emulator::device_model& model)
     : model_(model)
 {
 }
 
 device_answer model_handler::handle(const host_message& message)
 {
-    using ::emulator::exchange_kind;
+    using emulator::exchange_kind;
     device_answer answer;
     switch (message.type) {
     case host_message::kind::operation:
@@ -56,23 +56,23 @@ device_answer model_handler::operation(const host_message& message)
     std::istringstream in(message.request);
     if (!read_message(in, request)) {
         device_answer refused;
-        refused.status = ::emulator::answer::invalid_parameter;
+        refused.status = emulator::answer::invalid_parameter;
         return refused;
     }
     device_answer answer;
-    if (take_override(::emulator::exchange_kind::file_operation, request.command(), request.path(),
+    if (take_override(emulator::exchange_kind::file_operation, request.command(), request.path(),
                       answer))
         return answer;
     return from_reply(model_.file_operation(request.command(), request.path(), message.payload));
 }
 
-void model_handler::answer_once(const ::emulator::match& m, std::vector<std::string> reports)
+void model_handler::answer_once(const emulator::match& m, std::vector<std::string> reports)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     overrides_.emplace_back(m, std::move(reports));
 }
 
-bool model_handler::take_override(::emulator::exchange_kind kind, int code, const std::string& path,
+bool model_handler::take_override(emulator::exchange_kind kind, int code, const std::string& path,
                                   device_answer& answer)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -127,7 +127,7 @@ std::vector<std::string> cancelled_response(const std::string& partial, std::uin
 }
 
 // Sends the model's device notifications as notification reports.
-class usb_device::forwarder : public ::emulator::observer {
+class usb_device::forwarder : public emulator::observer {
 public:
     explicit forwarder(usb_front_end& front_end)
         : front_end_(front_end)
@@ -143,7 +143,7 @@ private:
     usb_front_end& front_end_;
 };
 
-usb_device::usb_device(::emulator::device_model& model, std::uint16_t vendor, std::uint16_t product)
+usb_device::usb_device(emulator::device_model& model, std::uint16_t vendor, std::uint16_t product)
     : model_(model)
     , serial_(model.profile().serial())
     , handler_(model)

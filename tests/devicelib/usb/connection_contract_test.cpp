@@ -3,7 +3,6 @@
 // answers from the contract's script.
 
 #include "devicelib/core/posting.h"
-#include "devicelib/core/resend.h"
 #include "devicelib/core/session.h"
 #include "devicelib/usb/device_id.h"
 #include "devicelib/usb/hid_connection.h"
@@ -235,7 +234,7 @@ class hid_rig : public contract_rig {
 public:
     hid_rig()
     {
-        auto profile = ::emulator::device_profile::usb_device();
+        auto profile = emulator::device_profile::usb_device();
         profile.id = unique_usb_id();
         front_end_ =
             std::make_unique<emulator::usb_front_end>(0xa2c5, 0x0001, profile.serial(), device_);
@@ -291,28 +290,7 @@ private:
     std::size_t notifications_ = 0;
 };
 
-struct usb_case {
-    contract_case c;
-};
-
-void PrintTo(const usb_case& p, std::ostream* os)
-{
-    *os << p.c.name;
-}
-
-std::vector<usb_case> usb_cases()
-{
-    std::vector<usb_case> out;
-    for (auto& c : usb_contract())
-        out.push_back({std::move(c)});
-    return out;
-}
-
-class HidConnectionContract : public ::testing::TestWithParam<usb_case> {
-protected:
-    void SetUp() override { set_resend_timing(2s, 1ms, 5ms); }
-    void TearDown() override { core::set_resend_settings(core::resend_timing{}); }
-};
+class HidConnectionContract : public contract_test {};
 
 TEST_P(HidConnectionContract, Holds)
 {
@@ -321,12 +299,9 @@ TEST_P(HidConnectionContract, Holds)
     GetParam().c.run(rig);
 }
 
-std::string case_name(const ::testing::TestParamInfo<usb_case>& info)
-{
-    return info.param.c.name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Usb, HidConnectionContract, ::testing::ValuesIn(usb_cases()), case_name);
+INSTANTIATE_TEST_SUITE_P(Usb, HidConnectionContract,
+                         ::testing::ValuesIn(contract_params(contract_kind::usb)),
+                         contract_case_name);
 
 } // namespace
 } // namespace zarvo::test

@@ -1,6 +1,5 @@
 #include "tests/devicelib/usb/connection_fixture.h"
 
-#include "devicelib/core/resend.h"
 #include "devicelib/proto/message_io.h"
 
 #include <algorithm>
@@ -21,16 +20,6 @@ std::unique_ptr<usb::hid_device> open_pair(emulator::usb_front_end& front_end,
         platform::hid_channel(front_end.connect_pair(), platform::channel_kind::socket), identity);
 }
 
-void set_resend_timing(std::chrono::milliseconds budget, std::chrono::milliseconds first_pause,
-                       std::chrono::milliseconds max_pause)
-{
-    core::resend_timing timing;
-    timing.budget = budget;
-    timing.first_pause = first_pause;
-    timing.max_pause = max_pause;
-    core::set_resend_settings(timing);
-}
-
 hid_connection_test::hid_connection_test()
     : host(open_pair(device.front_end(), device.serial()))
     , link(std::make_unique<usb::hid_connection>(nullptr, *host))
@@ -40,16 +29,12 @@ hid_connection_test::hid_connection_test()
 void hid_connection_test::SetUp()
 {
     trace_fixture::SetUp();
-    // Short pauses, a bound a test can reach.
-    set_resend_timing(std::chrono::milliseconds(3000), std::chrono::milliseconds(1),
-                      std::chrono::milliseconds(5));
 }
 
 void hid_connection_test::TearDown()
 {
     link.reset();
     host.reset();
-    core::set_resend_settings(core::resend_timing{});
     trace_fixture::TearDown();
 }
 
