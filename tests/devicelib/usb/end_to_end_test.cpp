@@ -58,7 +58,7 @@ protected:
 
     temp_dir root;
     const fs::path dir;
-    ::emulator::device_model model;
+    emulator::device_model model;
     emulator::usb_hub hub;
     usb_test_device device;
     fake_listener listener;
