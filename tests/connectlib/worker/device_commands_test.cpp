@@ -17,6 +17,13 @@ using Test::WorkerThread;
 
 constexpr quint64 allOnes = ~quint64(0);
 
+template <typename Date, typename Time>
+std::vector<unsigned> clockFields(const Date& date, const Time& time)
+{
+    return {date.year(),   date.month(),   date.day(),   time.hour(),
+            time.minute(), time.seconds(), time.millis()};
+}
+
 class DeviceCommands : public Test::DeviceFixture {
 protected:
     void SetUp() override

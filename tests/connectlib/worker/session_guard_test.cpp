@@ -3,6 +3,7 @@
 // session.
 #include "connectlib/lz2_listener.h"
 #include "connectlib/session_guard.h"
+#include "connectlib/tc_worker.h"
 #include "devicelib/core/session.h"
 #include "devicelib/errors.h"
 #include "tests/support/latch.h"
@@ -185,6 +186,30 @@ TEST(LZ2Listener, ForgetRemovesOnlyTheGuardsSessionAndWaitsForItsUse)
     second.nullify();
     adapter.forget(&second);
     EXPECT_TRUE(adapter.tracks(fakeSession(1)));
+}
+
+TEST(WorkerLifecycle, TheWorkerForgetsAndDeletesItsGuard)
+{
+    Adapter adapter;
+    auto* guard = new SessionGuard(fakeSession(0));
+    adapter.track(fakeSession(0), guard);
+    delete new TCWorker(TCData(), &adapter, nullptr, guard, QString());
+    EXPECT_FALSE(adapter.tracks(fakeSession(0)));
+}
+
+TEST(WorkerLifecycle, AReleasedSessionLeavesTheAdapterAlone)
+{
+    auto adapter = std::make_unique<Adapter>();
+    auto* guard = new SessionGuard(fakeSession(1));
+    adapter->track(fakeSession(1), guard);
+    TCWorker worker(TCData(), adapter.get(), nullptr, guard, QString());
+
+    worker.releaseSession();
+    EXPECT_FALSE(adapter->tracks(fakeSession(1)));
+    EXPECT_FALSE(guard->getSessionPointer());
+    // The worker no longer refers to the adapter, so the adapter may go
+    // first; the worker's destructor must not reach it.
+    adapter.reset();
 }
 
 } // namespace
