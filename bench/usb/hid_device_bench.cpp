@@ -1,0 +1,122 @@
+// Host framing cost of hid_device::download and ::upload over a socketpair,
+// against the emulator's report front end answering at once on its own
+// thread, with the notification thread running as in real use.
+
+#include "devicelib/usb/hid_device.h"
+#include "tools/emulator/usb_front_end.h"
+
+#include <benchmark/benchmark.h>
+
+#include <ctime>
+#include <sstream>
+
+namespace {
+
+using namespace zarvo;
+
+// A full-speed HID link with 1 ms polling: one report per frame each way,
+// and every data report waits for an acknowledgement in the other direction.
+constexpr double wire_raw_bytes_per_s = 64000;
+constexpr double wire_payload_bytes_per_s = 30500;
+
+double cpu_ms(clockid_t clock)
+{
+    timespec t{};
+    clock_gettime(clock, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+class answer_with_payload : public emulator::message_handler {
+public:
+    explicit answer_with_payload(std::string payload)
+        : payload_(std::move(payload))
+    {
+    }
+    emulator::device_answer handle(const emulator::host_message& m) override
+    {
+        // Uploads carry a payload and get an empty answer; downloads get it.
+        return emulator::device_answer::ok(m.payload.empty() ? payload_ : std::string());
+    }
+
+private:
+    std::string payload_;
+};
+
+class no_notifications : public usb::hid_notification_sink {
+public:
+    bool notification(unsigned, std::istream&) override { return true; }
+};
+
+void transfer(benchmark::State& state, bool upload)
+{
+    const auto size = static_cast<std::size_t>(state.range(0));
+    const std::string payload(size, '\x5a');
+    answer_with_payload handler(upload ? std::string() : payload);
+    emulator::usb_front_end device(0x1234, 0x5678, "BENCH", handler);
+    device.set_recording(false);
+    usb::hid_device host(
+        nullptr, "bench",
+        platform::hid_channel(device.connect_pair(), platform::channel_kind::socket), {});
+    no_notifications owner;
+    host.start_notification_thread(&owner);
+    platform::event cancel;
+
+    const unsigned long reports_before = device.host_report_count() + device.device_report_count();
+    const double thread_before = cpu_ms(CLOCK_THREAD_CPUTIME_ID);
+    const double process_before = cpu_ms(CLOCK_PROCESS_CPUTIME_ID);
+    for (auto _ : state) {
+        std::stringstream request;
+        request << "PATH /bench/file";
+        std::stringstream response;
+        int result;
+        if (upload) {
+            std::stringstream source(payload);
+            result = host.upload(request, source, cancel);
+        } else {
+            result = host.download(request, response, cancel);
+        }
+        if (result != 0 || (!upload && response.str().size() != size))
+            state.SkipWithError("transfer failed");
+    }
+    const double mib = static_cast<double>(size) * state.iterations() / (1 << 20);
+    const double reports = static_cast<double>(device.host_report_count() +
+                                               device.device_report_count() - reports_before);
+    host.stop_thread();
+
+    state.SetBytesProcessed(static_cast<int64_t>(size) * state.iterations());
+    state.counters["reports_per_s"] = benchmark::Counter(reports, benchmark::Counter::kIsRate);
+    state.counters["host_cpu_ms_per_MiB"] = (cpu_ms(CLOCK_THREAD_CPUTIME_ID) - thread_before) / mib;
+    state.counters["process_cpu_ms_per_MiB"] =
+        (cpu_ms(CLOCK_PROCESS_CPUTIME_ID) - process_before) / mib;
+    // How many times faster than the wire the host framing runs.
+    state.counters["x_wire_payload_rate"] = benchmark::Counter(
+        static_cast<double>(size) * state.iterations() / wire_payload_bytes_per_s,
+        benchmark::Counter::kIsRate);
+}
+
+void hid_download(benchmark::State& state)
+{
+    transfer(state, false);
+}
+
+void hid_upload(benchmark::State& state)
+{
+    transfer(state, true);
+}
+
+BENCHMARK(hid_download)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(hid_upload)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The wire's own limits, printed beside the figures.
+const bool wire_context = [] {
+    benchmark::AddCustomContext("wire_raw_bytes_per_s",
+                                std::to_string(static_cast<int>(wire_raw_bytes_per_s)));
+    benchmark::AddCustomContext("wire_payload_bytes_per_s",
+                                std::to_string(static_cast<int>(wire_payload_bytes_per_s)));
+    benchmark::AddCustomContext("wire_reports_per_MiB",
+                                "about 17200 data + 17200 acknowledgements");
+    benchmark::AddCustomContext("wire_s_per_MiB", "about 34");
+    return true;
+}();
+
+} // namespace
