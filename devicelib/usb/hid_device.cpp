@@ -35,7 +35,7 @@ hid_device::hid_device(const hid_device& other)
     , channel_(other.channel_.duplicate())
     , stop_(other.stop_)
     , identity_(other.identity_)
-    , report_timeout_ms_(other.report_timeout_ms_)
+    , report_timeout_ms_(other.report_timeout_ms_.load())
 {
 }
 

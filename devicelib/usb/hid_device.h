@@ -111,6 +111,9 @@ private:
     // Writes a report; when it announces more, awaits the device's
     // acknowledgement and returns the code of a stop (0 to go on).
     int transmit(const report& out);
+    // Reads the next report that is not part of a device notification; the
+    // notifications met on the way are reassembled and dispatched.
+    platform::transfer_result read_past_notifications(report& in);
     // Reads one response report, acknowledging it when it announces more.
     void receive(report& in, const platform::event& cancel);
     // Receives a whole response into the stream and returns its result.
@@ -141,7 +144,8 @@ private:
     std::shared_ptr<platform::event> stop_;
     pause_handshake pause_;
     platform::hid_identity identity_;
-    int report_timeout_ms_ = default_report_timeout_ms;
+    // Read by the notification thread too.
+    std::atomic<int> report_timeout_ms_{default_report_timeout_ms};
 };
 
 } // namespace zarvo::usb

@@ -73,7 +73,9 @@ public:
             got = take(*first_, to, want);
             if (first_left_)
                 *first_left_ -= got;
-            if (!failed_ && got < room && (!first_left_ || *first_left_ == 0))
+            // The request has ended (its length reached or its stream at its
+            // end): the payload follows in the same report.
+            if (!failed_ && got < room)
                 first_ = nullptr;
         }
         if (!failed_ && !first_ && second_ && got < room)
@@ -236,54 +238,49 @@ int hid_device::transmit(const report& out)
         fail_sending(written);
     if (!(out[1] & more_follows))
         return 0;
-    for (;;) {
-        report in{};
-        const auto read = read_report(in.data(), report_timeout_ms_);
-        if (!read.ok())
-            fail_sending(read);
-        if (in[1] & notification_bit) {
-            const auto rest = reassemble_notification(in);
-            if (!rest.ok())
-                fail_sending(rest);
-            continue;
-        }
-        if (in[1] & more_follows) {
-            if (in[2] != out[2])
-                throw checksum_failure("Ring counter mismatch.");
-            return 0;
-        }
-        if (in[1] == device_stop_header) {
-            if (const unsigned code = u16_at(in, 3))
-                return static_cast<int>(code);
-            ZARVO_TRACE("zarvo::usb::hid_device::transmit", "Expected non-zero error code.");
-            return 0;
-        }
-        ZARVO_TRACE("zarvo::usb::hid_device::transmit",
-                    "Expected ring counter and error code in acknowledgement frame.");
+    report in{};
+    const auto read = read_past_notifications(in);
+    if (!read.ok())
+        fail_sending(read);
+    if (in[1] & more_follows) {
+        if (in[2] != out[2])
+            throw checksum_failure("Ring counter mismatch.");
         return 0;
+    }
+    if (in[1] == device_stop_header) {
+        if (const unsigned code = u16_at(in, 3))
+            return static_cast<int>(code);
+        ZARVO_TRACE("zarvo::usb::hid_device::transmit", "Expected non-zero error code.");
+        return 0;
+    }
+    ZARVO_TRACE("zarvo::usb::hid_device::transmit",
+                "Expected ring counter and error code in acknowledgement frame.");
+    return 0;
+}
+
+platform::transfer_result hid_device::read_past_notifications(report& in)
+{
+    for (;;) {
+        const auto read = read_report(in.data(), report_timeout_ms_);
+        if (!read.ok() || !(in[1] & notification_bit))
+            return read;
+        const auto rest = reassemble_notification(in);
+        if (!rest.ok())
+            return rest;
     }
 }
 
 void hid_device::receive(report& in, const platform::event& cancel)
 {
-    for (;;) {
-        const auto read = read_report(in.data(), report_timeout_ms_);
-        if (!read.ok())
-            fail_receiving(read);
-        if (in[1] & notification_bit) {
-            const auto rest = reassemble_notification(in);
-            if (!rest.ok())
-                fail_receiving(rest);
-            continue;
-        }
-        if (in[1] & more_follows) {
-            // Acknowledged before its content is looked at.
-            const bool cancelled = cancel.is_set();
-            write_acknowledgement(cancelled ? stop_header : continue_header, in[2]);
-            if (cancelled)
-                throw operation_canceled();
-        }
-        return;
+    const auto read = read_past_notifications(in);
+    if (!read.ok())
+        fail_receiving(read);
+    if (in[1] & more_follows) {
+        // Acknowledged before its content is looked at.
+        const bool cancelled = cancel.is_set();
+        write_acknowledgement(cancelled ? stop_header : continue_header, in[2]);
+        if (cancelled)
+            throw operation_canceled();
     }
 }
 
