@@ -3,7 +3,7 @@
 // model's own answer script for the exchange they meet, so the model still
 // sees and records every exchange; what a case leaves unscripted the model
 // answers by itself, from content that holds the files the cases name.
-#include "devicelib/core/driver_registry.h"
+#include "tests/devicelib/core/fake_drivers_registered.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/connection_contract.h"
 #include "tests/support/engine_messages.h"
@@ -20,10 +20,6 @@
 
 namespace zarvo::test {
 namespace {
-
-const zarvo::core::driver_registration usb_registration{&create_device_driver<usb_like_driver>};
-const zarvo::core::driver_registration net_registration{&create_device_driver<net_like_driver>};
-const auto* const idle_at_end = ::testing::AddGlobalTestEnvironment(new engine_idle_at_end);
 
 emulator::match match_for(const exchange_request& request)
 {
