@@ -67,6 +67,8 @@ public:
         return read_line();
     }
 
+    void terminate() { ::kill(pid_, SIGTERM); }
+
     void close_input()
     {
         if (input_ >= 0)
@@ -159,6 +161,19 @@ TEST(hid_emulator_program, plugs_serves_unplugs_and_exits_when_its_input_closes)
     ::unsetenv("ZARVO_HID_DIR");
     EXPECT_EQ(listener.count(callback::disconnected, device.id()),
               listener.count(callback::established, device.id()));
+}
+
+TEST(hid_emulator_program, unplugs_everything_on_sigterm)
+{
+    temp_dir root;
+    child_program program(root.path());
+    EXPECT_EQ(program.command("plug 0000A001"), "ok");
+    EXPECT_EQ(program.command("plug 0000A002 a2c5 0009"), "ok");
+    EXPECT_EQ(program.command("list"), "ok a2c5-0008-0000A001.hid a2c5-0009-0000A002.hid");
+    EXPECT_FALSE(fs::is_empty(root.path()));
+    program.terminate();
+    EXPECT_EQ(program.wait_exit(), 0);
+    EXPECT_TRUE(fs::is_empty(root.path()));
 }
 
 } // namespace
