@@ -201,8 +201,10 @@ void engine::run()
             queue_cond_.wait(lock);
             continue;
         }
-        if (wind_down(lock))
+        if (wind_down(lock)) {
+            ended_cond_.notify_all();
             break;
+        }
     }
 }
 
@@ -230,6 +232,21 @@ bool engine::wind_down(boost::unique_lock<boost::mutex>& lock)
     }
     state_ = thread_state::ended;
     return true;
+}
+
+void engine::await_end()
+{
+    std::unique_ptr<boost::thread> ended;
+    {
+        boost::unique_lock<boost::mutex> lock(queue_mutex_);
+        boost::this_thread::disable_interruption no_interruption;
+        while (state_ == thread_state::running || state_ == thread_state::ending)
+            ended_cond_.wait(lock);
+        ended = std::move(thread_);
+        state_ = thread_state::none;
+    }
+    if (ended)
+        ended->join();
 }
 
 void engine::disposer_ended()

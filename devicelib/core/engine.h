@@ -45,6 +45,10 @@ public:
     void send(query& q);
     // The body of the engine thread.
     void run();
+    // Waits until the engine thread has ended, joins it and empties the
+    // handle, so the next post starts a new one. Returns at once when no
+    // engine thread runs. Never called on the engine thread.
+    void await_end();
 
     // Whether the calling thread is the engine thread.
     static bool on_engine_thread();
@@ -83,6 +87,7 @@ private:
     listener_map listeners_;
     mutable boost::mutex queue_mutex_;
     boost::condition_variable queue_cond_;
+    boost::condition_variable ended_cond_;
     gate gate_;
     disposer disposer_;
     std::unique_ptr<boost::thread> thread_;

@@ -1,6 +1,7 @@
 #include "devicelib/introspection/entry.h"
 #include "devicelib/introspection/errors.h"
 #include "devicelib/introspection/number_text.h"
+#include "tests/devicelib/introspection/comma_numpunct.h"
 
 #include <gtest/gtest.h>
 
@@ -87,13 +88,6 @@ void expect_classic_texts()
     EXPECT_EQ(zi::entry("values", 12345).name(), "values[12345]");
 }
 
-// A decimal comma and '.' grouping every three digits, as German has it.
-struct comma_numpunct : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-    char do_thousands_sep() const override { return '.'; }
-    std::string do_grouping() const override { return "\3"; }
-};
-
 // Each test runs in a process of its own; the fixture still puts the
 // process's locales back.
 class NumberTextLocale : public ::testing::Test {
@@ -149,7 +143,7 @@ TEST_F(NumberTextLocale, CommaDecimalCLocale)
 
 TEST_F(NumberTextLocale, GroupingGlobalCppLocale)
 {
-    std::locale::global(std::locale(std::locale::classic(), new comma_numpunct));
+    std::locale::global(std::locale(std::locale::classic(), new zarvo::test::comma_numpunct));
     expect_classic_texts();
 }
 

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "devicelib/core/message.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zarvo::core {
+
+class connection;
+
+// A driver's connection joins the session of its device id; the first one
+// creates the session and exposes it, a further one expands it. A null
+// connection, or one the core already holds, is traced and refused.
+class publish_connection : public message {
+public:
+    publish_connection(std::uint64_t id, connection* c, unsigned delay_ms);
+    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
+
+private:
+    std::uint64_t id_;
+    connection* connection_;
+    unsigned delay_ms_;
+};
+
+// A connection leaves its session: withdrawn() is called, the session is
+// reduced or, without connections left, concealed, and the connection is
+// deleted. A pair (id, connection) that the core does not hold is traced and
+// ignored: the connection is neither called nor deleted, since it may be gone
+// already.
+class withdraw_connection : public message {
+public:
+    withdraw_connection(std::uint64_t id, connection* c);
+    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
+
+private:
+    std::uint64_t id_;
+    connection* connection_;
+};
+
+// A new session: a presence thread per attached listener.
+class expose_session : public query {
+public:
+    expose_session(std::uint64_t id, unsigned delay_ms);
+    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
+
+private:
+    std::uint64_t id_;
+    unsigned delay_ms_;
+};
+
+// An ended session leaves the map; its threads are interrupted (each presence
+// thread delivers disconnected) and the disposer deletes the session after
+// joining them.
+class conceal_session : public query {
+public:
+    explicit conceal_session(std::uint64_t id);
+    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
+
+private:
+    std::uint64_t id_;
+};
+
+// A further connection: established again after the delay, per listener.
+class session_expanded : public message {
+public:
+    session_expanded(std::uint64_t id, unsigned delay_ms);
+    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
+
+private:
+    std::uint64_t id_;
+    unsigned delay_ms_;
+};
+
+// A lost connection while others remain: disconnected, per listener.
+class session_reduced : public message {
+public:
+    explicit session_reduced(std::uint64_t id);
+    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
+
+private:
+    std::uint64_t id_;
+};
+
+// How many sessions the core has created and not yet deleted.
+std::size_t live_sessions();
+
+} // namespace zarvo::core

@@ -1,0 +1,123 @@
+#include "devicelib/introspection/data_type_registry.h"
+
+#include "devicelib/general_errors.h"
+#include "devicelib/introspection/literal_validator.h"
+#include "devicelib/introspection/numeric_validator.h"
+#include "devicelib/introspection/type_errors.h"
+
+#include <google/protobuf/descriptor.h>
+
+#include <utility>
+
+namespace zarvo::introspection {
+
+namespace {
+
+using google::protobuf::FieldDescriptor;
+
+// Set while this thread is inside a lookup, callbacks included.
+thread_local bool inside_lookup = false;
+
+class lookup_mark {
+public:
+    lookup_mark()
+    {
+        if (inside_lookup)
+            throw invalid_function("Validation started during a value-type lookup.");
+        inside_lookup = true;
+    }
+    ~lookup_mark() { inside_lookup = false; }
+    lookup_mark(const lookup_mark&) = delete;
+    lookup_mark& operator=(const lookup_mark&) = delete;
+};
+
+std::unique_ptr<validator> make_validator(int type, const std::string& path,
+                                          const std::string& name, detail::properties& entry,
+                                          auditor& audit, unsigned& flags)
+{
+    switch (type) {
+    case FieldDescriptor::CPPTYPE_INT32:
+        return std::make_unique<numeric_validator<int>>(type, path, name, entry, audit, flags);
+    case FieldDescriptor::CPPTYPE_INT64:
+        return std::make_unique<numeric_validator<long long>>(type, path, name, entry, audit,
+                                                              flags);
+    case FieldDescriptor::CPPTYPE_UINT32:
+        return std::make_unique<numeric_validator<unsigned int>>(type, path, name, entry, audit,
+                                                                 flags);
+    case FieldDescriptor::CPPTYPE_UINT64:
+        return std::make_unique<numeric_validator<unsigned long long>>(type, path, name, entry,
+                                                                       audit, flags);
+    case FieldDescriptor::CPPTYPE_DOUBLE:
+        return std::make_unique<numeric_validator<double>>(type, path, name, entry, audit, flags);
+    case FieldDescriptor::CPPTYPE_FLOAT:
+        return std::make_unique<numeric_validator<float>>(type, path, name, entry, audit, flags);
+    case FieldDescriptor::CPPTYPE_STRING:
+        return std::make_unique<literal_validator>(type, path, name, entry, audit, flags);
+    default:
+        throw invalid_function("Invalid data type " + std::to_string(type) + ".");
+    }
+}
+
+} // namespace
+
+data_type_registry::data_type_registry(table_source source)
+    : source_(std::move(source))
+{
+}
+
+data_type_registry::~data_type_registry() = default;
+
+data_type_registry& data_type_registry::instance()
+{
+    static data_type_registry registry(builtin_table_source());
+    return registry;
+}
+
+const validator* data_type_registry::get_validator(int type, const std::string& path,
+                                                   const std::string& name, auditor& audit,
+                                                   unsigned& flags)
+{
+    lookup_mark mark;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!table_)
+        table_ = load_value_type_table(source_);
+    return find_or_build(type, path, name, audit, flags);
+}
+
+const validator* data_type_registry::find_or_build(int type, const std::string& path,
+                                                   const std::string& name, auditor& audit,
+                                                   unsigned& flags)
+{
+    if (const auto cached = cache_.find(name); cached != cache_.end())
+        return cached->second.get();
+
+    const auto found = table_->find(name);
+    if (found == table_->not_found()) {
+        if (!audit.unknown_type(type, path, name, flags))
+            throw unknown_type(type, path, name);
+        flags |= issue::unknown_type;
+        return nullptr;
+    }
+
+    // Built from a copy with flags of its own, so that a throw leaves the
+    // entry, the cache and the caller's flags as they were.
+    detail::properties entry = found->second;
+    unsigned built_flags = flags;
+    auto built = make_validator(type, path, name, entry, audit, built_flags);
+    if (!entry.empty()) {
+        auditor::property_map leftover;
+        for (const auto& [key, value] : entry)
+            leftover.emplace(key, value.data());
+        if (!audit.unsupported_properties(type, path, name, leftover, built_flags))
+            throw unsupported_properties(type, path, name, leftover);
+        built_flags |= issue::unsupported_properties;
+    }
+
+    const validator* result = built.get();
+    cache_.emplace(name, std::move(built));
+    table_->erase(name);
+    flags = built_flags;
+    return result;
+}
+
+} // namespace zarvo::introspection

@@ -1,0 +1,155 @@
+// The process-wide registry that validate() uses. Every test runs in a
+// process of its own, so each starts with nothing built.
+#include "devicelib/general_errors.h"
+#include "devicelib/introspection/errors.h"
+#include "devicelib/introspection/validate.h"
+
+#include "types.pb.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <vector>
+
+namespace zarvo::test {
+namespace {
+
+using introspection::auditor;
+using introspection::custom_auditor;
+using introspection::default_auditor;
+using introspection::validate;
+namespace issue = introspection::issue;
+
+PbTime complete_time()
+{
+    PbTime time;
+    time.set_hour(23);
+    time.set_minute(59);
+    time.set_seconds(59);
+    time.set_millis(999);
+    return time;
+}
+
+PbDate complete_date()
+{
+    PbDate date;
+    date.set_year(2024);
+    date.set_month(2);
+    date.set_day(29);
+    return date;
+}
+
+TEST(ProcessRegistry, FirstValidationReportsMissingExpressionsOnly)
+{
+    EXPECT_EQ(validate(complete_time(), default_auditor()), issue::missing_regex);
+    EXPECT_EQ(validate(complete_time(), default_auditor()), 0u);
+    EXPECT_EQ(validate(complete_date(), default_auditor()), issue::missing_regex);
+    EXPECT_EQ(validate(complete_date(), default_auditor()), 0u);
+}
+
+TEST(ProcessRegistry, RefusingEveryIssueStopsAtTheFirstBuild)
+{
+    PbTime time;
+    time.set_hour(3);
+    custom_auditor refuse_all(0);
+    try {
+        validate(time, refuse_all);
+        FAIL() << "missing_regex expected";
+    } catch (const introspection::missing_regex& e) {
+        EXPECT_EQ(e.path(), "hour");
+        EXPECT_EQ(e.value_type(), "HOUR");
+    }
+}
+
+TEST(ProcessRegistry, ColdStartFromManyThreads)
+{
+    std::vector<std::future<std::vector<unsigned>>> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.push_back(std::async(std::launch::async, [] {
+            std::vector<unsigned> results;
+            for (int i = 0; i < 50; ++i) {
+                results.push_back(validate(complete_time(), default_auditor()));
+                results.push_back(validate(complete_date(), default_auditor()));
+            }
+            return results;
+        }));
+    unsigned seen = 0;
+    for (auto& thread : threads)
+        for (const unsigned result : thread.get()) {
+            EXPECT_TRUE(result == 0 || result == issue::missing_regex) << result;
+            seen |= result;
+        }
+    EXPECT_EQ(seen, issue::missing_regex);
+}
+
+TEST(ProcessRegistry, DefaultAuditorRefusesValuesOutOfRange)
+{
+    auto time = complete_time();
+    time.set_hour(24);
+    EXPECT_THROW(validate(time, default_auditor()), introspection::limit_exceeded);
+    auto date = complete_date();
+    date.set_month(0);
+    EXPECT_THROW(validate(date, default_auditor()), introspection::limit_exceeded);
+}
+
+// Starts a validation from inside a lookup; gives ctest's time-out something
+// to catch if that ever waited for itself.
+class reentering_auditor : public auditor {
+public:
+    bool missing_regex(int, const std::string&, const std::string&, unsigned) override
+    {
+        PbDate date;
+        date.set_year(1);
+        validate(date, default_auditor());
+        return true;
+    }
+};
+
+TEST(ProcessRegistry, ValidationStartedInsideALookupFailsWithoutHanging)
+{
+    reentering_auditor reentering;
+    PbTime time;
+    time.set_hour(3);
+    try {
+        validate(time, reentering);
+        FAIL() << "invalid_function expected";
+    } catch (const invalid_function& e) {
+        EXPECT_STREQ(e.what(), "Invalid function: Validation started during a value-type lookup..");
+    }
+    // Nothing was left locked or marked.
+    EXPECT_EQ(validate(complete_time(), default_auditor()), issue::missing_regex);
+    EXPECT_EQ(validate(complete_date(), default_auditor()), issue::missing_regex);
+}
+
+// Starts a validation between fields, where no lookup is running.
+class nesting_auditor : public auditor {
+public:
+    unsigned inner = 0;
+    int started = 0;
+    bool indenting(int, const std::string& path, const std::string&, unsigned) override
+    {
+        if (path == "minute") {
+            ++started;
+            inner |= validate(complete_date(), default_auditor());
+        }
+        return true;
+    }
+};
+
+TEST(ProcessRegistry, ValidationStartedFromIndentingWorks)
+{
+    nesting_auditor nesting;
+    EXPECT_EQ(validate(complete_time(), nesting), issue::missing_regex);
+    EXPECT_EQ(nesting.started, 1);
+    EXPECT_EQ(nesting.inner, issue::missing_regex);
+}
+
+TEST(ProcessRegistry, VolumeHasNoTableEntry)
+{
+    PbVolume volume;
+    volume.set_volume(40);
+    EXPECT_THROW(validate(volume, default_auditor()), introspection::unknown_type);
+}
+
+} // namespace
+} // namespace zarvo::test
