@@ -1,0 +1,127 @@
+// The connection contract over the fake USB-like and network-like kinds,
+// each answering from a scripted back-end.
+#include "devicelib/core/driver_registry.h"
+#include "devicelib/core/resend.h"
+#include "tests/devicelib/core/test_device.h"
+#include "tests/support/connection_contract.h"
+#include "tests/support/engine_messages.h"
+#include "tests/support/fake_device_drivers.h"
+#include "tests/support/fake_listener.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using zarvo::test::contract_case;
+using zarvo::test::fake_bus;
+
+const zarvo::core::driver_registration usb_registration{
+    &zarvo::test::create_device_driver<zarvo::test::usb_like_driver>};
+const zarvo::core::driver_registration net_registration{
+    &zarvo::test::create_device_driver<zarvo::test::net_like_driver>};
+const auto* const idle_at_end =
+    ::testing::AddGlobalTestEnvironment(new zarvo::test::engine_idle_at_end);
+
+enum class kind { usb, net };
+
+// A session whose only connection is a fake of one kind, published by its
+// fake driver and established for a listener.
+class fake_kind_rig : public zarvo::test::contract_rig {
+public:
+    fake_kind_rig(kind k, std::uint64_t id)
+        : bus_(k == kind::usb ? zarvo::test::usb_like_driver::bus()
+                              : zarvo::test::net_like_driver::bus())
+        , id_(id)
+    {
+        zarvo::test::usb_like_driver::set_plug_in_delay(0);
+        device_.backend = backend_;
+        listener_.start();
+        bus_.plug(id, device_);
+        if (listener_.wait_for(zarvo::test::callback::established, id))
+            session_ = listener_.session_of(id);
+    }
+    ~fake_kind_rig() override { listener_.stop(); }
+
+    bool ready() const { return session_ != nullptr; }
+    zarvo::session& session() override { return *session_; }
+    void answer(zarvo::test::exchange_answer a) override { backend_->answer(std::move(a)); }
+    void answer_always(zarvo::test::exchange_answer a) override
+    {
+        backend_->set_default(std::move(a));
+    }
+    std::vector<zarvo::test::exchange_request> sent() const override
+    {
+        return backend_->requests();
+    }
+    bool device_notification(int id, const std::string& parameters) override
+    {
+        return bus_.notify(id_, id, parameters);
+    }
+    zarvo::test::fake_listener& listener() override { return listener_; }
+
+private:
+    fake_bus& bus_;
+    std::uint64_t id_;
+    std::shared_ptr<zarvo::test::scripted_backend> backend_ =
+        std::make_shared<zarvo::test::scripted_backend>();
+    zarvo::test::fake_device device_;
+    zarvo::test::fake_listener listener_;
+    zarvo::session* session_ = nullptr;
+};
+
+struct contract_param {
+    kind k;
+    contract_case c;
+};
+
+void PrintTo(const contract_param& p, std::ostream* os)
+{
+    *os << (p.k == kind::usb ? "USB-like " : "network-like ") << p.c.name;
+}
+
+std::vector<contract_param> with_kind(kind k, const std::vector<contract_case>& cases)
+{
+    std::vector<contract_param> out;
+    for (const auto& c : cases)
+        out.push_back({k, c});
+    return out;
+}
+
+class ConnectionContract : public ::testing::TestWithParam<contract_param> {
+protected:
+    void SetUp() override
+    {
+        saved_ = zarvo::core::resend_settings();
+        zarvo::core::resend_timing t;
+        t.budget = 2s;
+        t.first_pause = 1ms;
+        t.max_pause = 5ms;
+        zarvo::core::set_resend_settings(t);
+    }
+    void TearDown() override { zarvo::core::set_resend_settings(saved_); }
+
+    zarvo::core::resend_timing saved_;
+};
+
+TEST_P(ConnectionContract, Holds)
+{
+    zarvo::test::test_device device;
+    fake_kind_rig rig(GetParam().k, device.id());
+    ASSERT_TRUE(rig.ready());
+    GetParam().c.run(rig);
+}
+
+std::string case_name(const ::testing::TestParamInfo<contract_param>& info)
+{
+    return info.param.c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(UsbLike, ConnectionContract,
+                         ::testing::ValuesIn(with_kind(kind::usb, zarvo::test::usb_contract())),
+                         case_name);
+INSTANTIATE_TEST_SUITE_P(NetLike, ConnectionContract,
+                         ::testing::ValuesIn(with_kind(kind::net, zarvo::test::net_contract())),
+                         case_name);
+
+} // namespace
