@@ -131,8 +131,14 @@ private:
 };
 
 usb_device::usb_device(::emulator::device_model& model, std::uint16_t vendor, std::uint16_t product)
+    : usb_device(model, vendor, product, model.profile().serial())
+{
+}
+
+usb_device::usb_device(::emulator::device_model& model, std::uint16_t vendor, std::uint16_t product,
+                       std::string serial)
     : model_(model)
-    , serial_(model.profile().serial())
+    , serial_(std::move(serial))
     , handler_(model)
     , front_end_(vendor, product, serial_, handler_)
     , forwarder_(std::make_shared<forwarder>(front_end_))

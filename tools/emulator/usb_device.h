@@ -9,6 +9,8 @@
 #include "tools/emulator/script.h"
 #include "tools/emulator/usb_front_end.h"
 
+#include "devicelib/usb/vendor_id.h"
+
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -50,8 +52,12 @@ std::vector<std::string> cancelled_response(const std::string& partial, std::uin
 class usb_device {
 public:
     // Serves model under the profile's serial number.
-    explicit usb_device(::emulator::device_model& model, std::uint16_t vendor = 0xa2c5,
+    explicit usb_device(::emulator::device_model& model,
+                        std::uint16_t vendor = zarvo::usb::device_vendor_id,
                         std::uint16_t product = 0x0001);
+    // Under a serial number of the caller's choice.
+    usb_device(::emulator::device_model& model, std::uint16_t vendor, std::uint16_t product,
+               std::string serial);
     // Stops forwarding the model's notifications before the front end goes.
     ~usb_device();
     usb_device(const usb_device&) = delete;

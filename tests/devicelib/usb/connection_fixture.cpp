@@ -2,6 +2,7 @@
 
 #include "devicelib/core/resend.h"
 #include "devicelib/proto/message_io.h"
+#include "devicelib/usb/vendor_id.h"
 
 #include <algorithm>
 #include <sstream>
@@ -12,7 +13,7 @@ namespace zarvo::test {
 hid_connection_test::hid_connection_test()
 {
     platform::hid_identity identity;
-    identity.vendor_id = 0xa2c5;
+    identity.vendor_id = zarvo::usb::device_vendor_id;
     identity.product_id = 0x0001;
     identity.serial = device.serial();
     host = std::make_unique<usb::hid_device>(
