@@ -1,43 +1,10 @@
 #include "devicelib/core/event_messages.h"
 
 #include "devicelib/core/core_session.h"
-#include "devicelib/core/notification.h"
 
 #include <memory>
 
 namespace zarvo::core {
-
-device_idle::device_idle(std::uint64_t id)
-    : id_(id)
-{
-}
-
-void device_idle::execute(engine&, listener_map& listeners, session_map& sessions)
-{
-    start_per_listener(listeners, sessions, id_, &idle_thread);
-}
-
-battery_status_change::battery_status_change(std::uint64_t id, int level)
-    : id_(id)
-    , level_(level)
-{
-}
-
-void battery_status_change::execute(engine&, listener_map& listeners, session_map& sessions)
-{
-    start_per_listener(listeners, sessions, id_,
-                       [level = level_](listener* l, session* s) { battery_thread(l, s, level); });
-}
-
-sync_required::sync_required(std::uint64_t id)
-    : id_(id)
-{
-}
-
-void sync_required::execute(engine&, listener_map& listeners, session_map& sessions)
-{
-    start_per_listener(listeners, sessions, id_, &sync_thread);
-}
 
 event_completed::event_completed(boost::thread::id t)
     : thread_(t)

@@ -18,11 +18,12 @@ namespace {
 std::atomic<std::size_t> live_count{0};
 
 // Every connection the core holds, with the device id it was published
-// under. Engine thread only.
+// under. Engine thread only. Never destroyed: an engine thread may still run
+// while the process exits.
 std::map<connection*, std::uint64_t>& held_connections()
 {
-    static std::map<connection*, std::uint64_t> held;
-    return held;
+    static auto* held = new std::map<connection*, std::uint64_t>;
+    return *held;
 }
 
 void retire(session* s) noexcept
@@ -118,19 +119,6 @@ void withdraw_connection::execute(engine&, listener_map&, session_map& sessions)
         post_session_reduced(id_);
 }
 
-expose_session::expose_session(std::uint64_t id, unsigned delay_ms)
-    : id_(id)
-    , delay_ms_(delay_ms)
-{
-}
-
-void expose_session::execute(engine&, listener_map& listeners, session_map& sessions)
-{
-    start_per_listener(listeners, sessions, id_, [delay = delay_ms_](listener* l, session* s) {
-        presence_thread(l, s, delay);
-    });
-}
-
 conceal_session::conceal_session(std::uint64_t id)
     : id_(id)
 {
@@ -148,29 +136,6 @@ void conceal_session::execute(engine&, listener_map& listeners, session_map& ses
             threads.erase(t);
     }
     interrupt_threads(s->threads(), [s] { retire(s); });
-}
-
-session_expanded::session_expanded(std::uint64_t id, unsigned delay_ms)
-    : id_(id)
-    , delay_ms_(delay_ms)
-{
-}
-
-void session_expanded::execute(engine&, listener_map& listeners, session_map& sessions)
-{
-    start_per_listener(listeners, sessions, id_, [delay = delay_ms_](listener* l, session* s) {
-        expanded_thread(l, s, delay);
-    });
-}
-
-session_reduced::session_reduced(std::uint64_t id)
-    : id_(id)
-{
-}
-
-void session_reduced::execute(engine&, listener_map& listeners, session_map& sessions)
-{
-    start_per_listener(listeners, sessions, id_, &reduced_thread);
 }
 
 } // namespace zarvo::core

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/core/event_messages.h"
 #include "devicelib/core/message.h"
 
 #include <cstddef>
@@ -39,15 +40,7 @@ private:
 };
 
 // A new session: a presence thread per attached listener.
-class expose_session : public query {
-public:
-    expose_session(std::uint64_t id, unsigned delay_ms);
-    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
-
-private:
-    std::uint64_t id_;
-    unsigned delay_ms_;
-};
+using expose_session = per_listener_message<query, &presence_thread, unsigned>;
 
 // An ended session leaves the map; its threads are interrupted (each presence
 // thread delivers disconnected) and the disposer deletes the session after
@@ -62,25 +55,9 @@ private:
 };
 
 // A further connection: established again after the delay, per listener.
-class session_expanded : public message {
-public:
-    session_expanded(std::uint64_t id, unsigned delay_ms);
-    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
-
-private:
-    std::uint64_t id_;
-    unsigned delay_ms_;
-};
-
+using session_expanded = per_listener_message<message, &expanded_thread, unsigned>;
 // A lost connection while others remain: disconnected, per listener.
-class session_reduced : public message {
-public:
-    explicit session_reduced(std::uint64_t id);
-    void execute(engine& e, listener_map& listeners, session_map& sessions) override;
-
-private:
-    std::uint64_t id_;
-};
+using session_reduced = per_listener_message<message, &reduced_thread>;
 
 // How many sessions the core has created and not yet deleted.
 std::size_t live_sessions();

@@ -7,6 +7,7 @@
 
 #include <google/protobuf/descriptor.h>
 
+#include <atomic>
 #include <utility>
 
 namespace zarvo::introspection {
@@ -30,6 +31,36 @@ public:
     lookup_mark(const lookup_mark&) = delete;
     lookup_mark& operator=(const lookup_mark&) = delete;
 };
+
+// The validators this thread has been given by one registry, read without
+// the registry's lock. Validators live as long as their registry and ids are
+// never reused, so an entry is only ever read while its registry lives.
+class thread_memory {
+public:
+    const validator* find(std::uint64_t registry, const std::string& name) const
+    {
+        if (registry != registry_)
+            return nullptr;
+        const auto found = validators_.find(name);
+        return found != validators_.end() ? found->second : nullptr;
+    }
+    void keep(std::uint64_t registry, const std::string& name, const validator* built)
+    {
+        if (registry != registry_) {
+            validators_.clear();
+            registry_ = registry;
+        }
+        validators_.emplace(name, built);
+    }
+
+private:
+    std::uint64_t registry_ = 0;
+    std::map<std::string, const validator*, std::less<>> validators_;
+};
+
+thread_local thread_memory remembered;
+
+std::atomic<std::uint64_t> registries_made{0};
 
 std::unique_ptr<validator> make_validator(int type, const std::string& path,
                                           const std::string& name, detail::properties& entry,
@@ -62,6 +93,7 @@ std::unique_ptr<validator> make_validator(int type, const std::string& path,
 
 data_type_registry::data_type_registry(table_source source)
     : source_(std::move(source))
+    , id_(++registries_made)
 {
 }
 
@@ -78,10 +110,15 @@ const validator* data_type_registry::get_validator(int type, const std::string& 
                                                    unsigned& flags)
 {
     lookup_mark mark;
+    if (const validator* hit = remembered.find(id_, name))
+        return hit;
     std::lock_guard<std::mutex> lock(mutex_);
     if (!table_)
         table_ = load_value_type_table(source_);
-    return find_or_build(type, path, name, audit, flags);
+    const validator* result = find_or_build(type, path, name, audit, flags);
+    if (result)
+        remembered.keep(id_, name, result);
+    return result;
 }
 
 const validator* data_type_registry::find_or_build(int type, const std::string& path,

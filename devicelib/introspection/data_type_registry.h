@@ -4,6 +4,7 @@
 #include "devicelib/introspection/validator.h"
 #include "devicelib/introspection/value_type_table.h"
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,8 +21,10 @@ namespace zarvo::introspection {
 // field type of the first field it was built for; a field of another type
 // gets a type mismatch from its check.
 //
-// Every lookup runs under one mutex, and so do the auditor callbacks made
-// while a validator is built. A lookup made from such a callback (a
+// Lookups run under one mutex, and so do the auditor callbacks made while a
+// validator is built. Each thread also remembers the validators it has been
+// given, so that validations on several threads do not queue for each other
+// once their data types are built. A lookup made from a build callback (a
 // validation started inside a lookup on the same thread) would wait for
 // itself: it throws zarvo::invalid_function instead, at once.
 class data_type_registry {
@@ -51,6 +54,8 @@ private:
                                    auditor& audit, unsigned& flags);
 
     table_source source_;
+    // Tells this registry's entries in the threads' memories from others'.
+    const std::uint64_t id_;
     std::mutex mutex_;
     // Empty until a load succeeds. Entries move out as their validators are
     // built; a refused build leaves its entry for a later attempt.

@@ -12,12 +12,7 @@ literal_validator::literal_validator(int type, const std::string& path, const st
     , maximum_(std::numeric_limits<unsigned int>::max())
 {
     detail::build_context context{type, path, name, audit, flags};
-    detail::read_property(
-        context, entry, detail::property::minimum,
-        [this](const std::string& text) { return detail::read_minimum(text, minimum_); });
-    detail::read_property(
-        context, entry, detail::property::maximum,
-        [this](const std::string& text) { return detail::read_number(text, maximum_); });
+    detail::read_limits(context, entry, minimum_, maximum_);
     expression_.read(context, entry);
 }
 

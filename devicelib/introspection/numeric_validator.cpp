@@ -17,12 +17,7 @@ numeric_validator<T>::numeric_validator(int type, const std::string& path, const
     , maximum_(std::numeric_limits<T>::max())
 {
     detail::build_context context{type, path, name, audit, flags};
-    detail::read_property(
-        context, entry, detail::property::minimum,
-        [this](const std::string& text) { return detail::read_minimum(text, minimum_); });
-    detail::read_property(
-        context, entry, detail::property::maximum,
-        [this](const std::string& text) { return detail::read_number(text, maximum_); });
+    detail::read_limits(context, entry, minimum_, maximum_);
     expression_.read(context, entry);
     detail::read_property(
         context, entry, detail::property::precision,

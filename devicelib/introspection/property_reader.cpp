@@ -141,8 +141,6 @@ bool is_negative_integer(const std::string& text)
     return true;
 }
 
-} // namespace
-
 template <typename T>
 bool read_minimum(const std::string& text, T& value)
 {
@@ -153,11 +151,23 @@ bool read_minimum(const std::string& text, T& value)
     return read_number(text, value);
 }
 
-template bool read_minimum<int>(const std::string&, int&);
-template bool read_minimum<long long>(const std::string&, long long&);
-template bool read_minimum<unsigned int>(const std::string&, unsigned int&);
-template bool read_minimum<unsigned long long>(const std::string&, unsigned long long&);
-template bool read_minimum<float>(const std::string&, float&);
-template bool read_minimum<double>(const std::string&, double&);
+} // namespace
+
+template <typename T>
+void read_limits(build_context& context, properties& entry, T& minimum, T& maximum)
+{
+    read_property(context, entry, property::minimum,
+                  [&minimum](const std::string& text) { return read_minimum(text, minimum); });
+    read_property(context, entry, property::maximum,
+                  [&maximum](const std::string& text) { return read_number(text, maximum); });
+}
+
+template void read_limits<int>(build_context&, properties&, int&, int&);
+template void read_limits<long long>(build_context&, properties&, long long&, long long&);
+template void read_limits<unsigned int>(build_context&, properties&, unsigned int&, unsigned int&);
+template void read_limits<unsigned long long>(build_context&, properties&, unsigned long long&,
+                                              unsigned long long&);
+template void read_limits<float>(build_context&, properties&, float&, float&);
+template void read_limits<double>(build_context&, properties&, double&, double&);
 
 } // namespace zarvo::introspection::detail

@@ -40,11 +40,13 @@ bool read_property(build_context& context, properties& entry, property which,
 template <typename T>
 bool read_number(const std::string& text, T& value);
 
-// Reads a minimum: as read_number, except that for an unsigned T a negative
-// integer such as "-2000" reads as 0, T's lowest value. The table's negative
-// limits are meant for signed fields; an unsigned field takes them as "from
-// the lowest value", never as a wrapped-round number.
+// Reads "min" and then "max" as read_number does, except that for an
+// unsigned T a negative integer minimum such as "-2000" reads as 0, T's
+// lowest value: the table's negative limits are meant for signed fields, and
+// an unsigned field takes them as "from the lowest value", never as a
+// wrapped-round number. Each limit keeps the value it holds when its property
+// is missing or unusable.
 template <typename T>
-bool read_minimum(const std::string& text, T& value);
+void read_limits(build_context& context, properties& entry, T& minimum, T& maximum);
 
 } // namespace zarvo::introspection::detail

@@ -63,6 +63,19 @@ unsigned check_value(const validator& check, const Reflection& reflection, const
     }
 }
 
+// bool and enum fields, which cannot carry a data type.
+bool is_flag(int type)
+{
+    return type == FieldDescriptor::CPPTYPE_BOOL || type == FieldDescriptor::CPPTYPE_ENUM;
+}
+
+// The numeric and string fields, whose values validators check.
+bool is_value(int type)
+{
+    return (type >= FieldDescriptor::CPPTYPE_INT32 && type <= FieldDescriptor::CPPTYPE_FLOAT) ||
+           type == FieldDescriptor::CPPTYPE_STRING;
+}
+
 [[noreturn]] void throw_invalid_type(int type)
 {
     throw invalid_function("Invalid type " + std::to_string(type) + ".");
@@ -95,6 +108,20 @@ private:
     unsigned repeated(const Message& message, const field_info& field, unsigned flags,
                       unsigned int depth);
     unsigned untyped(const field_info& field, unsigned flags);
+
+    // Each element of a repeated field at its path "field[j]", bracketed by
+    // indenting and outdenting; visit(j, element path, flags) gives the flags.
+    template <typename Visit>
+    unsigned elements(const field_info& field, int size, unsigned flags, Visit visit)
+    {
+        for (int j = 0; j < size; ++j) {
+            const path element = field.at[j];
+            indent(field.type, element.name(), field.effective, flags);
+            flags = visit(j, element, flags);
+            outdent(field.type, element.name(), field.effective, flags);
+        }
+        return flags;
+    }
 
     void indent(int type, const std::string& at, const std::string& name, unsigned flags)
     {
@@ -186,33 +213,19 @@ unsigned walk::singular(const Message& message, const field_info& field, unsigne
     }
 
     indent(field.type, at, field.effective, flags);
-    switch (field.type) {
-    case FieldDescriptor::CPPTYPE_MESSAGE:
+    if (field.type == FieldDescriptor::CPPTYPE_MESSAGE) {
         flags = this->message(reflection.GetMessage(message, field.descriptor), field.at,
                               field.effective, flags, depth + 1);
-        break;
-    case FieldDescriptor::CPPTYPE_BOOL:
-    case FieldDescriptor::CPPTYPE_ENUM:
+    } else if (is_flag(field.type)) {
         if (!field.own.empty())
             flags = mismatch(field.type, at, field.effective, flags);
-        break;
-    case FieldDescriptor::CPPTYPE_INT32:
-    case FieldDescriptor::CPPTYPE_INT64:
-    case FieldDescriptor::CPPTYPE_UINT32:
-    case FieldDescriptor::CPPTYPE_UINT64:
-    case FieldDescriptor::CPPTYPE_DOUBLE:
-    case FieldDescriptor::CPPTYPE_FLOAT:
-    case FieldDescriptor::CPPTYPE_STRING:
-        if (field.effective.empty()) {
-            flags = untyped(field, flags);
-        } else if (const validator* check =
-                       registry_.get_validator(field.type, at, field.effective, audit_, flags)) {
-            flags =
-                check_value(*check, reflection, message, field.descriptor, -1, at, audit_, flags);
-        }
-        break;
-    default:
+    } else if (!is_value(field.type)) {
         throw_invalid_type(field.type);
+    } else if (field.effective.empty()) {
+        flags = untyped(field, flags);
+    } else if (const validator* check =
+                   registry_.get_validator(field.type, at, field.effective, audit_, flags)) {
+        flags = check_value(*check, reflection, message, field.descriptor, -1, at, audit_, flags);
     }
     outdent(field.type, at, field.effective, flags);
     return flags;
@@ -223,54 +236,32 @@ unsigned walk::repeated(const Message& message, const field_info& field, unsigne
 {
     const Reflection& reflection = *message.GetReflection();
     const int size = reflection.FieldSize(message, field.descriptor);
-    switch (field.type) {
-    case FieldDescriptor::CPPTYPE_MESSAGE:
-        for (int j = 0; j < size; ++j) {
-            const path element = field.at[j];
-            indent(field.type, element.name(), field.effective, flags);
-            flags = this->message(reflection.GetRepeatedMessage(message, field.descriptor, j),
-                                  element, field.effective, flags, depth + 1);
-            outdent(field.type, element.name(), field.effective, flags);
-        }
-        break;
-    case FieldDescriptor::CPPTYPE_BOOL:
-    case FieldDescriptor::CPPTYPE_ENUM:
+    if (field.type == FieldDescriptor::CPPTYPE_MESSAGE) {
+        return elements(field, size, flags, [&](int j, const path& element, unsigned so_far) {
+            return this->message(reflection.GetRepeatedMessage(message, field.descriptor, j),
+                                 element, field.effective, so_far, depth + 1);
+        });
+    }
+    if (is_flag(field.type)) {
         if (field.own.empty())
-            break;
-        for (int j = 0; j < size; ++j) {
-            const path element = field.at[j];
-            indent(field.type, element.name(), field.effective, flags);
-            flags = mismatch(field.type, element.name(), field.effective, flags);
-            outdent(field.type, element.name(), field.effective, flags);
-        }
-        break;
-    case FieldDescriptor::CPPTYPE_INT32:
-    case FieldDescriptor::CPPTYPE_INT64:
-    case FieldDescriptor::CPPTYPE_UINT32:
-    case FieldDescriptor::CPPTYPE_UINT64:
-    case FieldDescriptor::CPPTYPE_DOUBLE:
-    case FieldDescriptor::CPPTYPE_FLOAT:
-    case FieldDescriptor::CPPTYPE_STRING: {
-        if (field.effective.empty())
-            return untyped(field, flags);
-        // One lookup for the whole field, also when it is empty.
-        const validator* check =
-            registry_.get_validator(field.type, field.at.name(), field.effective, audit_, flags);
-        if (!check)
-            break;
-        for (int j = 0; j < size; ++j) {
-            const path element = field.at[j];
-            indent(field.type, element.name(), field.effective, flags);
-            flags = check_value(*check, reflection, message, field.descriptor, j, element.name(),
-                                audit_, flags);
-            outdent(field.type, element.name(), field.effective, flags);
-        }
-        break;
+            return flags;
+        return elements(field, size, flags, [&](int, const path& element, unsigned so_far) {
+            return mismatch(field.type, element.name(), field.effective, so_far);
+        });
     }
-    default:
+    if (!is_value(field.type))
         throw_invalid_type(field.type);
-    }
-    return flags;
+    if (field.effective.empty())
+        return untyped(field, flags);
+    // One lookup for the whole field, also when it is empty.
+    const validator* check =
+        registry_.get_validator(field.type, field.at.name(), field.effective, audit_, flags);
+    if (!check)
+        return flags;
+    return elements(field, size, flags, [&](int j, const path& element, unsigned so_far) {
+        return check_value(*check, reflection, message, field.descriptor, j, element.name(), audit_,
+                           so_far);
+    });
 }
 
 } // namespace

@@ -14,7 +14,7 @@ namespace zarvo::introspection {
 // Checks every set field of the message, recursively, against the data type
 // that its `type` option names: the inclusive limits and, where the value-type
 // table gives one, the regular expression. Every issue met is put to the
-// auditor. Returns the bits of the issues it accepted (see issue), or throws
+// auditor. Returns the bits of the issues it accepted (issue::...), or throws
 // the introspection error of the first issue it refused; the flags gathered
 // up to then are lost.
 //

@@ -65,6 +65,31 @@ void expect_error(const operation& op, zarvo::session& s, const expected& e)
     }
 }
 
+// Runs op while another thread cancels the session once `sends` exchanges
+// have gone out; op must end with zarvo::operation_canceled. The device
+// answers every exchange with busy_code or, without one, stalls the first.
+void cancel_after_sends(contract_rig& rig, const operation& op, std::size_t sends,
+                        int busy_code = 0)
+{
+    latch never;
+    exchange_answer a;
+    if (busy_code) {
+        a.code = busy_code;
+        rig.answer_always(a);
+    } else {
+        a.stall = &never;
+        rig.answer(a);
+    }
+    auto& s = rig.session();
+    std::thread canceller([&] {
+        while (rig.sent().size() < sends)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        s.cancel();
+    });
+    expect_error(op, s, error<zarvo::operation_canceled>());
+    canceller.join();
+}
+
 std::string disk_space_bytes()
 {
     protocol::PbZFtpDiskSpaceResult r;
@@ -222,20 +247,8 @@ std::vector<contract_case> common_cases(const std::string& transport, const std:
                              }
                          }
                      }});
-    cases.push_back({"CancelEndsAStalledTransfer", [](contract_rig& rig) {
-                         latch never;
-                         exchange_answer stalled;
-                         stalled.stall = &never;
-                         rig.answer(stalled);
-                         auto& s = rig.session();
-                         std::thread canceller([&] {
-                             while (rig.sent().empty())
-                                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                             s.cancel();
-                         });
-                         expect_error(read_of("/A.BPB"), s, error<zarvo::operation_canceled>());
-                         canceller.join();
-                     }});
+    cases.push_back({"CancelEndsAStalledTransfer",
+                     [](contract_rig& rig) { cancel_after_sends(rig, read_of("/A.BPB"), 1); }});
     return cases;
 }
 
@@ -408,19 +421,8 @@ std::vector<contract_case> usb_contract()
                  expect_error(o, rig.session(), error<zarvo::operation_canceled>());
              EXPECT_TRUE(rig.sent().empty());
          }});
-    cases.push_back({"CancelEndsAResendLoop", [](contract_rig& rig) {
-                         exchange_answer busy;
-                         busy.code = 2;
-                         rig.answer_always(busy);
-                         auto& s = rig.session();
-                         std::thread canceller([&] {
-                             while (rig.sent().size() < 3)
-                                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                             s.cancel();
-                         });
-                         expect_error(remove_of("/A"), s, error<zarvo::operation_canceled>());
-                         canceller.join();
-                     }});
+    cases.push_back({"CancelEndsAResendLoop",
+                     [](contract_rig& rig) { cancel_after_sends(rig, remove_of("/A"), 3, 2); }});
     cases.push_back({"DeviceNotifications", [](contract_rig& rig) {
                          recording_logger log;
                          zarvo::add_trace_logger(&log);
@@ -525,19 +527,9 @@ std::vector<contract_case> net_contract()
                          EXPECT_EQ(rig.sent().size(), 1u);
                      }});
     cases.push_back({"ACancelledTransferAlsoFailsTheNextFileOperation", [](contract_rig& rig) {
-                         latch never;
-                         exchange_answer stalled;
-                         stalled.stall = &never;
-                         rig.answer(stalled);
-                         auto& s = rig.session();
-                         std::thread canceller([&] {
-                             while (rig.sent().empty())
-                                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                             s.cancel();
-                         });
-                         expect_error(read_of("/A"), s, error<zarvo::operation_canceled>());
-                         canceller.join();
-                         expect_error(write_of("/A"), s, error<zarvo::bad_response>("cancelled!"));
+                         cancel_after_sends(rig, read_of("/A"), 1);
+                         expect_error(write_of("/A"), rig.session(),
+                                      error<zarvo::bad_response>("cancelled!"));
                          EXPECT_EQ(rig.sent().size(), 1u);
                      }});
     cases.push_back({"OnlyTheIdleNotificationCounts", [](contract_rig& rig) {

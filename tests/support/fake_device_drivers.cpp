@@ -242,8 +242,10 @@ void power_like_driver::start()
         running_ = false;
     }
     thread_ = std::thread([this] { run(); });
-    std::unique_lock<std::mutex> lock(mutex_);
-    cond_.wait(lock, [this] { return running_; });
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        cond_.wait(lock, [this] { return running_; });
+    }
     ++power_starts;
     std::lock_guard<std::mutex> global(power_mutex);
     running_power = this;

@@ -1,12 +1,13 @@
 // The connection contract over the fake USB-like and network-like kinds,
 // each answering from a scripted back-end.
 #include "devicelib/core/driver_registry.h"
-#include "devicelib/core/resend.h"
+#include "tests/devicelib/core/fake_drivers_registered.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/connection_contract.h"
 #include "tests/support/engine_messages.h"
 #include "tests/support/fake_device_drivers.h"
 #include "tests/support/fake_listener.h"
+#include "tests/support/short_resend.h"
 
 #include <gtest/gtest.h>
 
@@ -15,13 +16,6 @@ namespace {
 using namespace std::chrono_literals;
 using zarvo::test::contract_case;
 using zarvo::test::fake_bus;
-
-const zarvo::core::driver_registration usb_registration{
-    &zarvo::test::create_device_driver<zarvo::test::usb_like_driver>};
-const zarvo::core::driver_registration net_registration{
-    &zarvo::test::create_device_driver<zarvo::test::net_like_driver>};
-const auto* const idle_at_end =
-    ::testing::AddGlobalTestEnvironment(new zarvo::test::engine_idle_at_end);
 
 enum class kind { usb, net };
 
@@ -90,18 +84,7 @@ std::vector<contract_param> with_kind(kind k, const std::vector<contract_case>& 
 
 class ConnectionContract : public ::testing::TestWithParam<contract_param> {
 protected:
-    void SetUp() override
-    {
-        saved_ = zarvo::core::resend_settings();
-        zarvo::core::resend_timing t;
-        t.budget = 2s;
-        t.first_pause = 1ms;
-        t.max_pause = 5ms;
-        zarvo::core::set_resend_settings(t);
-    }
-    void TearDown() override { zarvo::core::set_resend_settings(saved_); }
-
-    zarvo::core::resend_timing saved_;
+    zarvo::test::short_resend resend_{2s};
 };
 
 TEST_P(ConnectionContract, Holds)

@@ -5,6 +5,7 @@
 #include "devicelib/errors.h"
 #include "devicelib/proto/zftp_response.pb.h"
 #include "tests/support/recording_logger.h"
+#include "tests/support/short_resend.h"
 
 #include <gtest/gtest.h>
 
@@ -94,18 +95,7 @@ TEST_F(ListingConverter, BytesThatDoNotParseLeaveTheSetUntouched)
 
 class BoundedResend : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        saved_ = zarvo::core::resend_settings();
-        zarvo::core::resend_timing t;
-        t.budget = 300ms;
-        t.first_pause = 1ms;
-        t.max_pause = 20ms;
-        zarvo::core::set_resend_settings(t);
-    }
-    void TearDown() override { zarvo::core::set_resend_settings(saved_); }
-
-    zarvo::core::resend_timing saved_;
+    zarvo::test::short_resend resend_{300ms, 20ms};
 };
 
 TEST_F(BoundedResend, SendsAgainWhileBusyAndReturnsTheFirstOtherAnswer)

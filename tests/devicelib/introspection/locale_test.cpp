@@ -3,8 +3,8 @@
 #include "devicelib/introspection/data_type_registry.h"
 #include "devicelib/introspection/errors.h"
 #include "devicelib/introspection/numeric_validator.h"
-#include "tests/devicelib/introspection/comma_numpunct.h"
 #include "tests/devicelib/introspection/fixture_table.h"
+#include "tests/devicelib/introspection/foreign_locale.h"
 
 #include <gtest/gtest.h>
 
@@ -20,15 +20,8 @@ using introspection::data_type_registry;
 using introspection::default_auditor;
 using introspection::numeric_validator;
 
-class ValidationLocale : public ::testing::Test {
+class ValidationLocale : public foreign_locale_test {
 protected:
-    void SetUp() override { setenv("LOCPATH", ZARVO_TEST_LOCALE_DIR, 1); }
-    void TearDown() override
-    {
-        std::locale::global(std::locale::classic());
-        std::setlocale(LC_ALL, "C");
-    }
-
     static void expect_classic_numbers()
     {
         data_type_registry registry(introspection::builtin_table_source());

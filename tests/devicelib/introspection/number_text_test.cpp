@@ -1,7 +1,7 @@
 #include "devicelib/introspection/entry.h"
 #include "devicelib/introspection/errors.h"
 #include "devicelib/introspection/number_text.h"
-#include "tests/devicelib/introspection/comma_numpunct.h"
+#include "tests/devicelib/introspection/foreign_locale.h"
 
 #include <gtest/gtest.h>
 
@@ -88,17 +88,8 @@ void expect_classic_texts()
     EXPECT_EQ(zi::entry("values", 12345).name(), "values[12345]");
 }
 
-// Each test runs in a process of its own; the fixture still puts the
-// process's locales back.
-class NumberTextLocale : public ::testing::Test {
+class NumberTextLocale : public zarvo::test::foreign_locale_test {
 protected:
-    void SetUp() override { setenv("LOCPATH", ZARVO_TEST_LOCALE_DIR, 1); }
-    void TearDown() override
-    {
-        std::locale::global(std::locale::classic());
-        std::setlocale(LC_ALL, "C");
-    }
-
     static std::string c_formatted(double value)
     {
         char buffer[32];

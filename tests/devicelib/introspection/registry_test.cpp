@@ -5,6 +5,7 @@
 #include "devicelib/introspection/numeric_validator.h"
 #include "tests/devicelib/introspection/fixture_table.h"
 #include "tests/devicelib/introspection/recording_auditor.h"
+#include "tests/devicelib/introspection/thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -60,14 +61,12 @@ TEST(Registry, WeightOnUint32HasUnreadableLimitsAndPrecision)
 {
     data_type_registry registry(introspection::builtin_table_source());
     unsigned flags = 0;
-    try {
-        registry.get_validator(uint32, "w", "WEIGHT", default_auditor(), flags);
-        FAIL() << "bad_minimum expected";
-    } catch (const introspection::bad_minimum& e) {
-        EXPECT_EQ(e.data(), "0.0");
-        EXPECT_EQ(e.path(), "w");
-        EXPECT_EQ(e.value_type(), "WEIGHT");
-    }
+    const auto e = thrown<introspection::bad_minimum>(
+        [&] { registry.get_validator(uint32, "w", "WEIGHT", default_auditor(), flags); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->data(), "0.0");
+    EXPECT_EQ(e->path(), "w");
+    EXPECT_EQ(e->value_type(), "WEIGHT");
     EXPECT_EQ(flags, 0u);
 
     recording_auditor audit;
@@ -84,6 +83,11 @@ TEST(Registry, WeightOnUint32HasUnreadableLimitsAndPrecision)
                                "missing_regex(3, w, WEIGHT)", "bad_precision(3, w, WEIGHT, 0.1)"}));
 }
 
+unsigned maximum_of(const validator* built)
+{
+    return dynamic_cast<const numeric_validator<unsigned int>&>(*built).maximum();
+}
+
 const char* const string_table = R"({
     "FITNESS_CLASS": {"unit": "", "min": 1, "max": 5, "precision": 0.1},
     "HOUR": {"unit": "h", "min": 0, "max": 23, "regex": "[0-9]+"}
@@ -95,12 +99,10 @@ TEST(Registry, LeftoverPropertiesAreReportedAndRefusalKeepsTheEntry)
     recording_auditor audit;
     audit.answers["unsupported_properties"] = false;
     unsigned flags = 0;
-    try {
-        registry.get_validator(string_type, "label", "FITNESS_CLASS", audit, flags);
-        FAIL() << "unsupported_properties expected";
-    } catch (const introspection::unsupported_properties& e) {
-        EXPECT_EQ(e.properties(), (auditor::property_map{{"precision", "0.1"}}));
-    }
+    const auto e = thrown<introspection::unsupported_properties>(
+        [&] { registry.get_validator(string_type, "label", "FITNESS_CLASS", audit, flags); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->properties(), (auditor::property_map{{"precision", "0.1"}}));
     EXPECT_EQ(flags, 0u);
     EXPECT_EQ(audit.calls_to("unsupported_properties"),
               (std::vector<std::string>{"unsupported_properties(9, label, FITNESS_CLASS, "
@@ -160,13 +162,11 @@ TEST(Registry, FieldTypesWithoutValidatorAreInvalid)
     data_type_registry registry(introspection::builtin_table_source());
     for (const int type : {0, 7, 8, 10, 11}) {
         unsigned flags = 0;
-        try {
-            registry.get_validator(type, "f", "HOUR", default_auditor(), flags);
-            FAIL() << "invalid_function expected for " << type;
-        } catch (const invalid_function& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      "Invalid function: Invalid data type " + std::to_string(type) + "..");
-        }
+        const auto e = thrown<invalid_function>(
+            [&] { registry.get_validator(type, "f", "HOUR", default_auditor(), flags); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(std::string(e->what()),
+                  "Invalid function: Invalid data type " + std::to_string(type) + "..");
     }
     unsigned flags = 0;
     EXPECT_NE(registry.get_validator(uint32, "f", "HOUR", default_auditor(), flags), nullptr);
@@ -207,12 +207,10 @@ TEST(Registry, TableThatDoesNotLoadIsRetriedOnTheNextLookup)
                                   std::make_shared<std::string>(r.text)};
         data_type_registry registry(failing.source());
         unsigned flags = 0;
-        try {
-            registry.get_validator(uint32, "hour", "HOUR", default_auditor(), flags);
-            FAIL() << "invalid_function expected for " << r.message;
-        } catch (const invalid_function& e) {
-            EXPECT_EQ(std::string(e.what()), r.message);
-        }
+        const auto e = thrown<invalid_function>(
+            [&] { registry.get_validator(uint32, "hour", "HOUR", default_auditor(), flags); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(std::string(e->what()), r.message);
         EXPECT_EQ(*failing.reads, 1);
 
         *failing.code = 0;
@@ -267,18 +265,73 @@ TEST(Registry, StartingAValidationFromABuildCallbackFailsAtOnce)
         }
     };
     unsigned flags = 0;
-    try {
-        registry.get_validator(uint32, "hour", "HOUR", audit, flags);
-        FAIL() << "invalid_function expected";
-    } catch (const invalid_function& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Invalid function: Validation started during a value-type lookup..");
-    }
+    const auto e = thrown<invalid_function>(
+        [&] { registry.get_validator(uint32, "hour", "HOUR", audit, flags); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(std::string(e->what()),
+              "Invalid function: Validation started during a value-type lookup..");
     EXPECT_TRUE(inner_failed);
 
     // The registry works afterwards, on this thread too.
     audit.before_answer = nullptr;
     EXPECT_NE(registry.get_validator(uint32, "hour", "HOUR", audit, flags), nullptr);
+}
+
+TEST(Registry, TableIsParsedOnceForManyValidations)
+{
+    auto reads = std::make_shared<std::atomic<int>>(0);
+    data_type_registry registry(fixture_source(string_table, reads));
+    EXPECT_EQ(*reads, 0);
+    recording_auditor audit;
+    for (int i = 0; i < 100; ++i) {
+        unsigned flags = 0;
+        registry.get_validator(uint32, "hour", "HOUR", audit, flags);
+        registry.get_validator(uint32, "volume", "PERCENT", audit, flags);
+    }
+    EXPECT_EQ(*reads, 1);
+}
+
+// Warm lookups are answered from the thread's memory: it must never hand out
+// another registry's validator, also not one of a registry that lived at the
+// same address before.
+TEST(Registry, ThreadMemoryKeepsRegistriesApart)
+{
+    auto table = [](int maximum) {
+        return R"({"HOUR": {"unit": "h", "min": 0, "max": )" + std::to_string(maximum) +
+               R"(, "regex": "[0-9]+", "precision": 1}})";
+    };
+    data_type_registry five(fixture_source(table(5)));
+    data_type_registry seven(fixture_source(table(7)));
+    for (int round = 0; round < 3; ++round) {
+        unsigned flags = 0;
+        const unsigned a =
+            maximum_of(five.get_validator(uint32, "h", "HOUR", default_auditor(), flags));
+        const unsigned b =
+            maximum_of(seven.get_validator(uint32, "h", "HOUR", default_auditor(), flags));
+        EXPECT_EQ(a, 5u);
+        EXPECT_EQ(b, 7u);
+    }
+    for (int maximum = 10; maximum < 15; ++maximum) {
+        data_type_registry fresh(fixture_source(table(maximum)));
+        unsigned flags = 0;
+        EXPECT_EQ(maximum_of(fresh.get_validator(uint32, "h", "HOUR", default_auditor(), flags)),
+                  static_cast<unsigned>(maximum));
+        EXPECT_EQ(maximum_of(fresh.get_validator(uint32, "h", "HOUR", default_auditor(), flags)),
+                  static_cast<unsigned>(maximum));
+    }
+}
+
+// The cache is keyed by name: a validator serves the field type it was first
+// built for, and a field of another type gets a type mismatch from it.
+TEST(Registry, DataTypeStaysBoundToItsFirstFieldType)
+{
+    data_type_registry registry(fixture_source(string_table));
+    unsigned flags = 0;
+    const auto* first = registry.get_validator(uint32, "a", "HOUR", default_auditor(), flags);
+    const auto* second = registry.get_validator(int32, "b", "HOUR", default_auditor(), flags);
+    ASSERT_EQ(first, second);
+    EXPECT_EQ(second->type(), uint32);
+    EXPECT_THROW(second->check(5, "b", default_auditor(), 0), introspection::type_mismatch);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "devicelib/introspection/literal_validator.h"
 #include "devicelib/introspection/numeric_validator.h"
 #include "tests/devicelib/introspection/recording_auditor.h"
+#include "tests/devicelib/introspection/thrown.h"
 
 #include <boost/property_tree/json_parser.hpp>
 #include <gtest/gtest.h>
@@ -96,30 +97,26 @@ TEST(Validator, StringLengthsCountBytes)
 {
     const auto text = build<literal_validator>(9, R"({"min": 4, "max": 10})");
     EXPECT_EQ(text->check(std::string("\xC3\xA9\xC3\xA9"), "f", default_auditor(), 0), 0u);
-    try {
-        text->check(std::string("abc"), "s", default_auditor(), 0);
-        FAIL() << "limit_exceeded expected";
-    } catch (const introspection::limit_exceeded& e) {
-        EXPECT_EQ(e.string_value(), "abc");
-        EXPECT_EQ(e.minimum<unsigned int>(), 4u);
-        EXPECT_EQ(e.maximum<unsigned int>(), 10u);
-        EXPECT_EQ(e.path(), "s");
-    }
+    const auto e = thrown<introspection::limit_exceeded>(
+        [&] { text->check(std::string("abc"), "s", default_auditor(), 0); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->string_value(), "abc");
+    EXPECT_EQ(e->minimum<unsigned int>(), 4u);
+    EXPECT_EQ(e->maximum<unsigned int>(), 10u);
+    EXPECT_EQ(e->path(), "s");
 }
 
 TEST(Validator, HourOnUint32)
 {
     const auto hour = build<numeric_validator<unsigned int>>(3, R"({"min": 0, "max": 23})");
     EXPECT_EQ(hour->check(23u, "hour", default_auditor(), 0), 0u);
-    try {
-        hour->check(24u, "hour", default_auditor(), 0);
-        FAIL() << "limit_exceeded expected";
-    } catch (const introspection::limit_exceeded& e) {
-        EXPECT_EQ(e.minimum<unsigned int>(), 0u);
-        EXPECT_EQ(e.maximum<unsigned int>(), 23u);
-        EXPECT_STREQ(e.what(),
-                     "uint32 value 24 at 'hour' exceeds range from 0 to 23 allowed by type T.");
-    }
+    const auto e = thrown<introspection::limit_exceeded>(
+        [&] { hour->check(24u, "hour", default_auditor(), 0); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->minimum<unsigned int>(), 0u);
+    EXPECT_EQ(e->maximum<unsigned int>(), 23u);
+    EXPECT_STREQ(e->what(),
+                 "uint32 value 24 at 'hour' exceeds range from 0 to 23 allowed by type T.");
 }
 
 TEST(Validator, EmptyEntryReportsEachMissingPropertyInOrderAndKeepsDefaults)
@@ -199,13 +196,12 @@ TEST(Validator, PropertyTextsReadAsWholeNumbers)
 TEST(Validator, UnreadableMinimumIsReportedWithItsText)
 {
     unsigned flags = 0;
-    try {
+    const auto e = thrown<introspection::bad_minimum>([&] {
         build<numeric_validator<int>>(1, R"({"min": 0.0, "max": 5})", default_auditor(), flags);
-        FAIL() << "bad_minimum expected";
-    } catch (const introspection::bad_minimum& e) {
-        EXPECT_EQ(e.data(), "0.0");
-        EXPECT_EQ(e.key(), "min");
-    }
+    });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->data(), "0.0");
+    EXPECT_EQ(e->key(), "min");
     recording_auditor audit;
     const auto check = build<numeric_validator<int>>(1, R"({"min": 0.0, "max": 5})", audit, flags);
     EXPECT_EQ(check->minimum(), INT_MIN);
@@ -253,12 +249,10 @@ TEST(Validator, RangeAndExpressionAreBothReportedInOneCheck)
 TEST(Validator, ExpressionThatDoesNotCompileIsABadRegex)
 {
     unsigned flags = 0;
-    try {
-        build<numeric_validator<int>>(1, R"({"regex": "(["})", default_auditor(), flags);
-        FAIL() << "bad_regex expected";
-    } catch (const introspection::bad_regex& e) {
-        EXPECT_EQ(e.data(), "([");
-    }
+    const auto e = thrown<introspection::bad_regex>(
+        [&] { build<numeric_validator<int>>(1, R"({"regex": "(["})", default_auditor(), flags); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->data(), "([");
     recording_auditor audit;
     const auto check = build<numeric_validator<int>>(1, R"({"regex": "(["})", audit, flags);
     EXPECT_TRUE(check->expression().empty());
@@ -276,13 +270,11 @@ TEST(Validator, OtherValueTypesAreTypeMismatches)
     EXPECT_EQ(audit.calls,
               (std::vector<std::string>{"type_mismatch(1, 3, f, T)", "type_mismatch(9, 3, f, T)",
                                         "type_mismatch(5, 3, f, T)"}));
-    try {
-        hour->check(5, "f", default_auditor(), 0);
-        FAIL() << "type_mismatch expected";
-    } catch (const introspection::type_mismatch& e) {
-        EXPECT_EQ(e.data_type(), 1);
-        EXPECT_EQ(e.expected_type(), 3);
-    }
+    const auto e =
+        thrown<introspection::type_mismatch>([&] { hour->check(5, "f", default_auditor(), 0); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->data_type(), 1);
+    EXPECT_EQ(e->expected_type(), 3);
 }
 
 // Negative table limits on unsigned fields read as 0 and never wrap round.
@@ -292,13 +284,11 @@ TEST(Validator, NegativeMinimumOnUnsignedTypesReadsAsZero)
     EXPECT_EQ(power->minimum(), 0u);
     EXPECT_EQ(power->check(0u, "f", default_auditor(), 0), 0u);
     EXPECT_EQ(power->check(2000u, "f", default_auditor(), 0), 0u);
-    try {
-        power->check(2001u, "f", default_auditor(), 0);
-        FAIL() << "limit_exceeded expected";
-    } catch (const introspection::limit_exceeded& e) {
-        EXPECT_EQ(e.minimum<unsigned int>(), 0u);
-        EXPECT_EQ(e.maximum<unsigned int>(), 2000u);
-    }
+    const auto e = thrown<introspection::limit_exceeded>(
+        [&] { power->check(2001u, "f", default_auditor(), 0); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->minimum<unsigned int>(), 0u);
+    EXPECT_EQ(e->maximum<unsigned int>(), 2000u);
 
     const auto wide =
         build<numeric_validator<unsigned long long>>(4, R"({"min": -2000, "max": 2000})");
@@ -352,14 +342,12 @@ TEST(Validator, NotANumberAndInfinitiesExceedTheLimits)
     EXPECT_EQ(single->check(std::nanf(""), "f", audit, 0), issue::limit_exceeded);
     EXPECT_EQ(audit.calls, (std::vector<std::string>{"limit_exceeded(nan, f, T, -1, 1)",
                                                      "limit_exceeded(nan, f, T, -1, 1)"}));
-    try {
-        real->check(std::nan(""), "f", default_auditor(), 0);
-        FAIL() << "limit_exceeded expected";
-    } catch (const introspection::limit_exceeded& e) {
-        EXPECT_EQ(e.string_value(), "nan");
-        EXPECT_EQ(e.minimum<double>(), -1.0);
-        EXPECT_EQ(e.maximum<double>(), 1.0);
-    }
+    const auto e = thrown<introspection::limit_exceeded>(
+        [&] { real->check(std::nan(""), "f", default_auditor(), 0); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->string_value(), "nan");
+    EXPECT_EQ(e->minimum<double>(), -1.0);
+    EXPECT_EQ(e->maximum<double>(), 1.0);
 
     // Also against the widest limits: NaN and the infinities lie outside.
     const auto open = build<numeric_validator<double>>(5, "{}");

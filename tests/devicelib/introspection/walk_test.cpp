@@ -4,10 +4,12 @@
 #include "devicelib/introspection/data_type_registry.h"
 #include "devicelib/introspection/errors.h"
 #include "devicelib/introspection/validate_fields.h"
+#include "tests/devicelib/introspection/clock_messages.h"
 #include "tests/devicelib/introspection/fixture_table.h"
 #include "tests/devicelib/introspection/recording_auditor.h"
+#include "tests/devicelib/introspection/thrown.h"
 
-#include "types.pb.h"
+#include "structures.pb.h"
 #include "validation_sample.pb.h"
 
 #include <gtest/gtest.h>
@@ -44,23 +46,13 @@ protected:
     recording_auditor audit;
 };
 
-PbTime full_time(unsigned hour = 3)
-{
-    PbTime time;
-    time.set_hour(hour);
-    time.set_minute(4);
-    time.set_seconds(5);
-    time.set_millis(6);
-    return time;
-}
-
 TEST_F(Walk, VisitsEverySetFieldInSchemaOrder)
 {
     PbSystemDateTime clock;
     clock.mutable_date()->set_year(2024);
     clock.mutable_date()->set_month(1);
     clock.mutable_date()->set_day(2);
-    *clock.mutable_time() = full_time();
+    *clock.mutable_time() = complete_time();
     clock.set_trusted(true);
     EXPECT_EQ(validate(clock, audit, registry), 0u);
     EXPECT_EQ(audit.calls, (calls{
@@ -100,55 +92,47 @@ TEST_F(Walk, MissingRequiredValueIsReportedWithItsDataType)
     time.set_seconds(5);
     EXPECT_EQ(validate(time, audit, registry), issue::missing_value);
     EXPECT_EQ(audit.calls.front(), "missing_value(3, hour, HOUR)");
-    try {
-        validate(time, default_auditor(), registry);
-        FAIL() << "missing_value expected";
-    } catch (const introspection::missing_value& e) {
-        EXPECT_EQ(e.data_type(), 3);
-        EXPECT_EQ(e.path(), "hour");
-        EXPECT_EQ(e.value_type(), "HOUR");
-    }
+    const auto e =
+        thrown<introspection::missing_value>([&] { validate(time, default_auditor(), registry); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->data_type(), 3);
+    EXPECT_EQ(e->path(), "hour");
+    EXPECT_EQ(e->value_type(), "HOUR");
 
     // Without a data type the error names none.
     PbSystemDateTime clock;
     clock.set_trusted(true);
-    try {
-        validate(clock, default_auditor(), registry);
-        FAIL() << "missing_value expected";
-    } catch (const introspection::missing_value& e) {
-        EXPECT_EQ(e.path(), "date");
-        EXPECT_EQ(e.value_type(), "");
-        EXPECT_STREQ(e.what(), "Missing 'message' value at 'date'.");
-    }
+    const auto untyped =
+        thrown<introspection::missing_value>([&] { validate(clock, default_auditor(), registry); });
+    ASSERT_TRUE(untyped);
+    EXPECT_EQ(untyped->path(), "date");
+    EXPECT_EQ(untyped->value_type(), "");
+    EXPECT_STREQ(untyped->what(), "Missing 'message' value at 'date'.");
 }
 
 TEST_F(Walk, ValueOutsideItsLimitsIsRefusedByDefault)
 {
-    auto time = full_time();
+    auto time = complete_time();
     time.set_millis(1000);
-    try {
-        validate(time, default_auditor(), builtin);
-        FAIL() << "limit_exceeded expected";
-    } catch (const introspection::limit_exceeded& e) {
-        EXPECT_EQ(e.path(), "millis");
-        EXPECT_EQ(e.minimum<unsigned int>(), 0u);
-        EXPECT_EQ(e.maximum<unsigned int>(), 999u);
-    }
+    const auto e =
+        thrown<introspection::limit_exceeded>([&] { validate(time, default_auditor(), builtin); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->path(), "millis");
+    EXPECT_EQ(e->minimum<unsigned int>(), 0u);
+    EXPECT_EQ(e->maximum<unsigned int>(), 999u);
 }
 
 TEST_F(Walk, NameGivenToAMessageWithoutInheritedFieldIsAMismatch)
 {
-    EXPECT_EQ(validate(full_time(), "HOUR", audit, registry), issue::type_mismatch);
+    EXPECT_EQ(validate(complete_time(), "HOUR", audit, registry), issue::type_mismatch);
     EXPECT_EQ(audit.calls.size(), 9u);
     EXPECT_EQ(audit.calls.back(), "type_mismatch(10, 0, , HOUR)");
-    try {
-        validate(full_time(), "HOUR", default_auditor(), registry);
-        FAIL() << "type_mismatch expected";
-    } catch (const introspection::type_mismatch& e) {
-        EXPECT_EQ(e.data_type(), 10);
-        EXPECT_EQ(e.path(), "");
-        EXPECT_EQ(e.value_type(), "HOUR");
-    }
+    const auto e = thrown<introspection::type_mismatch>(
+        [&] { validate(complete_time(), "HOUR", default_auditor(), registry); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->data_type(), 10);
+    EXPECT_EQ(e->path(), "");
+    EXPECT_EQ(e->value_type(), "HOUR");
 }
 
 TEST_F(Walk, DataTypeWithoutTableEntryIsUnknown)
@@ -160,6 +144,23 @@ TEST_F(Walk, DataTypeWithoutTableEntryIsUnknown)
     EXPECT_EQ(audit.calls,
               (calls{"indenting(3, volume, PERCENT)", "unknown_type(3, volume, PERCENT)",
                      "outdenting(3, volume, PERCENT)"}));
+}
+
+// POWER reaches from -2000 to 2000 and sits on unsigned fields: they take
+// 0 to 2000 and never a wrapped-round minimum.
+TEST_F(Walk, PowerZoneOnUnsignedFieldsKeepsItsUpperLimit)
+{
+    PbPowerZone zone;
+    zone.set_lower_limit(0);
+    zone.set_higher_limit(2000);
+    EXPECT_EQ(validate(zone, default_auditor(), builtin), issue::missing_regex);
+    zone.set_higher_limit(2001);
+    const auto e =
+        thrown<introspection::limit_exceeded>([&] { validate(zone, default_auditor(), builtin); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->path(), "higher_limit");
+    EXPECT_EQ(e->minimum<unsigned int>(), 0u);
+    EXPECT_EQ(e->maximum<unsigned int>(), 2000u);
 }
 
 TEST_F(Walk, InheritedFieldTakesUpTheDataTypeOfItsMessageField)
@@ -196,13 +197,11 @@ TEST_F(Walk, DataTypeNotTakenUpIsReportedAfterTheMessagesFields)
                                "type_mismatch(10, 0, plain, HOUR)",
                                "outdenting(10, plain, HOUR)",
                            }));
-    try {
-        validate(sample, default_auditor(), registry);
-        FAIL() << "type_mismatch expected";
-    } catch (const introspection::type_mismatch& e) {
-        EXPECT_EQ(e.path(), "plain");
-        EXPECT_EQ(e.value_type(), "HOUR");
-    }
+    const auto e = thrown<introspection::type_mismatch>(
+        [&] { validate(sample, default_auditor(), registry); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->path(), "plain");
+    EXPECT_EQ(e->value_type(), "HOUR");
 }
 
 TEST_F(Walk, ScalarsWithoutDataType)
@@ -237,13 +236,11 @@ TEST_F(Walk, ScalarsWithoutDataType)
             untyped.set_orphan(3);
         else
             untyped.clear_orphan();
-        try {
-            validate(untyped, default_auditor(), registry);
-            FAIL() << "unknown_type expected";
-        } catch (const introspection::unknown_type& e) {
-            EXPECT_EQ(e.value_type(), "INHERITED");
-            EXPECT_EQ(e.path(), orphan_set ? "orphan" : "orphans");
-        }
+        const auto e = thrown<introspection::unknown_type>(
+            [&] { validate(untyped, default_auditor(), registry); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->value_type(), "INHERITED");
+        EXPECT_EQ(e->path(), orphan_set ? "orphan" : "orphans");
     }
 }
 
@@ -347,18 +344,17 @@ TEST_F(Walk, RefusedIndentingOrOutdentingCancels)
         refusing.answers[r.callback] = false;
         zarvo_validation_test::Sample sample;
         sample.add_hours(1);
-        try {
+        const auto e = thrown<introspection::validation_canceled>([&] {
             if (r.element)
                 validate(sample, refusing, registry);
             else
-                validate(full_time(), refusing, registry);
-            FAIL() << "validation_canceled expected";
-        } catch (const introspection::validation_canceled& e) {
-            EXPECT_EQ(e.data_type(), r.type) << r.path;
-            EXPECT_EQ(e.path(), r.path);
-            EXPECT_EQ(e.value_type(), r.name);
-            EXPECT_STREQ(e.what(), "Validation canceled.");
-        }
+                validate(complete_time(), refusing, registry);
+        });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->data_type(), r.type) << r.path;
+        EXPECT_EQ(e->path(), r.path);
+        EXPECT_EQ(e->value_type(), r.name);
+        EXPECT_STREQ(e->what(), "Validation canceled.");
     }
 }
 
@@ -371,12 +367,9 @@ TEST_F(Walk, ExceptionFromACallbackComesOutUnchanged)
         if (callback == "outdenting")
             throw own_failure{42};
     };
-    try {
-        validate(full_time(), audit, registry);
-        FAIL() << "own_failure expected";
-    } catch (const own_failure& e) {
-        EXPECT_EQ(e.code, 42);
-    }
+    const auto e = thrown<own_failure>([&] { validate(complete_time(), audit, registry); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->code, 42);
 }
 
 TEST_F(Walk, AcceptingEveryIssueReturnsExactlyTheKindsMet)
@@ -407,12 +400,11 @@ TEST_F(Walk, NestingBeyondTheLimitIsRefused)
     };
     EXPECT_EQ(validate(chain(introspection::max_validation_depth), default_auditor(), registry),
               0u);
-    try {
+    const auto e = thrown<invalid_function>([&] {
         validate(chain(introspection::max_validation_depth + 1), default_auditor(), registry);
-        FAIL() << "invalid_function expected";
-    } catch (const invalid_function& e) {
-        EXPECT_STREQ(e.what(), "Invalid function: Message nesting deeper than 100 levels..");
-    }
+    });
+    ASSERT_TRUE(e);
+    EXPECT_STREQ(e->what(), "Invalid function: Message nesting deeper than 100 levels..");
 }
 
 } // namespace
