@@ -1,5 +1,7 @@
 #include "connectlib/usb_attach_source.h"
 
+#include "devicelib/platform/hid_identity.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -42,10 +44,11 @@ public:
                 offset += ssize_t(sizeof(struct inotify_event) + event->len);
                 if (event->len == 0 || !(event->mask & (arrivalMask | removalMask)))
                     continue;
-                const std::optional<UsbIds> ids =
-                    parseHidSocketName(QFile::decodeName(event->name));
-                if (ids)
-                    events.push_back({(event->mask & arrivalMask) != 0, *ids});
+                // The name's bytes as the device library reads them.
+                const auto identity = zarvo::platform::parse_seam_name(event->name);
+                if (identity)
+                    events.push_back({(event->mask & arrivalMask) != 0,
+                                      UsbIds{identity->vendor_id, identity->product_id}});
             }
         }
         return events;

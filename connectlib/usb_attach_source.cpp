@@ -1,5 +1,7 @@
 #include "connectlib/usb_attach_source.h"
 
+#include "devicelib/platform/hid_identity.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -21,16 +23,6 @@ std::optional<quint16> parseHex(const QByteArray& text)
             return std::nullopt;
     }
     return quint16(value);
-}
-
-bool isLowerHex(const QString& text)
-{
-    for (const QChar ch : text) {
-        if (!((ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) ||
-              (ch >= QLatin1Char('a') && ch <= QLatin1Char('f'))))
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -61,17 +53,12 @@ std::optional<UsbIds> parseUsbProductProperty(const char* text)
 
 std::optional<UsbIds> parseHidSocketName(const QString& name)
 {
-    static const QString suffix = QStringLiteral(".hid");
-    constexpr int serialStart = 10;
-    const int serialLength = name.size() - serialStart - suffix.size();
-    if (serialLength < 1 || serialLength > 126 || !name.endsWith(suffix) ||
-        name.at(4) != QLatin1Char('-') || name.at(9) != QLatin1Char('-'))
+    const QByteArray bytes = name.toUtf8();
+    const std::optional<zarvo::platform::hid_identity> identity =
+        zarvo::platform::parse_seam_name(std::string_view(bytes.constData(), size_t(bytes.size())));
+    if (!identity)
         return std::nullopt;
-    const QString vendor = name.left(4);
-    const QString product = name.mid(5, 4);
-    if (!isLowerHex(vendor) || !isLowerHex(product))
-        return std::nullopt;
-    return UsbIds{quint16(vendor.toUInt(nullptr, 16)), quint16(product.toUInt(nullptr, 16))};
+    return UsbIds{identity->vendor_id, identity->product_id};
 }
 
 } // namespace ConnectLib

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicelib/core/connection.h"
+#include "devicelib/device_info.h"
 #include "devicelib/disk_space.h"
 #include "devicelib/export.h"
 #include "devicelib/path.h"
@@ -59,6 +60,48 @@ public:
     virtual void cancel() = 0;
     virtual bool ready() = 0;
     virtual void set_established() = 0;
+
+    // Device commands over the file operations above and the core session's
+    // queries and notifications. Those built on queries or notifications, and
+    // user_id, need a session of this library: on any other they raise
+    // zarvo::invalid_function. A device answering "busy, ask again" is asked
+    // again for a while; then zarvo::try_again.
+
+    // The device information file.
+    zarvo::device_info info() const;
+    // The current user of the user database, and setting it: a user the
+    // device does not know gives zarvo::no_such_user.
+    unsigned current_user() const;
+    void current_user(unsigned user);
+    // A user's master id; zarvo::no_such_user for a user without files,
+    // zarvo::prerequisite_not_met when none is stored.
+    std::uint64_t master_id(unsigned user) const;
+    // The numbers of the user directories.
+    std::set<unsigned> users() const;
+    // The first user, in listing order, whose master id is master_id. Holds
+    // the device for the whole scan.
+    unsigned user_id(std::uint64_t master_id) const;
+    // Stores a user's master id and password (at most 16 bytes).
+    void update_credentials(unsigned user, std::uint64_t master_id, const std::string& password);
+    // The device's token over exactly 16 nonce bytes.
+    std::string generate_challenge_token(unsigned user, const unsigned char* nonce) const;
+    void start_sync();
+    // The description goes only with an incomplete sync.
+    void stop_sync(bool completed, const char* description);
+    void stop_sync();
+    void stop_sync(bool completed);
+    // Completed when no description is given.
+    void stop_sync(const char* description);
+    void reset(bool sleep, bool do_factory_defaults);
+    void enable_adb(bool enable);
+    int battery_status();
+    bool inactivity_status();
+    zarvo::disk_space cleanup_disk(std::uint64_t required_bytes);
+    // Asks the parent's listing; the root is a directory without asking.
+    zarvo::entry::type_t entry_type(const std::string& path);
+    bool is_file(const std::string& path);
+    bool is_directory(const std::string& path);
+    void root(std::set<zarvo::entry>& out);
 
     std::int64_t timestamp() const;
 };

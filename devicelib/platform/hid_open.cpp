@@ -12,40 +12,6 @@
 namespace zarvo::platform {
 namespace {
 
-constexpr std::string_view seam_suffix = ".hid";
-constexpr std::size_t max_serial_units = 126;
-
-std::optional<std::uint16_t> parse_hex4(std::string_view text)
-{
-    if (text.size() != 4)
-        return std::nullopt;
-    std::uint16_t value = 0;
-    for (const char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
-            return std::nullopt;
-        value = static_cast<std::uint16_t>(value << 4 | digit);
-    }
-    return value;
-}
-
-// UTF-16 code units of a UTF-8 text: one per lead byte, two for the lead
-// bytes of characters beyond the basic plane.
-std::size_t utf16_units(std::string_view text)
-{
-    std::size_t units = 0;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte & 0xC0) != 0x80)
-            units += byte >= 0xF0 ? 2 : 1;
-    }
-    return units;
-}
-
 opened_hid open_hidraw(const std::string& path)
 {
     opened_hid result;
@@ -92,27 +58,6 @@ opened_hid open_seam(const std::string& path)
 }
 
 } // namespace
-
-std::optional<hid_identity> parse_seam_name(std::string_view name)
-{
-    if (name.size() < seam_suffix.size() ||
-        name.substr(name.size() - seam_suffix.size()) != seam_suffix)
-        return std::nullopt;
-    name.remove_suffix(seam_suffix.size());
-    // "vvvv-pppp-" then the serial.
-    if (name.size() < 10 || name[4] != '-' || name[9] != '-')
-        return std::nullopt;
-    const auto vendor = parse_hex4(name.substr(0, 4));
-    const auto product = parse_hex4(name.substr(5, 4));
-    const auto serial = name.substr(10);
-    if (!vendor || !product || serial.empty() || utf16_units(serial) > max_serial_units)
-        return std::nullopt;
-    hid_identity identity;
-    identity.vendor_id = *vendor;
-    identity.product_id = *product;
-    identity.serial = std::string(serial);
-    return identity;
-}
 
 hid_identity identity_from_raw_info(std::int16_t vendor, std::int16_t product)
 {

@@ -175,6 +175,12 @@ std::filesystem::path usb_front_end::serve_in(const std::filesystem::path& dir)
 
 void usb_front_end::remove()
 {
+    remove_file();
+    close_connections();
+}
+
+void usb_front_end::remove_file()
+{
     std::lock_guard<std::mutex> lock(mutex_);
     if (!socket_path_.empty()) {
         std::error_code ignored;
@@ -185,7 +191,8 @@ void usb_front_end::remove()
         closing_.push_back(listener_);
         listener_ = -1;
     }
-    close_connections_locked();
+    const std::uint64_t one = 1;
+    (void)!::write(control_, &one, sizeof one);
 }
 
 void usb_front_end::close_connections()

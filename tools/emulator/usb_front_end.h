@@ -98,6 +98,9 @@ public:
     std::filesystem::path serve_in(const std::filesystem::path& dir);
     // Unplug: unlinks the socket file and closes every connection.
     void remove();
+    // Unplug's first half: unlinks the socket file and accepts no more
+    // connections; the open ones stay.
+    void remove_file();
     void close_connections();
 
     // Sends the reports to every connection now, all together: another

@@ -1,0 +1,154 @@
+#include "tools/emulator/usb_device.h"
+
+#include "tools/emulator/answers.h"
+
+#include "devicelib/proto/message_io.h"
+#include "devicelib/proto/zftp_request.pb.h"
+
+#include <sstream>
+
+namespace zarvo::emulator {
+namespace {
+
+constexpr std::size_t report_size = 64;
+// Message bytes in one full report after the ring counter.
+constexpr std::size_t full_content = 61;
+
+device_answer from_reply(const ::emulator::reply& r)
+{
+    if (r.answer == ::emulator::answer::ok)
+        return device_answer::ok(r.payload);
+    device_answer answer;
+    answer.status = static_cast<std::uint16_t>(r.answer);
+    return answer;
+}
+
+} // namespace
+
+model_handler::model_handler(::emulator::device_model& model)
+    : model_(model)
+{
+}
+
+device_answer model_handler::handle(const host_message& message)
+{
+    using ::emulator::exchange_kind;
+    device_answer answer;
+    switch (message.type) {
+    case host_message::kind::operation:
+        return operation(message);
+    case host_message::kind::query:
+        if (take_override(exchange_kind::query, static_cast<int>(message.id), {}, answer))
+            return answer;
+        return from_reply(model_.query(static_cast<int>(message.id), message.payload));
+    case host_message::kind::notification:
+        model_.host_notification(static_cast<int>(message.id), message.payload);
+        break;
+    }
+    answer.type = device_answer::kind::none;
+    return answer;
+}
+
+device_answer model_handler::operation(const host_message& message)
+{
+    protocol::PbZFtpOperation request;
+    std::istringstream in(message.request);
+    if (!read_message(in, request)) {
+        device_answer refused;
+        refused.status = ::emulator::answer::invalid_parameter;
+        return refused;
+    }
+    device_answer answer;
+    if (take_override(::emulator::exchange_kind::file_operation, request.command(), request.path(),
+                      answer))
+        return answer;
+    return from_reply(model_.file_operation(request.command(), request.path(), message.payload));
+}
+
+void model_handler::answer_once(const ::emulator::match& m, std::vector<std::string> reports)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    overrides_.emplace_back(m, std::move(reports));
+}
+
+bool model_handler::take_override(::emulator::exchange_kind kind, int code, const std::string& path,
+                                  device_answer& answer)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = overrides_.begin(); it != overrides_.end(); ++it) {
+        if (!it->first.matches(kind, code, path))
+            continue;
+        answer.type = device_answer::kind::raw;
+        answer.reports = std::move(it->second);
+        overrides_.erase(it);
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::string> cancelled_response(const std::string& partial, std::uint16_t code)
+{
+    // Status 0, then the payload.
+    const std::string bytes = std::string(2, '\0') + partial;
+    std::vector<std::string> reports;
+    std::size_t at = 0;
+    std::uint8_t ring = 0;
+    for (; bytes.size() - at >= full_content; at += full_content) {
+        std::string r(report_size, '\0');
+        r[1] = static_cast<char>(62 << 2 | 1);
+        r[2] = static_cast<char>(ring++);
+        bytes.copy(&r[3], full_content, at);
+        reports.push_back(r);
+    }
+    // Ring, the rest, the code and footer 1.
+    const std::size_t rest = bytes.size() - at;
+    std::string last(report_size, '\0');
+    last[1] = static_cast<char>((rest + 4) << 2);
+    last[2] = static_cast<char>(ring);
+    bytes.copy(&last[3], rest, at);
+    last[3 + rest] = static_cast<char>(code & 0xFF);
+    last[4 + rest] = static_cast<char>(code >> 8);
+    last[5 + rest] = 1;
+    reports.push_back(last);
+    return reports;
+}
+
+// Sends the model's device notifications as notification reports.
+class usb_device::forwarder : public ::emulator::observer {
+public:
+    explicit forwarder(usb_front_end& front_end)
+        : front_end_(front_end)
+    {
+    }
+
+    void device_notification(int id, const std::string& parameters) override
+    {
+        front_end_.notify(static_cast<std::uint8_t>(id), parameters);
+    }
+
+private:
+    usb_front_end& front_end_;
+};
+
+usb_device::usb_device(::emulator::device_model& model, std::uint16_t vendor, std::uint16_t product)
+    : usb_device(model, vendor, product, model.profile().serial())
+{
+}
+
+usb_device::usb_device(::emulator::device_model& model, std::uint16_t vendor, std::uint16_t product,
+                       std::string serial)
+    : model_(model)
+    , serial_(std::move(serial))
+    , handler_(model)
+    , front_end_(vendor, product, serial_, handler_)
+    , forwarder_(std::make_shared<forwarder>(front_end_))
+{
+    model_.add_observer(forwarder_);
+}
+
+usb_device::~usb_device()
+{
+    model_.remove_observer(forwarder_);
+}
+
+} // namespace zarvo::emulator
