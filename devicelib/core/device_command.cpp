@@ -41,14 +41,16 @@ session& command_session(const zarvo::session& s)
 std::string run_query(session& s, const device_command& command)
 {
     std::string result;
-    const int answer = resend_while_busy([&] {
+    const auto send = [&] {
         std::stringstream parameters;
         write_parameters(command, parameters);
         std::stringstream out;
         const int code = s.query(command.id, parameters, out);
         result = out.str();
         return code;
-    });
+    };
+    const int answer = command.also_resend != 0 ? resend_while_busy(send, {command.also_resend})
+                                                : resend_while_busy(send);
     finish(command, answer);
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelib/clock.h"
 #include "devicelib/core/connection.h"
 #include "devicelib/device_info.h"
 #include "devicelib/disk_space.h"
@@ -102,6 +103,18 @@ public:
     bool is_file(const std::string& path);
     bool is_directory(const std::string& path);
     void root(std::set<zarvo::entry>& out);
+
+    // The device's clocks: the system clock in universal time, with whether
+    // a trusted source set it, and the user's clock in local time, with or
+    // without a time-zone offset. Reading asks again for a while while the
+    // device answers 1 or 2, then zarvo::try_again; a clock the device
+    // reports outside the messages' limits gives zarvo::bad_response. A value
+    // the messages cannot carry gives zarvo::invalid_parameter ("time") and
+    // sends nothing.
+    zarvo::universal_time system_time() const;
+    void system_time(const zarvo::universal_time& value);
+    zarvo::local_time user_time() const;
+    void user_time(const zarvo::local_time& value);
 
     std::int64_t timestamp() const;
 };

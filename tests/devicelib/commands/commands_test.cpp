@@ -4,6 +4,7 @@
 #include "devicelib/proto/zftp_request.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
 #include "tests/devicelib/commands/command_fixture.h"
+#include "tests/devicelib/commands/foreign_session.h"
 #include "tests/support/hex.h"
 
 #include <gtest/gtest.h>
@@ -15,16 +16,6 @@ namespace {
 
 using emulator::exchange_kind;
 using emulator::match;
-
-// Every test here runs in its own process: the shortened resend timing
-// stays in it.
-class resend_timing_fixture : public ::testing::Test {
-protected:
-    void SetUp() override { saved_ = core::resend_settings(); }
-    void TearDown() override { core::set_resend_settings(saved_); }
-
-    core::resend_timing saved_;
-};
 
 using session_commands = resend_timing_fixture;
 
@@ -224,42 +215,6 @@ TEST_F(session_commands, challenge_token)
         "Invalid parameter 'nonce'.");
     EXPECT_TRUE(f.model->transcript().empty());
 }
-
-// A session that is not the library's own has no device commands.
-class foreign_session : public zarvo::session {
-public:
-    core::connection* current_connection() override { return nullptr; }
-    bool select_connection(core::connection*) override { return false; }
-    void connections(std::set<core::connection*>&) override {}
-    int connection_count() override { return 0; }
-    void snapshot(connection_snapshot&) override {}
-    bool added_connections(const std::set<core::connection*>&,
-                           std::set<core::connection*>&) override
-    {
-        return false;
-    }
-    bool removed_connections(const std::set<core::connection*>&,
-                             std::set<core::connection*>&) override
-    {
-        return false;
-    }
-    std::string transport(core::connection*) override { return {}; }
-    bool has_connection(core::connection*) override { return false; }
-    core::connection* find_connection(const std::string&) override { return nullptr; }
-    std::string family(core::connection*) override { return {}; }
-    std::uint64_t placement(core::connection*) override { return 0; }
-    std::uint64_t device_id() override { return 0; }
-    zarvo::disk_space disk_space() override { return {}; }
-    bool fetch(const std::string&, std::set<zarvo::entry>&) override { return true; }
-    bool create(const std::string&) override { return true; }
-    void read(const std::string&, std::ostream&) override {}
-    void write(const std::string&, std::istream&) override {}
-    void merge(const std::string&, std::istream&) override {}
-    bool remove(const std::string&) override { return true; }
-    void cancel() override {}
-    bool ready() override { return true; }
-    void set_established() override {}
-};
 
 TEST(foreign_sessions, have_no_device_commands)
 {
