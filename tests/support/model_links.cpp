@@ -1,7 +1,5 @@
 #include "tests/support/model_links.h"
 
-#include "tests/support/fake_device_drivers.h"
-
 namespace zarvo::test {
 
 // model_backend
@@ -89,55 +87,6 @@ model_link::~model_link()
 {
     model_->remove_observer(forwarder_);
     forwarder_->detach();
-}
-
-// model_on_bus
-
-class model_on_bus::forwarder : public emulator::observer {
-public:
-    forwarder(fake_bus& bus, std::uint64_t id)
-        : bus_(bus)
-        , id_(id)
-    {
-    }
-
-    void device_notification(int id, const std::string& parameters) override
-    {
-        bus_.notify(id_, id, parameters);
-    }
-
-private:
-    fake_bus& bus_;
-    std::uint64_t id_;
-};
-
-model_on_bus::model_on_bus(fake_bus& bus, std::shared_ptr<emulator::device_model> model,
-                           std::shared_ptr<connection_probe> probe)
-    : bus_(bus)
-    , model_(std::move(model))
-    , id_(model_->profile().id)
-    , probe_(std::move(probe))
-    , forwarder_(std::make_shared<forwarder>(bus_, id_))
-{
-    model_->add_observer(forwarder_);
-    fake_device device;
-    device.backend = std::make_shared<model_backend>(model_);
-    device.probe = probe_;
-    bus_.plug(id_, device);
-}
-
-model_on_bus::~model_on_bus()
-{
-    model_->remove_observer(forwarder_);
-    unplug();
-}
-
-void model_on_bus::unplug()
-{
-    if (!plugged_)
-        return;
-    plugged_ = false;
-    bus_.unplug(id_);
 }
 
 } // namespace zarvo::test

@@ -1,0 +1,103 @@
+#include "tests/connectlib/worker/device_fixture.h"
+
+#include "devicelib/core/posting.h"
+#include "devicelib/core/session.h"
+#include "tests/support/fake_links.h"
+#include "tests/support/model_links.h"
+
+namespace ConnectLib::Test {
+
+void GuardingListener::established(zarvo::session& s)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Entry& entry = m_entries[s.device_id()];
+    if (entry.guard)
+        return;
+    entry.guard = new SessionGuard(&s);
+    m_changed.notify_all();
+}
+
+void GuardingListener::disconnected(zarvo::session& s)
+{
+    if (s.connection_count() != 0)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_entries.find(s.device_id());
+    if (found == m_entries.end() || found->second.ended)
+        return;
+    found->second.guard->nullify();
+    found->second.ended = true;
+    m_changed.notify_all();
+}
+
+SessionGuard* GuardingListener::takeGuard(std::uint64_t deviceId)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_changed.wait_for(lock, zarvo::test::latch::default_limit,
+                            [&] { return m_entries[deviceId].guard != nullptr; }))
+        return nullptr;
+    m_entries[deviceId].taken = true;
+    return m_entries[deviceId].guard;
+}
+
+bool GuardingListener::waitEnded(std::uint64_t deviceId)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, zarvo::test::latch::default_limit,
+                              [&] { return m_entries[deviceId].ended; });
+}
+
+void DeviceFixture::SetUp()
+{
+    m_listener.start();
+}
+
+void DeviceFixture::TearDown()
+{
+    withdraw();
+    m_listener.stop();
+}
+
+TCData DeviceFixture::record() const
+{
+    return TCData(id(), QString(), QStringLiteral("Ravo Pace 2"), true, QStringLiteral("HID"),
+                  QString(), QString(), QString(), QString(), QString(), OK);
+}
+
+void DeviceFixture::publish(zarvo::core::connection* connection)
+{
+    m_connection = connection;
+    zarvo::core::post_publish_connection(id(), connection, 0);
+    m_guard = m_listener.takeGuard(id());
+    ASSERT_NE(m_guard, nullptr) << "the session was never established";
+    m_thread = std::make_unique<WorkerThread>(
+        new TCWorker(record(), nullptr, nullptr, m_guard, QString()));
+}
+
+zarvo::test::fake_connection& DeviceFixture::publishFake()
+{
+    auto* connection = new zarvo::test::fake_connection();
+    publish(connection);
+    return *connection;
+}
+
+emulator::device_model& DeviceFixture::publishModel()
+{
+    emulator::device_profile profile = emulator::device_profile::usb_device();
+    profile.id = id();
+    m_model = std::make_shared<emulator::device_model>(profile);
+    publish(new zarvo::test::usb_like_connection(
+        id(), std::make_shared<zarvo::test::model_backend>(m_model)));
+    return *m_model;
+}
+
+void DeviceFixture::withdraw()
+{
+    if (!m_connection)
+        return;
+    zarvo::core::post_withdraw_connection(id(), m_connection);
+    m_connection = nullptr;
+    EXPECT_TRUE(m_listener.waitEnded(id()));
+}
+
+} // namespace ConnectLib::Test
