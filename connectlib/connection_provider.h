@@ -144,6 +144,8 @@ signals:
 
 private:
     friend class ConnectionProviderPrivate;
+    // Library-internal access to the private part.
+    friend struct ConnectionProviderAccess;
     Q_DISABLE_COPY(ConnectionProvider)
 
     ConnectionProviderPrivate* d;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connectlib/connection_provider.h"
 #include "connectlib/tc_data.h"
 
 #include <QGenericArgument>
@@ -55,6 +56,8 @@ public:
     // worker!" when there is none.
     bool invokeOfflineWorker(const char* method, QGenericArgument a0 = QGenericArgument(),
                              QGenericArgument a1 = QGenericArgument());
+
+    ConnectLib::LZ2Listener* listener() const { return m_listener; }
 
     // SLOT_cancel: the worker is looked up under the table mutex and asked
     // outside it, since the cancel waits for the device's guard.
@@ -116,6 +119,10 @@ private:
     // The thread running a registration (at most one: the adapter's mutex
     // serialises them), asked to interrupt its waits when closing.
     QThread* m_registeringThread = nullptr;
+};
+
+struct ConnectionProviderAccess {
+    static ConnectionProviderPrivate* of(ConnectionProvider* provider) { return provider->d; }
 };
 
 } // namespace ConnectLib
