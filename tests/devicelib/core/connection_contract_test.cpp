@@ -1,6 +1,7 @@
 // The connection contract over the fake USB-like and network-like kinds,
 // each answering from a scripted back-end.
 #include "devicelib/core/driver_registry.h"
+#include "tests/devicelib/core/fake_drivers_registered.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/connection_contract.h"
 #include "tests/support/engine_messages.h"
@@ -15,13 +16,6 @@ namespace {
 using namespace std::chrono_literals;
 using zarvo::test::contract_case;
 using zarvo::test::fake_bus;
-
-const zarvo::core::driver_registration usb_registration{
-    &zarvo::test::create_device_driver<zarvo::test::usb_like_driver>};
-const zarvo::core::driver_registration net_registration{
-    &zarvo::test::create_device_driver<zarvo::test::net_like_driver>};
-const auto* const idle_at_end =
-    ::testing::AddGlobalTestEnvironment(new zarvo::test::engine_idle_at_end);
 
 enum class kind { usb, net };
 

@@ -5,6 +5,7 @@
 #include "devicelib/core/posting.h"
 #include "devicelib/errors.h"
 #include "devicelib/proto/zftp_notification.pb.h"
+#include "tests/devicelib/core/fake_drivers_registered.h"
 #include "tests/devicelib/core/listener_fixture.h"
 #include "tests/support/fake_connection.h"
 #include "tests/support/fake_links.h"
@@ -21,13 +22,6 @@ using zarvo::test::exchange_answer;
 using zarvo::test::fake_device;
 using zarvo::test::latch;
 using zarvo::test::take_snapshot;
-
-const zarvo::core::driver_registration usb_registration{
-    &zarvo::test::create_device_driver<zarvo::test::usb_like_driver>};
-const zarvo::core::driver_registration net_registration{
-    &zarvo::test::create_device_driver<zarvo::test::net_like_driver>};
-const auto* const idle_at_end =
-    ::testing::AddGlobalTestEnvironment(new zarvo::test::engine_idle_at_end);
 
 std::string battery(unsigned level)
 {

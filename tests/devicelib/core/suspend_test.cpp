@@ -1,6 +1,7 @@
 // System suspend and resume through the power-like fake driver.
 #include "devicelib/core/driver_registry.h"
 #include "devicelib/core/engine.h"
+#include "tests/devicelib/core/fake_drivers_registered.h"
 #include "tests/devicelib/core/listener_fixture.h"
 
 #include <atomic>
@@ -14,14 +15,8 @@ using zarvo::test::callback;
 using zarvo::test::latch;
 using zarvo::test::power_like_driver;
 
-const zarvo::core::driver_registration usb_registration{
-    &zarvo::test::create_device_driver<zarvo::test::usb_like_driver>};
-const zarvo::core::driver_registration net_registration{
-    &zarvo::test::create_device_driver<zarvo::test::net_like_driver>};
 const zarvo::core::driver_registration power_registration{
     &zarvo::test::create_device_driver<power_like_driver>};
-const auto* const idle_at_end =
-    ::testing::AddGlobalTestEnvironment(new zarvo::test::engine_idle_at_end);
 
 bool ready(std::future<bool>& f, std::chrono::milliseconds limit = latch::default_limit)
 {
