@@ -10,6 +10,7 @@
 #include "devicelib/errors.h"
 #include "devicelib/usb/vendor_id.h"
 #include "tests/devicelib/commands/foreign_session.h"
+#include "tests/support/latch.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -94,7 +95,9 @@ protected:
     void closeAndCheck()
     {
         destroyProvider();
-        EXPECT_EQ(threadCount(), m_threadsBefore);
+        // A joined thread may take a moment more to leave the process.
+        EXPECT_TRUE(zarvo::test::eventually([&] { return threadCount() == m_threadsBefore; },
+                                            std::chrono::milliseconds(2000)));
         const int lines = m_log.lines().size();
         processFor(300);
         EXPECT_TRUE(m_events.of("disappeared").empty());

@@ -152,7 +152,8 @@ TEST_F(Registration, ADroppingErrorRegistersNothingUntilANewSession)
         publish(device.id(), connection);
         ASSERT_TRUE(processUntil([&] { return !m_log.errors().empty(); }));
         EXPECT_EQ(m_log.errors().size(), 1);
-        EXPECT_TRUE(m_log.errors().value(0).startsWith(c.logText)) << m_log.errors().value(0);
+        EXPECT_TRUE(m_log.errors().value(0).startsWith(c.logText))
+            << m_log.errors().value(0).toStdString();
         zarvo::core::post_device_idle(device.id());
         zarvo::core::post_battery_status_change(device.id(), 40);
         settle();

@@ -3,6 +3,7 @@
 // device's worker, offline storage and the local pseudo-device.
 #include "tests/connectlib/provider/provider_fixture.h"
 
+#include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/support/latch.h"
 
 #include <QDir>
@@ -65,7 +66,8 @@ struct UnregisteredCase {
     // Empty when nothing may be emitted.
     QByteArray signal;
     int flags;
-    // The values between the record and the flags.
+    // The values between the record and the flags; an invalid one is not
+    // compared (the empty entry tree).
     QVariantList extras;
 };
 
@@ -132,7 +134,7 @@ TEST_F(Unregistered, EveryRequestIsAnsweredAtOnceWithTheRequestsRecord)
          "SIGNAL_entriesReceived(ConnectLib::TCData,ConnectLib::TCEntryItem,ConnectLib::"
          "CPStateFlags)",
          0x4000008,
-         {}},
+         {QVariant()}},
         {"getSubdirectories",
          [](auto& p, auto& d) { p.SLOT_getSubdirectories(d, "/"); },
          "SIGNAL_subdirectoriesReceived(ConnectLib::TCData,QStringList,ConnectLib::CPStateFlags)",
@@ -229,8 +231,8 @@ TEST_F(Unregistered, EveryRequestIsAnsweredAtOnceWithTheRequestsRecord)
         c.request(*provider(), asked);
         // Nothing runs the event loop here: the answer came synchronously.
         const auto emitted = all.emitted();
-        EXPECT_EQ(m_log.lines(),
-                  QStringList{"Training computer not found with deviceId: 1234ABCDEF"});
+        EXPECT_EQ(m_log.lines().join("|"),
+                  QStringLiteral("Training computer not found with deviceId: 1234ABCDEF"));
         if (c.signal.isEmpty()) {
             EXPECT_TRUE(emitted.empty());
             continue;
@@ -246,8 +248,10 @@ TEST_F(Unregistered, EveryRequestIsAnsweredAtOnceWithTheRequestsRecord)
         EXPECT_EQ(echoed.color(), asked.color());
         EXPECT_EQ(int(flagsIn(arguments)), c.flags);
         ASSERT_EQ(arguments.size(), c.extras.size() + 2);
-        for (int i = 0; i < c.extras.size(); ++i)
-            EXPECT_EQ(arguments.at(i + 1), c.extras.at(i)) << "value " << i;
+        for (int i = 0; i < c.extras.size(); ++i) {
+            if (c.extras.at(i).isValid())
+                EXPECT_EQ(arguments.at(i + 1), c.extras.at(i)) << "value " << i;
+        }
     }
 }
 
@@ -262,12 +266,13 @@ TEST_F(Unregistered, DeviceDataAnswersWithAnEmptyRecordAndTheIdInDecimal)
     const QVariantList arguments = emitted.begin()->second.front();
     EXPECT_EQ(qvariant_cast<TCData>(arguments.first()).deviceId(), 0u);
     EXPECT_EQ(int(flagsIn(arguments)), 0x8);
-    EXPECT_EQ(m_log.lines(), QStringList{"Training computer not found with deviceId: 78187493871"});
+    EXPECT_EQ(m_log.lines().join("|"),
+              QStringLiteral("Training computer not found with deviceId: 78193085935"));
 }
 
 TEST_F(Unregistered, EverySignalAndSlotConnectsByTheProgramsSignature)
 {
-    const char* const signals[] = {
+    const char* const signalNames[] = {
         "SIGNAL_TCAppeared(ConnectLib::TCData)",
         "SIGNAL_TCIdling(ConnectLib::TCData)",
         "SIGNAL_TCBatteryStatus(ConnectLib::TCData,int)",
@@ -311,7 +316,7 @@ TEST_F(Unregistered, EverySignalAndSlotConnectsByTheProgramsSignature)
         "SIGNAL_offLineFileWrote(ConnectLib::CPStateFlags)",
         "SIGNAL_offLineFileExists(ConnectLib::CPStateFlags)",
     };
-    const char* const slots[] = {
+    const char* const slotNames[] = {
         "SLOT_getTCData(qulonglong)",
         "SLOT_readFile(ConnectLib::TCData,QString)",
         "SLOT_writeFile(ConnectLib::TCData,QString,QByteArray)",
@@ -348,12 +353,12 @@ TEST_F(Unregistered, EverySignalAndSlotConnectsByTheProgramsSignature)
         "SLOT_createLocalTC(QString)",
     };
     // What a caller's connect by signature looks up.
-    for (const char* signal : signals) {
+    for (const char* signal : signalNames) {
         const QByteArray name = QByteArray("2") + signal;
         EXPECT_TRUE(QSignalSpy(provider(), name.constData()).isValid()) << signal;
     }
     const QMetaObject* meta = provider()->metaObject();
-    for (const char* slot : slots) {
+    for (const char* slot : slotNames) {
         const int index = meta->indexOfSlot(QMetaObject::normalizedSignature(slot));
         EXPECT_GE(index, 0) << slot;
         EXPECT_EQ(meta->method(index).access(), QMetaMethod::Public) << slot;
