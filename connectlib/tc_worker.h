@@ -7,13 +7,15 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDir>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 namespace zarvo {
 class exception;
-}
+class path;
+} // namespace zarvo
 
 namespace ConnectLib {
 
@@ -46,8 +48,19 @@ public:
 
 public slots:
     void SLOT_getTCData();
+    void SLOT_readFile(ConnectLib::TCData data, QString file);
+    void SLOT_writeFile(ConnectLib::TCData data, QString file, QByteArray fileData);
+    void SLOT_writeOfflineFileToTC(ConnectLib::TCData data, QString srcPath, QString dstPath,
+                                   QByteArray content);
+    void SLOT_mergeFile(ConnectLib::TCData data, QString file, QByteArray fileData);
     void SLOT_getTimestamp(ConnectLib::TCData data);
     void SLOT_getCurrentUserData(ConnectLib::TCData data);
+    void SLOT_getSubdirectories(ConnectLib::TCData data, QString rootPath);
+    void SLOT_getSubdirectoriesWithoutFile(ConnectLib::TCData data, QString rootPath,
+                                           QString fileName);
+    void SLOT_getDailySubdirectoriesWithoutFile(ConnectLib::TCData data, QString rootPath,
+                                                QString fileName);
+    void SLOT_getDailyEntries(ConnectLib::TCData data, QString rootPath);
     void SLOT_generateChallengeToken(ConnectLib::TCData data, uint userId, QByteArray nonse);
     void SLOT_readOfflineFile(QString file);
     void SLOT_writeOfflineFile(QString file, QByteArray data);
@@ -60,8 +73,15 @@ public slots:
     void SLOT_getTCTimes(ConnectLib::TCData data);
     void SLOT_getFreeSpace(ConnectLib::TCData data);
     void SLOT_cleanupDisk(ConnectLib::TCData data, qulonglong requiredBytes);
+    void SLOT_getTCDirSize(ConnectLib::TCData data, QString rootPath);
     void SLOT_readBatteryStatus(ConnectLib::TCData data);
+    void SLOT_removeFile(ConnectLib::TCData data, QString path);
+    void SLOT_createDirectory(ConnectLib::TCData data, QString path);
+    void SLOT_removeDirectory(ConnectLib::TCData data, QString path);
+    void SLOT_removeEntry(ConnectLib::TCData data, QString path);
+    void SLOT_removeEntries(ConnectLib::TCData data, QStringList entries);
     void SLOT_ADB_enable(ConnectLib::TCData data, bool enable);
+    void SLOT_getEntries(ConnectLib::TCData data, QString rootPath);
 
 signals:
     void SIGNAL_TCDataReceived(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
@@ -139,6 +159,30 @@ public:
 
     // Whether an offline file exists, by the same path a read uses.
     bool offlineFileExists(QString file);
+
+    // Copies a whole local file to a device file. Errors pass to the caller;
+    // an unreadable file or a local worker raise std::runtime_error.
+    void putLocalFile(QString localPath, QString devicePath);
+    // Removes one device file or directory; never throws.
+    ConnectLib::CPStateFlags removePath(QString path);
+
+    // Fills node with everything below its absolute path, from the device or
+    // from the local folder.
+    ConnectLib::CPStateFlags readEntryTree(ConnectLib::TCEntryItem* node);
+    // One directory level of a device read, under its own session pointer
+    // and device lock, then the levels below. Stops with GENERAL_ERROR past
+    // maxTreeDepth levels below the start.
+    ConnectLib::CPStateFlags readEntries(ConnectLib::TCEntryItem* node, zarvo::path path,
+                                         ConnectLib::SessionGuard* guard, int depth = 0);
+    // The local part of a read; always 1.
+    int readLocalEntries(ConnectLib::TCEntryItem* node, QDir directory);
+    // Absolute paths of everything below node, each directory before its
+    // contents.
+    QStringList collectEntryPaths(ConnectLib::TCEntryItem* node);
+
+    // Far deeper than any real device tree; a device that answers every
+    // directory with another one ends here.
+    static constexpr int maxTreeDepth = 32;
 
 private:
     // Where an offline read looks: below the root, or an absolute name as it

@@ -5,6 +5,7 @@
 #include "devicelib/errors.h"
 
 #include <typeinfo>
+#include <utility>
 
 namespace ConnectLib {
 
@@ -82,6 +83,13 @@ void reportZarvoException(const zarvo::exception& error)
 CatchFamily::CatchFamily(std::initializer_list<CatchRow> rows, CPStateFlags stdFlags,
                          bool setsFlags)
     : m_rows(rows)
+    , m_stdFlags(stdFlags)
+    , m_setsFlags(setsFlags)
+{
+}
+
+CatchFamily::CatchFamily(std::vector<CatchRow> rows, CPStateFlags stdFlags, bool setsFlags)
+    : m_rows(std::move(rows))
     , m_stdFlags(stdFlags)
     , m_setsFlags(setsFlags)
 {

@@ -48,6 +48,8 @@ public:
     // rows end with zarvo::exception; stdFlags answer any other
     // std::exception. A log-only family leaves the flags as they are.
     CatchFamily(std::initializer_list<CatchRow> rows, CPStateFlags stdFlags, bool setsFlags = true);
+    // For families assembled from shared parts.
+    CatchFamily(std::vector<CatchRow> rows, CPStateFlags stdFlags, bool setsFlags = true);
 
     // Logs the error as its row says and returns the flags afterwards.
     CPStateFlags handle(const zarvo::exception& error, CPStateFlags current) const;

@@ -5,6 +5,8 @@
 #include "tests/support/fake_links.h"
 #include "tests/support/model_links.h"
 
+#include <cstdlib>
+
 namespace ConnectLib::Test {
 
 void GuardingListener::established(zarvo::session& s)
@@ -47,8 +49,15 @@ bool GuardingListener::waitEnded(std::uint64_t deviceId)
                               [&] { return m_entries[deviceId].ended; });
 }
 
+DeviceFixture::DeviceFixture()
+    : m_id(m_device.id())
+{
+}
+
 void DeviceFixture::SetUp()
 {
+    // Read when the USB driver starts, with the first listener.
+    ::setenv("ZARVO_HID_DIR", m_hidDir.path().c_str(), 1);
     m_listener.start();
 }
 
@@ -56,6 +65,7 @@ void DeviceFixture::TearDown()
 {
     withdraw();
     m_listener.stop();
+    ::unsetenv("ZARVO_HID_DIR");
 }
 
 TCData DeviceFixture::record() const
@@ -68,10 +78,27 @@ void DeviceFixture::publish(zarvo::core::connection* connection)
 {
     m_connection = connection;
     zarvo::core::post_publish_connection(id(), connection, 0);
+    startWorker();
+}
+
+void DeviceFixture::startWorker()
+{
     m_guard = m_listener.takeGuard(id());
     ASSERT_NE(m_guard, nullptr) << "the session was never established";
     m_thread = std::make_unique<WorkerThread>(
         new TCWorker(record(), nullptr, nullptr, m_guard, QString()));
+}
+
+emulator::device_model& DeviceFixture::plugUsbModel()
+{
+    m_id = m_usbDevice.id();
+    emulator::device_profile profile = emulator::device_profile::usb_device();
+    profile.id = m_id;
+    m_model = std::make_shared<emulator::device_model>(profile);
+    m_hub = std::make_unique<zarvo::emulator::usb_hub>(m_hidDir.path());
+    m_hub->plug({m_usbDevice.serial()}, *m_model);
+    startWorker();
+    return *m_model;
 }
 
 zarvo::test::fake_connection& DeviceFixture::publishFake()
@@ -93,6 +120,10 @@ emulator::device_model& DeviceFixture::publishModel()
 
 void DeviceFixture::withdraw()
 {
+    if (m_hub && m_hub->is_plugged(m_usbDevice.serial())) {
+        m_hub->unplug(m_usbDevice.serial());
+        EXPECT_TRUE(m_listener.waitEnded(id()));
+    }
     if (!m_connection)
         return;
     zarvo::core::post_withdraw_connection(id(), m_connection);

@@ -11,7 +11,9 @@
 #include "tests/connectlib/worker/emulator_model.h"
 #include "tests/connectlib/worker/worker_harness.h"
 #include "tests/devicelib/core/test_device.h"
+#include "tests/devicelib/usb/usb_test_device.h"
 #include "tests/support/fake_connection.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -47,12 +49,15 @@ private:
     std::map<std::uint64_t, Entry> m_entries;
 };
 
+// The USB driver of the device library watches a folder of this test's own,
+// empty unless a test plugs an emulated device into it.
 class DeviceFixture : public ::testing::Test {
 protected:
+    DeviceFixture();
     void SetUp() override;
     void TearDown() override;
 
-    std::uint64_t id() const { return m_device.id(); }
+    std::uint64_t id() const { return m_id; }
     // A record of the device as a request carries it.
     TCData record() const;
 
@@ -64,7 +69,10 @@ protected:
     // A model of a USB device under this device's id behind a USB-like fake
     // connection, published.
     emulator::device_model& publishModel();
-    // The connection goes; the listener empties the guard.
+    // A model plugged in as an emulated USB device, found by the USB driver.
+    emulator::device_model& plugUsbModel();
+    // The connection goes (or the USB device is unplugged); the listener
+    // empties the guard.
     void withdraw();
 
     WorkerThread& thread() { return *m_thread; }
@@ -74,10 +82,17 @@ protected:
     LogLines log;
 
 private:
+    void startWorker();
+
+    zarvo::test::temp_dir m_hidDir;
     zarvo::test::test_device m_device;
+    zarvo::test::usb_test_device m_usbDevice;
+    std::uint64_t m_id;
     GuardingListener m_listener;
-    zarvo::core::connection* m_connection = nullptr;
+    // The hub serves the model: it goes first.
     std::shared_ptr<emulator::device_model> m_model;
+    std::unique_ptr<zarvo::emulator::usb_hub> m_hub;
+    zarvo::core::connection* m_connection = nullptr;
     SessionGuard* m_guard = nullptr;
     std::unique_ptr<WorkerThread> m_thread;
 };

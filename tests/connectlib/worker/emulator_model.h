@@ -1,7 +1,9 @@
 #pragma once
 
-// The device model for tests that also include Qt headers: it has a member
-// named emit, which Qt defines as an empty keyword macro.
+// The device emulator for tests that also include Qt headers: its device
+// model has a member named emit, which Qt defines as an empty keyword macro.
+// The model-backed links come before the USB hub: they name the model's
+// namespace from inside zarvo::, where the hub's namespace would hide it.
 #ifdef emit
 #undef emit
 #include "tools/emulator/device_model.h"
@@ -9,3 +11,5 @@
 #else
 #include "tools/emulator/device_model.h"
 #endif
+#include "tests/support/model_links.h"
+#include "tools/emulator/usb_hub.h"

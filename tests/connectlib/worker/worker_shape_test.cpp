@@ -110,66 +110,64 @@ TEST_F(WorkerHelpers, DailyFolderNames)
         EXPECT_EQ(worker.isDailyFolderName(QString::fromLatin1(row.name)), row.daily) << row.name;
 }
 
-// root/ with files a (0 bytes), b (100), c (150), DATA.BPB and a directory
-// named "data.bpb".
+// A node; a child of parent (which owns it) when parent is given.
+TCEntryItem* entry(const QString& name, TCEntryItem::EntryType type, qint64 size,
+                   TCEntryItem* parent)
+{
+    const QString path = (parent ? parent->absolutePath() : QStringLiteral("/")) + name;
+    auto* item =
+        new TCEntryItem(name, type, path, QDateTime(), QDateTime(), QDateTime(), size, parent);
+    if (parent)
+        parent->appendChild(item);
+    return item;
+}
+
+// root/ with files a (0 bytes), b (100), c (150) and an empty directory.
 std::unique_ptr<TCEntryItem> sampleTree()
 {
-    auto root = std::make_unique<TCEntryItem>(QStringLiteral("root"), TCEntryItem::Directory,
-                                              QStringLiteral("/root/"), QDateTime(), QDateTime(),
-                                              QDateTime(), 0, nullptr);
-    const auto add = [&](const char* name, TCEntryItem::EntryType type, qint64 size) {
-        root->appendChild(new TCEntryItem(QString::fromLatin1(name), type,
-                                          QStringLiteral("/root/") + QString::fromLatin1(name),
-                                          QDateTime(), QDateTime(), QDateTime(), size, root.get()));
-    };
-    add("a", TCEntryItem::File, 0);
-    add("b", TCEntryItem::File, 100);
-    add("c", TCEntryItem::File, 150);
-    add("empty", TCEntryItem::Directory, 0);
+    std::unique_ptr<TCEntryItem> root(entry("root", TCEntryItem::Directory, 0, nullptr));
+    entry("a", TCEntryItem::File, 0, root.get());
+    entry("b", TCEntryItem::File, 100, root.get());
+    entry("c", TCEntryItem::File, 150, root.get());
+    entry("empty", TCEntryItem::Directory, 0, root.get());
     return root;
 }
 
-TEST_F(WorkerHelpers, OccupiedSpaceRoundsEachFileUpAndCountsDirectories)
+TEST_F(WorkerHelpers, OccupiedSpace)
 {
     const auto root = sampleTree();
-    // 100 + 200 + 200 for the files, 100 for the empty directory.
-    EXPECT_EQ(worker.occupiedSpace(root.get(), 100), 600u);
-    // A file on its own is its size.
-    EXPECT_EQ(worker.occupiedSpace(root->child(2), 100), 150u);
-
-    auto outer = std::make_unique<TCEntryItem>(QStringLiteral("outer"), TCEntryItem::Directory,
-                                               QStringLiteral("/outer/"), QDateTime(), QDateTime(),
-                                               QDateTime(), 0, nullptr);
+    // The tree again, one level down.
+    std::unique_ptr<TCEntryItem> outer(entry("outer", TCEntryItem::Directory, 0, nullptr));
     outer->appendChild(new TCEntryItem(*root));
-    EXPECT_EQ(worker.occupiedSpace(outer.get(), 100), 700u);
-}
 
-TEST_F(WorkerHelpers, OccupiedSpaceWithoutFragmentSizeIsThePlainSum)
-{
-    const auto root = sampleTree();
-    EXPECT_EQ(worker.occupiedSpace(root.get(), 0), 250u);
-    auto outer = std::make_unique<TCEntryItem>(QStringLiteral("outer"), TCEntryItem::Directory,
-                                               QStringLiteral("/outer/"), QDateTime(), QDateTime(),
-                                               QDateTime(), 0, nullptr);
-    outer->appendChild(new TCEntryItem(*root));
-    EXPECT_EQ(worker.occupiedSpace(outer.get(), 0), 250u);
+    const struct {
+        quint64 fragment;
+        quint64 tree;   // files rounded up past their last fragment, a fragment a directory
+        quint64 nested; // one directory more
+    } rows[] = {
+        {100, 100 + 200 + 200 + 100, 700},
+        // Without a fragment size the plain sum of the file sizes.
+        {0, 250, 250},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(worker.occupiedSpace(root.get(), row.fragment), row.tree) << row.fragment;
+        EXPECT_EQ(worker.occupiedSpace(outer.get(), row.fragment), row.nested) << row.fragment;
+        // A file on its own is its size.
+        EXPECT_EQ(worker.occupiedSpace(root->child(2), row.fragment), 150u) << row.fragment;
+    }
 }
 
 TEST_F(WorkerHelpers, FileChildMatchesIgnoringCaseButNotDirectories)
 {
     auto root = sampleTree();
-    root->appendChild(new TCEntryItem(QStringLiteral("Data.Bpb"), TCEntryItem::Directory,
-                                      QStringLiteral("/root/Data.Bpb/"), QDateTime(), QDateTime(),
-                                      QDateTime(), 0, root.get()));
+    entry("Data.Bpb", TCEntryItem::Directory, 0, root.get());
     EXPECT_TRUE(worker.hasFileChild(root.get(), QStringLiteral("B")));
     EXPECT_TRUE(worker.hasFileChild(root.get(), QStringLiteral("c")));
     EXPECT_FALSE(worker.hasFileChild(root.get(), QStringLiteral("data.bpb")));
     EXPECT_FALSE(worker.hasFileChild(root.get(), QStringLiteral("empty")));
     EXPECT_FALSE(worker.hasFileChild(root.get(), QStringLiteral("d")));
 
-    root->appendChild(new TCEntryItem(QStringLiteral("DATA.BPB"), TCEntryItem::File,
-                                      QStringLiteral("/root/DATA.BPB"), QDateTime(), QDateTime(),
-                                      QDateTime(), 5, root.get()));
+    entry("DATA.BPB", TCEntryItem::File, 5, root.get());
     EXPECT_TRUE(worker.hasFileChild(root.get(), QStringLiteral("data.bpb")));
 }
 
