@@ -249,8 +249,9 @@ TEST_F(Unregistered, EveryRequestIsAnsweredAtOnceWithTheRequestsRecord)
         EXPECT_EQ(int(flagsIn(arguments)), c.flags);
         ASSERT_EQ(arguments.size(), c.extras.size() + 2);
         for (int i = 0; i < c.extras.size(); ++i) {
-            if (c.extras.at(i).isValid())
+            if (c.extras.at(i).isValid()) {
                 EXPECT_EQ(arguments.at(i + 1), c.extras.at(i)) << "value " << i;
+            }
         }
     }
 }
@@ -416,6 +417,22 @@ TEST_F(Registered, EachRequestGivesOneResultOnTheCallersThreadInRequestOrder)
     provider()->SLOT_startSync(numbered(id, 11));
     provider()->SLOT_stopSync(numbered(id, 12), true);
     provider()->SLOT_readBatteryStatus(numbered(id, 13));
+    provider()->SLOT_createDirectory(numbered(id, 14), "/U/0/T/");
+    provider()->SLOT_writeFile(numbered(id, 15), "/U/0/T/A.BIN", "abc");
+    provider()->SLOT_mergeFile(numbered(id, 16), "/U/0/T/A.BIN", "def");
+    provider()->SLOT_readFile(numbered(id, 17), "/U/0/T/A.BIN");
+    provider()->SLOT_writeOfflineFileToTC(numbered(id, 18), "/nowhere/B.BIN", "/U/0/T/B.BIN",
+                                          "ghi");
+    provider()->SLOT_getEntries(numbered(id, 19), "/U/0/");
+    provider()->SLOT_getSubdirectories(numbered(id, 20), "/U/0/");
+    provider()->SLOT_getSubdirectoriesWithoutFile(numbered(id, 21), "/U/0/", "X.BIN");
+    provider()->SLOT_getDailySubdirectoriesWithoutFile(numbered(id, 22), "/U/0/");
+    provider()->SLOT_getDailyEntries(numbered(id, 23), "/U/0/");
+    provider()->SLOT_getTCDirSize(numbered(id, 24), "/U/0/T/");
+    provider()->SLOT_removeEntries(numbered(id, 25), {"/U/0/T/B.BIN"});
+    provider()->SLOT_removeEntry(numbered(id, 26), "/U/0/T/NONE.BIN");
+    provider()->SLOT_removeFile(numbered(id, 27), "/U/0/T/A.BIN");
+    provider()->SLOT_removeDirectory(numbered(id, 28), "/U/0/T/");
 
     const auto total = [&] {
         int count = 0;
@@ -423,10 +440,18 @@ TEST_F(Registered, EachRequestGivesOneResultOnTheCallersThreadInRequestOrder)
             count += emissions.size();
         return count;
     };
-    ASSERT_TRUE(processUntil([&] { return total() == 12; }));
-    processFor(200);
+    ASSERT_TRUE(processUntil([&] { return total() == 27; }));
+    // Reset and cancel give no result either.
+    provider()->SLOT_doReset(numbered(id, 29), false, false);
+    provider()->SLOT_cancel(numbered(id, 30));
+    processFor(300);
     const auto emitted = all.emitted();
-    EXPECT_EQ(total(), 12) << "one result each; sync start and stop give none";
+    EXPECT_EQ(total(), 27) << "one result each; sync start and stop give none";
+    const QVariantList read =
+        emitted.at("SIGNAL_fileRead(ConnectLib::TCData,QByteArray,ConnectLib::CPStateFlags)")
+            .front();
+    EXPECT_EQ(read.at(1).toByteArray(), QByteArray("abcdef"));
+    EXPECT_EQ(qvariant_cast<TCData>(read.first()).name(), QStringLiteral("17"));
     const QList<QVariantList> battery =
         emitted.at("SIGNAL_batteryStatusReceived(ConnectLib::TCData,int,ConnectLib::CPStateFlags)");
     ASSERT_EQ(battery.size(), 3);
