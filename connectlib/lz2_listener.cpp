@@ -13,14 +13,9 @@ LZ2Listener::LZ2Listener(QObject* parent)
 
 LZ2Listener::~LZ2Listener()
 {
+    // The map holds nothing once the listener has stopped: every session
+    // ended with disconnected.
     deviceattachlistner::instance().unsubscribe(this);
-    // A stopped listener has ended every session; anything left over that no
-    // worker owns goes here.
-    QMutexLocker lock(&m_mutex);
-    for (SessionGuard* guard : qAsConst(m_sessions)) {
-        if (!m_adopted.contains(guard))
-            delete guard;
-    }
 }
 
 void LZ2Listener::forget(SessionGuard* guard)

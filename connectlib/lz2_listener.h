@@ -33,7 +33,7 @@ public:
     // Subscribes to the USB attach listener.
     explicit LZ2Listener(QObject* parent = nullptr);
     // Withdraws the attach subscription, waiting for a callback in progress.
-    // Stop the listener first.
+    // Stop the listener first. Guards still in the map are not deleted.
     ~LZ2Listener() override;
 
     // Removes the entry of the guard's current session. Takes the map's mutex,

@@ -267,10 +267,8 @@ TEST_F(Lifecycle, ClosingDuringALongOperationWaitsForIt)
     zarvo::test::test_device device;
     const auto model = publishModel(device.id());
     const TCData record = waitAppeared(device.id());
-    const auto stall =
-        model->script_stall(emulator::match::file(emulator::command::get, "/U/UDB.BPB"), 1);
-    provider()->SLOT_getCurrentUserData(record);
-    ASSERT_TRUE(stall->wait_reached());
+    const HeldRequest held = holdUserRequest(*model, record);
+    const auto stall = held.stall;
     std::thread releaser([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         stall->release();

@@ -149,6 +149,19 @@ zarvo::core::connection* ProviderTest::connectionOf(quint64 id) const
     return nullptr;
 }
 
+ProviderTest::HeldRequest ProviderTest::holdUserRequest(emulator::device_model& model,
+                                                        const TCData& record)
+{
+    HeldRequest held;
+    held.stall = model.script_stall(emulator::match::file(emulator::command::get, "/U/UDB.BPB"), 1);
+    held.result = std::make_unique<QSignalSpy>(
+        provider(), SIGNAL(SIGNAL_currentUserDataReceived(ConnectLib::TCData, QString, uint,
+                                                          qulonglong, ConnectLib::CPStateFlags)));
+    provider()->SLOT_getCurrentUserData(record);
+    EXPECT_TRUE(held.stall->wait_reached());
+    return held;
+}
+
 TCData ProviderTest::waitAppeared(quint64 id)
 {
     if (!processUntil([&] { return !m_events.of(QStringLiteral("appeared"), id).empty(); }))

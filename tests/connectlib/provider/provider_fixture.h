@@ -13,6 +13,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <QObject>
+#include <QSignalSpy>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -85,6 +86,14 @@ protected:
     publishModel(quint64 id,
                  emulator::device_profile profile = emulator::device_profile::usb_device());
     zarvo::core::connection* connectionOf(quint64 id) const;
+
+    // A request for the current user data of the registered device, held
+    // inside the model until stall is released; result records its answer.
+    struct HeldRequest {
+        std::shared_ptr<emulator::stall> stall;
+        std::unique_ptr<QSignalSpy> result;
+    };
+    HeldRequest holdUserRequest(emulator::device_model& model, const ConnectLib::TCData& record);
 
     // Waits for the device's SIGNAL_TCAppeared and returns its record.
     ConnectLib::TCData waitAppeared(quint64 id);

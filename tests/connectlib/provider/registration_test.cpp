@@ -225,13 +225,9 @@ TEST_F(Registration, DeviceEventsDuringAnOperationComeAfterIt)
     zarvo::test::test_device device;
     const auto model = publishModel(device.id());
     const TCData record = waitAppeared(device.id());
-    const auto stall =
-        model->script_stall(emulator::match::file(emulator::command::get, "/U/UDB.BPB"), 1);
-    QSignalSpy user(provider(),
-                    SIGNAL(SIGNAL_currentUserDataReceived(ConnectLib::TCData, QString, uint,
-                                                          qulonglong, ConnectLib::CPStateFlags)));
-    provider()->SLOT_getCurrentUserData(record);
-    ASSERT_TRUE(stall->wait_reached());
+    const HeldRequest held = holdUserRequest(*model, record);
+    const auto& stall = held.stall;
+    QSignalSpy& user = *held.result;
     zarvo::core::post_device_idle(device.id());
     zarvo::core::post_battery_status_change(device.id(), 42);
     settle(500);
@@ -253,13 +249,9 @@ TEST_F(Registration, RemovalWaitsForTheRunningOperationAndAnnouncesLast)
     zarvo::test::test_device device;
     const auto model = publishModel(device.id());
     const TCData record = waitAppeared(device.id());
-    const auto stall =
-        model->script_stall(emulator::match::file(emulator::command::get, "/U/UDB.BPB"), 1);
-    QSignalSpy user(provider(),
-                    SIGNAL(SIGNAL_currentUserDataReceived(ConnectLib::TCData, QString, uint,
-                                                          qulonglong, ConnectLib::CPStateFlags)));
-    provider()->SLOT_getCurrentUserData(record);
-    ASSERT_TRUE(stall->wait_reached());
+    const HeldRequest held = holdUserRequest(*model, record);
+    const auto& stall = held.stall;
+    QSignalSpy& user = *held.result;
     withdraw(device.id(), connectionOf(device.id()));
     settle(500);
     EXPECT_TRUE(m_events.of("disappeared").empty()) << "the session's guard is still in use";

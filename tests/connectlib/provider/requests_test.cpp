@@ -471,20 +471,16 @@ TEST_F(Registered, TwoDevicesRunInParallel)
 {
     zarvo::test::test_device first;
     zarvo::test::test_device second;
-    const auto held = publishModel(first.id());
+    const auto model = publishModel(first.id());
     publishModel(second.id());
     waitAppeared(first.id());
     waitAppeared(second.id());
 
-    const auto stall =
-        held->script_stall(emulator::match::file(emulator::command::get, "/U/UDB.BPB"), 1);
-    QSignalSpy user(provider(),
-                    SIGNAL(SIGNAL_currentUserDataReceived(ConnectLib::TCData, QString, uint,
-                                                          qulonglong, ConnectLib::CPStateFlags)));
     QSignalSpy battery(provider(), SIGNAL(SIGNAL_batteryStatusReceived(ConnectLib::TCData, int,
                                                                        ConnectLib::CPStateFlags)));
-    provider()->SLOT_getCurrentUserData(numbered(first.id(), 1));
-    ASSERT_TRUE(stall->wait_reached());
+    const HeldRequest held = holdUserRequest(*model, numbered(first.id(), 1));
+    const auto& stall = held.stall;
+    QSignalSpy& user = *held.result;
     provider()->SLOT_readBatteryStatus(numbered(second.id(), 2));
     ASSERT_TRUE(processUntil([&] { return battery.size() == 1; }));
     EXPECT_EQ(user.size(), 0) << "the first device still runs its operation";
