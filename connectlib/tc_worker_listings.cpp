@@ -213,28 +213,55 @@ void TCWorker::SLOT_getSubdirectoriesWithoutFile(ConnectLib::TCData data, QStrin
         OK);
 }
 
+namespace {
+
+// The tree below a per-day root path's base, read into node, and the day
+// folders in it. On failure (no date tag, logged; or a failed read) the flags
+// to answer with, and no day folders.
+struct DailyTree {
+    DailyRootPath path;
+    QList<TCEntryItem*> days;
+    CPStateFlags failure;
+};
+
+DailyTree readDailyTree(TCWorker& worker, const QString& rootPath, TCEntryItem& node)
+{
+    DailyTree tree;
+    tree.path = parseDailyRootPath(rootPath);
+    if (!tree.path.valid) {
+        logText(dateTagMissing + rootPath);
+        tree.failure = FILE_OR_DIR_NOT_FOUND | FILE_OPERATION_FAILED;
+        return tree;
+    }
+    node = TCEntryItem(tree.path.base, nullptr);
+    const CPStateFlags flags = worker.readEntryTree(&node);
+    Common::logStateFlags(flags);
+    if (!flags.testFlag(OK)) {
+        tree.failure = readFailure(flags);
+        return tree;
+    }
+    for (int i = 0; i < node.childCount(); ++i) {
+        TCEntryItem* day = node.child(i);
+        if (day->type() == TCEntryItem::Directory && worker.isDailyFolderName(day->entryName()))
+            tree.days.append(day);
+    }
+    return tree;
+}
+
+} // namespace
+
 void TCWorker::SLOT_getDailySubdirectoriesWithoutFile(ConnectLib::TCData data, QString rootPath,
                                                       QString fileName)
 {
-    const DailyRootPath daily = parseDailyRootPath(rootPath);
-    if (!daily.valid) {
-        logText(dateTagMissing + rootPath);
-        emit SIGNAL_subdirectoriesReceived(data, QStringList(),
-                                           FILE_OR_DIR_NOT_FOUND | FILE_OPERATION_FAILED);
+    TCEntryItem node;
+    const DailyTree tree = readDailyTree(*this, rootPath, node);
+    if (tree.failure) {
+        emit SIGNAL_subdirectoriesReceived(data, QStringList(), tree.failure);
         return;
     }
-    TCEntryItem node(daily.base, nullptr);
-    const CPStateFlags flags = readEntryTree(&node);
-    Common::logStateFlags(flags);
-    if (!flags.testFlag(OK)) {
-        emit SIGNAL_subdirectoriesReceived(data, QStringList(), readFailure(flags));
-        return;
-    }
+    const DailyRootPath& daily = tree.path;
     QStringList list;
-    for (int i = 0; i < node.childCount(); ++i) {
-        TCEntryItem* day = node.child(i);
-        if (day->type() != TCEntryItem::Directory || !isDailyFolderName(day->entryName()))
-            continue;
+    for (TCEntryItem* day : tree.days) {
         for (int j = 0; j < day->childCount(); ++j) {
             TCEntryItem* sub = day->child(j);
             if (sub->type() != TCEntryItem::Directory ||
@@ -258,28 +285,17 @@ void TCWorker::SLOT_getDailySubdirectoriesWithoutFile(ConnectLib::TCData data, Q
 
 void TCWorker::SLOT_getDailyEntries(ConnectLib::TCData data, QString rootPath)
 {
-    const DailyRootPath daily = parseDailyRootPath(rootPath);
-    if (!daily.valid) {
-        logText(dateTagMissing + rootPath);
-        emit SIGNAL_getDailyEntriesReceived(data, QStringList(),
-                                            FILE_OR_DIR_NOT_FOUND | FILE_OPERATION_FAILED);
-        return;
-    }
-    TCEntryItem node(daily.base, nullptr);
-    const CPStateFlags flags = readEntryTree(&node);
-    Common::logStateFlags(flags);
-    if (!flags.testFlag(OK)) {
-        emit SIGNAL_getDailyEntriesReceived(data, QStringList(), readFailure(flags));
+    TCEntryItem node;
+    const DailyTree tree = readDailyTree(*this, rootPath, node);
+    if (tree.failure) {
+        emit SIGNAL_getDailyEntriesReceived(data, QStringList(), tree.failure);
         return;
     }
     QStringList list;
-    for (int i = 0; i < node.childCount(); ++i) {
-        TCEntryItem* day = node.child(i);
-        if (day->type() != TCEntryItem::Directory || !isDailyFolderName(day->entryName()))
-            continue;
+    for (TCEntryItem* day : tree.days) {
         list.append(day->entryName());
         for (const QString& path : collectEntryPaths(day))
-            list.append(stripBasePrefix(path, daily.base));
+            list.append(stripBasePrefix(path, tree.path.base));
     }
     emit SIGNAL_getDailyEntriesReceived(data, list, OK);
 }

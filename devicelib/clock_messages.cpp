@@ -17,7 +17,7 @@ void validate(const google::protobuf::Message& message)
 }
 
 // Unvalidated reads keep the low bits of a value the member cannot hold.
-void read_time(time& target, const PbTime& source)
+void read_fields(time& target, const PbTime& source)
 {
     target.hour = static_cast<std::uint8_t>(source.hour());
     target.minute = static_cast<std::uint8_t>(source.minute());
@@ -25,7 +25,7 @@ void read_time(time& target, const PbTime& source)
     target.millis = static_cast<std::uint16_t>(source.millis());
 }
 
-void write_time(PbTime& target, const time& source)
+void write_fields(PbTime& target, const time& source)
 {
     target.set_hour(source.hour);
     target.set_minute(source.minute);
@@ -33,42 +33,57 @@ void write_time(PbTime& target, const time& source)
     target.set_millis(source.millis);
 }
 
-void read_date(date& target, const PbDate& source)
+void read_fields(date& target, const PbDate& source)
 {
     target.year = source.year();
     target.month = static_cast<std::uint8_t>(source.month());
     target.day = static_cast<std::uint8_t>(source.day());
 }
 
-void write_date(PbDate& target, const date& source)
+void write_fields(PbDate& target, const date& source)
 {
     target.set_year(source.year);
     target.set_month(source.month);
     target.set_day(source.day);
 }
 
-// A date-time message without (part of) its date stands for the epoch's.
-void read_epoch_date(date& target, bool present, const PbDate& source)
+// A date-time message without (part of) its date stands for the epoch's; an
+// absent date message reads as one without fields.
+void read_epoch_date(date& target, const PbDate& source)
 {
-    target.year = present && source.has_year() ? source.year() : 1970;
-    target.month = present && source.has_month() ? static_cast<std::uint8_t>(source.month()) : 1;
-    target.day = present && source.has_day() ? static_cast<std::uint8_t>(source.day()) : 1;
+    target.year = source.has_year() ? source.year() : 1970;
+    target.month = source.has_month() ? static_cast<std::uint8_t>(source.month()) : 1;
+    target.day = source.has_day() ? static_cast<std::uint8_t>(source.day()) : 1;
+}
+
+// Readers check the message before they read it; writers fill the whole
+// message first, so that after an error it keeps what was written.
+template <typename Value, typename Message>
+Value& read_checked(Value& target, const Message& source)
+{
+    validate(source);
+    read_fields(target, source);
+    return target;
+}
+
+template <typename Message, typename Value>
+Message& write_checked(Message& target, const Value& source)
+{
+    write_fields(target, source);
+    validate(target);
+    return target;
 }
 
 } // namespace
 
 time& pbtime2time(time& target, const PbTime& source)
 {
-    validate(source);
-    read_time(target, source);
-    return target;
+    return read_checked(target, source);
 }
 
 PbTime& time2pbtime(PbTime& target, const time& source)
 {
-    write_time(target, source);
-    validate(target);
-    return target;
+    return write_checked(target, source);
 }
 
 long long pbtime2timespan(const PbTime& source)
@@ -81,23 +96,17 @@ long long pbtime2timespan(const PbTime& source)
 PbTime& timespan2pbtime(PbTime& target, long long timespan)
 {
     time value{};
-    write_time(target, timespan2time(value, timespan));
-    validate(target);
-    return target;
+    return write_checked(target, timespan2time(value, timespan));
 }
 
 date& pbdate2date(date& target, const PbDate& source)
 {
-    validate(source);
-    read_date(target, source);
-    return target;
+    return read_checked(target, source);
 }
 
 PbDate& date2pbdate(PbDate& target, const date& source)
 {
-    write_date(target, source);
-    validate(target);
-    return target;
+    return write_checked(target, source);
 }
 
 long long pbdate2instant(const PbDate& source)
@@ -108,15 +117,15 @@ long long pbdate2instant(const PbDate& source)
 PbDate& instant2pbdate(PbDate& target, long long instant)
 {
     date value{};
-    write_date(target, instant2date(value, instant));
+    write_fields(target, instant2date(value, instant));
     return target;
 }
 
 universal_time& pbsystemdatetime2universal_time(universal_time& target,
                                                 const PbSystemDateTime& source)
 {
-    read_epoch_date(target.date, source.has_date(), source.date());
-    read_time(target.time, source.time());
+    read_epoch_date(target.date, source.date());
+    read_fields(target.time, source.time());
     if (source.has_trusted())
         target.trusted = source.trusted();
     return target;
@@ -125,16 +134,16 @@ universal_time& pbsystemdatetime2universal_time(universal_time& target,
 PbSystemDateTime& universal_time2pbsystemdatetime(PbSystemDateTime& target,
                                                   const universal_time& source)
 {
-    write_date(*target.mutable_date(), source.date);
-    write_time(*target.mutable_time(), source.time);
+    write_fields(*target.mutable_date(), source.date);
+    write_fields(*target.mutable_time(), source.time);
     target.set_trusted(source.trusted);
     return target;
 }
 
 local_time& pblocaldatetime2local_time(local_time& target, const PbLocalDateTime& source)
 {
-    read_epoch_date(target.date, source.has_date(), source.date());
-    read_time(target.time, source.time());
+    read_epoch_date(target.date, source.date());
+    read_fields(target.time, source.time());
     if (source.has_time_zone_offset())
         target.timezone = source.time_zone_offset();
     return target;
@@ -142,8 +151,8 @@ local_time& pblocaldatetime2local_time(local_time& target, const PbLocalDateTime
 
 PbLocalDateTime& local_time2pblocaldatetime(PbLocalDateTime& target, const local_time& source)
 {
-    write_date(*target.mutable_date(), source.date);
-    write_time(*target.mutable_time(), source.time);
+    write_fields(*target.mutable_date(), source.date);
+    write_fields(*target.mutable_time(), source.time);
     if (has_timezone(source))
         target.set_time_zone_offset(source.timezone);
     // The flag is required but carries nothing any more; without it the

@@ -20,7 +20,7 @@ using zarvo::test::model_link;
 
 struct bench_device {
     bench_device()
-        : model(std::make_shared<emulator::device_model>())
+        : model(std::make_shared<zarvo::emulator::device_model>())
         , link(link_kind::usb_like, model)
         , session(device.id())
     {
@@ -28,7 +28,7 @@ struct bench_device {
     }
 
     zarvo::test::test_device device;
-    std::shared_ptr<emulator::device_model> model;
+    std::shared_ptr<zarvo::emulator::device_model> model;
     model_link link;
     zarvo::core::session session;
 };

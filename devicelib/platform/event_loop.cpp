@@ -107,16 +107,21 @@ void event_loop::withdraw_locked()
 
 void event_loop::run_calls()
 {
-    for (;;) {
-        std::shared_ptr<call> c;
+    // Only the calls made before this round: a later one waits for the next
+    // round, which looks at the source first.
+    std::deque<std::shared_ptr<call>> batch;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        batch.swap(calls_);
+    }
+    for (const auto& c : batch) {
+        bool withdrawn;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (calls_.empty() || state_ == state::stopping)
-                return;
-            c = calls_.front();
-            calls_.pop_front();
+            withdrawn = state_ == state::stopping;
         }
-        guarded(*c->fn, "Call");
+        if (!withdrawn)
+            guarded(*c->fn, "Call");
         std::lock_guard<std::mutex> lock(mutex_);
         c->finished = true;
         changed_.notify_all();
@@ -131,8 +136,8 @@ void event_loop::main(int source, std::function<void()> on_ready)
         state_ = state::running;
         changed_.notify_all();
     }
-    // Calls handed over before the thread ran.
-    run_calls();
+    // Calls handed over before the thread ran have set the wake: the first
+    // round runs them, after the notices that came before.
     for (;;) {
         pollfd fds[3] = {{stop_.fd(), POLLIN, 0}, {wake_.fd(), POLLIN, 0}, {source, POLLIN, 0}};
         const int n = ::poll(fds, source >= 0 ? 3 : 2, -1);

@@ -545,4 +545,22 @@ std::vector<contract_case> net_contract()
     return cases;
 }
 
+void PrintTo(const contract_param& p, std::ostream* os)
+{
+    *os << (p.kind == contract_kind::usb ? "USB-like " : "network-like ") << p.c.name;
+}
+
+std::vector<contract_param> contract_params(contract_kind kind)
+{
+    std::vector<contract_param> out;
+    for (auto& c : kind == contract_kind::usb ? usb_contract() : net_contract())
+        out.push_back({kind, std::move(c)});
+    return out;
+}
+
+std::string contract_case_name(const ::testing::TestParamInfo<contract_param>& info)
+{
+    return info.param.c.name;
+}
+
 } // namespace zarvo::test

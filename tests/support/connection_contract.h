@@ -7,9 +7,13 @@
 // other rigs (a device model, the real transports) run the same tables.
 
 #include "tests/support/exchange_backend.h"
+#include "tests/support/short_resend.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -46,5 +50,22 @@ struct contract_case {
 
 std::vector<contract_case> usb_contract();
 std::vector<contract_case> net_contract();
+
+// One case of one kind's table, as a test parameter.
+enum class contract_kind { usb, net };
+struct contract_param {
+    contract_kind kind;
+    contract_case c;
+};
+void PrintTo(const contract_param& p, std::ostream* os);
+// The kind's table.
+std::vector<contract_param> contract_params(contract_kind kind);
+std::string contract_case_name(const ::testing::TestParamInfo<contract_param>& info);
+
+// Runs a rig's cases with the resends shortened, so the busy cases end soon.
+class contract_test : public ::testing::TestWithParam<contract_param> {
+protected:
+    short_resend resend_{std::chrono::seconds(2)};
+};
 
 } // namespace zarvo::test

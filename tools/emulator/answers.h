@@ -1,6 +1,6 @@
 #pragma once
 
-namespace emulator {
+namespace zarvo::emulator {
 
 // The answer codes the model gives on its own. A script may give any other.
 namespace answer {
@@ -16,4 +16,4 @@ constexpr int invalid_content = 203;
 constexpr int disk_full = 205;
 } // namespace answer
 
-} // namespace emulator
+} // namespace zarvo::emulator

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace emulator {
+namespace zarvo::emulator {
 
 namespace {
 
@@ -46,9 +46,10 @@ void fill(data::PbVersion& out, const software_version& in)
         out.set_specifier(in.specifier);
 }
 
-// The clocks a device starts with: 2026-01-01 12:00:00, trusted.
+// The clocks a device starts with: 2026-01-01 12:00:00, trusted, without a
+// time-zone offset.
 template <typename Message>
-std::string initial_clock()
+Message initial_clock()
 {
     Message m;
     m.mutable_date()->set_year(2026);
@@ -57,7 +58,25 @@ std::string initial_clock()
     m.mutable_time()->set_hour(12);
     m.mutable_time()->set_minute(0);
     m.mutable_time()->set_seconds(0);
-    return serialize(m);
+    return m;
+}
+
+device_path user_directory(std::uint32_t user)
+{
+    device_path out;
+    out.components = {"U", std::to_string(user)};
+    return out;
+}
+
+// Clock parameters are kept as sent; unparsable ones are refused.
+template <typename Params>
+reply store_clock(const std::string& parameters, std::string& clock)
+{
+    Params params;
+    if (!parse(parameters, params))
+        return {answer::invalid_parameter, {}};
+    clock = parameters;
+    return {};
 }
 
 bool is_user_file(const device_path& path)
@@ -106,8 +125,10 @@ void device_model::seed()
     user.set_master_identifier(profile_.master_id);
     files_.set_file(checked_path("/U/0/USERID.BPB"), serialize(user));
 
-    system_clock_ = initial_clock<protocol::PbZFtpSetSystemTimeParams>();
-    local_clock_ = initial_clock<protocol::PbZFtpSetLocalTimeParams>();
+    auto system_clock = initial_clock<protocol::PbZFtpSetSystemTimeParams>();
+    system_clock.set_trusted(true);
+    system_clock_ = serialize(system_clock);
+    local_clock_ = serialize(initial_clock<protocol::PbZFtpSetLocalTimeParams>());
     syncing_ = false;
     adb_enabled_ = false;
 }
@@ -220,9 +241,9 @@ int device_model::check_merge(const device_path& path, const std::string& merged
         data::PbUserDb users;
         if (!parse(merged, users))
             return answer::invalid_content;
-        device_path user_directory;
-        user_directory.components = {"U", std::to_string(users.current_user_index())};
-        return files_.is_directory(user_directory) ? answer::ok : answer::invalid_content;
+        return files_.is_directory(user_directory(users.current_user_index()))
+                   ? answer::ok
+                   : answer::invalid_content;
     }
     if (is_user_file(path)) {
         data::PbUserIdentifier user;
@@ -241,56 +262,23 @@ reply device_model::run_query(int id, const std::string& parameters)
         r.payload = serialize(result);
         return r;
     }
-    case protocol::SET_SYSTEM_TIME: {
-        protocol::PbZFtpSetSystemTimeParams params;
-        if (!parse(parameters, params))
-            return {answer::invalid_parameter, {}};
-        system_clock_ = parameters;
-        return r;
-    }
-    case protocol::GET_SYSTEM_TIME: {
-        protocol::PbZFtpSetSystemTimeParams stored;
-        parse(system_clock_, stored);
-        protocol::PbZFtpGetSystemTimeResult result;
-        *result.mutable_date() = stored.date();
-        *result.mutable_time() = stored.time();
-        result.set_trusted(stored.trusted());
-        r.payload = serialize(result);
-        return r;
-    }
-    case protocol::SET_LOCAL_TIME: {
-        protocol::PbZFtpSetLocalTimeParams params;
-        if (!parse(parameters, params))
-            return {answer::invalid_parameter, {}};
-        local_clock_ = parameters;
-        return r;
-    }
-    case protocol::GET_LOCAL_TIME: {
-        protocol::PbZFtpSetLocalTimeParams stored;
-        parse(local_clock_, stored);
-        protocol::PbZFtpGetLocalTimeResult result;
-        *result.mutable_date() = stored.date();
-        *result.mutable_time() = stored.time();
-        if (stored.has_tz_offset())
-            result.set_tz_offset(stored.tz_offset());
-        r.payload = serialize(result);
-        return r;
-    }
-    case protocol::GET_DISK_SPACE: {
-        protocol::PbZFtpDiskSpaceResult result;
-        result.set_fragment_size(files_.fragment_size());
-        result.set_total_fragments(files_.total_fragments());
-        result.set_free_fragments(files_.free_fragments());
-        r.payload = serialize(result);
-        return r;
-    }
+    case protocol::SET_SYSTEM_TIME:
+        return store_clock<protocol::PbZFtpSetSystemTimeParams>(parameters, system_clock_);
+    case protocol::SET_LOCAL_TIME:
+        return store_clock<protocol::PbZFtpSetLocalTimeParams>(parameters, local_clock_);
+    // Each clock's result message has its parameters' fields under the same
+    // numbers, so the stored bytes are the answer.
+    case protocol::GET_SYSTEM_TIME:
+        return {answer::ok, system_clock_};
+    case protocol::GET_LOCAL_TIME:
+        return {answer::ok, local_clock_};
+    case protocol::GET_DISK_SPACE:
+        return {answer::ok, disk_space_result()};
     case protocol::GENERATE_CHALLENGE_TOKEN: {
         protocol::PbZFtpGenerateChallengeTokenParams params;
         if (!parse(parameters, params) || params.nonse().size() != 16)
             return {answer::invalid_parameter, {}};
-        device_path user_directory;
-        user_directory.components = {"U", std::to_string(params.user_id())};
-        if (!files_.is_directory(user_directory))
+        if (!files_.is_directory(user_directory(params.user_id())))
             return {answer::no_such_user, {}};
         protocol::PbZFtpGenerateChallengeTokenResult result;
         result.set_token(challenge_token(params.user_id(), params.nonse()));
@@ -316,12 +304,7 @@ reply device_model::run_query(int id, const std::string& parameters)
             return {answer::invalid_parameter, {}};
         last_cleanup_request_ = params.required_bytes();
         files_.reclaim();
-        protocol::PbZFtpDiskSpaceResult result;
-        result.set_fragment_size(files_.fragment_size());
-        result.set_total_fragments(files_.total_fragments());
-        result.set_free_fragments(files_.free_fragments());
-        r.payload = serialize(result);
-        return r;
+        return {answer::ok, disk_space_result()};
     }
     case protocol::GET_INACTIVITY_PRE_ALERT: {
         protocol::PbZFtpGetInactivityPreAlertResult result;
@@ -391,6 +374,15 @@ std::string device_model::challenge_token(std::uint32_t user, const std::string&
         token[i] = static_cast<char>(static_cast<unsigned char>(token[i]) ^
                                      ((user >> (8 * (i % 4))) & 0xFF) ^ 0x5A);
     return token;
+}
+
+std::string device_model::disk_space_result() const
+{
+    protocol::PbZFtpDiskSpaceResult result;
+    result.set_fragment_size(files_.fragment_size());
+    result.set_total_fragments(files_.total_fragments());
+    result.set_free_fragments(files_.free_fragments());
+    return serialize(result);
 }
 
 void device_model::emit(int id, const std::string& parameters)
@@ -601,4 +593,4 @@ void device_model::clear_transcript()
     transcript_.clear();
 }
 
-} // namespace emulator
+} // namespace zarvo::emulator

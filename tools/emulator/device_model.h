@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace emulator {
+namespace zarvo::emulator {
 
 // Told of what the device does on its own. Called on the thread that caused
 // it, outside the model's lock.
@@ -115,6 +115,7 @@ private:
     reply run_query(int id, const std::string& parameters);
     int run_host_notification(int id, const std::string& parameters, bool& factory_reset);
     int check_merge(const device_path& path, const std::string& merged) const;
+    std::string disk_space_result() const;
     void seed();
     void record(direction way, exchange_kind kind, int code, const std::string& path,
                 const std::string& data, const reply& r);
@@ -143,4 +144,4 @@ private:
     std::string local_clock_;
 };
 
-} // namespace emulator
+} // namespace zarvo::emulator

@@ -1,6 +1,6 @@
 #include "tools/emulator/device_path.h"
 
-namespace emulator {
+namespace zarvo::emulator {
 
 std::string device_path::text() const
 {
@@ -46,4 +46,4 @@ std::optional<device_path> parse_device_path(const std::string& text)
     return out;
 }
 
-} // namespace emulator
+} // namespace zarvo::emulator

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace emulator {
+namespace zarvo::emulator {
 
 // A path as the device accepts it: absolute, every component non-empty and
 // neither "." nor "..", no NUL. Names are otherwise any bytes. A trailing "/"
@@ -24,4 +24,4 @@ struct device_path {
 // nullopt for a path the device refuses with invalid_parameter.
 std::optional<device_path> parse_device_path(const std::string& text);
 
-} // namespace emulator
+} // namespace zarvo::emulator

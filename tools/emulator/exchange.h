@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace emulator {
+namespace zarvo::emulator {
 
 enum class exchange_kind { file_operation, query, host_notification, device_notification };
 enum class direction { host_to_device, device_to_host };
@@ -36,4 +36,4 @@ struct exchange_record {
 
 const char* to_string(exchange_kind kind);
 
-} // namespace emulator
+} // namespace zarvo::emulator

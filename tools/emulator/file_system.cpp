@@ -2,7 +2,7 @@
 
 #include "tools/emulator/answers.h"
 
-namespace emulator {
+namespace zarvo::emulator {
 
 // Children are kept in a map keyed by name, which orders them byte by byte
 // (std::char_traits<char> compares as unsigned char): the listing order.
@@ -246,4 +246,4 @@ void file_system::clear()
     reclaimable_fragments_ = 0;
 }
 
-} // namespace emulator
+} // namespace zarvo::emulator

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace emulator {
+namespace zarvo::emulator {
 
 // The device's in-memory file system with its disk accounting. Not
 // thread-safe: the device model serialises every call.
@@ -76,4 +76,4 @@ private:
     std::uint64_t reclaimable_fragments_ = 0;
 };
 
-} // namespace emulator
+} // namespace zarvo::emulator

@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-namespace emulator {
+namespace zarvo::emulator {
 
 std::string device_profile::serial() const
 {
@@ -40,4 +40,4 @@ device_profile device_profile::network_device()
     return out;
 }
 
-} // namespace emulator
+} // namespace zarvo::emulator

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace emulator {
+namespace zarvo::emulator {
 
 struct software_version {
     std::uint32_t major = 0;
@@ -39,4 +39,4 @@ struct device_profile {
     static device_profile network_device();
 };
 
-} // namespace emulator
+} // namespace zarvo::emulator

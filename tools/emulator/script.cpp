@@ -1,6 +1,6 @@
 #include "tools/emulator/script.h"
 
-namespace emulator {
+namespace zarvo::emulator {
 
 const char* to_string(exchange_kind kind)
 {
@@ -116,4 +116,4 @@ void script::release_all()
             r.held->release();
 }
 
-} // namespace emulator
+} // namespace zarvo::emulator

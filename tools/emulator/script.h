@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace emulator {
+namespace zarvo::emulator {
 
 // Which exchanges a script rule takes over. A file operation rule matches one
 // exact path, or any path when none is given.
@@ -81,4 +81,4 @@ private:
     std::vector<rule> rules_;
 };
 
-} // namespace emulator
+} // namespace zarvo::emulator

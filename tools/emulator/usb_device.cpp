@@ -5,6 +5,7 @@
 #include "devicelib/proto/message_io.h"
 #include "devicelib/proto/zftp_request.pb.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace zarvo::emulator {
@@ -14,9 +15,9 @@ constexpr std::size_t report_size = 64;
 // Message bytes in one full report after the ring counter.
 constexpr std::size_t full_content = 61;
 
-device_answer from_reply(const ::emulator::reply& r)
+device_answer from_reply(const emulator::reply& r)
 {
-    if (r.answer == ::emulator::answer::ok)
+    if (r.answer == emulator::answer::ok)
         return device_answer::ok(r.payload);
     device_answer answer;
     answer.status = static_cast<std::uint16_t>(r.answer);
@@ -25,14 +26,14 @@ device_answer from_reply(const ::emulator::reply& r)
 
 } // namespace
 
-model_handler::model_handler(::emulator::device_model& model)
+model_handler::model_handler(emulator::device_model& model)
     : model_(model)
 {
 }
 
 device_answer model_handler::handle(const host_message& message)
 {
-    using ::emulator::exchange_kind;
+    using emulator::exchange_kind;
     device_answer answer;
     switch (message.type) {
     case host_message::kind::operation:
@@ -55,23 +56,23 @@ device_answer model_handler::operation(const host_message& message)
     std::istringstream in(message.request);
     if (!read_message(in, request)) {
         device_answer refused;
-        refused.status = ::emulator::answer::invalid_parameter;
+        refused.status = emulator::answer::invalid_parameter;
         return refused;
     }
     device_answer answer;
-    if (take_override(::emulator::exchange_kind::file_operation, request.command(), request.path(),
+    if (take_override(emulator::exchange_kind::file_operation, request.command(), request.path(),
                       answer))
         return answer;
     return from_reply(model_.file_operation(request.command(), request.path(), message.payload));
 }
 
-void model_handler::answer_once(const ::emulator::match& m, std::vector<std::string> reports)
+void model_handler::answer_once(const emulator::match& m, std::vector<std::string> reports)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     overrides_.emplace_back(m, std::move(reports));
 }
 
-bool model_handler::take_override(::emulator::exchange_kind kind, int code, const std::string& path,
+bool model_handler::take_override(emulator::exchange_kind kind, int code, const std::string& path,
                                   device_answer& answer)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -86,35 +87,47 @@ bool model_handler::take_override(::emulator::exchange_kind kind, int code, cons
     return false;
 }
 
+bool decode_operation(const host_message& message, int& command, std::string& path)
+{
+    protocol::PbZFtpOperation request;
+    std::istringstream in(message.request);
+    if (!read_message(in, request))
+        return false;
+    command = request.command();
+    path = request.path();
+    return true;
+}
+
 std::vector<std::string> cancelled_response(const std::string& partial, std::uint16_t code)
 {
-    // Status 0, then the payload.
-    const std::string bytes = std::string(2, '\0') + partial;
     std::vector<std::string> reports;
-    std::size_t at = 0;
     std::uint8_t ring = 0;
-    for (; bytes.size() - at >= full_content; at += full_content) {
+    // Status 0, then the payload, in reports that announce more.
+    const std::string bytes = std::string(2, '\0') + partial;
+    for (std::size_t at = 0; !partial.empty() && at < bytes.size(); at += full_content) {
+        const std::size_t take = std::min(full_content, bytes.size() - at);
         std::string r(report_size, '\0');
-        r[1] = static_cast<char>(62 << 2 | 1);
+        r[1] = static_cast<char>((take + 1) << 2 | 1);
         r[2] = static_cast<char>(ring++);
-        bytes.copy(&r[3], full_content, at);
+        bytes.copy(&r[3], take, at);
         reports.push_back(r);
     }
-    // Ring, the rest, the code and footer 1.
-    const std::size_t rest = bytes.size() - at;
+    // Ring, (status 0 when nothing came before), the code and footer 1.
     std::string last(report_size, '\0');
-    last[1] = static_cast<char>((rest + 4) << 2);
+    std::size_t at = 3;
+    if (partial.empty())
+        at += 2;
+    last[1] = static_cast<char>((at + 3 - 2) << 2);
     last[2] = static_cast<char>(ring);
-    bytes.copy(&last[3], rest, at);
-    last[3 + rest] = static_cast<char>(code & 0xFF);
-    last[4 + rest] = static_cast<char>(code >> 8);
-    last[5 + rest] = 1;
+    last[at] = static_cast<char>(code & 0xFF);
+    last[at + 1] = static_cast<char>(code >> 8);
+    last[at + 2] = 1;
     reports.push_back(last);
     return reports;
 }
 
 // Sends the model's device notifications as notification reports.
-class usb_device::forwarder : public ::emulator::observer {
+class usb_device::forwarder : public emulator::observer {
 public:
     explicit forwarder(usb_front_end& front_end)
         : front_end_(front_end)
@@ -130,12 +143,12 @@ private:
     usb_front_end& front_end_;
 };
 
-usb_device::usb_device(::emulator::device_model& model, std::uint16_t vendor, std::uint16_t product)
+usb_device::usb_device(emulator::device_model& model, std::uint16_t vendor, std::uint16_t product)
     : usb_device(model, vendor, product, model.profile().serial())
 {
 }
 
-usb_device::usb_device(::emulator::device_model& model, std::uint16_t vendor, std::uint16_t product,
+usb_device::usb_device(emulator::device_model& model, std::uint16_t vendor, std::uint16_t product,
                        std::string serial)
     : model_(model)
     , serial_(std::move(serial))

@@ -25,45 +25,49 @@ namespace zarvo::emulator {
 // are handed to the model and get no answer, as on USB.
 class model_handler : public message_handler {
 public:
-    explicit model_handler(::emulator::device_model& model);
+    explicit model_handler(emulator::device_model& model);
 
     device_answer handle(const host_message& message) override;
 
     // The next exchange that m matches is answered with these reports as
     // they stand, without reaching the model: faults the model's answer
     // script cannot give, such as a response cancelled partway.
-    void answer_once(const ::emulator::match& m, std::vector<std::string> reports);
+    void answer_once(const emulator::match& m, std::vector<std::string> reports);
 
 private:
     device_answer operation(const host_message& message);
-    bool take_override(::emulator::exchange_kind kind, int code, const std::string& path,
+    bool take_override(emulator::exchange_kind kind, int code, const std::string& path,
                        device_answer& answer);
 
-    ::emulator::device_model& model_;
+    emulator::device_model& model_;
     std::mutex mutex_;
-    std::vector<std::pair<::emulator::match, std::vector<std::string>>> overrides_;
+    std::vector<std::pair<emulator::match, std::vector<std::string>>> overrides_;
 };
 
-// A response that starts with status 0 and the partial payload, then ends
-// with a cancelling footer carrying code. The payload bytes that fill whole
-// reports reach the host; a rest stands before the code and is not taken.
+// The command and path of an operation request, from the serialized ZFtp
+// operation message it starts with; false when that does not parse.
+bool decode_operation(const host_message& message, int& command, std::string& path);
+
+// A response whose payload reports (status 0, then up to 61 bytes each, all
+// announcing more) carry partial, and whose last report cancels it with
+// code in its footer: how a device gives both bytes and a code.
 std::vector<std::string> cancelled_response(const std::string& partial, std::uint16_t code);
 
 class usb_device {
 public:
     // Serves model under the profile's serial number.
-    explicit usb_device(::emulator::device_model& model,
+    explicit usb_device(emulator::device_model& model,
                         std::uint16_t vendor = zarvo::usb::device_vendor_id,
                         std::uint16_t product = 0x0001);
     // Under a serial number of the caller's choice.
-    usb_device(::emulator::device_model& model, std::uint16_t vendor, std::uint16_t product,
+    usb_device(emulator::device_model& model, std::uint16_t vendor, std::uint16_t product,
                std::string serial);
     // Stops forwarding the model's notifications before the front end goes.
     ~usb_device();
     usb_device(const usb_device&) = delete;
     usb_device& operator=(const usb_device&) = delete;
 
-    ::emulator::device_model& model() { return model_; }
+    emulator::device_model& model() { return model_; }
     usb_front_end& front_end() { return front_end_; }
     const usb_front_end& front_end() const { return front_end_; }
     model_handler& handler() { return handler_; }
@@ -72,7 +76,7 @@ public:
 private:
     class forwarder;
 
-    ::emulator::device_model& model_;
+    emulator::device_model& model_;
     std::string serial_;
     model_handler handler_;
     usb_front_end front_end_;

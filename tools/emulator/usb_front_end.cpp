@@ -155,7 +155,8 @@ std::filesystem::path usb_front_end::serve_in(const std::filesystem::path& dir)
     if (text.size() >= sizeof address.sun_path)
         throw std::runtime_error("socket path too long: " + text);
     std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    // Non-blocking: connections are accepted only when they are there.
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0 ||
         ::listen(fd, 16) < 0) {
         if (fd >= 0)
@@ -204,7 +205,12 @@ void usb_front_end::close_connections()
 void usb_front_end::close_connections_locked()
 {
     // Shut down now, so the host sees the hang-up at once; the descriptors
-    // are closed by the serving thread, which may be polling them.
+    // are closed by the serving thread, which may be polling them. A host
+    // that connected but was not accepted yet is hung up on as well.
+    if (listener_ >= 0) {
+        for (int fd; (fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;)
+            connections_.push_back({fd, next_connection_++});
+    }
     for (const auto& c : connections_) {
         ::shutdown(c.fd, SHUT_RDWR);
         closing_.push_back(c.fd);
@@ -400,10 +406,13 @@ std::optional<std::string> usb_front_end::next_host_report(std::chrono::millisec
             continue;
         }
         if (fds[1].revents & POLLIN) {
-            const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                connections_.push_back({fd, next_connection_++});
+            // Under the lock, so that a hang-up never misses a connection
+            // that is being accepted.
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (listener == listener_) {
+                const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+                if (fd >= 0)
+                    connections_.push_back({fd, next_connection_++});
             }
             continue;
         }

@@ -28,7 +28,7 @@ usb_hub::~usb_hub()
     ports_.clear();
 }
 
-std::filesystem::path usb_hub::plug(const usb_identity& identity, ::emulator::device_model& model)
+std::filesystem::path usb_hub::plug(const usb_identity& identity, emulator::device_model& model)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = ports_.find(identity.serial);

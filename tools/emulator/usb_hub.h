@@ -55,7 +55,7 @@ public:
     // plugged again: what was left of the earlier device goes first. A
     // serial still plugged throws std::invalid_argument. model must outlive
     // the hub or the next plug of the serial.
-    std::filesystem::path plug(const usb_identity& identity, ::emulator::device_model& model);
+    std::filesystem::path plug(const usb_identity& identity, emulator::device_model& model);
     // Throws std::invalid_argument for a serial that is not plugged.
     void unplug(const std::string& serial,
                 unplug_order order = unplug_order::file_then_connections);

@@ -37,7 +37,7 @@ TEST_F(EndToEnd, APluggedDeviceAppearsServesFilesAndDisappearsWhenUnplugged)
     createProvider();
 
     const TCData record = waitAppeared(device.id());
-    const emulator::device_profile profile = emulator::device_profile::usb_device();
+    const zarvo::emulator::device_profile profile = zarvo::emulator::device_profile::usb_device();
     EXPECT_EQ(record.type(), QStringLiteral("HID"));
     EXPECT_EQ(record.name(), QString());
     EXPECT_EQ(record.model(), QString::fromStdString(profile.model_name));

@@ -9,7 +9,7 @@
 #include "devicelib/core/posting.h"
 #include "devicelib/errors.h"
 #include "devicelib/usb/vendor_id.h"
-#include "tests/devicelib/commands/foreign_session.h"
+#include "tests/support/foreign_session.h"
 #include "tests/support/latch.h"
 
 #include <QDir>
@@ -44,7 +44,7 @@ public:
     {
         if (m_busy)
             throw zarvo::device_busy();
-        out << emulator::device_model().file(path).value_or(std::string());
+        out << zarvo::emulator::device_model().file(path).value_or(std::string());
     }
     void cancel() override { ++m_cancels; }
 

@@ -76,9 +76,9 @@ void processFor(int ms)
     }
 }
 
-emulator::device_profile profileFor(quint64 id)
+zarvo::emulator::device_profile profileFor(quint64 id)
 {
-    emulator::device_profile profile = emulator::device_profile::usb_device();
+    zarvo::emulator::device_profile profile = zarvo::emulator::device_profile::usb_device();
     profile.id = id;
     return profile;
 }
@@ -130,11 +130,11 @@ void ProviderTest::withdraw(quint64 id, zarvo::core::connection* connection)
     zarvo::core::post_withdraw_connection(id, connection);
 }
 
-std::shared_ptr<emulator::device_model> ProviderTest::publishModel(quint64 id,
-                                                                   emulator::device_profile profile)
+std::shared_ptr<zarvo::emulator::device_model> ProviderTest::publishModel(quint64 id,
+                                                                   zarvo::emulator::device_profile profile)
 {
     profile.id = id;
-    auto model = std::make_shared<emulator::device_model>(profile);
+    auto model = std::make_shared<zarvo::emulator::device_model>(profile);
     publish(id, new zarvo::test::usb_like_connection(
                     id, std::make_shared<zarvo::test::model_backend>(model)));
     return model;
@@ -149,11 +149,11 @@ zarvo::core::connection* ProviderTest::connectionOf(quint64 id) const
     return nullptr;
 }
 
-ProviderTest::HeldRequest ProviderTest::holdUserRequest(emulator::device_model& model,
+ProviderTest::HeldRequest ProviderTest::holdUserRequest(zarvo::emulator::device_model& model,
                                                         const TCData& record)
 {
     HeldRequest held;
-    held.stall = model.script_stall(emulator::match::file(emulator::command::get, "/U/UDB.BPB"), 1);
+    held.stall = model.script_stall(zarvo::emulator::match::file(zarvo::emulator::command::get, "/U/UDB.BPB"), 1);
     held.result = std::make_unique<QSignalSpy>(
         provider(), SIGNAL(SIGNAL_currentUserDataReceived(ConnectLib::TCData, QString, uint,
                                                           qulonglong, ConnectLib::CPStateFlags)));

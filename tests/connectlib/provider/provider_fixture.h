@@ -82,18 +82,18 @@ protected:
     void publish(quint64 id, zarvo::core::connection* connection);
     void withdraw(quint64 id, zarvo::core::connection* connection);
     // A device model under id behind a USB-like fake connection, published.
-    std::shared_ptr<emulator::device_model>
+    std::shared_ptr<zarvo::emulator::device_model>
     publishModel(quint64 id,
-                 emulator::device_profile profile = emulator::device_profile::usb_device());
+                 zarvo::emulator::device_profile profile = zarvo::emulator::device_profile::usb_device());
     zarvo::core::connection* connectionOf(quint64 id) const;
 
     // A request for the current user data of the registered device, held
     // inside the model until stall is released; result records its answer.
     struct HeldRequest {
-        std::shared_ptr<emulator::stall> stall;
+        std::shared_ptr<zarvo::emulator::stall> stall;
         std::unique_ptr<QSignalSpy> result;
     };
-    HeldRequest holdUserRequest(emulator::device_model& model, const ConnectLib::TCData& record);
+    HeldRequest holdUserRequest(zarvo::emulator::device_model& model, const ConnectLib::TCData& record);
 
     // Waits for the device's SIGNAL_TCAppeared and returns its record.
     ConnectLib::TCData waitAppeared(quint64 id);
@@ -113,6 +113,6 @@ private:
 };
 
 // The USB model's device id replaced by a test id.
-emulator::device_profile profileFor(quint64 id);
+zarvo::emulator::device_profile profileFor(quint64 id);
 
 } // namespace ConnectLib::Test

@@ -214,7 +214,7 @@ TEST_F(Registration, OnlyTheLastConnectionsLossRemovesTheDevice)
 TEST_F(Registration, AnUndefinedVersionNumberIsWrittenAsAllOnes)
 {
     zarvo::test::test_device device;
-    emulator::device_profile profile = profileFor(device.id());
+    zarvo::emulator::device_profile profile = profileFor(device.id());
     profile.firmware = {3, 2, 0xFFFFFFFFu, ""};
     publishModel(device.id(), profile);
     EXPECT_EQ(waitAppeared(device.id()).firmware(), QStringLiteral("3.2.4294967295"));

@@ -9,11 +9,11 @@
 namespace ConnectLib {
 namespace {
 
-using emulator::match;
 using Test::ask;
 using Test::LogLines;
 using Test::SignalLog;
 using Test::WorkerThread;
+using zarvo::emulator::match;
 
 constexpr quint64 allOnes = ~quint64(0);
 
@@ -41,7 +41,7 @@ protected:
         thread().run([] {});
     }
 
-    emulator::device_model* model = nullptr;
+    zarvo::emulator::device_model* model = nullptr;
     const TCData d = record();
 };
 
@@ -169,7 +169,7 @@ TEST_F(DeviceCommands, ChallengeTokenFromTheNonceBytes)
     const auto expected = [](std::uint32_t user, const QByteArray& bytes) {
         return QString::fromLatin1(
             QByteArray::fromStdString(
-                emulator::device_model::challenge_token(user, bytes.toStdString()))
+                zarvo::emulator::device_model::challenge_token(user, bytes.toStdString()))
                 .toHex());
     };
 
@@ -210,7 +210,7 @@ TEST_F(DeviceCommands, DebugBridgeMode)
 
 TEST_F(DeviceCommands, FreeSpaceAndCleanUp)
 {
-    const auto free = [](const emulator::device_model::disk_usage& u) {
+    const auto free = [](const zarvo::emulator::device_model::disk_usage& u) {
         return qulonglong(u.free_fragments) * u.fragment_size;
     };
     EXPECT_EQ(ask(thread(), &TCWorker::SIGNAL_freeSpaceReceived,

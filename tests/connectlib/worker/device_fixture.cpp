@@ -89,12 +89,12 @@ void DeviceFixture::startWorker()
         new TCWorker(record(), nullptr, nullptr, m_guard, QString()));
 }
 
-emulator::device_model& DeviceFixture::plugUsbModel()
+zarvo::emulator::device_model& DeviceFixture::plugUsbModel()
 {
     m_id = m_usbDevice.id();
-    emulator::device_profile profile = emulator::device_profile::usb_device();
+    zarvo::emulator::device_profile profile = zarvo::emulator::device_profile::usb_device();
     profile.id = m_id;
-    m_model = std::make_shared<emulator::device_model>(profile);
+    m_model = std::make_shared<zarvo::emulator::device_model>(profile);
     m_hub = std::make_unique<zarvo::emulator::usb_hub>(m_hidDir.path());
     m_hub->plug({m_usbDevice.serial()}, *m_model);
     startWorker();
@@ -108,11 +108,11 @@ zarvo::test::fake_connection& DeviceFixture::publishFake()
     return *connection;
 }
 
-emulator::device_model& DeviceFixture::publishModel()
+zarvo::emulator::device_model& DeviceFixture::publishModel()
 {
-    emulator::device_profile profile = emulator::device_profile::usb_device();
+    zarvo::emulator::device_profile profile = zarvo::emulator::device_profile::usb_device();
     profile.id = id();
-    m_model = std::make_shared<emulator::device_model>(profile);
+    m_model = std::make_shared<zarvo::emulator::device_model>(profile);
     publish(new zarvo::test::usb_like_connection(
         id(), std::make_shared<zarvo::test::model_backend>(m_model)));
     return *m_model;

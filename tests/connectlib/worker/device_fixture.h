@@ -68,9 +68,9 @@ protected:
     zarvo::test::fake_connection& publishFake();
     // A model of a USB device under this device's id behind a USB-like fake
     // connection, published.
-    emulator::device_model& publishModel();
+    zarvo::emulator::device_model& publishModel();
     // A model plugged in as an emulated USB device, found by the USB driver.
-    emulator::device_model& plugUsbModel();
+    zarvo::emulator::device_model& plugUsbModel();
     // The connection goes (or the USB device is unplugged); the listener
     // empties the guard.
     void withdraw();
@@ -90,7 +90,7 @@ private:
     std::uint64_t m_id;
     GuardingListener m_listener;
     // The hub serves the model: it goes first.
-    std::shared_ptr<emulator::device_model> m_model;
+    std::shared_ptr<zarvo::emulator::device_model> m_model;
     std::unique_ptr<zarvo::emulator::usb_hub> m_hub;
     zarvo::core::connection* m_connection = nullptr;
     SessionGuard* m_guard = nullptr;

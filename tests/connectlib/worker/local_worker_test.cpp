@@ -11,6 +11,9 @@
 
 #include <limits>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace ConnectLib {
@@ -114,6 +117,25 @@ TEST_P(LocalWorker, ReadsAndWritesBelowTheRoot)
               (QStringList{"CPStateFlag: GENERAL_ERROR", "CPStateFlag: FILE_OPERATION_FAILED"}));
     EXPECT_EQ(read(QStringLiteral("/none.bin"), &content), fileFailure);
     EXPECT_TRUE(content.isEmpty());
+}
+
+TEST_P(LocalWorker, AShortWriteIsAFailure)
+{
+    // A file-size limit cuts the write short.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit limited = previous;
+    limited.rlim_cur = 16 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    qlonglong bytes = 0;
+    const CPStateFlags flags =
+        write(QStringLiteral("/sub/big.bin"), QByteArray(64 * 1024, 'b'), &bytes);
+    setrlimit(RLIMIT_FSIZE, &previous);
+
+    EXPECT_EQ(flags, fileFailure);
+    EXPECT_NE(bytes, 64 * 1024);
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("Write failed for file: /sub/big.bin")));
 }
 
 TEST_P(LocalWorker, PathsThatLeaveTheRootAreRefused)

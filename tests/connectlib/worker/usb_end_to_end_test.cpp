@@ -14,7 +14,7 @@ class UsbEndToEnd : public Test::DeviceFixture {};
 
 TEST_F(UsbEndToEnd, BatteryFreeSpaceAndCurrentUser)
 {
-    emulator::device_model& model = plugUsbModel();
+    zarvo::emulator::device_model& model = plugUsbModel();
     model.set_battery_level(42);
     const TCData d = record();
 
@@ -22,7 +22,7 @@ TEST_F(UsbEndToEnd, BatteryFreeSpaceAndCurrentUser)
                   [d](TCWorker* w) { w->SLOT_readBatteryStatus(d); }),
               std::make_tuple(d, 42, CPStateFlags(OK)));
 
-    const emulator::device_model::disk_usage disk = model.disk();
+    const zarvo::emulator::device_model::disk_usage disk = model.disk();
     EXPECT_EQ(
         ask(thread(), &TCWorker::SIGNAL_freeSpaceReceived,
             [d](TCWorker* w) { w->SLOT_getFreeSpace(d); }),

@@ -18,12 +18,12 @@
 namespace ConnectLib {
 namespace {
 
-using emulator::match;
 using Test::ask;
 using Test::flagsOf;
 using Test::LogLines;
 using Test::SignalLog;
 using Test::WorkerThread;
+using zarvo::emulator::match;
 
 constexpr quint64 allOnes = ~quint64(0);
 
@@ -31,7 +31,7 @@ class WorkerFrame : public Test::DeviceFixture {};
 
 TEST_F(WorkerFrame, RequestsRunOneAtATimeInArrivalOrder)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     const auto stall = model.script_stall(match::query(protocol::GET_BATTERY_STATUS), 1);
 
     QMutex mutex;
@@ -75,7 +75,7 @@ TEST_F(WorkerFrame, RequestsRunOneAtATimeInArrivalOrder)
 
 TEST_F(WorkerFrame, CancelWaitsForTheRunningOperationAndAbortsTheNextTransfer)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     model.set_battery_level(64);
     const auto stall = model.script_stall(match::query(protocol::GET_BATTERY_STATUS), 1);
     const TCData d = record();
@@ -244,7 +244,7 @@ TEST_F(FamiliesWhenUnavailable, ADeviceLockedByAnotherThread)
 
 TEST_F(FamiliesWhenUnavailable, ADeviceLockedByAnotherProgram)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     zarvo::test::lock_holder_process holder;
     ASSERT_EQ(holder.command("hold " + std::to_string(id())), "held");
     expectEveryFamily(true, QStringLiteral("System busy exception thrown."));

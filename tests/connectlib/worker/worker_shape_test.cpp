@@ -73,8 +73,16 @@ TEST(TCWorkerShape, SlotsConnectBySignature)
 {
     const QStringList expected = {
         "SLOT_getTCData()",
+        "SLOT_readFile(ConnectLib::TCData,QString)",
+        "SLOT_writeFile(ConnectLib::TCData,QString,QByteArray)",
+        "SLOT_writeOfflineFileToTC(ConnectLib::TCData,QString,QString,QByteArray)",
+        "SLOT_mergeFile(ConnectLib::TCData,QString,QByteArray)",
         "SLOT_getTimestamp(ConnectLib::TCData)",
         "SLOT_getCurrentUserData(ConnectLib::TCData)",
+        "SLOT_getSubdirectories(ConnectLib::TCData,QString)",
+        "SLOT_getSubdirectoriesWithoutFile(ConnectLib::TCData,QString,QString)",
+        "SLOT_getDailySubdirectoriesWithoutFile(ConnectLib::TCData,QString,QString)",
+        "SLOT_getDailyEntries(ConnectLib::TCData,QString)",
         "SLOT_generateChallengeToken(ConnectLib::TCData,uint,QByteArray)",
         "SLOT_readOfflineFile(QString)",
         "SLOT_writeOfflineFile(QString,QByteArray)",
@@ -86,8 +94,15 @@ TEST(TCWorkerShape, SlotsConnectBySignature)
         "SLOT_getTCTimes(ConnectLib::TCData)",
         "SLOT_getFreeSpace(ConnectLib::TCData)",
         "SLOT_cleanupDisk(ConnectLib::TCData,qulonglong)",
+        "SLOT_getTCDirSize(ConnectLib::TCData,QString)",
         "SLOT_readBatteryStatus(ConnectLib::TCData)",
+        "SLOT_removeFile(ConnectLib::TCData,QString)",
+        "SLOT_createDirectory(ConnectLib::TCData,QString)",
+        "SLOT_removeDirectory(ConnectLib::TCData,QString)",
+        "SLOT_removeEntry(ConnectLib::TCData,QString)",
+        "SLOT_removeEntries(ConnectLib::TCData,QStringList)",
         "SLOT_ADB_enable(ConnectLib::TCData,bool)",
+        "SLOT_getEntries(ConnectLib::TCData,QString)",
     };
     EXPECT_EQ(methods(QMetaMethod::Slot), expected);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "devicelib/core/core_session.h"
-#include "devicelib/core/resend.h"
 #include "devicelib/errors.h"
 #include "devicelib/proto/message_io.h"
 #include "tests/devicelib/core/test_device.h"
@@ -44,15 +43,6 @@ public:
     std::shared_ptr<emulator::device_model> model;
     model_link link;
     zarvo::core::session session;
-};
-
-// Puts the resend timing back after a test that shortens it.
-class resend_timing_fixture : public ::testing::Test {
-protected:
-    void SetUp() override { saved_ = core::resend_settings(); }
-    void TearDown() override { core::set_resend_settings(saved_); }
-
-    core::resend_timing saved_;
 };
 
 inline std::string bytes_of(const google::protobuf::Message& message)

@@ -1,11 +1,11 @@
 // The device commands over queries and notifications: answers, resends and
 // what goes out, read from the model's transcript.
-#include "devicelib/core/resend.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
 #include "tests/devicelib/commands/command_fixture.h"
-#include "tests/devicelib/commands/foreign_session.h"
+#include "tests/support/foreign_session.h"
 #include "tests/support/hex.h"
+#include "tests/support/short_resend.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ namespace {
 using emulator::exchange_kind;
 using emulator::match;
 
-using session_commands = resend_timing_fixture;
+class session_commands : public ::testing::Test {};
 
 // Answers 2 are sent again, with the same bytes each time; host
 // notifications are only answered over the network-like kind.
@@ -45,8 +45,7 @@ TEST_F(session_commands, resends_while_busy_with_the_same_bytes)
 
 TEST_F(session_commands, busy_for_ever_ends_in_try_again_after_a_few_sends)
 {
-    core::set_resend_settings({std::chrono::milliseconds(200), std::chrono::milliseconds(1),
-                               std::chrono::milliseconds(20)});
+    short_resend resend(std::chrono::milliseconds(200), std::chrono::milliseconds(20));
     command_fixture f(link_kind::net_like);
     f.model->script_answer(match::notification(0), 2);
     EXPECT_THROW(f.session.start_sync(), try_again);
@@ -216,6 +215,7 @@ TEST_F(session_commands, challenge_token)
     EXPECT_TRUE(f.model->transcript().empty());
 }
 
+// A session that is not the library's own has no device commands.
 TEST(foreign_sessions, have_no_device_commands)
 {
     foreign_session s;

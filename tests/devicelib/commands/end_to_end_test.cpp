@@ -1,7 +1,7 @@
 // The device model behind a published connection, through the engine, a fake
 // driver and a listener.
-#include "devicelib/core/driver_registry.h"
 #include "devicelib/core/session.h"
+#include "tests/devicelib/core/fake_drivers_registered.h"
 #include "tests/devicelib/core/listener_fixture.h"
 #include "tests/support/latch.h"
 #include "tests/support/model_links.h"
@@ -14,10 +14,6 @@
 
 namespace zarvo::test {
 namespace {
-
-const zarvo::core::driver_registration usb_registration{&create_device_driver<usb_like_driver>};
-const zarvo::core::driver_registration net_registration{&create_device_driver<net_like_driver>};
-const auto* const idle_at_end = ::testing::AddGlobalTestEnvironment(new engine_idle_at_end);
 
 class model_through_the_engine : public listener_fixture {
 protected:

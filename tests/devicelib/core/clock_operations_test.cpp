@@ -1,36 +1,26 @@
 // The session's clock operations against the device model: what goes out,
 // read back from the transcript, and how the device's answers come back.
 #include "devicelib/clock_conversions.h"
-#include "devicelib/core/resend.h"
 #include "devicelib/errors.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
+#include "tests/devicelib/clock/clock_text.h"
 #include "tests/devicelib/commands/command_fixture.h"
-#include "tests/devicelib/commands/foreign_session.h"
+#include "tests/support/foreign_session.h"
 #include "tests/support/hex.h"
+#include "tests/support/short_resend.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 namespace zarvo::test {
 namespace {
 
+using clock_test::text;
 using emulator::exchange_kind;
 using emulator::match;
-
-std::string text(const universal_time& u)
-{
-    return std::to_string(u.date.year) + '-' + std::to_string(u.date.month) + '-' +
-           std::to_string(u.date.day) + ' ' + std::to_string(u.time.hour) + ':' +
-           std::to_string(u.time.minute) + ':' + std::to_string(u.time.second) + '.' +
-           std::to_string(u.time.millis) + (u.trusted ? " trusted" : "");
-}
-
-std::string text(const local_time& l)
-{
-    return text(universal_time{l.date, l.time, false}) + " tz " + std::to_string(l.timezone);
-}
 
 protocol::PbZFtpGetSystemTimeResult system_result(unsigned year, unsigned month, bool trusted)
 {
@@ -55,7 +45,22 @@ protocol::PbZFtpGetLocalTimeResult local_result(unsigned year, unsigned month)
     return r;
 }
 
-using clock_operations = resend_timing_fixture;
+class clock_operations : public ::testing::Test {};
+
+// The four clock operations: the two reads, then the two settings.
+std::vector<std::function<void()>> clock_calls(session& s)
+{
+    return {
+        [&s] { s.system_time(); },
+        [&s] { s.user_time(); },
+        [&s] {
+            s.system_time({{2024, 1, 1}, {1, 2, 3, 4}, true});
+        },
+        [&s] {
+            s.user_time({{2024, 1, 1}, {1, 2, 3, 4}, 0});
+        },
+    };
+}
 
 TEST_F(clock_operations, set_then_read_gives_the_value_back)
 {
@@ -79,7 +84,7 @@ TEST_F(clock_operations, reads_ask_again_on_1_and_2)
         f.session.system_time({{2024, 1, 2}, {3, 4, 5, 6}, true});
         f.model->clear_transcript();
         f.model->script_answer(match::query(protocol::GET_SYSTEM_TIME), answer, 1);
-        EXPECT_EQ(text(f.session.system_time()), "2024-1-2 3:4:5.6 trusted") << answer;
+        EXPECT_EQ(text(f.session.system_time()), "2024-01-02 03:04:05.006 trusted") << answer;
         const auto sent = f.sent(exchange_kind::query);
         ASSERT_EQ(sent.size(), 2u) << answer;
         for (const auto& line : sent) {
@@ -100,7 +105,7 @@ TEST_F(clock_operations, only_the_last_answer_is_decoded)
     f.session.system_time({{2024, 1, 2}, {3, 4, 5, 6}, false});
     f.model->script_answer(match::query(protocol::GET_SYSTEM_TIME), 2, 1,
                            bytes_of(system_result(2000, 1, true)));
-    EXPECT_EQ(text(f.session.system_time()), "2024-1-2 3:4:5.6");
+    EXPECT_EQ(text(f.session.system_time()), "2024-01-02 03:04:05.006");
 }
 
 struct read_case {
@@ -111,15 +116,31 @@ struct read_case {
     std::string value;
 };
 
+// Each case once against a fresh device whose read query answers as given.
+template <std::size_t N>
+void check_reads(int query, const std::function<std::string(session&)>& read,
+                 const read_case (&cases)[N])
+{
+    for (const auto& c : cases) {
+        command_fixture f;
+        f.model->script_answer(match::query(query), c.answer, 1, c.payload);
+        std::string value;
+        const std::string error = error_text<std::exception>([&] { value = read(f.session); });
+        EXPECT_EQ(error, c.error.empty() ? "no error" : c.error) << c.name;
+        EXPECT_EQ(value, c.value) << c.name;
+    }
+}
+
 TEST_F(clock_operations, system_time_results)
 {
     auto incomplete = system_result(2024, 1, true);
     incomplete.clear_trusted();
     const read_case cases[] = {
-        {"trusted", 0, bytes_of(system_result(2024, 6, true)), "", "2024-6-15 8:9:10.11 trusted"},
-        {"untrusted", 0, bytes_of(system_result(2024, 6, false)), "", "2024-6-15 8:9:10.11"},
+        {"trusted", 0, bytes_of(system_result(2024, 6, true)), "",
+         "2024-06-15 08:09:10.011 trusted"},
+        {"untrusted", 0, bytes_of(system_result(2024, 6, false)), "", "2024-06-15 08:09:10.011"},
         // Before the calendar but within the message's limits: as read.
-        {"year 1000", 0, bytes_of(system_result(1000, 6, false)), "", "1000-6-15 8:9:10.11"},
+        {"year 1000", 0, bytes_of(system_result(1000, 6, false)), "", "1000-06-15 08:09:10.011"},
         {"month 13", 0, bytes_of(system_result(2024, 13, true)),
          "Bad response: Invalid date/time in system time result..", ""},
         {"year 10000", 0, bytes_of(system_result(10000, 1, true)),
@@ -133,15 +154,8 @@ TEST_F(clock_operations, system_time_results)
         {"unknown", 150, "", "Unknown error code.", ""},
         {"invalid command", 101, "", "Invalid command 'GET_SYSTEM_TIME'.", ""},
     };
-    for (const auto& c : cases) {
-        command_fixture f;
-        f.model->script_answer(match::query(protocol::GET_SYSTEM_TIME), c.answer, 1, c.payload);
-        std::string value;
-        const std::string error =
-            error_text<std::exception>([&] { value = text(f.session.system_time()); });
-        EXPECT_EQ(error, c.error.empty() ? "no error" : c.error) << c.name;
-        EXPECT_EQ(value, c.value) << c.name;
-    }
+    check_reads(
+        protocol::GET_SYSTEM_TIME, [](session& s) { return text(s.system_time()); }, cases);
 
     command_fixture f;
     f.model->script_answer(match::query(protocol::GET_SYSTEM_TIME), 202, 1);
@@ -159,25 +173,19 @@ TEST_F(clock_operations, user_time_results)
         return bytes_of(r);
     };
     const read_case cases[] = {
-        {"offset 120", 0, with_offset(120), "", "2024-6-15 8:9:10.11 tz 120"},
-        {"offset 0", 0, with_offset(0), "", "2024-6-15 8:9:10.11 tz 0"},
-        {"no offset", 0, bytes_of(local_result(2024, 6)), "", "2024-6-15 8:9:10.11 tz -2147483648"},
+        {"offset 120", 0, with_offset(120), "", "2024-06-15 08:09:10.011 tz 120"},
+        {"offset 0", 0, with_offset(0), "", "2024-06-15 08:09:10.011 tz 0"},
+        {"no offset", 0, bytes_of(local_result(2024, 6)), "",
+         "2024-06-15 08:09:10.011 tz -2147483648"},
         // The offset is handed on as the device reports it.
-        {"offset 900", 0, with_offset(900), "", "2024-6-15 8:9:10.11 tz 900"},
+        {"offset 900", 0, with_offset(900), "", "2024-06-15 08:09:10.011 tz 900"},
         {"month 13", 0, bytes_of(local_result(2024, 13)),
          "Bad response: Invalid date/time in local time result..", ""},
         {"empty", 0, "", "Bad response: Failed to parse local time information..", ""},
         {"invalid command", 101, "", "Invalid command 'GET_LOCAL_TIME'.", ""},
     };
-    for (const auto& c : cases) {
-        command_fixture f;
-        f.model->script_answer(match::query(protocol::GET_LOCAL_TIME), c.answer, 1, c.payload);
-        std::string value;
-        const std::string error =
-            error_text<std::exception>([&] { value = text(f.session.user_time()); });
-        EXPECT_EQ(error, c.error.empty() ? "no error" : c.error) << c.name;
-        EXPECT_EQ(value, c.value) << c.name;
-    }
+    check_reads(
+        protocol::GET_LOCAL_TIME, [](session& s) { return text(s.user_time()); }, cases);
     command_fixture f;
     f.model->script_answer(match::query(protocol::GET_LOCAL_TIME), 0, 1,
                            bytes_of(local_result(2024, 6)));
@@ -295,24 +303,14 @@ TEST_F(clock_operations, setting_answers)
 
 TEST_F(clock_operations, a_device_stuck_on_1_or_2_ends_in_try_again)
 {
-    core::set_resend_settings({std::chrono::milliseconds(100), std::chrono::milliseconds(1),
-                               std::chrono::milliseconds(10)});
+    const short_resend resend(std::chrono::milliseconds(100), std::chrono::milliseconds(10));
     command_fixture f;
-    const std::function<void()> calls[] = {
-        [&] { f.session.system_time(); },
-        [&] { f.session.user_time(); },
-        [&] {
-            f.session.system_time({{2024, 1, 1}, {1, 2, 3, 4}, true});
-        },
-        [&] {
-            f.session.user_time({{2024, 1, 1}, {1, 2, 3, 4}, 0});
-        },
-    };
+    const auto calls = clock_calls(f.session);
     for (int answer : {1, 2}) {
         f.model->clear_script();
         for (int query = 1; query <= 4; ++query)
             f.model->script_answer(match::query(query), answer);
-        for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t i = 0; i < calls.size(); ++i) {
             // Answer 1 ends a setting; only the reads keep asking.
             if (answer == 1 && i >= 2)
                 EXPECT_NO_THROW(calls[i]());
@@ -326,16 +324,7 @@ TEST_F(clock_operations, need_a_current_connection)
 {
     const test_device device;
     zarvo::core::session lonely(device.id());
-    const std::function<void()> calls[] = {
-        [&] { lonely.system_time(); },
-        [&] { lonely.user_time(); },
-        [&] {
-            lonely.system_time({{2024, 1, 1}, {1, 2, 3, 4}, true});
-        },
-        [&] {
-            lonely.user_time({{2024, 1, 1}, {1, 2, 3, 4}, 0});
-        },
-    };
+    const auto calls = clock_calls(lonely);
     for (const auto& call : calls)
         EXPECT_THROW(call(), session_expired);
 }
@@ -343,16 +332,7 @@ TEST_F(clock_operations, need_a_current_connection)
 TEST(foreign_sessions, have_no_clocks)
 {
     foreign_session s;
-    const std::function<void()> calls[] = {
-        [&] { s.system_time(); },
-        [&] { s.user_time(); },
-        [&] {
-            s.system_time({{2024, 1, 1}, {1, 2, 3, 4}, true});
-        },
-        [&] {
-            s.user_time({{2024, 1, 1}, {1, 2, 3, 4}, 0});
-        },
-    };
+    const auto calls = clock_calls(s);
     for (const auto& call : calls)
         EXPECT_THROW(call(), invalid_function);
 }

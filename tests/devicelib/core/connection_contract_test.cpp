@@ -7,14 +7,11 @@
 #include "tests/support/engine_messages.h"
 #include "tests/support/fake_device_drivers.h"
 #include "tests/support/fake_listener.h"
-#include "tests/support/short_resend.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using namespace std::chrono_literals;
-using zarvo::test::contract_case;
 using zarvo::test::fake_bus;
 
 enum class kind { usb, net };
@@ -64,47 +61,24 @@ private:
     zarvo::session* session_ = nullptr;
 };
 
-struct contract_param {
-    kind k;
-    contract_case c;
-};
+using zarvo::test::contract_kind;
+using zarvo::test::contract_param;
 
-void PrintTo(const contract_param& p, std::ostream* os)
-{
-    *os << (p.k == kind::usb ? "USB-like " : "network-like ") << p.c.name;
-}
-
-std::vector<contract_param> with_kind(kind k, const std::vector<contract_case>& cases)
-{
-    std::vector<contract_param> out;
-    for (const auto& c : cases)
-        out.push_back({k, c});
-    return out;
-}
-
-class ConnectionContract : public ::testing::TestWithParam<contract_param> {
-protected:
-    zarvo::test::short_resend resend_{2s};
-};
+class ConnectionContract : public zarvo::test::contract_test {};
 
 TEST_P(ConnectionContract, Holds)
 {
     zarvo::test::test_device device;
-    fake_kind_rig rig(GetParam().k, device.id());
+    fake_kind_rig rig(GetParam().kind == contract_kind::usb ? kind::usb : kind::net, device.id());
     ASSERT_TRUE(rig.ready());
     GetParam().c.run(rig);
 }
 
-std::string case_name(const ::testing::TestParamInfo<contract_param>& info)
-{
-    return info.param.c.name;
-}
-
 INSTANTIATE_TEST_SUITE_P(UsbLike, ConnectionContract,
-                         ::testing::ValuesIn(with_kind(kind::usb, zarvo::test::usb_contract())),
-                         case_name);
+                         ::testing::ValuesIn(zarvo::test::contract_params(contract_kind::usb)),
+                         zarvo::test::contract_case_name);
 INSTANTIATE_TEST_SUITE_P(NetLike, ConnectionContract,
-                         ::testing::ValuesIn(with_kind(kind::net, zarvo::test::net_contract())),
-                         case_name);
+                         ::testing::ValuesIn(zarvo::test::contract_params(contract_kind::net)),
+                         zarvo::test::contract_case_name);
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "tests/devicelib/usb/connection_fixture.h"
 
-#include "devicelib/core/resend.h"
 #include "devicelib/proto/message_io.h"
 #include "devicelib/usb/vendor_id.h"
 
@@ -10,35 +9,33 @@
 
 namespace zarvo::test {
 
-hid_connection_test::hid_connection_test()
+std::unique_ptr<usb::hid_device> open_pair(emulator::usb_front_end& front_end,
+                                           const std::string& serial)
 {
     platform::hid_identity identity;
     identity.vendor_id = zarvo::usb::device_vendor_id;
     identity.product_id = 0x0001;
-    identity.serial = device.serial();
-    host = std::make_unique<usb::hid_device>(
+    identity.serial = serial;
+    return std::make_unique<usb::hid_device>(
         nullptr, "pair",
-        platform::hid_channel(device.front_end().connect_pair(), platform::channel_kind::socket),
-        identity);
-    link = std::make_unique<usb::hid_connection>(nullptr, *host);
+        platform::hid_channel(front_end.connect_pair(), platform::channel_kind::socket), identity);
+}
+
+hid_connection_test::hid_connection_test()
+    : host(open_pair(device.front_end(), device.serial()))
+    , link(std::make_unique<usb::hid_connection>(nullptr, *host))
+{
 }
 
 void hid_connection_test::SetUp()
 {
     trace_fixture::SetUp();
-    // Short pauses, a bound a test can reach.
-    core::resend_timing timing;
-    timing.budget = std::chrono::milliseconds(3000);
-    timing.first_pause = std::chrono::milliseconds(1);
-    timing.max_pause = std::chrono::milliseconds(5);
-    core::set_resend_settings(timing);
 }
 
 void hid_connection_test::TearDown()
 {
     link.reset();
     host.reset();
-    core::set_resend_settings(core::resend_timing{});
     trace_fixture::TearDown();
 }
 

@@ -6,9 +6,11 @@
 #include "devicelib/usb/hid_connection.h"
 #include "devicelib/usb/hid_device.h"
 #include "tests/support/recording_logger.h"
+#include "tests/support/short_resend.h"
 #include "tools/emulator/device_model.h"
 #include "tools/emulator/usb_device.h"
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -16,7 +18,7 @@
 
 namespace zarvo::test {
 
-namespace model = ::emulator;
+namespace model = zarvo::emulator;
 
 class hid_connection_test : public trace_fixture {
 protected:
@@ -35,6 +37,8 @@ protected:
     bool traced(const std::string& message) const;
     int trace_count(const std::string& function) const;
 
+    // Short pauses, a bound a test can reach.
+    short_resend resend{std::chrono::seconds(3)};
     model::device_model device_model;
     emulator::usb_device device{device_model};
     // The driver's copy of the device; the connection holds its own.
@@ -42,6 +46,10 @@ protected:
     std::unique_ptr<usb::hid_connection> link;
 };
 
+// The host's side of a new socketpair connection to an emulated device, as
+// the driver would open it (vendor 0xa2c5, product 1).
+std::unique_ptr<usb::hid_device> open_pair(emulator::usb_front_end& front_end,
+                                           const std::string& serial);
 std::string serialized(const google::protobuf::Message& message);
 std::string bytes_of_size(std::size_t size, unsigned seed = 1);
 

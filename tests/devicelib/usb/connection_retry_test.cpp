@@ -20,6 +20,17 @@ namespace {
 using model::command;
 using model::exchange_kind;
 
+// Pauses that a test can count on; the fixture restores the timing.
+void set_pauses(std::chrono::milliseconds budget, std::chrono::milliseconds first,
+                std::chrono::milliseconds max)
+{
+    core::resend_timing timing;
+    timing.budget = budget;
+    timing.first_pause = first;
+    timing.max_pause = max;
+    core::set_resend_settings(timing);
+}
+
 struct busy_row {
     const char* name;
     model::match when;
@@ -88,11 +99,8 @@ TEST_F(hid_connection_test, reads_and_writes_are_not_resent)
 // A device that answers 2 for ever no longer holds the caller for ever.
 TEST_F(hid_connection_test, endless_answer_two_gives_try_again_at_the_bound)
 {
-    core::resend_timing timing;
-    timing.budget = std::chrono::milliseconds(300);
-    timing.first_pause = std::chrono::milliseconds(10);
-    timing.max_pause = std::chrono::milliseconds(20);
-    core::set_resend_settings(timing);
+    set_pauses(std::chrono::milliseconds(300), std::chrono::milliseconds(10),
+               std::chrono::milliseconds(20));
     for (const auto& row : resent_operations()) {
         SCOPED_TRACE(row.name);
         device_model.clear_transcript();
@@ -111,11 +119,8 @@ TEST_F(hid_connection_test, endless_answer_two_gives_try_again_at_the_bound)
 // fails before writing anything.
 TEST_F(hid_connection_test, cancel_during_the_resend_pauses)
 {
-    core::resend_timing timing;
-    timing.budget = std::chrono::seconds(60);
-    timing.first_pause = std::chrono::milliseconds(20);
-    timing.max_pause = std::chrono::milliseconds(40);
-    core::set_resend_settings(timing);
+    set_pauses(std::chrono::seconds(60), std::chrono::milliseconds(20),
+               std::chrono::milliseconds(40));
     for (const auto& row : resent_operations()) {
         SCOPED_TRACE(row.name);
         link->reset_cancel();

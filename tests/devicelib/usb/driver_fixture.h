@@ -84,7 +84,7 @@ public:
 
     temp_dir root;
     const std::filesystem::path dir;
-    ::emulator::device_model model;
+    emulator::device_model model;
     emulator::usb_hub hub;
     recording_poster poster;
     std::unique_ptr<usb::hid_driver> driver;

@@ -43,7 +43,7 @@ TEST(hid_emulator_program, plugs_serves_unplugs_and_exits_when_its_input_closes)
             zarvo::session_lock lock(*s, 0);
             std::ostringstream content;
             s->read("/DEVICE.BPB", content);
-            EXPECT_EQ(content.str(), ::emulator::device_model().file("/DEVICE.BPB").value());
+            EXPECT_EQ(content.str(), emulator::device_model().file("/DEVICE.BPB").value());
         }
 
         EXPECT_EQ(program.command("unplug " + device.serial()), "ok");

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <sstream>
 
 namespace zarvo::test {
@@ -28,6 +29,10 @@ protected:
     {
         // Only while no listener is started.
         ::setenv("ZARVO_HID_DIR", dir.c_str(), 1);
+        // As clients do: a session is used only between established and
+        // disconnected, and disconnected waits for the operation in hand.
+        listener.on(callback::disconnected,
+                    [this](zarvo::session&) { std::lock_guard<std::mutex> wait(in_use); });
     }
 
     void TearDown() override
@@ -53,10 +58,12 @@ protected:
 
     temp_dir root;
     const fs::path dir;
-    ::emulator::device_model model;
+    emulator::device_model model;
     emulator::usb_hub hub;
     usb_test_device device;
     fake_listener listener;
+    // Held while the test thread uses a session.
+    std::mutex in_use;
 
 private:
     bool started_ = false;
@@ -74,8 +81,9 @@ TEST_F(usb_end_to_end, a_device_is_read_and_unplugged_mid_transfer_in_every_orde
     ASSERT_TRUE(listener.wait_for(callback::established, device.id()));
     zarvo::session* s = listener.session_of(device.id());
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->device_id(), device.id());
     {
+        std::lock_guard<std::mutex> using_it(in_use);
+        EXPECT_EQ(s->device_id(), device.id());
         zarvo::session_lock lock(*s, 0);
         std::ostringstream content;
         s->read("/DEVICE.BPB", content);
@@ -89,11 +97,14 @@ TEST_F(usb_end_to_end, a_device_is_read_and_unplugged_mid_transfer_in_every_orde
     int round = 1;
     for (const auto order : orders) {
         SCOPED_TRACE("round " + std::to_string(round));
-        s = listener.session_of(device.id());
-        ASSERT_NE(s, nullptr);
         hub.unplug_after_response_reports(device.serial(), 20, order);
-        std::ostringstream content;
-        EXPECT_THROW(s->read("/LARGE.BIN", content), zarvo::link_lost);
+        {
+            std::lock_guard<std::mutex> using_it(in_use);
+            s = listener.session_of(device.id());
+            ASSERT_NE(s, nullptr);
+            std::ostringstream content;
+            EXPECT_THROW(s->read("/LARGE.BIN", content), zarvo::link_lost);
+        }
         ASSERT_TRUE(listener.wait_for(callback::disconnected, device.id(), round));
 
         // Plugged again: a new session. The earlier one was told
@@ -105,6 +116,7 @@ TEST_F(usb_end_to_end, a_device_is_read_and_unplugged_mid_transfer_in_every_orde
     }
 
     // The last plug reads through to the end.
+    std::lock_guard<std::mutex> using_it(in_use);
     s = listener.session_of(device.id());
     std::ostringstream content;
     s->read("/LARGE.BIN", content);

@@ -16,14 +16,11 @@
 #include <future>
 #include <mutex>
 
-namespace emulator {
+namespace zarvo::emulator {
 namespace {
 
-using test::bytes_of;
-using test::parsed;
+using namespace test;
 using zarvo::test::from_hex;
-
-constexpr int get = static_cast<int>(command::get);
 
 class recording_observer : public observer {
 public:
@@ -112,7 +109,11 @@ TEST(device_queries, results)
     EXPECT_EQ(model.query(9, bytes_of(adb)).answer, answer::ok);
     EXPECT_TRUE(model.adb_enabled());
 
-    // Clocks: what is set is read back, the local one with its offset.
+    // Clocks: the initial ones read back complete; what is set is read
+    // back, the local one with its offset.
+    EXPECT_TRUE(parsed<protocol::PbZFtpGetSystemTimeResult>(model.query(2, "").payload).trusted());
+    EXPECT_FALSE(
+        parsed<protocol::PbZFtpGetLocalTimeResult>(model.query(4, "").payload).has_tz_offset());
     const auto local = local_time(-60);
     EXPECT_EQ(model.query(3, bytes_of(local)).answer, answer::ok);
     const auto read_local = parsed<protocol::PbZFtpGetLocalTimeResult>(model.query(4, "").payload);
@@ -367,4 +368,4 @@ TEST(transcript, records_every_exchange)
 }
 
 } // namespace
-} // namespace emulator
+} // namespace zarvo::emulator

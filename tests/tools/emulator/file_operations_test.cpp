@@ -10,17 +10,11 @@
 
 #include <gtest/gtest.h>
 
-namespace emulator {
+namespace zarvo::emulator {
 namespace {
 
-using test::bytes_of;
-using test::parsed;
+using namespace test;
 using zarvo::test::from_hex;
-
-constexpr int get = static_cast<int>(command::get);
-constexpr int put = static_cast<int>(command::put);
-constexpr int merge = static_cast<int>(command::merge);
-constexpr int remove = static_cast<int>(command::remove);
 
 // The seed plus a small tree: /A/f.txt ("hello"), /A/sub/g.
 class file_operations : public ::testing::Test {
@@ -275,4 +269,4 @@ TEST(file_system_content, tests_add_replace_remove_and_inspect)
 }
 
 } // namespace
-} // namespace emulator
+} // namespace zarvo::emulator

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicelib/proto/message_io.h"
+#include "tools/emulator/exchange.h"
 
 #include <google/protobuf/message.h>
 #include <gtest/gtest.h>
@@ -8,7 +9,13 @@
 #include <sstream>
 #include <string>
 
-namespace emulator::test {
+namespace zarvo::emulator::test {
+
+// The file operation commands as the exchanges take them.
+constexpr int get = static_cast<int>(command::get);
+constexpr int put = static_cast<int>(command::put);
+constexpr int merge = static_cast<int>(command::merge);
+constexpr int remove = static_cast<int>(command::remove);
 
 inline std::string bytes_of(const google::protobuf::Message& message)
 {
@@ -27,4 +34,4 @@ Message parsed(const std::string& bytes)
     return out;
 }
 
-} // namespace emulator::test
+} // namespace zarvo::emulator::test

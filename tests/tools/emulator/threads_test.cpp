@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-namespace emulator {
+namespace zarvo::emulator {
 namespace {
 
 class counting_observer : public observer {
@@ -71,4 +71,4 @@ TEST(device_model_threads, exchanges_and_events_from_many_threads)
 }
 
 } // namespace
-} // namespace emulator
+} // namespace zarvo::emulator

@@ -122,7 +122,7 @@ private:
             return "error: a serial is 1 to 126 characters without '/'";
         auto& model = models_[identity.serial];
         if (!model)
-            model = std::make_unique<emulator::device_model>();
+            model = std::make_unique<zarvo::emulator::device_model>();
         hub_.plug(identity, *model);
         return "ok";
     }
@@ -136,7 +136,7 @@ private:
     }
 
     // Before the hub: the hub's devices serve these models until it goes.
-    std::map<std::string, std::unique_ptr<emulator::device_model>> models_;
+    std::map<std::string, std::unique_ptr<zarvo::emulator::device_model>> models_;
     usb_hub hub_;
 };
 

@@ -7,7 +7,8 @@
 
 namespace zarvo::test {
 
-// A session that is not the library's own: it has no device commands.
+// A zarvo::session that is not the library's own: every virtual operation
+// does nothing and answers empty or false.
 class foreign_session : public zarvo::session {
 public:
     core::connection* current_connection() override { return nullptr; }
@@ -29,17 +30,17 @@ public:
     bool has_connection(core::connection*) override { return false; }
     core::connection* find_connection(const std::string&) override { return nullptr; }
     std::string family(core::connection*) override { return {}; }
-    std::uint64_t placement(core::connection*) override { return 0; }
+    core::connection::placement_type placement(core::connection*) override { return 0; }
     std::uint64_t device_id() override { return 0; }
     zarvo::disk_space disk_space() override { return {}; }
-    bool fetch(const std::string&, std::set<zarvo::entry>&) override { return true; }
-    bool create(const std::string&) override { return true; }
+    bool fetch(const std::string&, std::set<zarvo::entry>&) override { return false; }
+    bool create(const std::string&) override { return false; }
     void read(const std::string&, std::ostream&) override {}
     void write(const std::string&, std::istream&) override {}
     void merge(const std::string&, std::istream&) override {}
-    bool remove(const std::string&) override { return true; }
+    bool remove(const std::string&) override { return false; }
     void cancel() override {}
-    bool ready() override { return true; }
+    bool ready() override { return false; }
     void set_established() override {}
 };
 

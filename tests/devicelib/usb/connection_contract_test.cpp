@@ -1,0 +1,307 @@
+// The connection contract over a real hid_connection: the session's only
+// connection talks through the report framing to an emulated device that
+// answers from the contract's script.
+
+#include "devicelib/core/posting.h"
+#include "devicelib/core/session.h"
+#include "devicelib/usb/device_id.h"
+#include "devicelib/usb/hid_connection.h"
+#include "tests/devicelib/usb/connection_fixture.h"
+#include "tests/support/connection_contract.h"
+#include "tests/support/engine_messages.h"
+#include "tests/support/fake_listener.h"
+#include "tools/emulator/usb_device.h"
+#include "tools/emulator/usb_front_end.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <sstream>
+#include <unistd.h>
+
+namespace zarvo::test {
+namespace {
+
+using namespace std::chrono_literals;
+using emulator::device_answer;
+using emulator::host_message;
+
+const auto* const idle_at_end = ::testing::AddGlobalTestEnvironment(new engine_idle_at_end);
+
+// A device id of 32 bits (USB ids come from hex serials) that no other test
+// process uses at the same time, since session locks are machine-wide.
+std::uint32_t unique_usb_id()
+{
+    static std::atomic<std::uint32_t> counter{0};
+    return 0xC0000000u | (static_cast<std::uint32_t>(::getpid()) << 8) | (counter++ & 0xFF);
+}
+
+std::string lock_object(std::uint64_t id)
+{
+    return "/dev/shm/libzarvo2-session-" + std::to_string(id);
+}
+
+// Answers each host message from the contract's script and records it.
+class contract_device : public emulator::message_handler {
+public:
+    device_answer handle(const host_message& message) override
+    {
+        exchange_request request;
+        request.payload = message.payload;
+        switch (message.type) {
+        case host_message::kind::operation:
+            request.kind = exchange_request::operation;
+            if (!emulator::decode_operation(message, request.command, request.path))
+                ADD_FAILURE() << "undecodable operation request";
+            break;
+        case host_message::kind::query:
+            request.kind = exchange_request::query;
+            request.id = static_cast<int>(message.id);
+            break;
+        case host_message::kind::notification:
+            request.kind = exchange_request::notification;
+            request.id = static_cast<int>(message.id);
+            break;
+        }
+        exchange_answer answer;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(request);
+            if (queue_.empty()) {
+                answer = default_;
+            } else {
+                answer = queue_.front();
+                queue_.pop_front();
+            }
+        }
+        device_answer out;
+        if (message.type == host_message::kind::notification) {
+            out.type = device_answer::kind::none;
+            return out;
+        }
+        if (answer.stall && !hold(*answer.stall)) {
+            // Cancelled while held: a response that announces more, which
+            // the host refuses.
+            return device_answer::ok(std::string(100, 'x'));
+        }
+        if (answer.code == 0)
+            return device_answer::ok(answer.payload);
+        if (!answer.payload.empty()) {
+            out.type = device_answer::kind::raw;
+            out.reports = emulator::cancelled_response(answer.payload,
+                                                       static_cast<std::uint16_t>(answer.code));
+            return out;
+        }
+        out.status = static_cast<std::uint16_t>(answer.code);
+        return out;
+    }
+
+    void answer(exchange_answer a)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(std::move(a));
+    }
+    void answer_always(exchange_answer a)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        default_ = std::move(a);
+    }
+    std::vector<exchange_request> requests() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+    std::size_t notifications() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return static_cast<std::size_t>(
+            std::count_if(requests_.begin(), requests_.end(), [](const exchange_request& r) {
+                return r.kind == exchange_request::notification;
+            }));
+    }
+
+    void forget_requests()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        requests_.clear();
+    }
+
+    // The host's cancel request. Returns once a held exchange has let go:
+    // the hold reads the test's latch, and whoever waits for the cancelling
+    // thread must also see the end of that read.
+    void cancelled()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        cancelled_ = true;
+        changed_.notify_all();
+        changed_.wait_for(lock, 20s, [&] { return !holding_; });
+    }
+    void cancel_reset()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        cancelled_ = false;
+    }
+
+private:
+    // Holds the exchange until the latch opens (true) or the host cancels.
+    bool hold(const latch& stall)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        holding_ = true;
+        const auto limit = std::chrono::steady_clock::now() + 20s;
+        while (!stall.is_open() && !cancelled_ && std::chrono::steady_clock::now() < limit)
+            changed_.wait_for(lock, 1ms);
+        const bool opened = stall.is_open();
+        EXPECT_TRUE(opened || cancelled_) << "a held exchange was neither released nor cancelled";
+        holding_ = false;
+        changed_.notify_all();
+        return opened;
+    }
+
+    mutable std::mutex mutex_;
+    std::deque<exchange_answer> queue_;
+    exchange_answer default_;
+    std::vector<exchange_request> requests_;
+    std::condition_variable changed_;
+    bool cancelled_ = false;
+    bool holding_ = false;
+};
+
+// The real connection, telling the rig of cancels and of what its
+// notification handler answered.
+class observed_connection : public usb::hid_connection {
+public:
+    observed_connection(const usb::hid_device& device, contract_device& peer)
+        : hid_connection(nullptr, device)
+        , peer_(peer)
+    {
+    }
+
+    void cancel() override
+    {
+        hid_connection::cancel();
+        peer_.cancelled();
+    }
+
+    // A host notification gets no answer on USB, so the host's send ends
+    // before the device has read it; the rig counts the ones sent whole.
+    int notify(int id, std::istream& parameters) override
+    {
+        const int result = hid_connection::notify(id, parameters);
+        ++notified_;
+        return result;
+    }
+    std::size_t notified() const { return notified_; }
+
+    void reset_cancel() override
+    {
+        hid_connection::reset_cancel();
+        peer_.cancel_reset();
+    }
+
+    bool notification(unsigned id, std::istream& parameters) override
+    {
+        const bool handled = hid_connection::notification(id, parameters);
+        std::lock_guard<std::mutex> lock(mutex_);
+        results_.push_back(handled);
+        changed_.notify_all();
+        return handled;
+    }
+
+    // What the handler answered to the index-th notification.
+    bool result(std::size_t index)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        const bool arrived = changed_.wait_for(lock, 20s, [&] { return results_.size() > index; });
+        EXPECT_TRUE(arrived) << "notification " << index << " did not arrive";
+        return arrived && results_[index];
+    }
+
+private:
+    contract_device& peer_;
+    std::atomic<std::size_t> notified_{0};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<bool> results_;
+};
+
+class hid_rig : public contract_rig {
+public:
+    hid_rig()
+    {
+        auto profile = emulator::device_profile::usb_device();
+        profile.id = unique_usb_id();
+        front_end_ =
+            std::make_unique<emulator::usb_front_end>(0xa2c5, 0x0001, profile.serial(), device_);
+        id_ = usb::device_id_from_serial(profile.serial());
+        std::remove(lock_object(id_).c_str());
+        host_ = open_pair(*front_end_, profile.serial());
+        link_ = new observed_connection(*host_, device_);
+        // The notification thread started inside the base's construction;
+        // one exchange (it pauses that thread) orders the rest of the
+        // construction before the thread's first call into the object.
+        std::istringstream none;
+        std::ostringstream ignored;
+        link_->query(0, none, ignored);
+        device_.forget_requests();
+        listener_.start();
+        core::post_publish_connection(id_, link_, 0);
+        if (listener_.wait_for(callback::established, id_))
+            session_ = listener_.session_of(id_);
+    }
+
+    ~hid_rig() override
+    {
+        core::post_withdraw_connection(id_, link_);
+        listener_.stop();
+        host_.reset();
+        std::remove(lock_object(id_).c_str());
+    }
+
+    bool ready() const { return session_ != nullptr; }
+    zarvo::session& session() override { return *session_; }
+    void answer(exchange_answer a) override { device_.answer(std::move(a)); }
+    void answer_always(exchange_answer a) override { device_.answer_always(std::move(a)); }
+    std::vector<exchange_request> sent() const override
+    {
+        eventually([&] { return device_.notifications() >= link_->notified(); });
+        return device_.requests();
+    }
+    bool device_notification(int id, const std::string& parameters) override
+    {
+        front_end_->notify(static_cast<std::uint8_t>(id), parameters);
+        return link_->result(notifications_++);
+    }
+    fake_listener& listener() override { return listener_; }
+
+private:
+    contract_device device_;
+    std::unique_ptr<emulator::usb_front_end> front_end_;
+    std::unique_ptr<usb::hid_device> host_;
+    observed_connection* link_ = nullptr;
+    std::uint64_t id_ = 0;
+    fake_listener listener_;
+    zarvo::session* session_ = nullptr;
+    std::size_t notifications_ = 0;
+};
+
+class HidConnectionContract : public contract_test {};
+
+TEST_P(HidConnectionContract, Holds)
+{
+    hid_rig rig;
+    ASSERT_TRUE(rig.ready());
+    GetParam().c.run(rig);
+}
+
+INSTANTIATE_TEST_SUITE_P(Usb, HidConnectionContract,
+                         ::testing::ValuesIn(contract_params(contract_kind::usb)),
+                         contract_case_name);
+
+} // namespace
+} // namespace zarvo::test
