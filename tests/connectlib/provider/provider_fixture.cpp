@@ -130,8 +130,8 @@ void ProviderTest::withdraw(quint64 id, zarvo::core::connection* connection)
     zarvo::core::post_withdraw_connection(id, connection);
 }
 
-std::shared_ptr<zarvo::emulator::device_model> ProviderTest::publishModel(quint64 id,
-                                                                   zarvo::emulator::device_profile profile)
+std::shared_ptr<zarvo::emulator::device_model>
+ProviderTest::publishModel(quint64 id, zarvo::emulator::device_profile profile)
 {
     profile.id = id;
     auto model = std::make_shared<zarvo::emulator::device_model>(profile);
@@ -153,7 +153,8 @@ ProviderTest::HeldRequest ProviderTest::holdUserRequest(zarvo::emulator::device_
                                                         const TCData& record)
 {
     HeldRequest held;
-    held.stall = model.script_stall(zarvo::emulator::match::file(zarvo::emulator::command::get, "/U/UDB.BPB"), 1);
+    held.stall = model.script_stall(
+        zarvo::emulator::match::file(zarvo::emulator::command::get, "/U/UDB.BPB"), 1);
     held.result = std::make_unique<QSignalSpy>(
         provider(), SIGNAL(SIGNAL_currentUserDataReceived(ConnectLib::TCData, QString, uint,
                                                           qulonglong, ConnectLib::CPStateFlags)));

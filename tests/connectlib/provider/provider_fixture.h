@@ -82,9 +82,9 @@ protected:
     void publish(quint64 id, zarvo::core::connection* connection);
     void withdraw(quint64 id, zarvo::core::connection* connection);
     // A device model under id behind a USB-like fake connection, published.
-    std::shared_ptr<zarvo::emulator::device_model>
-    publishModel(quint64 id,
-                 zarvo::emulator::device_profile profile = zarvo::emulator::device_profile::usb_device());
+    std::shared_ptr<zarvo::emulator::device_model> publishModel(
+        quint64 id,
+        zarvo::emulator::device_profile profile = zarvo::emulator::device_profile::usb_device());
     zarvo::core::connection* connectionOf(quint64 id) const;
 
     // A request for the current user data of the registered device, held
@@ -93,7 +93,8 @@ protected:
         std::shared_ptr<zarvo::emulator::stall> stall;
         std::unique_ptr<QSignalSpy> result;
     };
-    HeldRequest holdUserRequest(zarvo::emulator::device_model& model, const ConnectLib::TCData& record);
+    HeldRequest holdUserRequest(zarvo::emulator::device_model& model,
+                                const ConnectLib::TCData& record);
 
     // Waits for the device's SIGNAL_TCAppeared and returns its record.
     ConnectLib::TCData waitAppeared(quint64 id);
