@@ -81,9 +81,9 @@ public:
     BenchWorker()
     {
         application();
-        emulator::device_profile profile = emulator::device_profile::usb_device();
+        zarvo::emulator::device_profile profile = zarvo::emulator::device_profile::usb_device();
         profile.id = m_device.id();
-        model = std::make_shared<emulator::device_model>(profile);
+        model = std::make_shared<zarvo::emulator::device_model>(profile);
         // Room for the large file beside the seed content.
         model->set_total_fragments(model->disk().total_fragments * 64);
         m_listener.start();
@@ -128,7 +128,7 @@ public:
         return flags;
     }
 
-    std::shared_ptr<emulator::device_model> model;
+    std::shared_ptr<zarvo::emulator::device_model> model;
     TCWorker* worker = nullptr;
 
 private:
@@ -184,7 +184,7 @@ BENCHMARK(BM_worker_write_64MiB)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Three directories below each directory down to the seventh level, eight
 // files in each of the deepest: 3,279 directories and 17,496 files.
-int fillTree(emulator::device_model& model, const std::string& path, int level)
+int fillTree(zarvo::emulator::device_model& model, const std::string& path, int level)
 {
     if (level == 8) {
         for (int i = 0; i < 8; ++i)

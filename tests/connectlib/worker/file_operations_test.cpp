@@ -124,7 +124,7 @@ protected:
 
 TEST_F(FileOperations, BinaryContentCrossesByteExactBothWays)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     for (int size : {1, 256, 3 * 1024 * 1024 + 17}) {
         const QByteArray data = binary(size);
         model.put_file("/U/0/IN.BIN", stdBytes(data));
@@ -142,7 +142,7 @@ TEST_F(FileOperations, BinaryContentCrossesByteExactBothWays)
 
 TEST_F(FileOperations, TheDeviceModelsAnswers)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     qlonglong bytes = -5;
     EXPECT_EQ(write(QStringLiteral("/U/0/T.TXT"), "abc", &bytes), OK);
     EXPECT_EQ(bytes, 3);
@@ -328,7 +328,7 @@ TEST_F(FileOperations, EveryEntryOfAListIsAttempted)
 
 TEST_F(FileOperations, LocalFileToTheDevice)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     const QString source = ConnectLib::Test::qpath(m_dir / "big.bin");
     const QByteArray data = binary(5000000);
     ASSERT_TRUE(ConnectLib::Test::writeFile(source, data));
@@ -337,7 +337,8 @@ TEST_F(FileOperations, LocalFileToTheDevice)
     const QDateTime start = QDateTime::currentDateTime();
     std::atomic<int> clockSeconds{0};
     Clock::setSource([&] { return start.addSecs(clockSeconds.load()); });
-    const auto stall = model.script_stall(emulator::match::file(emulator::command::put), 1);
+    const auto stall =
+        model.script_stall(zarvo::emulator::match::file(zarvo::emulator::command::put), 1);
     std::thread device([&] {
         if (stall->wait_reached(1))
             clockSeconds = 2;
@@ -372,7 +373,7 @@ TEST_F(FileOperations, LocalFileToTheDevice)
 
 TEST_F(FileOperations, PutLocalFile)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     const QString source = ConnectLib::Test::qpath(m_dir / "fw.bin");
     const QByteArray data = binary(70000);
     ASSERT_TRUE(ConnectLib::Test::writeFile(source, data));

@@ -111,7 +111,7 @@ protected:
 
 TEST_F(Listings, EntriesOfANamedDirectoryAndOfTheRoot)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     model.put_file("/U/0/DSAVE/A.TXT", "aaaa");
     model.put_file("/U/0/DSAVE/SUB/B.TXT", "bb");
     model.put_file("/U/0/OTHER.TXT", "o");
@@ -144,7 +144,7 @@ TEST_F(Listings, EntriesOfANamedDirectoryAndOfTheRoot)
 
 TEST_F(Listings, SubdirectoriesAndThoseWithoutAFile)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     model.put_file("/F/A.TXT", "a");
     model.put_file("/F/B.TXT", "b");
     model.put_file("/S/ONE/ID.BPB", "i");
@@ -166,7 +166,7 @@ TEST_F(Listings, SubdirectoriesAndThoseWithoutAFile)
 
 TEST_F(Listings, DailyFolders)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     model.put_file("/U/0/20240105/E/T1/ID.BPB", "i");
     model.make_directory("/U/0/20240105/E/T2");
     model.make_directory("/U/0/20240105/ACT");
@@ -206,8 +206,8 @@ TEST_F(Listings, DailyFolders)
 
 TEST_F(Listings, ABusyDeviceAnswersEveryListingWithItsFlags)
 {
-    emulator::device_model& model = publishModel();
-    model.script_answer(emulator::match::file(emulator::command::get), 202);
+    zarvo::emulator::device_model& model = publishModel();
+    model.script_answer(zarvo::emulator::match::file(zarvo::emulator::command::get), 202);
     const CPStateFlags busy = TC_BUSY | GET_ENTRIES_FAILED;
     EXPECT_EQ(subdirectories(QStringLiteral("/U")), std::make_tuple(QStringList(), busy));
     EXPECT_EQ(withoutFile(QStringLiteral("/U"), QStringLiteral("X")),
@@ -227,7 +227,7 @@ TEST_F(Listings, ABusyDeviceAnswersEveryListingWithItsFlags)
 
 TEST_F(Listings, DirectorySize)
 {
-    emulator::device_model& model = publishModel();
+    zarvo::emulator::device_model& model = publishModel();
     model.put_file("/D/A.BIN", std::string(10, 'a'));
     model.put_file("/D/S/B.BIN", std::string(200, 'b'));
     model.put_file("/D/S/T/C.BIN", std::string(3000, 'c'));

@@ -16,7 +16,7 @@ class UsbFiles : public Test::DeviceFixture {};
 
 TEST_F(UsbFiles, BinaryRoundTripAndListing)
 {
-    emulator::device_model& model = plugUsbModel();
+    zarvo::emulator::device_model& model = plugUsbModel();
     // Zero bytes, and more than one report's worth.
     QByteArray data(200000, '\0');
     for (int i = 0; i < data.size(); ++i)
