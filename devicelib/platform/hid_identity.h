@@ -22,9 +22,9 @@ struct hid_identity {
     std::string serial;
 };
 
-namespace seam_detail {
-
-inline std::optional<std::uint16_t> parse_hex4(std::string_view text)
+// A vendor or product id as a seam name spells it: four lower-case
+// hexadecimal digits.
+inline std::optional<std::uint16_t> parse_seam_id(std::string_view text)
 {
     if (text.size() != 4)
         return std::nullopt;
@@ -41,6 +41,8 @@ inline std::optional<std::uint16_t> parse_hex4(std::string_view text)
     }
     return value;
 }
+
+namespace seam_detail {
 
 // UTF-16 code units of a UTF-8 text: one per lead byte, two for the lead
 // bytes of characters beyond the basic plane.
@@ -70,8 +72,8 @@ inline std::optional<hid_identity> parse_seam_name(std::string_view name)
     // "vvvv-pppp-" then the serial.
     if (name.size() < 10 || name[4] != '-' || name[9] != '-')
         return std::nullopt;
-    const auto vendor = seam_detail::parse_hex4(name.substr(0, 4));
-    const auto product = seam_detail::parse_hex4(name.substr(5, 4));
+    const auto vendor = parse_seam_id(name.substr(0, 4));
+    const auto product = parse_seam_id(name.substr(5, 4));
     const auto serial = name.substr(10);
     if (!vendor || !product || serial.empty() ||
         seam_detail::utf16_units(serial) > max_serial_units)

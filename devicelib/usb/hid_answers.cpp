@@ -1,5 +1,6 @@
 #include "devicelib/usb/hid_answers.h"
 
+#include "devicelib/core/device_answer.h"
 #include "devicelib/errors.h"
 
 namespace zarvo::usb {
@@ -7,54 +8,11 @@ namespace zarvo::usb {
 void hid_error_to_exception(int code, const std::string& path, const char* operation,
                             const char* parameter, unsigned user)
 {
-    switch (code) {
-    case 0:
+    // A 0 handed here is a device fault on this link; every other code maps
+    // as the device's answers to commands do.
+    if (code == 0)
         throw unidentified_device_error("Expected non-zero error code.");
-    case 1:
-        return;
-    case 2:
-        throw try_again();
-    case 100:
-        throw unidentified_host_error();
-    case 101:
-        throw invalid_command(operation);
-    case 102:
-        if (parameter)
-            throw invalid_parameter(parameter);
-        throw invalid_parameter();
-    case 103:
-        throw no_such_file_or_directory(path);
-    case 104:
-        throw directory_exists(path);
-    case 105:
-        throw file_exists(path);
-    case 106:
-        throw operation_not_permitted(operation);
-    case 107:
-        throw no_such_user(user);
-    case 108:
-        throw operation_timed_out();
-    case 200:
-        throw unidentified_device_error();
-    case 201:
-        throw not_implemented();
-    case 202:
-        throw device_busy();
-    case 203:
-        throw invalid_content();
-    case 204:
-        throw checksum_failure();
-    case 205:
-        throw disk_full();
-    case 206:
-        throw prerequisite_not_met();
-    case 207:
-        throw insufficient_buffer();
-    case 208:
-        throw wait_for_idling();
-    default:
-        throw unidentified_device_error("Unknown error code.");
-    }
+    core::raise_device_error(code, path, operation ? operation : "", parameter, user);
 }
 
 } // namespace zarvo::usb

@@ -19,7 +19,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <sstream>
 #include <unistd.h>
@@ -49,6 +48,9 @@ std::string lock_object(std::uint64_t id)
 // Answers each host message from the contract's script and records it.
 class contract_device : public emulator::message_handler {
 public:
+    // The contract's answers, and the requests as the device decoded them.
+    scripted_backend script;
+
     device_answer handle(const host_message& message) override
     {
         exchange_request request;
@@ -68,17 +70,7 @@ public:
             request.id = static_cast<int>(message.id);
             break;
         }
-        exchange_answer answer;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back(request);
-            if (queue_.empty()) {
-                answer = default_;
-            } else {
-                answer = queue_.front();
-                queue_.pop_front();
-            }
-        }
+        const exchange_answer answer = script.exchange(request);
         device_answer out;
         if (message.type == host_message::kind::notification) {
             out.type = device_answer::kind::none;
@@ -101,34 +93,13 @@ public:
         return out;
     }
 
-    void answer(exchange_answer a)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(std::move(a));
-    }
-    void answer_always(exchange_answer a)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        default_ = std::move(a);
-    }
-    std::vector<exchange_request> requests() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return requests_;
-    }
     std::size_t notifications() const
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        const auto sent = script.requests();
         return static_cast<std::size_t>(
-            std::count_if(requests_.begin(), requests_.end(), [](const exchange_request& r) {
+            std::count_if(sent.begin(), sent.end(), [](const exchange_request& r) {
                 return r.kind == exchange_request::notification;
             }));
-    }
-
-    void forget_requests()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        requests_.clear();
     }
 
     // The host's cancel request. Returns once a held exchange has let go:
@@ -163,10 +134,7 @@ private:
         return opened;
     }
 
-    mutable std::mutex mutex_;
-    std::deque<exchange_answer> queue_;
-    exchange_answer default_;
-    std::vector<exchange_request> requests_;
+    std::mutex mutex_;
     std::condition_variable changed_;
     bool cancelled_ = false;
     bool holding_ = false;
@@ -248,7 +216,7 @@ public:
         std::istringstream none;
         std::ostringstream ignored;
         link_->query(0, none, ignored);
-        device_.forget_requests();
+        device_.script.clear();
         listener_.start();
         core::post_publish_connection(id_, link_, 0);
         if (listener_.wait_for(callback::established, id_))
@@ -265,12 +233,12 @@ public:
 
     bool ready() const { return session_ != nullptr; }
     zarvo::session& session() override { return *session_; }
-    void answer(exchange_answer a) override { device_.answer(std::move(a)); }
-    void answer_always(exchange_answer a) override { device_.answer_always(std::move(a)); }
+    void answer(exchange_answer a) override { device_.script.answer(std::move(a)); }
+    void answer_always(exchange_answer a) override { device_.script.set_default(std::move(a)); }
     std::vector<exchange_request> sent() const override
     {
         eventually([&] { return device_.notifications() >= link_->notified(); });
-        return device_.requests();
+        return device_.script.requests();
     }
     bool device_notification(int id, const std::string& parameters) override
     {

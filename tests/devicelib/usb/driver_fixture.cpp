@@ -108,26 +108,31 @@ void driver_rig::unplug(const std::string& serial, emulator::unplug_order order)
     hub.unplug(serial, order);
 }
 
-std::vector<std::string> driver_rig::device_paths()
+namespace {
+
+// The driver's maps belong to its event thread while it runs.
+template <typename T>
+T read_maps(usb::hid_driver& driver, T (usb::hid_driver::*get)() const)
 {
     bool ran = false;
-    std::vector<std::string> paths;
-    driver->backend().invoke_sync([&] {
-        paths = driver->device_paths();
+    T value;
+    driver.backend().invoke_sync([&] {
+        value = (driver.*get)();
         ran = true;
     });
-    return ran ? paths : driver->device_paths();
+    return ran ? value : (driver.*get)();
+}
+
+} // namespace
+
+std::vector<std::string> driver_rig::device_paths()
+{
+    return read_maps(*driver, &usb::hid_driver::device_paths);
 }
 
 std::vector<std::uint64_t> driver_rig::connection_ids()
 {
-    bool ran = false;
-    std::vector<std::uint64_t> ids;
-    driver->backend().invoke_sync([&] {
-        ids = driver->connection_ids();
-        ran = true;
-    });
-    return ran ? ids : driver->connection_ids();
+    return read_maps(*driver, &usb::hid_driver::connection_ids);
 }
 
 void driver_rig::settle()

@@ -19,6 +19,7 @@
 #include "tools/emulator/device_model.h"
 #include "tools/emulator/usb_hub.h"
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -39,24 +40,14 @@ namespace {
 using zarvo::emulator::usb_hub;
 using zarvo::emulator::usb_identity;
 
-std::optional<std::uint16_t> parse_id(const std::string& text)
+// 1 to 4 hexadecimal digits in either case.
+std::optional<std::uint16_t> parse_id(std::string text)
 {
     if (text.empty() || text.size() > 4)
         return std::nullopt;
-    std::uint16_t value = 0;
-    for (const char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            return std::nullopt;
-        value = static_cast<std::uint16_t>(value << 4 | digit);
-    }
-    return value;
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return zarvo::platform::parse_seam_id(std::string(4 - text.size(), '0') + text);
 }
 
 std::string file_name(const usb_identity& identity)
