@@ -9,13 +9,11 @@
 namespace ConnectLib {
 namespace {
 
+using Test::allOnes;
 using Test::ask;
 using Test::LogLines;
-using Test::SignalLog;
 using Test::WorkerThread;
 using zarvo::emulator::match;
-
-constexpr quint64 allOnes = ~quint64(0);
 
 template <typename Date, typename Time>
 std::vector<unsigned> clockFields(const Date& date, const Time& time)

@@ -18,14 +18,12 @@
 namespace ConnectLib {
 namespace {
 
+using Test::allOnes;
 using Test::ask;
 using Test::flagsOf;
-using Test::LogLines;
 using Test::SignalLog;
 using Test::WorkerThread;
 using zarvo::emulator::match;
-
-constexpr quint64 allOnes = ~quint64(0);
 
 class WorkerFrame : public Test::DeviceFixture {};
 

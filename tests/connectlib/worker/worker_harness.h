@@ -21,6 +21,9 @@
 
 namespace ConnectLib::Test {
 
+// The disk-space value that stands for no answer.
+constexpr quint64 allOnes = ~quint64(0);
+
 // Every emission of one worker signal, recorded on the emitting thread.
 template <typename... Args>
 class SignalLog {
