@@ -54,6 +54,11 @@ std::string child_program::command(const std::string& line)
     return read_line();
 }
 
+void child_program::terminate()
+{
+    ::kill(pid_, SIGTERM);
+}
+
 void child_program::close_input()
 {
     if (input_ >= 0)

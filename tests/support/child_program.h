@@ -19,6 +19,8 @@ public:
 
     // Sends one command and returns its answer line ("" after a time-out).
     std::string command(const std::string& line);
+    // Asks the program to end (SIGTERM).
+    void terminate();
     void close_input();
     // The exit status once the program has ended; -1 when it did not end.
     int wait_exit();

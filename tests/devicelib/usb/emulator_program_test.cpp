@@ -62,5 +62,18 @@ TEST(hid_emulator_program, plugs_serves_unplugs_and_exits_when_its_input_closes)
               listener.count(callback::established, device.id()));
 }
 
+TEST(hid_emulator_program, unplugs_everything_on_sigterm)
+{
+    temp_dir root;
+    child_program program(ZARVO_HID_EMULATOR_PATH, {"--hid-dir", root.path().string()});
+    EXPECT_EQ(program.command("plug 0000A001"), "ok");
+    EXPECT_EQ(program.command("plug 0000A002 a2c5 0009"), "ok");
+    EXPECT_EQ(program.command("list"), "ok a2c5-0008-0000A001.hid a2c5-0009-0000A002.hid");
+    EXPECT_FALSE(fs::is_empty(root.path()));
+    program.terminate();
+    EXPECT_EQ(program.wait_exit(), 0);
+    EXPECT_TRUE(fs::is_empty(root.path()));
+}
+
 } // namespace
 } // namespace zarvo::test
