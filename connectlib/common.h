@@ -62,10 +62,12 @@ public:
     // this program. A valueName that is not a plain file name does nothing.
     static void setApplicationAutostart(QString valueName, bool enable);
     // Waits the given time, processing the calling thread's events when it
-    // has an event dispatcher and sleeping otherwise. Always true.
+    // has an event dispatcher and sleeping otherwise; ends early once the
+    // thread is asked to interrupt (QThread::requestInterruption). Always
+    // true.
     static bool delay(int milliseconds);
     // Waits "delaynew" milliseconds unless a value is stored under the
-    // device id in decimal. Always true.
+    // device id in decimal; ends early as delay does. Always true.
     static bool waitIfNewDevice(quint64 deviceId);
 
     // Translations. getText resolves one level of "[key]" references.

@@ -26,9 +26,12 @@ bool Common::delay(int milliseconds)
     // On a thread with an event dispatcher the wait blocks in it until an
     // event or the slice's timer arrives; without one (device-library
     // threads) it sleeps. Neither spins on the clock.
+    // A thread asked to interrupt (a registration while the provider
+    // closes) stops waiting at the next slice.
+    const QThread* self = QThread::currentThread();
     QTimer slice;
     slice.setSingleShot(true);
-    for (qint64 remaining = milliseconds; remaining > 0;
+    for (qint64 remaining = milliseconds; remaining > 0 && !self->isInterruptionRequested();
          remaining = milliseconds - elapsed.elapsed()) {
         const int step = int(std::min(remaining, sliceMs));
         if (hasDispatcher) {

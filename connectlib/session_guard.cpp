@@ -2,6 +2,7 @@
 
 #include "devicelib/errors.h"
 
+#include <atomic>
 #include <functional>
 
 namespace ConnectLib {
@@ -98,10 +99,15 @@ const zarvo::session& SessionPointer::operator*() const
     return *operator->();
 }
 
+namespace {
+std::atomic<int> guardsAlive{0};
+} // namespace
+
 SessionGuard::SessionGuard(zarvo::session* session)
     : m_session(session)
     , m_mutex(QMutex::Recursive)
 {
+    ++guardsAlive;
 }
 
 SessionGuard::SessionGuard(const SessionGuard& other)
@@ -110,9 +116,18 @@ SessionGuard::SessionGuard(const SessionGuard& other)
 {
     QMutexLocker lock(&other.m_mutex);
     m_session = other.m_session;
+    ++guardsAlive;
 }
 
-SessionGuard::~SessionGuard() = default;
+SessionGuard::~SessionGuard()
+{
+    --guardsAlive;
+}
+
+int SessionGuard::instances()
+{
+    return guardsAlive;
+}
 
 SessionPointer SessionGuard::getSessionPointer()
 {

@@ -71,6 +71,9 @@ public:
     // Waits for the use in progress, then forgets the session.
     void nullify();
 
+    // Guards alive in the process, for leak checks.
+    static int instances();
+
 private:
     zarvo::session* m_session;
     mutable QMutex m_mutex;
