@@ -1,0 +1,210 @@
+// Unplugging a USB device at every report boundary of a file read and write
+// that span many reports, as the program asks for them through the provider:
+// the worker's answer carries failure flags (never OK), the provider
+// announces the departure, nothing leaks, and the device plugged again
+// serves files at once.
+#include "tests/connectlib/provider/provider_fixture.h"
+
+#include "tests/devicelib/usb/usb_test_device.h"
+#include "tools/emulator/usb_hub.h"
+
+#include <QSignalSpy>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace ConnectLib::Test {
+namespace {
+
+namespace fs = std::filesystem;
+using zarvo::emulator::usb_front_end;
+using point = usb_front_end::point;
+
+const QString dataPath = QStringLiteral("/U/0/DATA.BIN");
+const QString copyPath = QStringLiteral("/U/0/COPY.BIN");
+
+std::size_t entriesIn(const char* dir)
+{
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
+        ++n;
+    return n;
+}
+
+// Descriptors and threads of this process.
+struct Resources {
+    std::size_t fds = entriesIn("/proc/self/fd");
+    std::size_t threads = entriesIn("/proc/self/task");
+    bool operator==(const Resources& o) const { return fds == o.fds && threads == o.threads; }
+};
+
+enum class Transfer { Read, Write };
+// When the device goes: the point has passed this often since the request.
+enum class Moment { First, Second, Middle, Last };
+
+struct UnplugPoint {
+    const char* name;
+    Transfer kind;
+    point where;
+    Moment when;
+};
+
+class ProviderUnplug : public ProviderTest {
+protected:
+    void SetUp() override
+    {
+        ProviderTest::SetUp();
+        m_hub = std::make_unique<zarvo::emulator::usb_hub>(m_dir / "hid");
+        // About twenty reports each way.
+        for (int i = 0; i < 1300; ++i)
+            m_content.append(char(i * 13 + 1));
+        m_model->put_file(dataPath.toStdString(),
+                          std::string(m_content.constData(), std::size_t(m_content.size())));
+    }
+
+    void TearDown() override
+    {
+        ProviderTest::TearDown();
+        m_hub.reset();
+    }
+
+    // Plugs the device and waits until the provider has registered it.
+    TCData plug()
+    {
+        m_events.clear();
+        m_hub->plug({m_device.serial()}, *m_model);
+        return waitAppeared(m_device.id());
+    }
+
+    usb_front_end& frontEnd() { return m_hub->device(m_device.serial()).front_end(); }
+
+    // The transfer's answer: its flags, and whether the bytes came right.
+    CPStateFlags transfer(const TCData& record, Transfer kind, bool* sameBytes = nullptr)
+    {
+        if (kind == Transfer::Read) {
+            QSignalSpy read(provider(), SIGNAL(SIGNAL_fileRead(ConnectLib::TCData, QByteArray,
+                                                               ConnectLib::CPStateFlags)));
+            provider()->SLOT_readFile(record, dataPath);
+            if (!processUntil([&] { return read.size() == 1; }, 40000))
+                return CPStateFlags();
+            if (sameBytes)
+                *sameBytes = read.front().at(1).toByteArray() == m_content;
+            return qvariant_cast<CPStateFlags>(read.front().last());
+        }
+        QSignalSpy wrote(provider(), SIGNAL(SIGNAL_fileWrote(ConnectLib::TCData, qlonglong,
+                                                             ConnectLib::CPStateFlags)));
+        provider()->SLOT_writeFile(record, copyPath, m_content);
+        if (!processUntil([&] { return wrote.size() == 1; }, 40000))
+            return CPStateFlags();
+        if (sameBytes)
+            *sameBytes = wrote.front().at(1).toLongLong() == m_content.size();
+        return qvariant_cast<CPStateFlags>(wrote.front().last());
+    }
+
+    // Counts the points of each kind a transfer passes on a device left alone.
+    std::map<point, unsigned> pointsOf(const TCData& record, Transfer kind)
+    {
+        auto seen = std::make_shared<std::map<point, unsigned>>();
+        frontEnd().set_point_hook([seen](point p, unsigned) { ++(*seen)[p]; });
+        bool same = false;
+        EXPECT_EQ(transfer(record, kind, &same), CPStateFlags(OK));
+        EXPECT_TRUE(same);
+        frontEnd().set_point_hook({});
+        return *seen;
+    }
+
+    // The device goes when the point has passed `after` times from now.
+    void arm(point where, unsigned after)
+    {
+        auto remaining = std::make_shared<unsigned>(after);
+        const std::string serial = m_device.serial();
+        zarvo::emulator::usb_hub* hub = m_hub.get();
+        frontEnd().set_point_hook([hub, remaining, serial, where](point p, unsigned) {
+            if (p == where && (*remaining)-- == 0)
+                hub->unplug(serial);
+        });
+    }
+
+    zarvo::test::usb_test_device m_device;
+    std::shared_ptr<zarvo::emulator::device_model> m_model =
+        std::make_shared<zarvo::emulator::device_model>(profileFor(m_device.id()));
+    std::unique_ptr<zarvo::emulator::usb_hub> m_hub;
+    QByteArray m_content;
+};
+
+TEST_F(ProviderUnplug, EveryReportBoundaryFailsTheRequestAnnouncesTheDepartureAndAReplugWorks)
+{
+    const UnplugPoint rows[] = {
+        {"read: request sent, no answer yet", Transfer::Read, point::before_response_report,
+         Moment::First},
+        {"read: after the first report", Transfer::Read, point::before_response_report,
+         Moment::Second},
+        {"read: in the middle", Transfer::Read, point::before_response_report, Moment::Middle},
+        {"read: before the last report", Transfer::Read, point::before_response_report,
+         Moment::Last},
+        {"write: first report sent, not acknowledged", Transfer::Write, point::before_ack,
+         Moment::First},
+        {"write: after the first acknowledgement", Transfer::Write, point::before_ack,
+         Moment::Second},
+        {"write: in the middle", Transfer::Write, point::before_ack, Moment::Middle},
+        {"write: the acknowledgement before the last report", Transfer::Write, point::before_ack,
+         Moment::Last},
+        {"write: last report sent, no answer yet", Transfer::Write, point::before_response_report,
+         Moment::Last},
+    };
+
+    createProvider();
+    TCData record = plug();
+    ASSERT_EQ(record.deviceId(), m_device.id());
+    // Both transfers work on a device left alone and show how many points
+    // of each kind they pass.
+    std::map<Transfer, std::map<point, unsigned>> points;
+    points[Transfer::Read] = pointsOf(record, Transfer::Read);
+    points[Transfer::Write] = pointsOf(record, Transfer::Write);
+    ASSERT_EQ(m_model->file(copyPath.toStdString()),
+              std::string(m_content.constData(), std::size_t(m_content.size())));
+    ASSERT_GE(points[Transfer::Read][point::before_response_report], 15u);
+    ASSERT_GE(points[Transfer::Write][point::before_ack], 15u);
+    // Threads started on first need exist after the first round; every later
+    // round must leave the counts as they were.
+    std::optional<Resources> settled;
+
+    for (const UnplugPoint& row : rows) {
+        SCOPED_TRACE(row.name);
+        const unsigned total = points[row.kind][row.where];
+        const unsigned after = row.when == Moment::First    ? 0
+                               : row.when == Moment::Second ? 1
+                               : row.when == Moment::Middle ? total / 2
+                                                            : total - 1;
+        arm(row.where, after);
+        const CPStateFlags flags = transfer(record, row.kind);
+        ASSERT_NE(flags, CPStateFlags()) << "no answer came";
+        EXPECT_FALSE(flags.testFlag(OK)) << "flags " << int(flags);
+        EXPECT_TRUE(flags.testFlag(TC_CONNECTION_LOST)) << "flags " << int(flags);
+        EXPECT_FALSE(m_hub->is_plugged(m_device.serial())) << "the point was never reached";
+        ASSERT_TRUE(waitDisappeared(m_device.id())) << "the departure was not announced";
+
+        record = plug();
+        ASSERT_EQ(record.deviceId(), m_device.id());
+        bool same = false;
+        EXPECT_EQ(transfer(record, Transfer::Read, &same), CPStateFlags(OK));
+        EXPECT_TRUE(same) << "the device plugged again";
+
+        // The old device's worker, connection and descriptor go as the new
+        // ones come.
+        Resources now;
+        for (int i = 0; settled && i < 100 && !(now == *settled); ++i) {
+            processFor(50);
+            now = Resources();
+        }
+        if (!settled)
+            settled = now;
+        EXPECT_EQ(now.fds, settled->fds);
+        EXPECT_EQ(now.threads, settled->threads);
+    }
+}
+
+} // namespace
+} // namespace ConnectLib::Test
