@@ -30,7 +30,10 @@ bool planEntries(QuaZip& zip, const QString& root, QList<Entry>& entries)
         QuaZipFileInfo64 info;
         if (!zip.getCurrentFileInfo(&info) || info.name.isEmpty())
             return false;
-        if (QDir::isAbsolutePath(info.name) || info.isSymbolicLink())
+        // The system would cut a name at a NUL, so it would be written
+        // somewhere other than where it was checked (and never removed).
+        if (QDir::isAbsolutePath(info.name) || info.isSymbolicLink() ||
+            info.name.contains(QChar(0)))
             return false;
         const QString cleaned = QDir::cleanPath(prefix + info.name);
         if (cleaned != root && !cleaned.startsWith(prefix))

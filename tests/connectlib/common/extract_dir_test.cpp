@@ -128,6 +128,22 @@ TEST_F(ExtractDir, RefusesArchivesThatReachOutsideTheTarget)
     }
 }
 
+TEST_F(ExtractDir, RefusesANameHoldingANulByte)
+{
+    // Archive tools cannot write such a name: the byte is put in afterwards,
+    // in the entry's local and central headers alike.
+    const QString archive =
+        zip({{QStringLiteral("ok.txt"), "ok"}, {QStringLiteral("a@b.txt"), "x"}});
+    QByteArray bytes = readAll(archive);
+    ASSERT_EQ(bytes.count("a@b.txt"), 2);
+    bytes.replace("a@b.txt", QByteArray("a\0b.txt", 7));
+    ASSERT_TRUE(writeFile(archive, bytes));
+
+    EXPECT_TRUE(Common::extractDir(archive, m_target).isEmpty());
+    EXPECT_EQ(everythingBelow(qpath(m_dir.path())),
+              (QStringList{m_zips, m_zips + QStringLiteral("/archive.zip")}));
+}
+
 TEST_F(ExtractDir, UnreadableArchivesGiveTheEmptyList)
 {
     const QString garbage = m_zips + QStringLiteral("/garbage.zip");
