@@ -6,11 +6,11 @@
 #include "tests/connectlib/provider/provider_fixture.h"
 
 #include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/process_resources.h"
 #include "tools/emulator/usb_hub.h"
 
 #include <QSignalSpy>
 
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,27 +18,11 @@
 namespace ConnectLib::Test {
 namespace {
 
-namespace fs = std::filesystem;
 using zarvo::emulator::usb_front_end;
 using point = usb_front_end::point;
 
 const QString dataPath = QStringLiteral("/U/0/DATA.BIN");
 const QString copyPath = QStringLiteral("/U/0/COPY.BIN");
-
-std::size_t entriesIn(const char* dir)
-{
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
-        ++n;
-    return n;
-}
-
-// Descriptors and threads of this process.
-struct Resources {
-    std::size_t fds = entriesIn("/proc/self/fd");
-    std::size_t threads = entriesIn("/proc/self/task");
-    bool operator==(const Resources& o) const { return fds == o.fds && threads == o.threads; }
-};
 
 enum class Transfer { Read, Write };
 // When the device goes: the point has passed this often since the request.
@@ -169,7 +153,7 @@ TEST_F(ProviderUnplug, EveryReportBoundaryFailsTheRequestAnnouncesTheDepartureAn
     ASSERT_GE(points[Transfer::Write][point::before_ack], 15u);
     // Threads started on first need exist after the first round; every later
     // round must leave the counts as they were.
-    std::optional<Resources> settled;
+    std::optional<zarvo::test::process_resources> settled;
 
     for (const UnplugPoint& row : rows) {
         SCOPED_TRACE(row.name);
@@ -194,10 +178,10 @@ TEST_F(ProviderUnplug, EveryReportBoundaryFailsTheRequestAnnouncesTheDepartureAn
 
         // The old device's worker, connection and descriptor go as the new
         // ones come.
-        Resources now;
+        zarvo::test::process_resources now;
         for (int i = 0; settled && i < 100 && !(now == *settled); ++i) {
             processFor(50);
-            now = Resources();
+            now = zarvo::test::process_resources();
         }
         if (!settled)
             settled = now;

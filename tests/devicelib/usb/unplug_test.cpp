@@ -7,6 +7,7 @@
 #include "devicelib/errors.h"
 #include "tests/devicelib/usb/usb_test_device.h"
 #include "tests/support/fake_listener.h"
+#include "tests/support/process_resources.h"
 #include "tests/support/temp_dir.h"
 #include "tools/emulator/device_model.h"
 #include "tools/emulator/usb_hub.h"
@@ -32,21 +33,6 @@ using emulator::usb_front_end;
 
 // About twenty reports each way.
 constexpr std::size_t file_size = 1300;
-
-std::size_t entries_in(const char* dir)
-{
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
-        ++n;
-    return n;
-}
-
-// Descriptors and threads of this process.
-struct resources {
-    std::size_t fds = entries_in("/proc/self/fd");
-    std::size_t threads = entries_in("/proc/self/task");
-    bool operator==(const resources& o) const { return fds == o.fds && threads == o.threads; }
-};
 
 enum class transfer { read, write };
 
@@ -179,7 +165,7 @@ TEST_F(usb_unplug, every_report_boundary_ends_the_transfer_with_an_error_and_a_r
     ASSERT_GE(points[transfer::write][point::before_ack], 15u);
     // Threads some parts start on first need are there after the first
     // unplug; every later one must leave the counts as they were.
-    std::optional<resources> settled;
+    std::optional<process_resources> settled;
 
     for (const unplug_point& row : rows) {
         SCOPED_TRACE(row.name);
@@ -212,10 +198,10 @@ TEST_F(usb_unplug, every_report_boundary_ends_the_transfer_with_an_error_and_a_r
         EXPECT_NO_THROW(transfer_on(*s, transfer::read)) << "the device plugged again";
 
         // The old connection's thread and descriptor go as the new ones come.
-        resources now;
+        process_resources now;
         for (int i = 0; settled && i < 100 && !(now == *settled); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            now = resources();
+            now = process_resources();
         }
         if (!settled)
             settled = now;
