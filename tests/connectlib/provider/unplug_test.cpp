@@ -7,6 +7,7 @@
 
 #include "tests/devicelib/usb/usb_test_device.h"
 #include "tests/support/process_resources.h"
+#include "tests/support/unplug_points.h"
 #include "tools/emulator/usb_hub.h"
 
 #include <QSignalSpy>
@@ -20,20 +21,10 @@ namespace {
 
 using zarvo::emulator::usb_front_end;
 using point = usb_front_end::point;
+using zarvo::test::transfer;
 
 const QString dataPath = QStringLiteral("/U/0/DATA.BIN");
 const QString copyPath = QStringLiteral("/U/0/COPY.BIN");
-
-enum class Transfer { Read, Write };
-// When the device goes: the point has passed this often since the request.
-enum class Moment { First, Second, Middle, Last };
-
-struct UnplugPoint {
-    const char* name;
-    Transfer kind;
-    point where;
-    Moment when;
-};
 
 class ProviderUnplug : public ProviderTest {
 protected:
@@ -65,9 +56,9 @@ protected:
     usb_front_end& frontEnd() { return m_hub->device(m_device.serial()).front_end(); }
 
     // The transfer's answer: its flags, and whether the bytes came right.
-    CPStateFlags transfer(const TCData& record, Transfer kind, bool* sameBytes = nullptr)
+    CPStateFlags runTransfer(const TCData& record, transfer kind, bool* sameBytes = nullptr)
     {
-        if (kind == Transfer::Read) {
+        if (kind == transfer::read) {
             QSignalSpy read(provider(), SIGNAL(SIGNAL_fileRead(ConnectLib::TCData, QByteArray,
                                                                ConnectLib::CPStateFlags)));
             provider()->SLOT_readFile(record, dataPath);
@@ -88,12 +79,12 @@ protected:
     }
 
     // Counts the points of each kind a transfer passes on a device left alone.
-    std::map<point, unsigned> pointsOf(const TCData& record, Transfer kind)
+    std::map<point, unsigned> pointsOf(const TCData& record, transfer kind)
     {
         auto seen = std::make_shared<std::map<point, unsigned>>();
         frontEnd().set_point_hook([seen](point p, unsigned) { ++(*seen)[p]; });
         bool same = false;
-        EXPECT_EQ(transfer(record, kind, &same), CPStateFlags(OK));
+        EXPECT_EQ(runTransfer(record, kind, &same), CPStateFlags(OK));
         EXPECT_TRUE(same);
         frontEnd().set_point_hook({});
         return *seen;
@@ -120,50 +111,26 @@ protected:
 
 TEST_F(ProviderUnplug, EveryReportBoundaryFailsTheRequestAnnouncesTheDepartureAndAReplugWorks)
 {
-    const UnplugPoint rows[] = {
-        {"read: request sent, no answer yet", Transfer::Read, point::before_response_report,
-         Moment::First},
-        {"read: after the first report", Transfer::Read, point::before_response_report,
-         Moment::Second},
-        {"read: in the middle", Transfer::Read, point::before_response_report, Moment::Middle},
-        {"read: before the last report", Transfer::Read, point::before_response_report,
-         Moment::Last},
-        {"write: first report sent, not acknowledged", Transfer::Write, point::before_ack,
-         Moment::First},
-        {"write: after the first acknowledgement", Transfer::Write, point::before_ack,
-         Moment::Second},
-        {"write: in the middle", Transfer::Write, point::before_ack, Moment::Middle},
-        {"write: the acknowledgement before the last report", Transfer::Write, point::before_ack,
-         Moment::Last},
-        {"write: last report sent, no answer yet", Transfer::Write, point::before_response_report,
-         Moment::Last},
-    };
-
     createProvider();
     TCData record = plug();
     ASSERT_EQ(record.deviceId(), m_device.id());
     // Both transfers work on a device left alone and show how many points
     // of each kind they pass.
-    std::map<Transfer, std::map<point, unsigned>> points;
-    points[Transfer::Read] = pointsOf(record, Transfer::Read);
-    points[Transfer::Write] = pointsOf(record, Transfer::Write);
+    std::map<transfer, std::map<point, unsigned>> points;
+    points[transfer::read] = pointsOf(record, transfer::read);
+    points[transfer::write] = pointsOf(record, transfer::write);
     ASSERT_EQ(m_model->file(copyPath.toStdString()),
               std::string(m_content.constData(), std::size_t(m_content.size())));
-    ASSERT_GE(points[Transfer::Read][point::before_response_report], 15u);
-    ASSERT_GE(points[Transfer::Write][point::before_ack], 15u);
+    ASSERT_GE(points[transfer::read][point::before_response_report], 15u);
+    ASSERT_GE(points[transfer::write][point::before_ack], 15u);
     // Threads started on first need exist after the first round; every later
     // round must leave the counts as they were.
     std::optional<zarvo::test::process_resources> settled;
 
-    for (const UnplugPoint& row : rows) {
+    for (const zarvo::test::unplug_point& row : zarvo::test::unplug_points) {
         SCOPED_TRACE(row.name);
-        const unsigned total = points[row.kind][row.where];
-        const unsigned after = row.when == Moment::First    ? 0
-                               : row.when == Moment::Second ? 1
-                               : row.when == Moment::Middle ? total / 2
-                                                            : total - 1;
-        arm(row.where, after);
-        const CPStateFlags flags = transfer(record, row.kind);
+        arm(row.where, zarvo::test::passes_before(row.when, points[row.kind][row.where]));
+        const CPStateFlags flags = runTransfer(record, row.kind);
         ASSERT_NE(flags, CPStateFlags()) << "no answer came";
         EXPECT_FALSE(flags.testFlag(OK)) << "flags " << int(flags);
         EXPECT_TRUE(flags.testFlag(TC_CONNECTION_LOST)) << "flags " << int(flags);
@@ -173,7 +140,7 @@ TEST_F(ProviderUnplug, EveryReportBoundaryFailsTheRequestAnnouncesTheDepartureAn
         record = plug();
         ASSERT_EQ(record.deviceId(), m_device.id());
         bool same = false;
-        EXPECT_EQ(transfer(record, Transfer::Read, &same), CPStateFlags(OK));
+        EXPECT_EQ(runTransfer(record, transfer::read, &same), CPStateFlags(OK));
         EXPECT_TRUE(same) << "the device plugged again";
 
         // The old device's worker, connection and descriptor go as the new

@@ -9,6 +9,7 @@
 #include "tests/support/fake_listener.h"
 #include "tests/support/process_resources.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/unplug_points.h"
 #include "tools/emulator/device_model.h"
 #include "tools/emulator/usb_hub.h"
 
@@ -33,19 +34,6 @@ using emulator::usb_front_end;
 
 // About twenty reports each way.
 constexpr std::size_t file_size = 1300;
-
-enum class transfer { read, write };
-
-// Where the device goes: when the point has passed a number of times,
-// counted from the start of the transfer.
-enum class moment { first, second, middle, last };
-
-struct unplug_point {
-    const char* name;
-    transfer kind;
-    usb_front_end::point where;
-    moment when;
-};
 
 class usb_unplug : public ::testing::Test {
 protected:
@@ -132,25 +120,6 @@ protected:
 TEST_F(usb_unplug, every_report_boundary_ends_the_transfer_with_an_error_and_a_replug_works)
 {
     using point = usb_front_end::point;
-    const unplug_point rows[] = {
-        {"read: request sent, no answer yet", transfer::read, point::before_response_report,
-         moment::first},
-        {"read: after the first report", transfer::read, point::before_response_report,
-         moment::second},
-        {"read: in the middle", transfer::read, point::before_response_report, moment::middle},
-        {"read: before the last report", transfer::read, point::before_response_report,
-         moment::last},
-        {"write: first report sent, not acknowledged", transfer::write, point::before_ack,
-         moment::first},
-        {"write: after the first acknowledgement", transfer::write, point::before_ack,
-         moment::second},
-        {"write: in the middle", transfer::write, point::before_ack, moment::middle},
-        {"write: the acknowledgement before the last report", transfer::write, point::before_ack,
-         moment::last},
-        {"write: last report sent, no answer yet", transfer::write, point::before_response_report,
-         moment::first},
-    };
-
     listener.start();
     int round = 1;
     zarvo::session* s = plug(round);
@@ -167,14 +136,9 @@ TEST_F(usb_unplug, every_report_boundary_ends_the_transfer_with_an_error_and_a_r
     // unplug; every later one must leave the counts as they were.
     std::optional<process_resources> settled;
 
-    for (const unplug_point& row : rows) {
+    for (const unplug_point& row : unplug_points) {
         SCOPED_TRACE(row.name);
-        const unsigned total = points[row.kind][row.where];
-        const unsigned after = row.when == moment::first    ? 0
-                               : row.when == moment::second ? 1
-                               : row.when == moment::middle ? total / 2
-                                                            : total - 1;
-        arm(row, after);
+        arm(row, passes_before(row.when, points[row.kind][row.where]));
         auto outcome = std::async(std::launch::async, [&, s] {
             try {
                 transfer_on(*s, row.kind);
