@@ -89,14 +89,18 @@ TEST_P(randomized, notifications_among_exchanges_are_dispatched_exactly_once)
         std::lock_guard<std::mutex> lock(draw);
         count = next_id;
     }
-    // Injections at points never reached are not sent.
+    // Injections at points never reached are not sent; every one sent between
+    // exchanges arrives, though the last may still be on the notification
+    // thread's way when the exchanges end.
     ASSERT_TRUE(eventually([&] {
         const auto got = notifications.received();
         std::map<unsigned, int> seen;
         for (const auto& [id, parameters] : got)
             ++seen[id];
-        return std::all_of(seen.begin(), seen.end(), [](const auto& s) { return s.second == 1; }) &&
-               got.size() >= count - 40 && got.size() <= count;
+        for (unsigned id = 40; id < count; ++id)
+            if (seen[id] == 0)
+                return false;
+        return got.size() <= count;
     }));
     host->stop_thread();
     const auto got = notifications.received();
