@@ -7,8 +7,8 @@
 #include "tests/support/model_links.h"
 #include "tools/emulator/device_model.h"
 
-#include "connectlib/session_guard.h"
-#include "connectlib/tc_worker.h"
+#include "connectlib/worker/session_guard.h"
+#include "connectlib/worker/tc_worker.h"
 #include "devicelib/core/listener.h"
 #include "devicelib/core/posting.h"
 #include "devicelib/core/session.h"

@@ -1,6 +1,6 @@
 #include "devicelib/core/connection.h"
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 
 namespace zarvo::core {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "devicelib/disk_space.h"
 #include "devicelib/export.h"
-#include "devicelib/path.h"
+#include "devicelib/values/disk_space.h"
+#include "devicelib/values/path.h"
 
 #include <boost/filesystem/path.hpp>
 

@@ -2,7 +2,7 @@
 
 #include "devicelib/core/connection.h"
 #include "devicelib/core/interprocess_mutex.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 
 #include <boost/filesystem/path.hpp>
 

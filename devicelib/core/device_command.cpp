@@ -3,7 +3,7 @@
 #include "devicelib/core/core_session.h"
 #include "devicelib/core/device_answer.h"
 #include "devicelib/core/resend.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/message_io.h"
 
 #include <google/protobuf/message.h>

@@ -1,6 +1,6 @@
 #include "devicelib/core/disposer.h"
 
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <boost/thread/locks.hpp>
 #include <boost/thread/thread.hpp>

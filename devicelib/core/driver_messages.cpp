@@ -2,7 +2,7 @@
 
 #include "devicelib/core/driver.h"
 #include "devicelib/core/engine.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <boost/thread/locks.hpp>
 

@@ -2,7 +2,7 @@
 
 #include "devicelib/core/driver.h"
 #include "devicelib/core/driver_registry.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <boost/thread/locks.hpp>
 #include <boost/thread/thread.hpp>

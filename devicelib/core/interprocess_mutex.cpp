@@ -2,7 +2,7 @@
 
 #include "devicelib/platform/shm_object.h"
 #include "devicelib/platform/thread_id.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <boost/interprocess/exceptions.hpp>
 

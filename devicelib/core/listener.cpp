@@ -2,7 +2,7 @@
 
 #include "devicelib/core/notification.h"
 #include "devicelib/core/posting.h"
-#include "devicelib/general_errors.h"
+#include "devicelib/errors/general_errors.h"
 
 namespace zarvo {
 

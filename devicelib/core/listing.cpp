@@ -2,7 +2,7 @@
 
 #include "devicelib/proto/message_io.h"
 #include "devicelib/proto/zftp_response.pb.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 #include "devicelib/core/core_session.h"
 #include "devicelib/core/listener.h"
 #include "devicelib/core/posting.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <boost/chrono.hpp>
 #include <boost/thread/condition_variable.hpp>

@@ -1,6 +1,6 @@
 #include "devicelib/core/resend.h"
 
-#include "devicelib/device_errors.h"
+#include "devicelib/errors/device_errors.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "devicelib/clock.h"
+#include "devicelib/clock/clock.h"
 #include "devicelib/core/connection.h"
-#include "devicelib/device_info.h"
-#include "devicelib/disk_space.h"
 #include "devicelib/export.h"
-#include "devicelib/path.h"
+#include "devicelib/values/device_info.h"
+#include "devicelib/values/disk_space.h"
+#include "devicelib/values/path.h"
 
 #include <cstdint>
 #include <iosfwd>

@@ -1,10 +1,10 @@
 // The session's clock operations: the device's system clock and user clock.
 #include "devicelib/core/session.h"
 
-#include "devicelib/clock_conversions.h"
+#include "devicelib/clock/clock_conversions.h"
 #include "devicelib/core/core_session.h"
 #include "devicelib/core/device_command.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/introspection/exception.h"
 #include "devicelib/proto/message_io.h"
 #include "devicelib/proto/types.pb.h"

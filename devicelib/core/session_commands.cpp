@@ -3,7 +3,7 @@
 
 #include "devicelib/core/core_session.h"
 #include "devicelib/core/device_command.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/message_io.h"
 #include "devicelib/proto/zftp_notification.pb.h"
 #include "devicelib/proto/zftp_request.pb.h"

@@ -1,7 +1,7 @@
 // The session's conveniences over directory listings.
 #include "devicelib/core/session.h"
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 
 namespace zarvo {
 

@@ -3,8 +3,8 @@
 #include "devicelib/core/connection.h"
 #include "devicelib/core/core_session.h"
 #include "devicelib/core/interprocess_mutex.h"
-#include "devicelib/errors.h"
-#include "devicelib/trace.h"
+#include "devicelib/errors/errors.h"
+#include "devicelib/trace/trace.h"
 
 #include <exception>
 

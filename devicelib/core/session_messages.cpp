@@ -5,7 +5,7 @@
 #include "devicelib/core/interface.h"
 #include "devicelib/core/notification.h"
 #include "devicelib/core/posting.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <atomic>
 #include <exception>

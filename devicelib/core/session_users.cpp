@@ -6,12 +6,12 @@
 #include "devicelib/core/device_command.h"
 #include "devicelib/core/session_lock.h"
 #include "devicelib/core/user_number.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/device_messages.h"
 #include "devicelib/proto/message_io.h"
 #include "devicelib/proto/user_database.pb.h"
 #include "devicelib/proto/user_id.pb.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <sstream>
 

@@ -1,6 +1,6 @@
 #include "devicelib/introspection/cast_error.h"
 
-#include "devicelib/error_definitions.h"
+#include "devicelib/errors/error_definitions.h"
 
 #include "devicelib/introspection/number_text.h"
 #include "devicelib/introspection/type2string.h"

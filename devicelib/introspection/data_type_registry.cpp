@@ -1,6 +1,6 @@
 #include "devicelib/introspection/data_type_registry.h"
 
-#include "devicelib/general_errors.h"
+#include "devicelib/errors/general_errors.h"
 #include "devicelib/introspection/literal_validator.h"
 #include "devicelib/introspection/numeric_validator.h"
 #include "devicelib/introspection/type_errors.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "devicelib/export.h"
-#include "devicelib/path.h"
+#include "devicelib/values/path.h"
 
 #include <string>
 

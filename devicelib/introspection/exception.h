@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devicelib/exception.h"
+#include "devicelib/errors/exception.h"
 #include "devicelib/export.h"
 
 #include <exception>

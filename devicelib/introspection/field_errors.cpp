@@ -1,6 +1,6 @@
 #include "devicelib/introspection/field_errors.h"
 
-#include "devicelib/error_definitions.h"
+#include "devicelib/errors/error_definitions.h"
 
 #include "devicelib/introspection/type2string.h"
 

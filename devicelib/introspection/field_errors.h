@@ -1,7 +1,7 @@
 #pragma once
 
-#include "devicelib/error_shapes.h"
-#include "devicelib/exception.h"
+#include "devicelib/errors/error_shapes.h"
+#include "devicelib/errors/exception.h"
 #include "devicelib/export.h"
 #include "devicelib/introspection/exception.h"
 

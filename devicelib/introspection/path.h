@@ -2,7 +2,7 @@
 
 #include "devicelib/export.h"
 #include "devicelib/introspection/entry.h"
-#include "devicelib/path.h"
+#include "devicelib/values/path.h"
 
 #include <string>
 

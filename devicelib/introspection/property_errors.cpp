@@ -1,6 +1,6 @@
 #include "devicelib/introspection/property_errors.h"
 
-#include "devicelib/error_definitions.h"
+#include "devicelib/errors/error_definitions.h"
 
 #include "devicelib/introspection/error_text.h"
 

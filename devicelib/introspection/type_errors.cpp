@@ -1,6 +1,6 @@
 #include "devicelib/introspection/type_errors.h"
 
-#include "devicelib/error_definitions.h"
+#include "devicelib/errors/error_definitions.h"
 
 #include "devicelib/introspection/error_text.h"
 #include "devicelib/introspection/type2string.h"

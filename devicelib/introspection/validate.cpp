@@ -1,6 +1,6 @@
 #include "devicelib/introspection/validate.h"
 
-#include "devicelib/general_errors.h"
+#include "devicelib/errors/general_errors.h"
 #include "devicelib/introspection/data_type_registry.h"
 #include "devicelib/introspection/field_errors.h"
 #include "devicelib/introspection/type_errors.h"

@@ -1,6 +1,6 @@
 #include "devicelib/introspection/validation_canceled.h"
 
-#include "devicelib/error_definitions.h"
+#include "devicelib/errors/error_definitions.h"
 
 namespace zarvo::introspection {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devicelib/error_shapes.h"
+#include "devicelib/errors/error_shapes.h"
 #include "devicelib/export.h"
 #include "devicelib/introspection/exception.h"
 

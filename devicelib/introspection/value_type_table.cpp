@@ -1,8 +1,8 @@
 #include "devicelib/introspection/value_type_table.h"
 
-#include "devicelib/general_errors.h"
+#include "devicelib/errors/general_errors.h"
+#include "devicelib/helpers/system.h"
 #include "devicelib/platform/resource.h"
-#include "devicelib/system.h"
 
 #include <boost/property_tree/json_parser.hpp>
 

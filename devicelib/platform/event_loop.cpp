@@ -1,6 +1,6 @@
 #include "devicelib/platform/event_loop.h"
 
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <cerrno>
 #include <exception>

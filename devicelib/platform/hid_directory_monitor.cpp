@@ -1,6 +1,6 @@
 #include "devicelib/platform/hid_identity.h"
 #include "devicelib/platform/hid_monitor.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <cerrno>
 #include <cstring>

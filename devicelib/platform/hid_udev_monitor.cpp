@@ -1,7 +1,7 @@
 // Kept apart from every file that includes the library's version header:
 // <libudev.h> brings glibc's major() and minor() macros.
 #include "devicelib/platform/hid_monitor.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <libudev.h>
 

@@ -1,7 +1,7 @@
 #include "devicelib/usb/hid_answers.h"
 
 #include "devicelib/core/device_answer.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 
 namespace zarvo::usb {
 

@@ -2,7 +2,7 @@
 
 #include "devicelib/core/listing.h"
 #include "devicelib/core/resend.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/message_io.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"

@@ -3,7 +3,7 @@
 #include "devicelib/core/posting.h"
 #include "devicelib/proto/message_io.h"
 #include "devicelib/proto/zftp_notification.pb.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 namespace zarvo::usb {
 

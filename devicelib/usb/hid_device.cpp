@@ -1,8 +1,8 @@
 #include "devicelib/usb/hid_device.h"
 
-#include "devicelib/errors.h"
-#include "devicelib/system.h"
-#include "devicelib/trace.h"
+#include "devicelib/errors/errors.h"
+#include "devicelib/helpers/system.h"
+#include "devicelib/trace/trace.h"
 
 namespace zarvo::usb {
 

@@ -2,8 +2,8 @@
 
 #include "devicelib/usb/hid_device.h"
 
-#include "devicelib/errors.h"
-#include "devicelib/trace.h"
+#include "devicelib/errors/errors.h"
+#include "devicelib/trace/trace.h"
 
 #include <algorithm>
 #include <istream>

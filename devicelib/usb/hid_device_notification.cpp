@@ -5,7 +5,7 @@
 
 #include "devicelib/usb/hid_device.h"
 
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <algorithm>
 #include <sstream>

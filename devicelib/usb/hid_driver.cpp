@@ -1,7 +1,7 @@
 #include "devicelib/usb/hid_driver.h"
 
 #include "devicelib/core/posting.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 #include "devicelib/usb/device_id.h"
 #include "devicelib/usb/hid_connection.h"
 #include "devicelib/usb/vendor_id.h"

@@ -1,6 +1,6 @@
 // The config.xml reader on any file: it parses or refuses, and a refused
 // file leaves the document empty, so no half of it supplies values.
-#include "connectlib/common.h"
+#include "connectlib/common/common.h"
 
 #include <QDomDocument>
 #include <QFile>

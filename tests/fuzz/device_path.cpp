@@ -1,6 +1,6 @@
 // Device paths: normalisation is idempotent and leaves no empty component,
 // and the path queries hold on whatever text a caller or a listing gives.
-#include "devicelib/path.h"
+#include "devicelib/values/path.h"
 
 #include <cstdint>
 #include <cstdlib>

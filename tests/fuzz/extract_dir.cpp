@@ -1,7 +1,7 @@
 // Archive extraction on any zip: nothing is ever written outside the target
 // folder, every path reported lies inside it, and a refused archive leaves
 // the folder as empty as it was.
-#include "connectlib/common.h"
+#include "connectlib/common/common.h"
 
 #include <QFile>
 #include <QString>

@@ -5,7 +5,7 @@
 // Responses, acknowledgements and device notifications met on the way are
 // all taken from them. Every outcome must be a result code or one of the
 // library's errors.
-#include "devicelib/exception.h"
+#include "devicelib/errors/exception.h"
 #include "devicelib/platform/event.h"
 #include "devicelib/platform/hid_channel.h"
 #include "devicelib/usb/hid_device.h"

@@ -1,6 +1,6 @@
 // The hosts.conf reader on any text: every kept key and value is free of
 // line breaks, and no key is empty or a comment.
-#include "connectlib/host_config.h"
+#include "connectlib/settings/host_config.h"
 
 #include <QString>
 

@@ -13,7 +13,7 @@
 // the model's own answers to that file and exits.
 #include "devicelib/core/core_session.h"
 #include "devicelib/core/resend.h"
-#include "devicelib/exception.h"
+#include "devicelib/errors/exception.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/model_links.h"

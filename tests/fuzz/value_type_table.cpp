@@ -3,7 +3,7 @@
 // validator or throws one of the library's errors; the validators built
 // then check values of every kind without fault.
 #include "devicelib/introspection/value_type_table.h"
-#include "devicelib/exception.h"
+#include "devicelib/errors/exception.h"
 #include "devicelib/introspection/auditor.h"
 #include "devicelib/introspection/data_type_registry.h"
 

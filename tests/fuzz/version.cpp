@@ -1,7 +1,7 @@
 // Version texts as devices report them: parsing never throws, and a version
 // that parsed to a well-formed number writes back to a text that parses to
 // the same version.
-#include "devicelib/version.h"
+#include "devicelib/values/version.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "tests/support/answer_errors.h"
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 
 namespace zarvo::test {
 namespace {

@@ -1,7 +1,7 @@
 #include "tests/support/connection_contract.h"
 
 #include "devicelib/core/core_session.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/zftp_notification.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
 #include "tests/support/fake_listener.h"

@@ -2,7 +2,7 @@
 
 #include "devicelib/core/interface.h"
 #include "devicelib/core/posting.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 #include "tests/support/fake_links.h"
 
 #include <boost/thread/locks.hpp>

@@ -3,11 +3,11 @@
 #include "devicelib/core/listing.h"
 #include "devicelib/core/posting.h"
 #include "devicelib/core/resend.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/message_io.h"
 #include "devicelib/proto/zftp_notification.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 #include "tests/support/answer_errors.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "connectlib/deviceattachlistner.h"
-#include "connectlib/logger.h"
-#include "connectlib/usb_attach_source.h"
+#include "connectlib/attach/deviceattachlistner.h"
+#include "connectlib/attach/usb_attach_source.h"
+#include "connectlib/logging/logger.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/support/temp_dir.h"
 

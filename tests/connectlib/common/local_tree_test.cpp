@@ -1,4 +1,4 @@
-#include "connectlib/common.h"
+#include "connectlib/common/common.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,5 +1,5 @@
-#include "connectlib/common.h"
-#include "connectlib/logger.h"
+#include "connectlib/common/common.h"
+#include "connectlib/logging/logger.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/support/temp_dir.h"
 

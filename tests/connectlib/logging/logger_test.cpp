@@ -1,7 +1,7 @@
-#include "connectlib/clock.h"
-#include "connectlib/common.h"
-#include "connectlib/funclogc.h"
-#include "connectlib/logger.h"
+#include "connectlib/common/clock.h"
+#include "connectlib/common/common.h"
+#include "connectlib/logging/funclogc.h"
+#include "connectlib/logging/logger.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 
 #include <QDir>

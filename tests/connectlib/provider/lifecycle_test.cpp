@@ -2,12 +2,12 @@
 // removal, attach events, and closing the provider at awkward moments.
 #include "tests/connectlib/provider/provider_fixture.h"
 
-#include "connectlib/common.h"
-#include "connectlib/connection_provider_p.h"
-#include "connectlib/lz2_listener.h"
-#include "connectlib/session_guard.h"
+#include "connectlib/common/common.h"
+#include "connectlib/provider/connection_provider_p.h"
+#include "connectlib/provider/lz2_listener.h"
+#include "connectlib/worker/session_guard.h"
 #include "devicelib/core/posting.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/usb/vendor_id.h"
 #include "tests/support/foreign_session.h"
 #include "tests/support/latch.h"

@@ -1,6 +1,6 @@
 #include "tests/connectlib/provider/provider_fixture.h"
 
-#include "connectlib/common.h"
+#include "connectlib/common/common.h"
 #include "devicelib/core/posting.h"
 #include "tests/support/fake_links.h"
 #include "tests/support/model_links.h"

@@ -4,8 +4,8 @@
 // published into it by hand: the device emulator's model behind a USB-like
 // fake connection, or a scripted fake connection for error cases.
 
-#include "connectlib/connection_provider.h"
-#include "connectlib/tc_data.h"
+#include "connectlib/provider/connection_provider.h"
+#include "connectlib/types/tc_data.h"
 #include "tests/connectlib/worker/emulator_model.h"
 #include "tests/connectlib/worker/worker_harness.h"
 #include "tests/devicelib/core/test_device.h"

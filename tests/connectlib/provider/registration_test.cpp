@@ -1,10 +1,10 @@
 // Device registration and removal through the real device library core.
 #include "tests/connectlib/provider/provider_fixture.h"
 
-#include "connectlib/common.h"
-#include "connectlib/session_guard.h"
+#include "connectlib/common/common.h"
+#include "connectlib/worker/session_guard.h"
 #include "devicelib/core/posting.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/support/fake_links.h"
 #include "tests/support/model_links.h"
 

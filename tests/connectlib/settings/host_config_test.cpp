@@ -1,4 +1,4 @@
-#include "connectlib/host_config.h"
+#include "connectlib/settings/host_config.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 
 #include <gtest/gtest.h>

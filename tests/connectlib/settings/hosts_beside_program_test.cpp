@@ -1,5 +1,5 @@
 // Runs from a folder holding its own hosts.conf (see CMakeLists.txt).
-#include "connectlib/common.h"
+#include "connectlib/common/common.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 
 #include "tests/connectlib/support/ktlib_test_support.h"

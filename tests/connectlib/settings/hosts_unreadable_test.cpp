@@ -1,5 +1,5 @@
 // Runs beside a hosts.conf that cannot be read (see CMakeLists.txt).
-#include "connectlib/common.h"
+#include "connectlib/common/common.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 
 #include <gtest/gtest.h>

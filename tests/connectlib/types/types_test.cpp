@@ -1,6 +1,6 @@
-#include "connectlib/cp_state_flags.h"
-#include "connectlib/tc_data.h"
-#include "connectlib/tc_entry_item.h"
+#include "connectlib/types/cp_state_flags.h"
+#include "connectlib/types/tc_data.h"
+#include "connectlib/types/tc_entry_item.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 
 #include "tests/connectlib/support/ktlib_test_support.h"

@@ -1,8 +1,8 @@
-#include "connectlib/version_text.h"
-#include "connectlib/versions.h"
+#include "connectlib/versions/version_text.h"
+#include "connectlib/versions/versions.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 
-#include "devicelib/library_version.h"
+#include "devicelib/values/library_version.h"
 
 #include <gtest/gtest.h>
 

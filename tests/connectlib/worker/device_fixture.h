@@ -4,8 +4,8 @@
 // its session as the provider's adapter does, and a worker over that guard on
 // a thread of its own.
 
-#include "connectlib/session_guard.h"
-#include "connectlib/tc_data.h"
+#include "connectlib/types/tc_data.h"
+#include "connectlib/worker/session_guard.h"
 #include "devicelib/core/connection.h"
 #include "devicelib/core/listener.h"
 #include "tests/connectlib/worker/emulator_model.h"

@@ -3,7 +3,7 @@
 // Device-library errors of every class the worker tells apart, and a few it
 // does not, each with the kind line a report gives it.
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 
 #include <QString>
 #include <QStringList>

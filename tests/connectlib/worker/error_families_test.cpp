@@ -1,7 +1,7 @@
 // Device-library errors as result flags and log lines: each family of
 // operations as its table says, and the report of every error class.
-#include "connectlib/worker_errors.h"
-#include "connectlib/worker_frame.h"
+#include "connectlib/worker/worker_errors.h"
+#include "connectlib/worker/worker_frame.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/device_fixture.h"
 #include "tests/connectlib/worker/error_cases.h"

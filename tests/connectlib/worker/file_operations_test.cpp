@@ -1,9 +1,9 @@
 // Reads, writes, merges, directory creation, removals and the copy of local
 // files to a device, on a worker over the device model or a scripted
 // connection.
-#include "connectlib/clock.h"
-#include "connectlib/common.h"
-#include "devicelib/errors.h"
+#include "connectlib/common/clock.h"
+#include "connectlib/common/common.h"
+#include "devicelib/errors/errors.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/device_fixture.h"
 #include "tests/connectlib/worker/error_cases.h"

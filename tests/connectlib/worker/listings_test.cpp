@@ -1,7 +1,7 @@
 // Directory listings and entry trees of a device: over the device model, and
 // over scripted listings for failures deep in a tree and hostile names.
-#include "devicelib/errors.h"
-#include "devicelib/path.h"
+#include "devicelib/errors/errors.h"
+#include "devicelib/values/path.h"
 #include "tests/connectlib/worker/device_fixture.h"
 
 #include <QRegularExpression>

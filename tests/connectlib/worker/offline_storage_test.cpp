@@ -1,5 +1,5 @@
 // The offline-storage worker: files on the local disk below its root.
-#include "connectlib/tc_worker.h"
+#include "connectlib/worker/tc_worker.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/worker_harness.h"
 #include "tests/support/temp_dir.h"

@@ -1,11 +1,11 @@
 // The session guard and its pointers: one use of a device at a time, an
 // emptied guard stays empty, and the listener adapter forgets a guard's
 // session.
-#include "connectlib/lz2_listener.h"
-#include "connectlib/session_guard.h"
-#include "connectlib/tc_worker.h"
+#include "connectlib/provider/lz2_listener.h"
+#include "connectlib/worker/session_guard.h"
+#include "connectlib/worker/tc_worker.h"
 #include "devicelib/core/session.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/support/latch.h"
 
 #include <gtest/gtest.h>

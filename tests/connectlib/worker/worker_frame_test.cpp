@@ -3,7 +3,7 @@
 // operation, and each command's family for its failures.
 #include "devicelib/core/session.h"
 #include "devicelib/core/session_lock.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/device_fixture.h"

@@ -2,8 +2,8 @@
 
 // A worker on its own thread, what it emits, and what the log receives.
 
-#include "connectlib/logger.h"
-#include "connectlib/tc_worker.h"
+#include "connectlib/logging/logger.h"
+#include "connectlib/worker/tc_worker.h"
 #include "tests/support/latch.h"
 
 #include <QMetaObject>

@@ -1,7 +1,7 @@
 // What the program and the provider rely on by name: the worker's signals and
 // slots with fully qualified argument types, in order; and the helpers that
 // several operations share.
-#include "connectlib/tc_worker.h"
+#include "connectlib/worker/tc_worker.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/worker_harness.h"
 

@@ -1,4 +1,4 @@
-#include "devicelib/clock_conversions.h"
+#include "devicelib/clock/clock_conversions.h"
 
 #include "types.pb.h"
 

@@ -3,7 +3,7 @@
 // Readable forms of the clock structures, so that a failed comparison shows
 // the whole value.
 
-#include "devicelib/clock.h"
+#include "devicelib/clock/clock.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "devicelib/clock_conversions.h"
+#include "devicelib/clock/clock_conversions.h"
 #include "tests/devicelib/clock/clock_text.h"
 
 #include <boost/date_time/gregorian/greg_year.hpp>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "devicelib/core/core_session.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/message_io.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/model_links.h"

@@ -1,7 +1,7 @@
 // The session's clock operations against the device model: what goes out,
 // read back from the transcript, and how the device's answers come back.
-#include "devicelib/clock_conversions.h"
-#include "devicelib/errors.h"
+#include "devicelib/clock/clock_conversions.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
 #include "tests/devicelib/clock/clock_text.h"

@@ -1,7 +1,7 @@
 // The connection interface's defaults, through the test double that later
 // tests script.
 #include "devicelib/core/connection.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/support/fake_connection.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "devicelib/core/core_session.h"
 
 #include "devicelib/core/interprocess_mutex.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/devicelib/core/lock_holder_process.h"
 #include "tests/devicelib/core/session_test_support.h"
 #include "tests/devicelib/core/test_device.h"

@@ -2,7 +2,7 @@
 #include "devicelib/core/driver_registry.h"
 #include "devicelib/core/engine.h"
 #include "devicelib/core/interface.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/support/engine_messages.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/latch.h"

@@ -3,7 +3,7 @@
 #include "devicelib/core/engine.h"
 #include "devicelib/core/interface.h"
 #include "devicelib/core/thread_group.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/support/engine_messages.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/latch.h"

@@ -3,7 +3,7 @@
 #include "devicelib/core/core_session.h"
 #include "devicelib/core/driver_registry.h"
 #include "devicelib/core/posting.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/zftp_notification.pb.h"
 #include "tests/devicelib/core/fake_drivers_registered.h"
 #include "tests/devicelib/core/listener_fixture.h"

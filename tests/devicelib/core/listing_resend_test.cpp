@@ -2,7 +2,7 @@
 // resend for device answer 2.
 #include "devicelib/core/listing.h"
 #include "devicelib/core/resend.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/zftp_response.pb.h"
 #include "tests/support/recording_logger.h"
 #include "tests/support/short_resend.h"

@@ -9,7 +9,7 @@
 // Each hold is a zarvo::session_lock on a zarvo::core::session of the device.
 #include "devicelib/core/core_session.h"
 #include "devicelib/core/session_lock.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 
 #include <cstdint>
 #include <ctime>

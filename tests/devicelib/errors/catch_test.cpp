@@ -1,4 +1,4 @@
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/support/recording_logger.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "devicelib/system.h"
+#include "devicelib/helpers/system.h"
 
 #include <gtest/gtest.h>
 

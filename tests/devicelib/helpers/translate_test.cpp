@@ -1,4 +1,4 @@
-#include "devicelib/translate.h"
+#include "devicelib/helpers/translate.h"
 
 #include <boost/archive/iterators/dataflow_exception.hpp>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "devicelib/zfilter.h"
+#include "devicelib/helpers/zfilter.h"
 #include "tests/support/hex.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The process-wide registry that validate() uses. Every test runs in a
 // process of its own, so each starts with nothing built.
-#include "devicelib/general_errors.h"
+#include "devicelib/errors/general_errors.h"
 #include "devicelib/introspection/errors.h"
 #include "devicelib/introspection/validate.h"
 #include "tests/devicelib/introspection/clock_messages.h"

@@ -1,5 +1,5 @@
 // The data type registry: loading the table, building, caching and reporting.
-#include "devicelib/general_errors.h"
+#include "devicelib/errors/general_errors.h"
 #include "devicelib/introspection/data_type_registry.h"
 #include "devicelib/introspection/errors.h"
 #include "devicelib/introspection/numeric_validator.h"

@@ -1,6 +1,6 @@
 // The validation walk over the device's clock messages and a test schema,
 // each test with a registry of its own.
-#include "devicelib/general_errors.h"
+#include "devicelib/errors/general_errors.h"
 #include "devicelib/introspection/data_type_registry.h"
 #include "devicelib/introspection/errors.h"
 #include "devicelib/introspection/validate_fields.h"

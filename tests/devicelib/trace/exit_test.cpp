@@ -1,4 +1,4 @@
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 
 #include <gtest/gtest.h>
 

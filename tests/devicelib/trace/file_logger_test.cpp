@@ -1,4 +1,4 @@
-#include "devicelib/trace.h"
+#include "devicelib/trace/trace.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "devicelib/trace_line.h"
+#include "devicelib/trace/trace_line.h"
 
 #include <gtest/gtest.h>
 

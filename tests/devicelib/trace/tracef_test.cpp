@@ -1,5 +1,5 @@
-#include "devicelib/errors.h"
-#include "devicelib/trace.h"
+#include "devicelib/errors/errors.h"
+#include "devicelib/trace/trace.h"
 #include "tests/support/recording_logger.h"
 
 #include <gtest/gtest.h>

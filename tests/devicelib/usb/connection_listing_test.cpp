@@ -2,7 +2,7 @@
 
 #include "tests/devicelib/usb/connection_fixture.h"
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/zftp_response.pb.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "tests/devicelib/usb/connection_fixture.h"
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "tests/devicelib/usb/connection_fixture.h"
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/user_database.pb.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "tests/support/temp_dir.h"

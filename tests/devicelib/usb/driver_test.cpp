@@ -1,4 +1,4 @@
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/usb/device_id.h"
 #include "tests/devicelib/usb/driver_fixture.h"
 #include "tests/support/latch.h"

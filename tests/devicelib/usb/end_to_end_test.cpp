@@ -2,7 +2,7 @@
 // in this process, through the shared library as a client loads it.
 #include "devicelib/core/session.h"
 #include "devicelib/core/session_lock.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/usb_test_device.h"
 #include "tests/support/fake_listener.h"
 #include "tests/support/temp_dir.h"

@@ -1,6 +1,6 @@
 // Transfer failures and what they become.
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/hid_fixture.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
 // Byte-exact transcripts of host messages and plain responses, argument
 // checks and cancellation by stage.
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/hid_fixture.h"
 
 #include <gmock/gmock.h>

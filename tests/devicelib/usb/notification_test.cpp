@@ -1,7 +1,7 @@
 // Device notifications: reassembly, discards, the handler's answer and the
 // notification thread.
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/hid_fixture.h"
 
 #include <gmock/gmock.h>

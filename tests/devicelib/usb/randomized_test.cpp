@@ -2,7 +2,7 @@
 // notifications injected at random moments, and random device reports thrown
 // at running exchanges.
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/hid_fixture.h"
 
 #include <gmock/gmock.h>

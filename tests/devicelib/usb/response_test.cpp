@@ -1,6 +1,6 @@
 // Response faults, cancellation by stage and payload transfer.
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/hid_fixture.h"
 #include "tests/support/temp_dir.h"
 

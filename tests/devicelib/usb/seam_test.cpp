@@ -1,7 +1,7 @@
 // Devices served on seam socket files: opening by path, several opens of one
 // device, unplugging, and a connection that stops reading.
 
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/hid_fixture.h"
 #include "tests/support/temp_dir.h"
 

@@ -4,7 +4,7 @@
 // withdrawn, nothing leaks, and the device plugged again works at once.
 #include "devicelib/core/session.h"
 #include "devicelib/core/session_lock.h"
-#include "devicelib/errors.h"
+#include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/usb_test_device.h"
 #include "tests/support/fake_listener.h"
 #include "tests/support/process_resources.h"

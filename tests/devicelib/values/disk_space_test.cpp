@@ -1,4 +1,4 @@
-#include "devicelib/disk_space.h"
+#include "devicelib/values/disk_space.h"
 
 #include <gtest/gtest.h>
 

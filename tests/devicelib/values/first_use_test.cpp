@@ -1,5 +1,5 @@
-#include "devicelib/library_version.h"
-#include "devicelib/version.h"
+#include "devicelib/values/library_version.h"
+#include "devicelib/values/version.h"
 
 #include <gtest/gtest.h>
 

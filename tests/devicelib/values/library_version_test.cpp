@@ -1,4 +1,4 @@
-#include "devicelib/library_version.h"
+#include "devicelib/values/library_version.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // version header must still be usable after it.
 #include <sys/sysmacros.h>
 
-#include "devicelib/version.h"
+#include "devicelib/values/version.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "devicelib/device_info.h"
-#include "devicelib/version.h"
+#include "devicelib/values/device_info.h"
+#include "devicelib/values/version.h"
 #include "tests/support/recording_logger.h"
 
 #include <gtest/gtest.h>

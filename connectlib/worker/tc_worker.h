@@ -1,0 +1,199 @@
+#pragma once
+
+#include "connectlib/export.h"
+#include "connectlib/types/cp_state_flags.h"
+#include "connectlib/types/tc_data.h"
+#include "connectlib/types/tc_entry_item.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QDir>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace zarvo {
+class exception;
+class path;
+} // namespace zarvo
+
+namespace ConnectLib {
+
+class LZ2Listener;
+class SessionGuard;
+
+// Runs the operations of one device on the thread it lives on, one at a time
+// in arrival order, and answers each with one result signal carrying
+// CPStateFlags. A local worker (no guard) stands for a folder on disk: the
+// local pseudo-device or the offline storage below rootPath.
+//
+// Signals and slots are connected by signature strings, so every argument
+// type is written fully qualified.
+class KTLIB_EXPORT TCWorker : public QObject {
+    Q_OBJECT
+public:
+    // Takes ownership of guard; listener is the adapter that made it.
+    TCWorker(ConnectLib::TCData data, ConnectLib::LZ2Listener* listener, QObject* parent,
+             ConnectLib::SessionGuard* guard, QString rootPath);
+    ~TCWorker() override;
+
+    // The record given at construction; callable from any thread.
+    ConnectLib::TCData tcData();
+    // From another thread: waits for the running operation, then leaves a
+    // cancel request that the device's next transfer meets.
+    void cancelOperation();
+    // From another thread: drops the adapter's entry and empties the guard,
+    // waiting for the running operation.
+    void releaseSession();
+
+public slots:
+    void SLOT_getTCData();
+    void SLOT_readFile(ConnectLib::TCData data, QString file);
+    void SLOT_writeFile(ConnectLib::TCData data, QString file, QByteArray fileData);
+    void SLOT_writeOfflineFileToTC(ConnectLib::TCData data, QString srcPath, QString dstPath,
+                                   QByteArray content);
+    void SLOT_mergeFile(ConnectLib::TCData data, QString file, QByteArray fileData);
+    void SLOT_getTimestamp(ConnectLib::TCData data);
+    void SLOT_getCurrentUserData(ConnectLib::TCData data);
+    void SLOT_getSubdirectories(ConnectLib::TCData data, QString rootPath);
+    void SLOT_getSubdirectoriesWithoutFile(ConnectLib::TCData data, QString rootPath,
+                                           QString fileName);
+    void SLOT_getDailySubdirectoriesWithoutFile(ConnectLib::TCData data, QString rootPath,
+                                                QString fileName);
+    void SLOT_getDailyEntries(ConnectLib::TCData data, QString rootPath);
+    void SLOT_generateChallengeToken(ConnectLib::TCData data, uint userId, QByteArray nonse);
+    void SLOT_readOfflineFile(QString file);
+    void SLOT_writeOfflineFile(QString file, QByteArray data);
+    void SLOT_isOfflineFile(QString file);
+    void SLOT_reset(ConnectLib::TCData data, bool sleep, bool do_factory_defaults);
+    void SLOT_startSync();
+    void SLOT_stopSync(bool syncSuccess);
+    void SLOT_setTCTimes(ConnectLib::TCData data, QDateTime system, bool trusted, QDateTime local,
+                         int timezone);
+    void SLOT_getTCTimes(ConnectLib::TCData data);
+    void SLOT_getFreeSpace(ConnectLib::TCData data);
+    void SLOT_cleanupDisk(ConnectLib::TCData data, qulonglong requiredBytes);
+    void SLOT_getTCDirSize(ConnectLib::TCData data, QString rootPath);
+    void SLOT_readBatteryStatus(ConnectLib::TCData data);
+    void SLOT_removeFile(ConnectLib::TCData data, QString path);
+    void SLOT_createDirectory(ConnectLib::TCData data, QString path);
+    void SLOT_removeDirectory(ConnectLib::TCData data, QString path);
+    void SLOT_removeEntry(ConnectLib::TCData data, QString path);
+    void SLOT_removeEntries(ConnectLib::TCData data, QStringList entries);
+    void SLOT_ADB_enable(ConnectLib::TCData data, bool enable);
+    void SLOT_getEntries(ConnectLib::TCData data, QString rootPath);
+
+signals:
+    void SIGNAL_TCDataReceived(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
+    void SIGNAL_fileRead(ConnectLib::TCData data, QByteArray fileData,
+                         ConnectLib::CPStateFlags flags);
+    void SIGNAL_fileWrote(ConnectLib::TCData data, qlonglong bytesWritten,
+                          ConnectLib::CPStateFlags flags);
+    void SIGNAL_fileMerged(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
+    void SIGNAL_timestampReceived(ConnectLib::TCData data, QDateTime timestamp,
+                                  ConnectLib::CPStateFlags flags);
+    void SIGNAL_currentUserDataReceived(ConnectLib::TCData data, QString userPath, uint userId,
+                                        qulonglong masterId, ConnectLib::CPStateFlags flags);
+    void SIGNAL_subdirectoriesReceived(ConnectLib::TCData data, QStringList subdirs,
+                                       ConnectLib::CPStateFlags flags);
+    void SIGNAL_getDailyEntriesReceived(ConnectLib::TCData data, QStringList entries,
+                                        ConnectLib::CPStateFlags flags);
+    void SIGNAL_offLineFileRead(QByteArray fileData, ConnectLib::CPStateFlags flags);
+    void SIGNAL_offLineFileWrote(ConnectLib::CPStateFlags flags);
+    void SIGNAL_offLineFileExists(ConnectLib::CPStateFlags flags);
+    void SIGNAL_fileRemoved(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
+    void SIGNAL_directoryRemoved(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
+    void SIGNAL_entryRemoved(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
+    void SIGNAL_entriesRemoved(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
+    void SIGNAL_directoryCreated(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
+    void SIGNAL_entriesReceived(ConnectLib::TCData data, ConnectLib::TCEntryItem rootItem,
+                                ConnectLib::CPStateFlags flags);
+    void SIGNAL_challengeTokenReceived(ConnectLib::TCData data, QString challengeToken,
+                                       ConnectLib::CPStateFlags flags);
+    void SIGNAL_fwUpdateProgress(int progress, int total, ConnectLib::CPStateFlags flags);
+    // Emitted by no operation; the provider forwards it all the same.
+    void SIGNAL_fileWriteProgress(int progress, int total, ConnectLib::CPStateFlags flags);
+    void SIGNAL_firmwareUpdated(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
+    void SIGNAL_fwDataCopied(ConnectLib::TCData data, ConnectLib::CPStateFlags states);
+    void SIGNAL_tcTimesSet(ConnectLib::TCData data, ConnectLib::CPStateFlags states);
+    void SIGNAL_tcTimesGet(ConnectLib::TCData data, QDateTime system, QDateTime local,
+                           ConnectLib::CPStateFlags states);
+    void SIGNAL_freeSpaceReceived(ConnectLib::TCData data, qulonglong freeSpace,
+                                  ConnectLib::CPStateFlags states);
+    void SIGNAL_cleanupDone(ConnectLib::TCData data, qulonglong freeSpace,
+                            ConnectLib::CPStateFlags states);
+    void SIGNAL_batteryStatusReceived(ConnectLib::TCData data, int charge,
+                                      ConnectLib::CPStateFlags flags);
+    void SIGNAL_tcDirSizeReceived(ConnectLib::TCData data, qulonglong freeSpace,
+                                  ConnectLib::CPStateFlags states);
+    void SIGNAL_backupDone(ConnectLib::TCData data, QString backupDir,
+                           ConnectLib::CPStateFlags flags);
+    void SIGNAL_backupRevertDone(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
+    void SIGNAL_ADBenableCompleted(ConnectLib::TCData data, bool enable,
+                                   ConnectLib::CPStateFlags flags);
+    void SIGNAL_ZFTP_installUpdateCompleted(ConnectLib::TCData data,
+                                            ConnectLib::CPStateFlags flags);
+
+public:
+    // Helpers shared by several operations; called on the worker's thread.
+
+    // The two error lines of a device-library error; sets no flags.
+    void reportException(const zarvo::exception* error);
+    // A direct child of directory that is a file named name, ignoring case.
+    bool hasFileChild(ConnectLib::TCEntryItem* directory, QString name);
+    // Eight characters forming a valid "yyyyMMdd" date.
+    bool isDailyFolderName(QString name);
+    // The bytes a tree takes on the device in whole fragments: each file
+    // rounds up past its last fragment, each directory takes one. With
+    // fragment size 0 the plain sum of the file sizes.
+    quint64 occupiedSpace(ConnectLib::TCEntryItem* item, quint64 fragmentSize);
+    // Sleeps the worker's thread without running its events, so queued
+    // requests stay behind the running one. Always true.
+    bool waitSeconds(int seconds);
+
+    // Disk space of the device; all ones for a local worker or on any error
+    // (which is logged).
+    quint64 readFragmentSize();
+    quint64 readFreeSpace();
+    quint64 cleanupDiskSpace(quint64 requiredBytes);
+
+    // Whether an offline file exists, by the same path a read uses.
+    bool offlineFileExists(QString file);
+
+    // Copies a whole local file to a device file. Errors pass to the caller;
+    // an unreadable file or a local worker raise std::runtime_error.
+    void putLocalFile(QString localPath, QString devicePath);
+    // Removes one device file or directory; never throws.
+    ConnectLib::CPStateFlags removePath(QString path);
+
+    // Fills node with everything below its absolute path, from the device or
+    // from the local folder.
+    ConnectLib::CPStateFlags readEntryTree(ConnectLib::TCEntryItem* node);
+    // One directory level of a device read, under its own session pointer
+    // and device lock, then the levels below. Stops with GENERAL_ERROR past
+    // maxTreeDepth levels below the start.
+    ConnectLib::CPStateFlags readEntries(ConnectLib::TCEntryItem* node, zarvo::path path,
+                                         ConnectLib::SessionGuard* guard, int depth = 0);
+    // The local part of a read; always 1.
+    int readLocalEntries(ConnectLib::TCEntryItem* node, QDir directory);
+    // Absolute paths of everything below node, each directory before its
+    // contents.
+    QStringList collectEntryPaths(ConnectLib::TCEntryItem* node);
+
+    // Far deeper than any real device tree; a device that answers every
+    // directory with another one ends here.
+    static constexpr int maxTreeDepth = 32;
+
+private:
+    // Where an offline read looks: below the root, or an absolute name as it
+    // is when nothing is below the root under it.
+    QString offlinePath(const QString& file) const;
+
+    ConnectLib::SessionGuard* m_guard;
+    ConnectLib::LZ2Listener* m_listener;
+    const ConnectLib::TCData m_tcData;
+    const bool m_local;
+    QString m_rootPath;
+};
+
+} // namespace ConnectLib

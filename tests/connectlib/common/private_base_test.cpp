@@ -1,0 +1,120 @@
+#include "connectlib/common/common.h"
+#include "connectlib/common/private_temp_dir.h"
+#include "connectlib/logging/logger.h"
+#include "tests/connectlib/support/ktlib_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using ConnectLib::Common;
+using namespace ConnectLib::Test;
+
+namespace {
+
+QString expectedBase()
+{
+    return QDir::tempPath() + QStringLiteral("/ravosync-") + QString::number(::geteuid());
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+    return st.st_mode & 07777;
+}
+
+uid_t ownerOf(const QString& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+    return st.st_uid;
+}
+
+bool isEmptyFolder(const QString& path)
+{
+    return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty();
+}
+
+TEST(PrivateBase, WorkingFoldersAreCreatedPrivateBelowTheBase)
+{
+    const QString base = expectedBase();
+    ASSERT_FALSE(QFile::exists(base));
+
+    EXPECT_EQ(Common::getTempFilesDataPath(), base + QStringLiteral("/zarvo"));
+    EXPECT_EQ(Common::getLogPath(), base + QStringLiteral("/zarvo/logs"));
+    for (const QString& path :
+         {base, base + QStringLiteral("/zarvo"), base + QStringLiteral("/zarvo/logs")}) {
+        EXPECT_EQ(modeOf(path), mode_t(0700)) << path.toStdString();
+        EXPECT_EQ(ownerOf(path), ::geteuid()) << path.toStdString();
+    }
+}
+
+TEST(PrivateBase, LoosePermissionsOfAnExistingBaseAreTightened)
+{
+    const QString base = expectedBase();
+    ASSERT_TRUE(QDir().mkpath(base));
+    ASSERT_EQ(::chmod(QFile::encodeName(base).constData(), 0777), 0);
+
+    EXPECT_EQ(Common::getTempFilesDataPath(), base + QStringLiteral("/zarvo"));
+    EXPECT_EQ(modeOf(base), mode_t(0700));
+}
+
+// An unsafe base is refused: a fresh private folder takes its place and
+// nothing is written through the planted path.
+void expectRefused(const QString& planted, const QString& victim)
+{
+    MessageCapture messages;
+    const QString logPath = Common::getLogPath();
+    ConnectLib::Logger::instance()->logPrint(QStringLiteral("private line"));
+    ConnectLib::Logger::drop();
+
+    EXPECT_FALSE(logPath.startsWith(planted + QLatin1Char('/'))) << logPath.toStdString();
+    EXPECT_TRUE(logPath.startsWith(QDir::tempPath() + QLatin1Char('/')));
+    EXPECT_TRUE(QFile::exists(logPath));
+    const QString fallback = logPath.left(logPath.size() - int(qstrlen("/zarvo/logs")));
+    EXPECT_EQ(modeOf(fallback), mode_t(0700));
+    EXPECT_TRUE(isEmptyFolder(victim));
+
+    // The same fallback for the rest of the process, announced once.
+    EXPECT_EQ(Common::getLogPath(), logPath);
+    int announcements = 0;
+    for (const auto& message : messages.messages())
+        announcements += message.text.contains(QStringLiteral("is not a private folder")) ? 1 : 0;
+    EXPECT_EQ(announcements, 1);
+}
+
+TEST(PrivateBase, SymlinkAtTheBaseIsRefused)
+{
+    const QString victim = QDir::tempPath() + QStringLiteral("/victim");
+    ASSERT_TRUE(QDir().mkpath(victim));
+    ASSERT_TRUE(QFile::link(victim, expectedBase()));
+
+    expectRefused(expectedBase(), victim);
+}
+
+TEST(PrivateBase, FileAtTheBaseIsRefused)
+{
+    ASSERT_TRUE(writeFile(expectedBase(), "not a folder"));
+    const QString empty = QDir::tempPath() + QStringLiteral("/empty");
+    ASSERT_TRUE(QDir().mkpath(empty));
+
+    expectRefused(expectedBase(), empty);
+    EXPECT_EQ(readLines(expectedBase()), QStringList{QStringLiteral("not a folder")});
+}
+
+TEST(PrivateBase, BaseOwnedBySomeoneElseIsRefused)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to hand a folder to another user";
+    const QString base = expectedBase();
+    ASSERT_TRUE(QDir().mkpath(base));
+    ASSERT_EQ(::chown(QFile::encodeName(base).constData(), 65534, 65534), 0);
+
+    expectRefused(base, base);
+}
+
+} // namespace
