@@ -489,6 +489,10 @@ void usb_front_end::handle_message(std::string r)
             violation("report id " + std::to_string(byte(r, 0)));
         if (first)
             notification = byte(r, 1) & 2;
+        if (first && (byte(r, 1) == 0x04 || byte(r, 1) == 0x05)) {
+            violation("acknowledgement out of turn: " + hex_of(r));
+            return;
+        }
         if (n < 2 || n > max_content || bool(byte(r, 1) & 2) != notification) {
             violation("header " + hex_of(r.substr(1, 1)) + " in " + hex_of(r));
             return;

@@ -163,5 +163,19 @@ TEST_F(hid_device_test, a_refused_host_notification_gives_the_devices_code)
     EXPECT_THAT(device.violations(), IsEmpty());
 }
 
+TEST_F(hid_device_test, the_emulator_reports_an_acknowledgement_out_of_turn)
+{
+    const usb::hid_device::report stray{1, 0x04, 3};
+    ASSERT_TRUE(host->write_report(stray.data(), 1000).ok());
+    // The device reads in order: once this exchange is over it has seen the
+    // stray stop.
+    handler.answer_with([](const auto&) { return device_answer::ok("fine"); });
+    auto request = request_of("q");
+    std::stringstream response;
+    EXPECT_EQ(host->download(request, response, cancel), 0);
+    EXPECT_THAT(device.violations(),
+                ElementsAre(::testing::HasSubstr("acknowledgement out of turn: 010403")));
+}
+
 } // namespace
 } // namespace zarvo::test
