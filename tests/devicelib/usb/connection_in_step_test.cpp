@@ -6,6 +6,7 @@
 #include "devicelib/errors/errors.h"
 #include "devicelib/usb/hid_connection.h"
 #include "tests/devicelib/usb/connection_fixture.h"
+#include "tests/support/limited_buffer.h"
 #include "tests/support/temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -22,27 +23,6 @@ using ::testing::IsEmpty;
 
 constexpr std::size_t first_room = 59;
 constexpr std::size_t later_room = 61;
-
-// An ostream that takes at most capacity bytes, then fails.
-class limited_buffer : public std::streambuf {
-public:
-    explicit limited_buffer(std::size_t capacity)
-        : left_(capacity)
-    {
-    }
-
-protected:
-    int_type overflow(int_type c) override
-    {
-        if (left_ == 0 || traits_type::eq_int_type(c, traits_type::eof()))
-            return traits_type::eof();
-        --left_;
-        return c;
-    }
-
-private:
-    std::size_t left_;
-};
 
 enum class abandon {
     stream_at_boundary,

@@ -4,6 +4,7 @@
 
 #include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/hid_fixture.h"
+#include "tests/support/limited_buffer.h"
 
 #include <gmock/gmock.h>
 
@@ -32,27 +33,6 @@ std::string stale_report(std::uint8_t ring)
     std::fill(r.begin() + 3, r.end(), 'S');
     return r;
 }
-
-// An ostream that takes at most capacity bytes, then fails.
-class limited_buffer : public std::streambuf {
-public:
-    explicit limited_buffer(std::size_t capacity)
-        : left_(capacity)
-    {
-    }
-
-protected:
-    int_type overflow(int_type c) override
-    {
-        if (left_ == 0 || traits_type::eq_int_type(c, traits_type::eof()))
-            return traits_type::eof();
-        --left_;
-        return c;
-    }
-
-private:
-    std::size_t left_;
-};
 
 TEST_F(hid_device_test, reports_queued_before_an_exchange_are_discarded_notifications_kept)
 {
