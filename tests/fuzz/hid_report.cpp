@@ -67,12 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     const std::size_t queued = std::min(stale, reports.size());
     feed(0, queued);
-    // The rest answers the exchange: sent once the host has written. When
-    // the reports run out the host reads an end of file: the device is gone,
-    // never a wait.
+    // The rest answers the exchange: sent once the host has written, or
+    // when it has not after a short wait (a stale notification's first
+    // report has it wait for the continuation). When the reports run out the
+    // host reads an end of file: the device is gone, never a wait.
     std::thread feeder([&] {
         pollfd p{device, POLLIN, 0};
-        poll(&p, 1, 5000);
+        poll(&p, 1, 100);
         feed(queued, reports.size());
         shutdown(device, SHUT_WR);
     });
