@@ -47,9 +47,9 @@ KantrelMovie::~KantrelMovie()
 
 QPixmap KantrelMovie::currentPixmap() const
 {
-    if (!m_label || !m_label->pixmap())
+    if (!m_label)
         return QPixmap();
-    return *m_label->pixmap();
+    return m_label->pixmap(Qt::ReturnByValue);
 }
 
 void KantrelMovie::SLOT_startAnimation()

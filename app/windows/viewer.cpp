@@ -9,10 +9,11 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QDesktopWidget>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QScreen>
 #include <QWebFrame>
 #include <QWebSecurityOrigin>
 
@@ -33,7 +34,7 @@ int evalPixels(QWebFrame* frame, const QString& script)
 
 QRect defaultScreen()
 {
-    return QApplication::desktop()->screenGeometry();
+    return QGuiApplication::primaryScreen()->geometry();
 }
 
 // The security origin of a frame's document as an address.

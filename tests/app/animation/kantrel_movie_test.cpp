@@ -27,6 +27,11 @@ struct FrameCase {
     int frames;
 };
 
+void PrintTo(const FrameCase& c, std::ostream* os)
+{
+    *os << c.path.toStdString();
+}
+
 class FrameCount : public ::testing::TestWithParam<FrameCase> {};
 
 TEST_P(FrameCount, LoadsEveryNumberedFrame)

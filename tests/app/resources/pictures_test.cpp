@@ -11,6 +11,11 @@ struct Picture {
     QSize size;
 };
 
+void PrintTo(const Picture& p, std::ostream* os)
+{
+    *os << p.path;
+}
+
 const QSize tray(16, 16);
 const QSize waiting(64, 64);
 
@@ -68,6 +73,11 @@ struct Animation {
     const char* base;
     int frames;
 };
+
+void PrintTo(const Animation& a, std::ostream* os)
+{
+    *os << a.base;
+}
 
 class ConsecutiveFrames : public ::testing::TestWithParam<Animation> {};
 

@@ -71,6 +71,11 @@ struct StoredCase {
     int expected;
 };
 
+void PrintTo(const StoredCase& c, std::ostream* os)
+{
+    *os << c.deviceId << " \"" << (c.stored ? c.stored : "(nothing)") << '"';
+}
+
 class StoredSyncState : public ::testing::TestWithParam<StoredCase> {};
 
 TEST_P(StoredSyncState, ReadsTheNumberBeforeTheFirstSemicolon)

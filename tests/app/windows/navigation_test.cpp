@@ -74,6 +74,11 @@ struct OutsideCase {
     const char* opened; // nullptr: nothing opened, the link is dropped
 };
 
+void PrintTo(const OutsideCase& c, std::ostream* os)
+{
+    *os << c.id;
+}
+
 class OutsideLinks : public Navigation, public ::testing::WithParamInterface<OutsideCase> {};
 
 TEST_P(OutsideLinks, GoToTheDesktopOrNowhereAndTheViewStays)

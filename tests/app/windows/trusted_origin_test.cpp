@@ -10,6 +10,11 @@ struct OriginCase {
     bool trusted;
 };
 
+void PrintTo(const OriginCase& c, std::ostream* os)
+{
+    *os << '"' << c.url << '"';
+}
+
 class TrustedOrigin : public ::testing::TestWithParam<OriginCase> {};
 
 // Against the built-in content address "https://content.ravo.test/contentserver".

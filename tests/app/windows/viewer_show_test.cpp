@@ -3,7 +3,8 @@
 #include "tests/app/support/web_wait.h"
 
 #include <QApplication>
-#include <QDesktopWidget>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ using RavoSync::Test::loadAndWait;
 
 QRect screen()
 {
-    return QApplication::desktop()->screenGeometry();
+    return QGuiApplication::primaryScreen()->geometry();
 }
 
 bool onTop(const QWidget& w)

@@ -3,7 +3,8 @@
 #include "tests/app/support/web_wait.h"
 
 #include <QApplication>
-#include <QDesktopWidget>
+#include <QGuiApplication>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 namespace {
@@ -14,7 +15,7 @@ using RavoSync::Test::loadAndWait;
 
 QRect screen()
 {
-    return QApplication::desktop()->screenGeometry();
+    return QGuiApplication::primaryScreen()->geometry();
 }
 
 QUrl page(const char* name)
@@ -26,6 +27,11 @@ struct SizeCase {
     const char* page;
     QSize size;
 };
+
+void PrintTo(const SizeCase& c, std::ostream* os)
+{
+    *os << c.page;
+}
 
 class ViewerSizing : public ::testing::TestWithParam<SizeCase> {};
 

@@ -36,6 +36,8 @@ TEST(WebView, ConstructionGivesFrameTitleAndPage)
     EXPECT_TRUE(log.contains(QStringLiteral("QtWebKit version: ")));
 }
 
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
 TEST(WebView, OneNetworkSessionAfterTenLoads)
 {
     WebView view;
@@ -44,6 +46,7 @@ TEST(WebView, OneNetworkSessionAfterTenLoads)
     EXPECT_EQ(view.findChildren<QNetworkSession*>().size(), 1);
     EXPECT_EQ(view.findChild<QNetworkSession*>(), view.networkSession());
 }
+QT_WARNING_POP
 
 TEST(WebView, EveryLoadIsLogged)
 {
@@ -62,6 +65,11 @@ struct ConsoleCase {
     const char* message;
     const char* logged; // nullptr: nothing logged
 };
+
+void PrintTo(const ConsoleCase& c, std::ostream* os)
+{
+    *os << c.message;
+}
 
 class ConsoleLines : public ::testing::TestWithParam<ConsoleCase> {};
 
