@@ -22,6 +22,15 @@ bool opensOutside(const QUrl& url)
            scheme == QLatin1String("mailto");
 }
 
+// Web addresses without credentials, query or fragment; of anything else (a
+// data: document, a local file) only the scheme.
+QString loggedAddress(const QUrl& url)
+{
+    if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+        return url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+    return url.scheme() + QLatin1Char(':');
+}
+
 } // namespace
 
 WebPage::WebPage(WebView* view)
@@ -62,7 +71,7 @@ bool WebPage::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& r
         }
         if (opensOutside(url)) {
             ConnectGlobals::logLine(QStringLiteral("Opening link in the browser: ") +
-                                    url.toString(QUrl::RemoveUserInfo));
+                                    loggedAddress(url));
             QDesktopServices::openUrl(url);
         } else {
             ConnectGlobals::logLine(QStringLiteral("Link dropped: ") + url.scheme() +
@@ -71,9 +80,8 @@ bool WebPage::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& r
         return false;
     }
     if ((!frame || frame == mainFrame()) && !isTrustedPageOrigin(url)) {
-        ConnectGlobals::logLine(
-            QStringLiteral("Navigation refused to untrusted address: ") +
-            url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment));
+        ConnectGlobals::logLine(QStringLiteral("Navigation refused to untrusted address: ") +
+                                loggedAddress(url));
         return false;
     }
     return QWebPage::acceptNavigationRequest(frame, request, type);

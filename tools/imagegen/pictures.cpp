@@ -70,99 +70,103 @@ void trayDisk(QPainter& p, const QColor& colour)
     p.drawEllipse(QPointF(8, 8), 7.0, 7.0);
 }
 
-QImage logo()
+using Drawing = std::function<void(QPainter&)>;
+
+QImage paint(int width, int height, const Drawing& draw)
 {
-    QImage image = blank(128, 128);
+    QImage image = blank(width, height);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    const QPointF centre(64, 64);
-
-    QRadialGradient fill(QPointF(48, 44), 84);
-    fill.setColorAt(0.0, QColor(52, 176, 188));
-    fill.setColorAt(1.0, brand.darker(130));
-    p.setPen(QPen(brand.darker(160), 3.0));
-    p.setBrush(fill);
-    p.drawEllipse(centre, 60.0, 60.0);
-
-    // Two arrows chasing each other: the sync sign.
-    arrowArc(p, centre, 36, 110, 130, 10, white);
-    arrowArc(p, centre, 36, 290, 130, 10, white);
-
-    // The watch at the heart of it.
-    p.setPen(Qt::NoPen);
-    p.setBrush(white);
-    p.drawEllipse(centre, 12.0, 12.0);
-    p.setBrush(brand);
-    p.drawEllipse(centre, 7.0, 7.0);
+    draw(p);
+    p.end();
     return image;
+}
+
+// A tray icon: the round base and a white mark that tells the state.
+QImage trayIcon(const QColor& colour, const Drawing& mark)
+{
+    return paint(16, 16, [&](QPainter& p) {
+        trayDisk(p, colour);
+        mark(p);
+    });
+}
+
+QImage logo()
+{
+    return paint(128, 128, [](QPainter& p) {
+        const QPointF centre(64, 64);
+        QRadialGradient fill(QPointF(48, 44), 84);
+        fill.setColorAt(0.0, QColor(52, 176, 188));
+        fill.setColorAt(1.0, brand.darker(130));
+        p.setPen(QPen(brand.darker(160), 3.0));
+        p.setBrush(fill);
+        p.drawEllipse(centre, 60.0, 60.0);
+
+        // Two arrows chasing each other: the sync sign.
+        arrowArc(p, centre, 36, 110, 130, 10, white);
+        arrowArc(p, centre, 36, 290, 130, 10, white);
+
+        // The watch at the heart of it.
+        p.setPen(Qt::NoPen);
+        p.setBrush(white);
+        p.drawEllipse(centre, 12.0, 12.0);
+        p.setBrush(brand);
+        p.drawEllipse(centre, 7.0, 7.0);
+    });
 }
 
 QImage syncOn(int frame)
 {
-    QImage image = blank(16, 16);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    trayDisk(p, syncBlue);
     // The arc turns a quarter clockwise per frame.
-    arrowArc(p, QPointF(8, 8), 3.8, 90 - frame * 90, 250, 1.7, white);
-    return image;
+    return trayIcon(syncBlue, [frame](QPainter& p) {
+        arrowArc(p, QPointF(8, 8), 3.8, 90 - frame * 90, 250, 1.7, white);
+    });
 }
 
 QImage syncOk()
 {
-    QImage image = blank(16, 16);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    trayDisk(p, okGreen);
-    p.setPen(QPen(white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::NoBrush);
-    p.drawPolyline(QPolygonF({QPointF(4.6, 8.4), QPointF(7.0, 10.8), QPointF(11.4, 5.6)}));
-    return image;
+    return trayIcon(okGreen, [](QPainter& p) {
+        p.setPen(QPen(white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolyline(QPolygonF({QPointF(4.6, 8.4), QPointF(7.0, 10.8), QPointF(11.4, 5.6)}));
+    });
 }
 
 QImage syncError()
 {
-    QImage image = blank(16, 16);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    trayDisk(p, errorRed);
-    p.setPen(QPen(white, 2.0, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(5.3, 5.3), QPointF(10.7, 10.7));
-    p.drawLine(QPointF(10.7, 5.3), QPointF(5.3, 10.7));
-    return image;
+    return trayIcon(errorRed, [](QPainter& p) {
+        p.setPen(QPen(white, 2.0, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(5.3, 5.3), QPointF(10.7, 10.7));
+        p.drawLine(QPointF(10.7, 5.3), QPointF(5.3, 10.7));
+    });
 }
 
 QImage syncInfo()
 {
-    QImage image = blank(16, 16);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    trayDisk(p, infoAmber);
     // An "i" drawn from a dot and a bar.
-    p.setPen(Qt::NoPen);
-    p.setBrush(white);
-    p.drawEllipse(QPointF(8, 4.9), 1.3, 1.3);
-    p.drawRoundedRect(QRectF(7.0, 7.0, 2.0, 5.2), 0.6, 0.6);
-    return image;
+    return trayIcon(infoAmber, [](QPainter& p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(white);
+        p.drawEllipse(QPointF(8, 4.9), 1.3, 1.3);
+        p.drawRoundedRect(QRectF(7.0, 7.0, 2.0, 5.2), 0.6, 0.6);
+    });
 }
 
 QImage waiting(int frame)
 {
-    QImage image = blank(64, 64);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
     // Six dots on a ring; the bright one moves on a step per frame and
     // leaves a fading trail.
-    static const int alphaBehind[waitingFrames] = {255, 170, 115, 75, 60, 60};
-    for (int dot = 0; dot < waitingFrames; ++dot) {
-        const int behind = (frame - dot + waitingFrames) % waitingFrames;
-        QColor colour = brand;
-        colour.setAlpha(alphaBehind[behind]);
-        p.setBrush(colour);
-        p.drawEllipse(onCircle(QPointF(32, 32), 22, 90 - dot * 60), 6.5, 6.5);
-    }
-    return image;
+    return paint(64, 64, [frame](QPainter& p) {
+        static const int alphaBehind[waitingFrames] = {255, 170, 115, 75, 60, 60};
+        p.setPen(Qt::NoPen);
+        for (int dot = 0; dot < waitingFrames; ++dot) {
+            const int behind = (frame - dot + waitingFrames) % waitingFrames;
+            QColor colour = brand;
+            colour.setAlpha(alphaBehind[behind]);
+            p.setBrush(colour);
+            p.drawEllipse(onCircle(QPointF(32, 32), 22, 90 - dot * 60), 6.5, 6.5);
+        }
+    });
 }
 
 const QHash<QString, std::function<QImage()>>& table()

@@ -61,6 +61,19 @@ TEST_F(Navigation, LoadOfAnotherOriginIsRefused)
     EXPECT_TRUE(onMainPage());
 }
 
+// The bridge's empty start document is set without an address: not a
+// navigation, so never refused.
+TEST_F(Navigation, DocumentsWithoutAnAddressAreNotRefused)
+{
+    m_view.setHtml(QStringLiteral("<p id=\"marker\">html</p>"));
+    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("document.getElementById('marker') !== null")));
+    m_view.setContent(
+        QByteArrayLiteral("<html><head></head><body><p id=\"content\"></p></body></html>"),
+        QStringLiteral("text/html"));
+    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("document.getElementById('content') !== null")));
+    EXPECT_FALSE(m_log.contains(QStringLiteral("Navigation refused")));
+}
+
 TEST_F(Navigation, TrustedLinkLoadsInTheView)
 {
     evalJs(frame(), QStringLiteral("document.getElementById('trusted').click();"));
