@@ -37,11 +37,24 @@ struct Language {
 };
 
 const Language kLanguages[] = {
-    {"en", true, {}},  {"cs", false, {}},    {"da", false, {}}, {"de", false, {}},
-    {"es", false, {}}, {"fi", false, {}},    {"fr", false, {}}, {"id", false, {}},
-    {"it", false, {}}, {"ja", false, {}},    {"nl", false, {}}, {"no", false, {}},
-    {"pl", false, {}}, {"pt", false, {}},    {"ru", false, {}}, {"sv", false, {}},
-    {"tr", false, {}}, {"zh_CN", false, {}},
+    {"en", true, {}},
+    {"cs", false, {}},
+    {"da", false, {}},
+    {"de", true, {QStringLiteral("app_menu_support"), QStringLiteral("button_ok")}},
+    {"es", false, {}},
+    {"fi", false, {}},
+    {"fr", false, {}},
+    {"id", false, {}},
+    {"it", false, {}},
+    {"ja", false, {}},
+    {"nl", false, {}},
+    {"no", false, {}},
+    {"pl", false, {}},
+    {"pt", false, {}},
+    {"ru", false, {}},
+    {"sv", false, {}},
+    {"tr", false, {}},
+    {"zh_CN", false, {}},
 };
 
 // Text keys of the files, by group; every one but the ones in kWithoutNote
