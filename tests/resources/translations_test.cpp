@@ -43,7 +43,7 @@ const Language kLanguages[] = {
     {"de", true, {QStringLiteral("app_menu_support"), QStringLiteral("button_ok")}},
     {"es", false, {}},
     {"fi", false, {}},
-    {"fr", false, {}},
+    {"fr", true, {QStringLiteral("button_ok"), QStringLiteral("networksettings_port")}},
     {"id", false, {}},
     {"it", false, {}},
     {"ja", false, {}},
