@@ -41,7 +41,7 @@ const Language kLanguages[] = {
     {"cs", false, {}},
     {"da", false, {}},
     {"de", true, {QStringLiteral("app_menu_support"), QStringLiteral("button_ok")}},
-    {"es", false, {}},
+    {"es", true, {QStringLiteral("button_no"), QStringLiteral("generalsettings_header")}},
     {"fi", false, {}},
     {"fr", true, {QStringLiteral("button_ok"), QStringLiteral("networksettings_port")}},
     {"id", false, {}},
