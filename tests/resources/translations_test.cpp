@@ -59,7 +59,7 @@ const Language kLanguages[] = {
       QStringLiteral("button_later")}},
     {"no", false, {}},
     {"pl", false, {}},
-    {"pt", false, {}},
+    {"pt", true, {QStringLiteral("button_ok")}},
     {"ru", false, {}},
     {"sv", false, {}},
     {"tr", false, {}},
