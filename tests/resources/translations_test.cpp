@@ -61,7 +61,10 @@ const Language kLanguages[] = {
     {"pl", false, {}},
     {"pt", true, {QStringLiteral("button_ok")}},
     {"ru", false, {}},
-    {"sv", false, {}},
+    {"sv",
+     true,
+     {QStringLiteral("app_menu_support"), QStringLiteral("button_ok"),
+      QStringLiteral("networksettings_port")}},
     {"tr", false, {}},
     {"zh_CN", false, {}},
 };
