@@ -39,7 +39,10 @@ struct Language {
 const Language kLanguages[] = {
     {"en", true, {}},
     {"cs", false, {}},
-    {"da", false, {}},
+    {"da",
+     true,
+     {QStringLiteral("app_menu_support"), QStringLiteral("button_ok"),
+      QStringLiteral("networksettings_port")}},
     {"de",
      true,
      {QStringLiteral("app_menu_support"), QStringLiteral("button_ok"),
