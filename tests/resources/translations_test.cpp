@@ -60,7 +60,7 @@ const Language kLanguages[] = {
      true,
      {QStringLiteral("app_menu_help"), QStringLiteral("button_ok"), QStringLiteral("button_help"),
       QStringLiteral("button_later")}},
-    {"no", false, {}},
+    {"no", true, {QStringLiteral("button_ok"), QStringLiteral("networksettings_port")}},
     {"pl", false, {}},
     {"pt", true, {QStringLiteral("button_ok")}},
     {"ru", false, {}},
