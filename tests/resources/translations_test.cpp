@@ -48,7 +48,7 @@ const Language kLanguages[] = {
      {QStringLiteral("app_menu_support"), QStringLiteral("button_ok"),
       QStringLiteral("networksettings_port")}},
     {"es", true, {QStringLiteral("button_no"), QStringLiteral("generalsettings_header")}},
-    {"fi", false, {}},
+    {"fi", true, {QStringLiteral("button_ok")}},
     {"fr", true, {QStringLiteral("button_ok"), QStringLiteral("networksettings_port")}},
     {"id", false, {}},
     {"it",
