@@ -61,7 +61,7 @@ const Language kLanguages[] = {
      {QStringLiteral("app_menu_help"), QStringLiteral("button_ok"), QStringLiteral("button_help"),
       QStringLiteral("button_later")}},
     {"no", true, {QStringLiteral("button_ok"), QStringLiteral("networksettings_port")}},
-    {"pl", false, {}},
+    {"pl", true, {QStringLiteral("button_ok"), QStringLiteral("networksettings_port")}},
     {"pt", true, {QStringLiteral("button_ok")}},
     {"ru", false, {}},
     {"sv",
