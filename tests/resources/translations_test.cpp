@@ -38,7 +38,10 @@ struct Language {
 
 const Language kLanguages[] = {
     {"en", true, {}},
-    {"cs", false, {}},
+    {"cs",
+     true,
+     {QStringLiteral("button_ok"), QStringLiteral("networksettings_proxy"),
+      QStringLiteral("networksettings_port")}},
     {"da",
      true,
      {QStringLiteral("app_menu_support"), QStringLiteral("button_ok"),
