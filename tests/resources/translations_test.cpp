@@ -66,7 +66,7 @@ const Language kLanguages[] = {
     {"no", true, {QStringLiteral("button_ok"), QStringLiteral("networksettings_port")}},
     {"pl", true, {QStringLiteral("button_ok"), QStringLiteral("networksettings_port")}},
     {"pt", true, {QStringLiteral("button_ok")}},
-    {"ru", false, {}},
+    {"ru", true, {}},
     {"sv",
      true,
      {QStringLiteral("app_menu_support"), QStringLiteral("button_ok"),
