@@ -71,7 +71,7 @@ const Language kLanguages[] = {
      true,
      {QStringLiteral("app_menu_support"), QStringLiteral("button_ok"),
       QStringLiteral("networksettings_port")}},
-    {"tr", false, {}},
+    {"tr", true, {}},
     {"zh_CN", false, {}},
 };
 
