@@ -61,7 +61,7 @@ const Language kLanguages[] = {
      true,
      {QStringLiteral("button_ok"), QStringLiteral("button_no"),
       QStringLiteral("networksettings_password"), QStringLiteral("login_password")}},
-    {"ja", false, {}},
+    {"ja", true, {QStringLiteral("button_ok")}},
     {"nl",
      true,
      {QStringLiteral("app_menu_help"), QStringLiteral("button_ok"), QStringLiteral("button_help"),
