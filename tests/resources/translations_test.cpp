@@ -75,7 +75,7 @@ const Language kLanguages[] = {
      {QStringLiteral("app_menu_support"), QStringLiteral("button_ok"),
       QStringLiteral("networksettings_port")}},
     {"tr", true, {}},
-    {"zh_CN", false, {}},
+    {"zh_CN", true, {}},
 };
 
 // Text keys of the files, by group; every one but the ones in kWithoutNote
