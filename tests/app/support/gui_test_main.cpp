@@ -3,6 +3,7 @@
 // folders and installs recording handlers for the addresses the program
 // hands to the desktop, so no test starts a browser. The program's built-in
 // resources and the test pages are registered as the program does.
+#include "resources/tr/translation_resources.h"
 #include "tests/app/support/url_handlers.h"
 #include "tests/connectlib/support/private_folders.h"
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
         QApplication app(argc, argv);
         Q_INIT_RESOURCE(images);
         Q_INIT_RESOURCE(app_test_pages);
+        ConnectLayout::initTranslationResources();
         RavoSync::Test::installRecordingUrlHandlers();
         result = RUN_ALL_TESTS();
         RavoSync::Test::removeRecordingUrlHandlers();
