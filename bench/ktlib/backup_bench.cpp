@@ -42,10 +42,14 @@ CPStateFlags backup(BenchWorker& bench)
     });
 }
 
+QString backupDir()
+{
+    return Common::getBackupDataPath() + QLatin1Char('/') + TCData().deviceIdAsHexString();
+}
+
 CPStateFlags restore(BenchWorker& bench)
 {
-    const QString dir =
-        Common::getBackupDataPath() + QLatin1Char('/') + TCData().deviceIdAsHexString();
+    const QString dir = backupDir();
     return bench.roundTrip(&TCWorker::SIGNAL_backupRevertDone,
                            [dir](TCWorker* w) { w->SLOT_revertBackup(TCData(), dir); });
 }
@@ -63,6 +67,7 @@ void BM_worker_backup_2000_files(benchmark::State& state)
         bench.model->clear_transcript();
     }
     state.SetItemsProcessed(state.iterations() * files);
+    Common::deleteLocalDirectory(backupDir());
 }
 BENCHMARK(BM_worker_backup_2000_files)->Unit(benchmark::kMillisecond)->UseManualTime();
 

@@ -4,6 +4,7 @@
 #include "connectlib/logging/log_prefix.h"
 #include "connectlib/logging/logger.h"
 #include "connectlib/worker/backup_catch_families.h"
+#include "connectlib/worker/entry_file_count.h"
 #include "connectlib/worker/session_guard.h"
 #include "connectlib/worker/worker_frame.h"
 
@@ -49,16 +50,6 @@ bool makeBackupFolder(const QString& root, const QString& path)
     if (cleaned != QDir::cleanPath(root) && !Common::isInsideDirectory(root, cleaned))
         return false;
     return QDir().mkpath(cleaned);
-}
-
-int countFiles(const TCEntryItem* node)
-{
-    int count = 0;
-    for (int i = 0; i < node->childCount(); ++i) {
-        const TCEntryItem* child = node->child(i);
-        count += child->type() == TCEntryItem::File ? 1 : countFiles(child);
-    }
-    return count;
 }
 
 // The paths a specification with the date tag selects below the folder
@@ -298,7 +289,7 @@ void TCWorker::SLOT_revertBackup(ConnectLib::TCData data, QString backupDir)
     const QString previousRoot = m_rootPath;
     m_rootPath = dir;
     readLocalEntries(&tree, QDir(dir));
-    if (countFiles(&tree) == 0) {
+    if (countEntryFiles(&tree) == 0) {
         m_rootPath = previousRoot;
         logText(QStringLiteral("Nothing to import with data path ") + backupDir);
         emit SIGNAL_backupRevertDone(data, GENERAL_ERROR);

@@ -3,6 +3,7 @@
 #include "connectlib/common/common.h"
 #include "connectlib/logging/log_prefix.h"
 #include "connectlib/logging/logger.h"
+#include "connectlib/worker/entry_file_count.h"
 #include "connectlib/worker/firmware_catch_families.h"
 #include "connectlib/worker/local_entry_tree.h"
 #include "connectlib/worker/session_guard.h"
@@ -117,16 +118,6 @@ QStringList systemFolders(const QString& fw)
             names.append(info.fileName());
     }
     return names;
-}
-
-int countFiles(const TCEntryItem* node)
-{
-    int count = 0;
-    for (int i = 0; i < node->childCount(); ++i) {
-        const TCEntryItem* child = node->child(i);
-        count += child->type() == TCEntryItem::File ? 1 : countFiles(child);
-    }
-    return count;
 }
 
 // Checks the room an upload of needed bytes takes and makes it when the
@@ -353,7 +344,7 @@ int TCWorker::countLocalFiles(QString directory)
 {
     TCEntryItem tree(QStringLiteral("/"), nullptr);
     appendLocalEntries(&tree, directory, directory);
-    return countFiles(&tree);
+    return countEntryFiles(&tree);
 }
 
 bool TCWorker::makeRoomForUpdate(quint64 needed, quint64 free)

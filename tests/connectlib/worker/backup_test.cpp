@@ -284,6 +284,12 @@ TEST_F(Backup, ARestoreThatLosesTheDeviceFailsAndKeepsTheBackup)
     EXPECT_TRUE(
         log.lines().contains(QStringLiteral("Import failed with data path ") + backupDir()));
     EXPECT_EQ(filesBelow(backupDir()).size(), 4);
+    // The worker's root is empty again: a device path names no file of the
+    // kept backup.
+    bool found = true;
+    TCWorker* w = worker();
+    thread().run([w, &found] { found = w->offlineFileExists(QStringLiteral("/U/0/A.BIN")); });
+    EXPECT_FALSE(found);
 }
 
 TEST_F(Backup, ABusySystemFailsTheRestoreWithItsCause)
