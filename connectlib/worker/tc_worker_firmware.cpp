@@ -249,7 +249,10 @@ void TCWorker::SLOT_copyFWData(ConnectLib::TCData data, QString path)
     // The bridge sends "/SYS" as well as "SYS".
     const QString folder = QDir::cleanPath(fw + QLatin1Char('/') + path);
     const QFileInfo info(folder);
-    if (!Common::isInsideDirectory(fw, folder) || info.isSymLink()) {
+    // Lexically and on disk: a link on the way may not lead elsewhere.
+    if (!Common::isInsideDirectory(fw, folder) || info.isSymLink() ||
+        (info.exists() &&
+         !Common::isInsideDirectory(QFileInfo(fw).canonicalFilePath(), info.canonicalFilePath()))) {
         logText(QStringLiteral("Refused a firmware folder outside the working folder: ") + path);
         emit SIGNAL_fwDataCopied(data, folderMissing);
         return;

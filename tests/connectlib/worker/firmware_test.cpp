@@ -605,8 +605,13 @@ TEST_F(FirmwareCopy, DotFilesAreCopiedLinksAreNot)
     EXPECT_EQ(model.file("/SYS/.HIDDEN"), std::string("h"));
     EXPECT_FALSE(model.file("/SYS/LINK.TXT"));
     EXPECT_FALSE(model.is_directory("/SYS/DIR"));
-    // A link as the folder itself.
+    // A link as the folder itself, or on the way to it.
+    ASSERT_TRUE(QDir().mkpath(KT::qpath(elsewhere / "INNER")));
+    ASSERT_TRUE(KT::writeFile(KT::qpath(elsewhere / "INNER" / "X.TXT"), "x"));
+    model.clear_transcript();
     EXPECT_EQ(copy(QStringLiteral("SYS/DIR")), FILE_OR_DIR_NOT_FOUND | GENERAL_ERROR);
+    EXPECT_EQ(copy(QStringLiteral("SYS/DIR/INNER")), FILE_OR_DIR_NOT_FOUND | GENERAL_ERROR);
+    EXPECT_TRUE(model.transcript().empty());
 }
 
 TEST_F(FirmwareCopy, AFailureInTheSecondFileGivesItsFlagWithoutOK)
