@@ -1,4 +1,5 @@
 // The tray program; for now it only proves that the libraries load.
+#include "connectlib/types/meta_types.h"
 #include "resources/tr/translation_resources.h"
 
 #include <QtGlobal>
@@ -9,5 +10,6 @@ int main()
     // them here also keeps them in the link.
     Q_INIT_RESOURCE(images);
     ConnectLayout::initTranslationResources();
+    ConnectLib::registerMetaTypes();
     return 0;
 }

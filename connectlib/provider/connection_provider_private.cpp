@@ -4,6 +4,7 @@
 #include "connectlib/provider/connection_provider_p.h"
 #include "connectlib/provider/listener_wrapper.h"
 #include "connectlib/provider/lz2_listener.h"
+#include "connectlib/types/meta_types.h"
 #include "connectlib/worker/session_guard.h"
 #include "connectlib/worker/tc_worker.h"
 
@@ -37,9 +38,7 @@ ConnectionProviderPrivate::ConnectionProviderPrivate(ConnectionProvider* owner,
                                                      const QString& offlineRoot)
     : m_owner(owner)
 {
-    qRegisterMetaType<ConnectLib::TCData>("ConnectLib::TCData");
-    qRegisterMetaType<ConnectLib::CPStateFlags>("ConnectLib::CPStateFlags");
-    qRegisterMetaType<ConnectLib::TCEntryItem>("ConnectLib::TCEntryItem");
+    registerMetaTypes();
 
     m_offlineWorker = new TCWorker(TCData(), nullptr, nullptr, nullptr, offlineRoot);
     m_offlineThread = startWorkerThread(m_offlineWorker, false);

@@ -3,6 +3,8 @@
 // folders and installs recording handlers for the addresses the program
 // hands to the desktop, so no test starts a browser. The program's built-in
 // resources and the test pages are registered as the program does.
+#include "app/sync_state/sync_state.h"
+#include "connectlib/types/meta_types.h"
 #include "resources/tr/translation_resources.h"
 #include "tests/app/support/url_handlers.h"
 #include "tests/connectlib/support/private_folders.h"
@@ -26,6 +28,10 @@ int main(int argc, char** argv)
         Q_INIT_RESOURCE(app_test_pages);
         ConnectLayout::initTranslationResources();
         RavoSync::Test::installRecordingUrlHandlers();
+        // As the program and its controller register them, so spies and
+        // queued connections carry every bridge signal.
+        ConnectLib::registerMetaTypes();
+        ConnectGlobals::SyncState::registerSyncProcessState();
         result = RUN_ALL_TESTS();
         RavoSync::Test::removeRecordingUrlHandlers();
     }

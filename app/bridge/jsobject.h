@@ -1,0 +1,266 @@
+#pragma once
+
+#include "app/animation/kantrel_movie.h"
+#include "app/sync_state/sync_state.h"
+#include "app/windows/web_view.h"
+#include "connectlib/types/cp_state_flags.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QLabel>
+#include <QMetaEnum>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <initializer_list>
+
+class QNetworkSession;
+class QTimer;
+
+// The script object "JSObject" of a sync window's pages: it owns the
+// window's web view and is the pages' whole native interface. Page scripts
+// call its slots synchronously; its signals go to the window's synchroniser,
+// to the window object and to the handlers the pages connect.
+//
+// Every enumeration and class type in a signature is spelled fully
+// qualified: the synchroniser connects by signature text.
+class JsObject : public QObject {
+    Q_OBJECT
+public:
+    // parent is the creating synchroniser (may be null).
+    explicit JsObject(QObject* parent);
+    ~JsObject() override;
+
+    ConnectLayout::WebView* webView() const { return m_webView; }
+
+    // Judges a device result through the page's parseLocalReply with the
+    // stored show-error-dialog value, which is then set back to "true".
+    bool isLocalReplyOk(ConnectLib::CPStateFlags flags);
+    // What a device request stores as the show-error-dialog value: "false"
+    // for exactly "false", "true" for anything else (it goes into a script
+    // as a bare boolean).
+    void storeShowErrorDialog(const QString& value);
+    QString showErrorDialogValue() const { return m_showErrorDialog; }
+
+    // "'Key':'value'" for each key of metaEnum in declaration order, joined
+    // with ",": the body of a script object literal.
+    static QString toJsKeyValue(const QMetaEnum& metaEnum);
+
+    // Whether the page timer (restarted by every page load) is running.
+    bool pageTimerRunning() const { return m_webTimerId != -1; }
+
+public slots:
+    // Page variables.
+    void SLOT_saveVariable(QString key, QString value);
+    QString SLOT_getVariable(QString key);
+
+    void SLOT_addJSObject();
+    QVariant SLOT_evaluateJS(QString jsCommand);
+    void SLOT_resetProxy();
+
+    void SLOT_loadStart();
+    void SLOT_setProgress(int progress);
+    void SLOT_loadFinnished(bool status);
+    void SLOT_closed();
+
+    void SLOT_disconnectReadSignals();
+    void SLOT_disconnectWriteSignals();
+    void SLOT_disconnectMergeSignals();
+    void SLOT_disconnectFWUpdateSignals();
+    void SLOT_disconnectTimesetSignals();
+    void SLOT_disconnectDirSignals();
+    void SLOT_disconnectEntriesSignal();
+    void SLOT_disconnectBatterySignals();
+    void SLOT_disconnectGetSubdirsSignals();
+    void SLOT_disconnectGetDailyEntriesSignals();
+    void SLOT_disconnectRemoveSignals();
+
+    // Page loading.
+    void SLOT_startByLoading(QString htmlFileName);
+    void SLOT_startByLoading(QString htmlFileName, QString contentHtmlName);
+    void SLOT_startByLoading(QString htmlFileName, QString contentHtmlName,
+                             QStringList contentTextIds);
+    void SLOT_startByLoading(QString htmlFileName, QString contentHtmlName,
+                             QStringList contentTextIds, QString dialogButtons);
+    void SLOT_startByLoading(QString htmlFileName, QString contentHtmlName,
+                             QStringList contentTextIds, QString dialogButtons,
+                             QString executeScript);
+    QString SLOT_offlineFileName();
+    QStringList SLOT_contentTextIds();
+    QString SLOT_dialogButtons();
+    QString SLOT_executeScript();
+    bool SLOT_isOfflineDialog();
+    bool SLOT_isDeviceListDialog();
+    void SLOT_setDialogStateOffline();
+
+    // Waiting animation.
+    void SLOT_runWaitAnimation();
+    void SLOT_stopWaitingAnim();
+    void SLOT_changeFrame(int frame);
+
+    // Window control.
+    void SLOT_showDialog(bool visible);
+    void SLOT_putOnTop(bool onTop);
+    void SLOT_resizeme();
+    void SLOT_showQuickDialog(int dlgType, QString helpContent, QString script);
+    void SLOT_disableClose();
+    void SLOT_enableClose();
+    void SLOT_close();
+    void SLOT_quit();
+    void SLOT_webViewDestroyed();
+
+    // Sync control.
+    void SLOT_changeSyncState(int state);
+    void SLOT_syncIsReady();
+    void SLOT_resync();
+    void SLOT_dontAutosyncDevice(QString deviceId);
+    QString SLOT_dontAutosyncDevice();
+    void SLOT_initSyncStatesJson();
+
+    // Application services.
+    void SLOT_saveAppSetting(QString key, QString value);
+    QString SLOT_loadAppSetting(QString key);
+    void SLOT_initConfigs();
+    void SLOT_reinitConfigurations();
+    void SLOT_setApplicationToStartAtLogin(bool enable);
+    QString SLOT_getOSVersion();
+    QString SLOT_getOSname();
+    bool SLOT_openExternalLink(QString url);
+    void SLOT_copyToClipboard(QString text);
+    QString SLOT_getLogFilePath();
+    QString SLOT_getSecret(int len);
+    bool SLOT_hasOfflineFile(QString fileName);
+    bool SLOT_deleteFwUpdFiles();
+
+    // Page timer.
+    void SLOT_stopReqTimer();
+    void SLOT_stopWebReqTimer(int timerId);
+    void SLOT_webTimerEvent();
+
+signals:
+    // To the window object.
+    void SIGNAL_showDialog(ConnectLayout::WebView* webView);
+    void SIGNAL_putOnTop(ConnectLayout::WebView* webView);
+    void SIGNAL_resizeView(ConnectLayout::WebView* webView);
+    void SIGNAL_showQuickDialog(ConnectGlobals::SyncState::DialogState state,
+                                ConnectGlobals::SyncState::DialogType type, QString helpContent,
+                                QString script);
+    void SIGNAL_hideQuickDialog();
+
+    // To the synchroniser: window, sync and configuration.
+    void SIGNAL_syncProcessStateChanged(qulonglong deviceId,
+                                        ConnectGlobals::SyncState::SyncProcessState state);
+    void SIGNAL_quit();
+    void SIGNAL_resync();
+    void SIGNAL_initConfigs();
+    void SIGNAL_requestAvailableTCs();
+    void SIGNAL_showOfflineDialog(QString dialogUrl, QStringList contentTextIds,
+                                  QString dialogButtons, QString executeScript);
+    void SIGNAL_ravoSyncInstallerDownloadDone(QString filePath, QString updFilelistUrl);
+
+    // To the synchroniser: device and file requests.
+    void SIGNAL_readFromFile(QString url);
+    void SIGNAL_readOfflineFile(QString filename);
+    void SIGNAL_writeToFile(QString url, QString data);
+    void SIGNAL_writeToFile(QString url, QByteArray data);
+    void SIGNAL_writeOfflineFile(QString filename, QString content);
+    void SIGNAL_writeOfflineBinaryFile(QString filename, QByteArray content);
+    void SIGNAL_writeOfflineToTCFile(QString filename, QByteArray content);
+    void SIGNAL_writeFWFileToAbsolutePath(QString absFile, QByteArray data);
+    void SIGNAL_writeFileToAbsolutePath(QString storagePath, QString path, QByteArray data);
+    void SIGNAL_mergeToFile(QString url, QString data);
+    void SIGNAL_createDir(QString dirpath);
+    void SIGNAL_removeEntries(QStringList entryList);
+    void SIGNAL_getSubdirs(QString parentPath);
+    void SIGNAL_getSubdirsWithoutFile(QString parentPath, QString filename);
+    void SIGNAL_getDailySubdirsWithoutFile(QString parentPath, QString filename);
+    void SIGNAL_getDailyEntries(QString parentPath);
+    void SIGNAL_getEntries(QString path);
+    void SIGNAL_getFreeSpace();
+    void SIGNAL_cleanupDisk(qulonglong requiredBytes);
+    void SIGNAL_readBatteryStatus();
+    void SIGNAL_setTCTimes(QString system, bool trusted, QString local, int timezone);
+    void SIGNAL_getTCTimes();
+    void SIGNAL_doReset(bool sleep, bool do_factory_defaults);
+    void SIGNAL_generateChallengeToken(uint userId, QByteArray nonse);
+    void SIGNAL_startSync();
+    void SIGNAL_stopSync(bool syncSuccess);
+    void SIGNAL_updateFirmware(QString zipPath, bool makeRoom);
+    void SIGNAL_ZFTP_installUpdate(QString zipPath, bool makeRoom);
+    void SIGNAL_copyFirmwareData(QString path);
+    void SIGNAL_doBackup(QString listOfDirs, QString from, QString to);
+    void SIGNAL_revertBackup(QString backupDir);
+    void SIGNAL_startSyncWithDevice(qulonglong deviceId);
+
+    // To the pages: results.
+    void SIGNAL_fileRead(QString data, QString successFlags, QString xmlObj);
+    void SIGNAL_fileWritten(QString data, QString successFlags, QString xmlObj);
+    void SIGNAL_fileMerged(QString data, QString successFlags, QString xmlObj);
+    void SIGNAL_dirCreated(QString data, QString successFlags);
+    void SIGNAL_entriesRemoved(QString data, QString successFlags, QString xmlObj);
+    void SIGNAL_tcTimesSet(QString data, QString successFlags, QString xmlObj);
+    void SIGNAL_tcTimesGet(QString system, QString local, QString successFlags);
+    void SIGNAL_continueWithDevice(QString deviceId, QString successFlags);
+    void SIGNAL_returnFreeSpace(qulonglong freeSpace, QString successFlags);
+    void SIGNAL_cleanupDone(qulonglong freeSpace, QString successFlags);
+    void SIGNAL_batteryStatusReceived(int charge, QString successFlags);
+    void SIGNAL_backupDone(QString backupDir, QString successFlags);
+    void SIGNAL_backupRevertDone(QString successFlags);
+    void SIGNAL_entriesReceived(QStringList entries, QString successFlags);
+    void SIGNAL_returnSubdirs(QStringList dirList, QString successFlags);
+    void SIGNAL_returnDailyEntries(QStringList entries, QString successFlags);
+    void SIGNAL_firmwareDataCopied(QString successFlags);
+    void SIGNAL_challengeTokenReceived(QString challengeToken);
+    void SIGNAL_fail(QString xmlObj, QString successFlags, QString errorMessage);
+    // Declared for the pages; the program never emits them.
+    void SIGNAL_fwUpdateDone(QString data, QString successFlags, QString xmlObj);
+    void SIGNAL_fileUpdateDone(QString data, QString successFlags, QString xmlObj);
+    void SIGNAL_copyFileData(QString path);
+    void SIGNAL_fileDataCopied(QString successFlags);
+
+    // To the pages: device events.
+    void SIGNAL_tcAppeared(QString deviceId, QString hexId, QString pageName);
+    void SIGNAL_tcIdling(QString deviceId, QString hexId, QString pageName);
+    void SIGNAL_tcBatteryStatus(QString deviceId, QString hexId, QString pageName, int charge);
+    void SIGNAL_tcDisappeared(QString deviceId, QString hexId, QString pageName);
+    void SIGNAL_announceDorvane();
+    void SIGNAL_removedDorvane();
+
+private:
+    void initVariables();
+    void initWebView();
+    // Removes every connection of each of this object's signals named.
+    void disconnectSignals(std::initializer_list<const char*> signalNames);
+    // SyncOn ends as SyncDone with a stop request (closing, quitting).
+    void endRunningSync();
+    void startPageTimer();
+    void stopTimers();
+
+    ConnectGlobals::SyncState::DialogState m_dialogState = ConnectGlobals::SyncState::SyncDialog;
+    // -1 lies outside every state, so the first state a page reports passes.
+    int m_lastSyncState = -1;
+    ConnectLayout::WebView* m_webView = nullptr;
+    QHash<QString, QString> m_variables;
+    QString m_contentUrl;
+    QString m_offlineContentPage;
+    QStringList m_contentTextIds;
+    QString m_dialogButtons;
+    QString m_executeScript;
+    QString m_dontAutosyncDevice;
+    QString m_showErrorDialog = QStringLiteral("true");
+    bool m_closeAfterSync = false;
+
+    QNetworkSession* m_networkSession = nullptr;
+
+    // Children of the view: they go with it.
+    QPointer<QLabel> m_logoLabel;
+    QPointer<QLabel> m_waitingLabel;
+    QPointer<KantrelMovie> m_waitingMovie;
+
+    QTimer* m_requestTimer = nullptr;
+    int m_requestTimerId = -1;
+    QTimer* m_webTimer = nullptr;
+    int m_webTimerId = -1;
+};
