@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/bridge/jsobject.h"
+#include "app/windows/viewer.h"
 #include "tests/app/support/stub_synchroniser.h"
 #include "tests/app/support/web_wait.h"
 #include "tests/connectlib/support/log_lines.h"
