@@ -156,4 +156,29 @@ TEST_F(BridgeWindow, WindowSignalsReachTheViewer)
     EXPECT_NE(m_stub->viewer()->quickView(), nullptr);
 }
 
+// The stub answers inside the request call or once control is back in the
+// event loop, as the tests of the device slots need.
+TEST_F(BridgeWindow, TheStubAnswersInsideOrLater)
+{
+    const auto store = [](const QString& value) {
+        return [value](JsObject* bridge, const QVariantList&) {
+            bridge->SLOT_saveVariable(QStringLiteral("answer"), value);
+        };
+    };
+    m_stub->answer(QStringLiteral("resync"), StubSynchroniser::When::Inside,
+                   store(QStringLiteral("inside")));
+    m_bridge->SLOT_resync();
+    EXPECT_EQ(m_bridge->SLOT_getVariable(QStringLiteral("answer")), QStringLiteral("inside"));
+
+    m_stub->answer(QStringLiteral("initConfigs"), StubSynchroniser::When::Later,
+                   store(QStringLiteral("later")));
+    m_bridge->SLOT_initConfigs();
+    EXPECT_EQ(m_bridge->SLOT_getVariable(QStringLiteral("answer")), QStringLiteral("inside"));
+    EXPECT_TRUE(processUntil([&] {
+        return m_bridge->SLOT_getVariable(QStringLiteral("answer")) == QLatin1String("later");
+    }));
+    EXPECT_EQ(m_stub->callNames(),
+              (QStringList{QStringLiteral("resync"), QStringLiteral("initConfigs")}));
+}
+
 } // namespace
