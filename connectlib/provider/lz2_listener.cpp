@@ -21,6 +21,11 @@ LZ2Listener::~LZ2Listener()
 void LZ2Listener::forget(SessionGuard* guard)
 {
     QMutexLocker lock(&m_mutex);
+    forgetHeld(guard);
+}
+
+void LZ2Listener::forgetHeld(SessionGuard* guard)
+{
     SessionPointer session = guard->getSessionPointer();
     if (session) {
         m_sessions.remove(session.raw());

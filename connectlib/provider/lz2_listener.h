@@ -45,6 +45,11 @@ public:
     // SIGNAL_SessionEstablished, on that callback's thread, which holds the
     // map's mutex.
     void guardAdopted(SessionGuard* guard);
+    // forget for a slot of SIGNAL_SessionEstablished, whose callback holds
+    // the map's mutex already: a re-registration lets go of the guard of
+    // the device's earlier session. Waits for that session's running
+    // operation.
+    void forgetHeld(SessionGuard* guard);
 
     // zarvo::listener. established registers a session's first connection;
     // disconnected ends it when its last connection has gone.
