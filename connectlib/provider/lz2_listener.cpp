@@ -1,7 +1,6 @@
 #include "connectlib/provider/lz2_listener.h"
 
 #include "connectlib/worker/session_guard.h"
-#include "devicelib/core/session.h"
 
 namespace ConnectLib {
 
@@ -20,7 +19,7 @@ LZ2Listener::~LZ2Listener()
 
 void LZ2Listener::forget(SessionGuard* guard)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     forgetHeld(guard);
 }
 
@@ -40,7 +39,7 @@ void LZ2Listener::guardAdopted(SessionGuard* guard)
 
 void LZ2Listener::established(zarvo::session& s)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     // A further connection of a known session changes nothing.
     if (m_sessions.contains(&s))
         return;
@@ -52,7 +51,7 @@ void LZ2Listener::established(zarvo::session& s)
 
 void LZ2Listener::rerouted(zarvo::session& s)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (SessionGuard* guard = m_sessions.value(&s))
         emit SIGNAL_SessionRerouted(guard);
 }
@@ -65,7 +64,7 @@ void LZ2Listener::disconnected(zarvo::session& s)
     SessionGuard* guard = nullptr;
     bool adopted = false;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         guard = m_sessions.value(&s);
         if (!guard)
             return;
@@ -83,14 +82,14 @@ void LZ2Listener::disconnected(zarvo::session& s)
 
 void LZ2Listener::idling(zarvo::session& s)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (SessionGuard* guard = m_sessions.value(&s))
         emit SIGNAL_SessionIdling(guard);
 }
 
 void LZ2Listener::battery_status(zarvo::session& s, int level)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (SessionGuard* guard = m_sessions.value(&s))
         emit SIGNAL_SessionBatteryStatus(guard, level);
 }

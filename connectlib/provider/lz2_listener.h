@@ -5,9 +5,9 @@
 #include "devicelib/core/listener.h"
 
 #include <QMap>
-#include <QMutex>
 #include <QObject>
 #include <QSet>
+#include <mutex>
 
 namespace zarvo {
 class session;
@@ -80,7 +80,7 @@ signals:
 
 protected:
     // Lock order: this mutex before any guard's mutex, never the other way.
-    QMutex m_mutex;
+    std::mutex m_mutex;
     QMap<zarvo::session*, SessionGuard*> m_sessions;
     // Guards of m_sessions that a worker owns.
     QSet<SessionGuard*> m_adopted;

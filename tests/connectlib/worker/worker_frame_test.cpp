@@ -18,6 +18,7 @@
 #include <memory>
 #include <thread>
 #include <vector>
+#include <mutex>
 
 namespace ConnectLib {
 namespace {
@@ -36,10 +37,10 @@ TEST_F(WorkerFrame, RequestsRunOneAtATimeInArrivalOrder)
     zarvo::emulator::device_model& model = publishModel();
     const auto stall = model.script_stall(match::query(protocol::GET_BATTERY_STATUS), 1);
 
-    QMutex mutex;
+    std::mutex mutex;
     QStringList order;
     const auto note = [&](const char* what) {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         order.append(QString::fromLatin1(what));
     };
     TCWorker* w = worker();
@@ -67,7 +68,7 @@ TEST_F(WorkerFrame, RequestsRunOneAtATimeInArrivalOrder)
 
     stall->release();
     ASSERT_TRUE(zarvo::test::eventually([&] {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         return order.size() == 5;
     }));
     for (const auto& c : connections)

@@ -1,6 +1,7 @@
 #include "tests/connectlib/worker/worker_harness.h"
 
 #include <QRegularExpression>
+#include <mutex>
 
 namespace ConnectLib::Test {
 
@@ -8,7 +9,7 @@ LogLines::LogLines()
     : m_connection(
           QObject::connect(Logger::instance(), &Logger::SIGNAL_logPrint, [this](QString line) {
               static const QRegularExpression prefix(QStringLiteral("^\\[[^\\]]*\\] \\[\\d+\\] "));
-              QMutexLocker lock(&m_mutex);
+              std::lock_guard<std::mutex> lock(m_mutex);
               m_lines.append(line.remove(prefix));
           }))
 {
@@ -21,7 +22,7 @@ LogLines::~LogLines()
 
 QStringList LogLines::lines() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_lines;
 }
 
@@ -38,7 +39,7 @@ QStringList LogLines::errors() const
 
 void LogLines::clear()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_lines.clear();
 }
 

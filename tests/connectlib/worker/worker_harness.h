@@ -7,8 +7,6 @@
 #include "tests/support/latch.h"
 
 #include <QMetaObject>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -84,7 +82,7 @@ public:
     void clear();
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QStringList m_lines;
     QMetaObject::Connection m_connection;
 };
