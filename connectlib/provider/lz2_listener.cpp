@@ -1,6 +1,9 @@
 #include "connectlib/provider/lz2_listener.h"
 
 #include "connectlib/worker/session_guard.h"
+#include "devicelib/core/session.h"
+
+#include <mutex>
 
 namespace ConnectLib {
 

@@ -49,9 +49,9 @@ public:
             // Derived from nothing the registration knows by name.
             throw 42;
         }
-        if (m_hold) {
+        if (const zarvo::test::latch* hold = m_hold.load()) {
             m_readReached.open();
-            m_hold->wait();
+            hold->wait();
         }
         out << zarvo::emulator::device_model().file(path).value_or(std::string());
     }
@@ -153,9 +153,11 @@ TEST_F(Lifecycle, ANewSessionOfARegisteredIdRetiresTheOldWorker)
 
     // A removal names the session whose guard ended: another session's
     // guard removes nothing.
-    SessionGuard stranger(&older);
-    stranger.nullify();
-    ConnectionProviderAccess::of(provider())->SLOT_RemoveTC(id, &stranger);
+    {
+        SessionGuard stranger(&older);
+        stranger.nullify();
+        ConnectionProviderAccess::of(provider())->SLOT_RemoveTC(id, &stranger);
+    }
     processFor(100);
     EXPECT_EQ(m_events.events().size(), 3u);
     QSignalSpy data(provider(),
@@ -362,6 +364,29 @@ TEST_F(Lifecycle, ClosingDuringARegistrationEndsItWithoutAWorker)
     elapsed.start();
     closeAndCheck();
     EXPECT_LT(elapsed.elapsed(), 15000) << "the registration's wait ended early";
+    EXPECT_TRUE(m_events.events().empty());
+}
+
+TEST_F(Lifecycle, ARegistrationEndingWhileTheProviderClosesAddsNoWorker)
+{
+    zarvo::test::test_device device;
+    known(device.id());
+    auto* connection = new zarvo::test::fake_connection();
+    connection->set_transport("HID");
+    zarvo::test::connection_action read = zarvo::test::connection_action::returns_bytes(
+        zarvo::emulator::device_model().file("/DEVICE.BPB").value_or(std::string()));
+    zarvo::test::latch reached;
+    // The device's answer comes once closing has begun: closing interrupts
+    // the registering thread, this one.
+    read.before = [&reached] {
+        reached.open();
+        zarvo::test::eventually([] { return QThread::currentThread()->isInterruptionRequested(); });
+    };
+    connection->script(zarvo::test::connection_op::read, read);
+    publish(device.id(), connection);
+    ASSERT_TRUE(reached.wait());
+
+    closeAndCheck();
     EXPECT_TRUE(m_events.events().empty());
 }
 
