@@ -79,8 +79,8 @@ TEST_F(ZftpClient, FramingFollowsTheServerVersion)
         const auto t = rig.front.transcript();
         const bool newer = version[0] == '2';
         // The older framing's first upload frame always announces a full one.
-        EXPECT_EQ(std::count(t.begin(), t.end(), "H0 F fffc 24") +
-                      std::count(t.begin(), t.end(), "H0 F fffc 22"),
+        EXPECT_EQ(std::count_if(t.begin(), t.end(),
+                                [](const std::string& l) { return l.rfind("H0 F fffc", 0) == 0; }),
                   newer ? 0 : 1)
             << version;
     }
@@ -99,9 +99,9 @@ TEST(ZftpAnswers, CodeTable)
         {100, &typeid(unidentified_host_error), ""},
         {101, &typeid(invalid_command), "Undefined invalid command."},
         {102, &typeid(invalid_parameter), "Invalid parameter."},
-        {103, &typeid(no_such_file_or_directory), "/P"},
-        {104, &typeid(directory_exists), "/P"},
-        {105, &typeid(file_exists), "/P"},
+        {103, &typeid(no_such_file_or_directory), ""},
+        {104, &typeid(directory_exists), ""},
+        {105, &typeid(file_exists), ""},
         {106, &typeid(operation_not_permitted), "Operation not permitted."},
         {107, &typeid(no_such_user), ""},
         {108, &typeid(operation_timed_out), ""},
@@ -133,6 +133,12 @@ TEST(ZftpAnswers, CodeTable)
                 << r.code << ": " << boost::core::demangle(typeid(e).name());
             EXPECT_NE(std::string(e.what()).find(r.text), std::string::npos)
                 << r.code << ": " << e.what();
+            if (r.code == 103)
+                EXPECT_EQ(dynamic_cast<const no_such_file_or_directory&>(e).path(), "/P");
+            if (auto* p = dynamic_cast<const directory_exists*>(&e))
+                EXPECT_EQ(p->path(), "/P");
+            if (auto* p = dynamic_cast<const file_exists*>(&e))
+                EXPECT_EQ(p->path(), "/P");
         }
     }
 }
@@ -243,7 +249,8 @@ TEST_F(ZftpClient, Greetings)
         EXPECT_EQ(rig.greeting, r.text);
         if (r.idles)
             eventually([&] { return count_lines(log, notification_seen) >= r.idles; });
-        if (r.result == 0 || silent) {
+        // A line cut at 255 bytes leaves its rest in the stream.
+        if ((r.result == 0 && r.text.size() < 255) || silent) {
             // The listening thread runs: an idle now is seen once.
             rig.front.notify(2, "");
             eventually([&] { return count_lines(log, notification_seen) >= r.idles + 1; });
