@@ -435,7 +435,10 @@ int net_like_connection::query(int id, std::istream& parameters, std::ostream& r
 
 int net_like_connection::notify(int id, std::istream& parameters)
 {
-    return run(message_request(exchange_request::notification, id, take(parameters))).code;
+    // The network link reads no answer to a notification: its result is
+    // the send's.
+    run(message_request(exchange_request::notification, id, take(parameters)));
+    return 0;
 }
 
 bool net_like_connection::device_notification(int id, const std::string&)
