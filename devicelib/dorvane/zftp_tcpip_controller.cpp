@@ -53,6 +53,16 @@ int zftp_tcpip_controller::read_status(std::uint16_t& flags, std::uint16_t& code
     return rc;
 }
 
+int zftp_tcpip_controller::await_go_on()
+{
+    std::uint16_t flags;
+    std::uint16_t code;
+    if (const int rc = read_status(flags, code))
+        return rc;
+    // An error flag with code 0 still means "go on".
+    return (flags & 1) ? code : 0;
+}
+
 int zftp_tcpip_controller::write_telling_abort(const unsigned char* bytes, std::size_t length)
 {
     const int rc = callbacks_.write(bytes, length, timeout_ms_);
@@ -69,11 +79,7 @@ int zftp_tcpip_controller::write_checked(const unsigned char* bytes, std::size_t
             write_status(0, timed_out);
         return rc;
     }
-    std::uint16_t flags;
-    std::uint16_t code;
-    if (const int read = read_status(flags, code))
-        return read;
-    return (flags & 1) ? code : 0;
+    return await_go_on();
 }
 
 int zftp_tcpip_controller::send_request(std::istream& request, std::size_t length,
@@ -104,21 +110,15 @@ int zftp_tcpip_controller::send_query(unsigned id, std::istream& parameters, std
     put16(frame, max_body << 2);
     if (const int rc = callbacks_.write(frame, 2 + max_body, timeout_ms_))
         return rc;
-    std::uint16_t flags;
-    std::uint16_t code;
-    if (const int rc = read_status(flags, code))
+    if (const int rc = await_go_on())
         return rc;
-    if ((flags & 1) && code)
-        return code;
     for (;;) {
         const std::size_t len = read_some(parameters, frame + 2, max_body);
         put16(frame, (len << 2) | 1);
         if (const int rc = write_telling_abort(frame, 2 + len))
             return rc;
-        if (const int rc = read_status(flags, code))
+        if (const int rc = await_go_on())
             return rc;
-        if ((flags & 1) && code)
-            return code;
         if (len < max_body)
             break;
     }
@@ -163,12 +163,8 @@ int zftp_tcpip_controller::send_request_with_payload(std::istream& request, std:
         put16(frame, max_body << 2);
         if (const int rc = callbacks_.write(frame, 4 + r, timeout_ms_))
             return rc;
-        std::uint16_t flags;
-        std::uint16_t code;
-        if (const int rc = read_status(flags, code))
+        if (const int rc = await_go_on())
             return rc;
-        if ((flags & 1) && code)
-            return code;
         if (const int rc = upload_continuations(payload, frame))
             return rc;
     }

@@ -63,6 +63,9 @@ public:
 private:
     int write_status(std::uint16_t flags, std::uint16_t code);
     int read_status(std::uint16_t& flags, std::uint16_t& code);
+    // Reads the device's status for a frame: 0 to go on, the transport's
+    // code, or the code of an error status.
+    int await_go_on();
     // A write that the abort ended tells the device with the status 0, 220.
     int write_telling_abort(const unsigned char* bytes, std::size_t length);
     int upload_continuations(std::istream& payload, unsigned char* frame);

@@ -7,6 +7,7 @@
 #include "devicelib/dorvane/zftp_client.h"
 #include "tests/devicelib/usb/usb_test_device.h"
 #include "tests/support/connection_contract.h"
+#include "tests/support/contract_device.h"
 #include "tests/support/engine_messages.h"
 #include "tests/support/fake_listener.h"
 #include "tests/support/recording_logger.h"
@@ -30,93 +31,6 @@ using emulator::device_answer;
 using emulator::host_message;
 
 const auto* const idle_at_end = ::testing::AddGlobalTestEnvironment(new engine_idle_at_end);
-
-// Answers each host message from the contract's script and records it. A
-// network answer is data or a code: a code's payload is not sent.
-class contract_device : public emulator::message_handler {
-public:
-    scripted_backend script;
-
-    device_answer handle(const host_message& message) override
-    {
-        exchange_request request;
-        request.payload = message.payload;
-        switch (message.type) {
-        case host_message::kind::operation: {
-            request.kind = exchange_request::operation;
-            host_message decoded = message;
-            if (!emulator::decode_operation(decoded, request.command, request.path))
-                ADD_FAILURE() << "undecodable operation request";
-            break;
-        }
-        case host_message::kind::query:
-            request.kind = exchange_request::query;
-            request.id = static_cast<int>(message.id);
-            break;
-        case host_message::kind::notification:
-            request.kind = exchange_request::notification;
-            request.id = static_cast<int>(message.id);
-            break;
-        }
-        const exchange_answer answer = script.exchange(request);
-        device_answer out;
-        if (message.type == host_message::kind::notification) {
-            out.type = device_answer::kind::none;
-            return out;
-        }
-        if (answer.stall && !hold(*answer.stall)) {
-            // Cancelled while held: the host has left the exchange.
-            out.type = device_answer::kind::none;
-            return out;
-        }
-        if (answer.code == 0)
-            return device_answer::ok(answer.payload);
-        out.status = static_cast<std::uint16_t>(answer.code);
-        return out;
-    }
-
-    std::size_t notifications() const
-    {
-        const auto sent = script.requests();
-        return static_cast<std::size_t>(
-            std::count_if(sent.begin(), sent.end(), [](const exchange_request& r) {
-                return r.kind == exchange_request::notification;
-            }));
-    }
-
-    void cancelled()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        cancelled_ = true;
-        changed_.notify_all();
-        changed_.wait_for(lock, 20s, [&] { return !holding_; });
-    }
-    void cancel_reset()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        cancelled_ = false;
-    }
-
-private:
-    bool hold(const latch& stall)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        holding_ = true;
-        const auto limit = std::chrono::steady_clock::now() + 20s;
-        while (!stall.is_open() && !cancelled_ && std::chrono::steady_clock::now() < limit)
-            changed_.wait_for(lock, 1ms);
-        const bool opened = stall.is_open();
-        EXPECT_TRUE(opened || cancelled_) << "a held exchange was neither released nor cancelled";
-        holding_ = false;
-        changed_.notify_all();
-        return opened;
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool cancelled_ = false;
-    bool holding_ = false;
-};
 
 // The real client, telling the rig of cancels and counting notifications.
 class observed_client : public dorvane::zftp_client {
