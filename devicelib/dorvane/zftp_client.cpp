@@ -24,6 +24,8 @@ using platform::stream_status;
 
 constexpr int idling = 2;
 constexpr std::size_t greeting_limit = 255;
+// How long a greeting that already matches waits for its line end.
+constexpr int line_end_wait_ms = 1000;
 
 std::uint16_t get16(const unsigned char* at)
 {
@@ -313,8 +315,16 @@ int zftp_client::read_greeting(std::string& text)
         got.append(buffer, take);
         if (end != buffer + n || got.size() >= greeting_limit)
             break;
-        if (boost::regex_match(got, greeting_regex()))
+        if (boost::regex_match(got, greeting_regex())) {
+            // A whole greeting before its line end: the "\n" is on its way
+            // and belongs to the greeting, not to the first frame.
+            platform::stream_result ignored;
+            char end_of_line = 0;
+            if (socket_.wait_readable(line_end_wait_ms, platform::stream_wakes{}, ignored) &&
+                socket_.peek(&end_of_line, 1) == 1 && end_of_line == '\n')
+                socket_.recv_exact(&end_of_line, 1, 0, {});
             break;
+        }
     }
     if (code == 0) {
         got.erase(std::remove(got.begin(), got.end(), '\n'), got.end());

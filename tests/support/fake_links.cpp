@@ -435,10 +435,7 @@ int net_like_connection::query(int id, std::istream& parameters, std::ostream& r
 
 int net_like_connection::notify(int id, std::istream& parameters)
 {
-    // The network link reads no answer to a notification: its result is
-    // the send's.
-    run(message_request(exchange_request::notification, id, take(parameters)));
-    return 0;
+    return run(message_request(exchange_request::notification, id, take(parameters))).code;
 }
 
 bool net_like_connection::device_notification(int id, const std::string&)
