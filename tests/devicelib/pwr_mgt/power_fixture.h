@@ -1,0 +1,152 @@
+#pragma once
+
+// Include from one source of a test program. Registers, beside the fake
+// USB-like and network-like drivers, the real power driver (with a short
+// resume delay) and a probe driver that records when the core suspends,
+// resumes and stops it. The fixture installs the power source a test chose
+// and removes it again.
+
+#include "devicelib/core/driver_registry.h"
+#include "devicelib/platform/power_source.h"
+#include "devicelib/pwr_mgt/power_driver.h"
+#include "tests/devicelib/core/fake_drivers_registered.h"
+#include "tests/devicelib/core/listener_fixture.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace zarvo::test {
+
+// Records the core's calls; a test's hooks run inside them.
+class probe_driver : public zarvo::core::driver {
+public:
+    using clock = std::chrono::steady_clock;
+    struct records {
+        std::vector<clock::time_point> suspends, resumes;
+        int stops = 0;
+    };
+
+    static records seen()
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        return state();
+    }
+    static void reset()
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        state() = {};
+        hooks() = {};
+    }
+    static void on_suspend(std::function<void()> f)
+    {
+        locked([&] { hooks().suspend = f; });
+    }
+    static void on_resume(std::function<void()> f)
+    {
+        locked([&] { hooks().resume = f; });
+    }
+    static void on_stop(std::function<void()> f)
+    {
+        locked([&] { hooks().stop = f; });
+    }
+
+    void start() override {}
+    void suspend() override { note(&records::suspends, &hook_set::suspend); }
+    void resume() override { note(&records::resumes, &hook_set::resume); }
+    void stop() override
+    {
+        std::function<void()> hook;
+        locked([&] { hook = hooks().stop; });
+        if (hook)
+            hook();
+        locked([] { ++state().stops; });
+    }
+
+private:
+    struct hook_set {
+        std::function<void()> suspend, resume, stop;
+    };
+    static std::mutex& mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static records& state()
+    {
+        static records r;
+        return r;
+    }
+    static hook_set& hooks()
+    {
+        static hook_set h;
+        return h;
+    }
+    template <typename F>
+    static void locked(F f)
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        f();
+    }
+    void note(std::vector<clock::time_point> records::*list, std::function<void()> hook_set::*hook)
+    {
+        std::function<void()> h;
+        locked([&] { h = hooks().*hook; });
+        if (h)
+            h();
+        locked([&] { (state().*list).push_back(clock::now()); });
+    }
+};
+
+// The power driver the engine made; its resume delay is the short one.
+inline std::atomic<zarvo::pwr_mgt::driver*> engine_power_driver{nullptr};
+constexpr std::chrono::milliseconds short_resume_delay{50};
+
+inline zarvo::core::driver* create_quick_power_driver()
+{
+    auto* d = new zarvo::pwr_mgt::driver;
+    d->set_resume_delay(short_resume_delay);
+    engine_power_driver = d;
+    return d;
+}
+
+class power_fixture : public listener_fixture {
+protected:
+    void SetUp() override
+    {
+        listener_fixture::SetUp();
+        probe_driver::reset();
+        // The engine and its drivers exist from here on.
+        take_snapshot();
+        power().set_resume_delay(short_resume_delay);
+    }
+    void TearDown() override
+    {
+        listener_fixture::TearDown();
+        zarvo::platform::install_power_source(nullptr);
+        probe_driver::reset();
+    }
+
+    static zarvo::pwr_mgt::driver& power() { return *engine_power_driver.load(); }
+    static probe_driver::records probe() { return probe_driver::seen(); }
+    // Lines traced by the named function with this text.
+    std::size_t traced(const std::string& line) const
+    {
+        std::size_t n = 0;
+        for (const auto& m : log.messages())
+            n += m.find(line) != std::string::npos;
+        return n;
+    }
+};
+
+} // namespace zarvo::test
+
+namespace {
+
+const zarvo::core::driver_registration power_registration{&zarvo::test::create_quick_power_driver};
+const zarvo::core::driver_registration probe_registration{
+    &zarvo::test::create_device_driver<zarvo::test::probe_driver>};
+
+} // namespace
