@@ -3,6 +3,7 @@
 // has returned: nothing else may read from it or dispatch it.
 #include "devicelib/platform/power_source.h"
 
+#include "devicelib/platform/event.h"
 #include "devicelib/trace/trace.h"
 
 #include <dbus/dbus.h>
@@ -76,6 +77,9 @@ private:
     // What the event thread waits on: stays valid while the bus comes and
     // goes, so that it never polls a descriptor number reused elsewhere.
     int epoll_ = -1;
+    // Set when messages wait in the connection's queue rather than on its
+    // socket (read during a blocking call), so that the thread still looks.
+    event queued_;
     // The delay lock, held while no sleep is under way.
     int inhibitor_ = -1;
     // logind's unique name on the bus: the only sender whose notices count.
@@ -92,6 +96,14 @@ int logind_power_source::open(power_events& events)
     if (epoll_ < 0) {
         ZARVO_TRACE("zarvo::platform::logind_power_source::open",
                     "Cannot wait for power notices (error %d).", errno);
+        return -1;
+    }
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, queued_.fd(), &ev) != 0) {
+        ZARVO_TRACE("zarvo::platform::logind_power_source::open",
+                    "Cannot wait for power notices (error %d).", errno);
+        close();
         return -1;
     }
     dbus_threads_init_default();
@@ -120,19 +132,20 @@ int logind_power_source::open(power_events& events)
                     "logind is not on the system bus; waiting for it.");
     else
         take_inhibitor();
-    epoll_event ev{};
-    ev.events = EPOLLIN;
     if (!dbus_connection_get_unix_fd(bus_, &bus_fd_) ||
         ::epoll_ctl(epoll_, EPOLL_CTL_ADD, bus_fd_, &ev) != 0) {
         ZARVO_TRACE("zarvo::platform::logind_power_source::open",
                     "Cannot wait on the system bus (error %d).", errno);
         drop_bus();
     }
+    // The calls above may have read a notice off the socket.
+    queued_.set();
     return epoll_;
 }
 
 void logind_power_source::dispatch()
 {
+    queued_.reset();
     if (!bus_)
         return;
     const bool connected = dbus_connection_read_write(bus_, 0);
@@ -162,6 +175,7 @@ void logind_power_source::close()
 {
     drop_bus();
     release_inhibitor();
+    queued_.reset();
     if (epoll_ >= 0)
         ::close(epoll_);
     epoll_ = -1;

@@ -50,7 +50,7 @@ public:
 
     // Sets up for one run of the driver. Returns the descriptor the event
     // thread waits on, which stays valid until close(); negative when no
-    // notice will ever come. Failures are traced, never thrown: the source
+    // notice will ever come. What arrived during set-up leaves it readable. Failures are traced, never thrown: the source
     // is then idle.
     virtual int open(power_events& events) = 0;
     // Hands every waiting notice to the events given to open(), without

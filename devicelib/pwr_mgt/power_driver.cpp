@@ -34,9 +34,9 @@ void driver::start()
     source_ = platform::choose_power_source();
     platform::power_source* source = source_.get();
     const int fd = source->open(*this);
+    // No call into the loop from here: a notice it handles may wait for
+    // the engine, which is this very thread.
     loop_.run(fd, [source] { source->dispatch(); });
-    // What the source received while it was being set up.
-    loop_.invoke_sync([source] { source->dispatch(); });
 }
 
 void driver::suspend()

@@ -175,13 +175,8 @@ TEST_F(power_driver, a_listener_start_or_stop_asked_while_suspended_waits_until_
 TEST_F(power_driver, a_suspend_while_a_driver_stop_of_the_last_listener_blocks_lets_both_finish)
 {
     start();
-    latch entered, release;
-    probe_driver::on_stop([&] {
-        entered.open();
-        release.wait();
-    });
-    std::thread stopper([&] { listener().stop(); });
-    ASSERT_TRUE(entered.wait());
+    latch release;
+    std::thread stopper = stop_held_in_probe(release);
     // The power driver may be stopped already or still to come: the engine
     // visits its drivers in pointer order.
     auto notice = source->deliver(zarvo::platform::power_suspend);

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace zarvo::test {
@@ -124,14 +125,29 @@ protected:
     }
     void TearDown() override
     {
+        // The hooks may name the test's latches.
+        probe_driver::reset();
         listener_fixture::TearDown();
         zarvo::platform::install_power_source(nullptr);
-        probe_driver::reset();
     }
 
     static zarvo::pwr_mgt::driver& power() { return *engine_power_driver.load(); }
     static probe_driver::records probe() { return probe_driver::seen(); }
-    // Lines traced by the named function with this text.
+    // Stops the last listener on a thread of its own and returns once the
+    // engine, stopping the drivers, is held in the probe driver's stop until
+    // release opens. Join the thread after opening it. entered outlives the
+    // hook: the fixture's reset drops it.
+    std::thread stop_held_in_probe(latch& release)
+    {
+        probe_driver::on_stop([this, &release] {
+            stop_entered_.open();
+            release.wait();
+        });
+        std::thread stopper([this] { listener().stop(); });
+        stop_entered_.wait();
+        return stopper;
+    }
+    // Lines traced with this text.
     std::size_t traced(const std::string& line) const
     {
         std::size_t n = 0;
@@ -139,6 +155,9 @@ protected:
             n += m.find(line) != std::string::npos;
         return n;
     }
+
+private:
+    latch stop_entered_;
 };
 
 } // namespace zarvo::test
