@@ -81,14 +81,9 @@ fake_logind::~fake_logind()
         ::close(fd);
 }
 
-void fake_logind::prepare_for_sleep(bool before)
+void fake_logind::on_thread(std::function<void()> f)
 {
-    std::packaged_task<void()> task([this, before] {
-        DBusMessage* m = sleep_signal(before);
-        dbus_connection_send(bus_, m, nullptr);
-        dbus_connection_flush(bus_);
-        dbus_message_unref(m);
-    });
+    std::packaged_task<void()> task(std::move(f));
     auto done = task.get_future();
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -96,6 +91,32 @@ void fake_logind::prepare_for_sleep(bool before)
     }
     requests_.set();
     done.get();
+}
+
+void fake_logind::prepare_for_sleep(bool before)
+{
+    on_thread([this, before] {
+        DBusMessage* m = sleep_signal(before);
+        dbus_connection_send(bus_, m, nullptr);
+        dbus_connection_flush(bus_);
+        dbus_message_unref(m);
+    });
+}
+
+void fake_logind::release_name()
+{
+    on_thread([this] {
+        scoped_error error;
+        dbus_bus_release_name(bus_, login_name, &error.e);
+    });
+}
+
+void fake_logind::own_name()
+{
+    on_thread([this] {
+        scoped_error error;
+        dbus_bus_request_name(bus_, login_name, DBUS_NAME_FLAG_DO_NOT_QUEUE, &error.e);
+    });
 }
 
 void fake_logind::set_refuse(bool refuse)

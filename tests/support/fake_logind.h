@@ -41,6 +41,10 @@ public:
     void prepare_for_sleep(bool before);
     // Answers the following Inhibit calls with an error.
     void set_refuse(bool refuse);
+    // Gives up logind's name, as logind ending does, and takes it again, as
+    // its restart does; each returns once the bus has answered.
+    void release_name();
+    void own_name();
 
     std::vector<inhibit_call> calls() const;
     int inhibit_calls() const;
@@ -57,6 +61,8 @@ public:
 
 private:
     void run();
+    // Runs f on the fake's thread and returns once it has run.
+    void on_thread(std::function<void()> f);
     void handle(DBusMessage* m);
     void answer_inhibit(DBusMessage* m);
     template <typename Predicate>

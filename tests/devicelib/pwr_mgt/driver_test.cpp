@@ -39,8 +39,8 @@ TEST_F(power_driver, suspend_then_resume_with_a_listener_attached)
     // Every driver's suspend ran before the notice returned, and only then
     // was the system let go.
     EXPECT_EQ(probe().suspends.size(), 1u);
-    EXPECT_EQ(usb().stops(), 1);
-    EXPECT_EQ(net().stops(), 0);
+    EXPECT_EQ(usb_stops(), 1);
+    EXPECT_EQ(net_stops(), 0);
     EXPECT_EQ(source->guards_taken(), 1);
     ASSERT_EQ(source->releases().size(), 1u);
     EXPECT_GE(source->releases()[0], probe().suspends[0]);
@@ -51,7 +51,7 @@ TEST_F(power_driver, suspend_then_resume_with_a_listener_attached)
     ASSERT_EQ(outcome(resumed), notice_outcome::handled);
     ASSERT_EQ(probe().resumes.size(), 1u);
     EXPECT_GE(probe().resumes[0] - began, short_resume_delay);
-    EXPECT_EQ(usb().starts(), 2);
+    EXPECT_EQ(usb_starts(), 2);
     // Published again by the driver's start, with delay 0 although the
     // plug-in delay is a minute.
     ASSERT_TRUE(listener().wait_for(callback::established, device(0), 2));
@@ -83,7 +83,7 @@ TEST_F(power_driver, without_a_listener_a_suspend_returns_at_once_and_the_resume
     EXPECT_FALSE(source->is_open());
     EXPECT_TRUE(probe().suspends.empty());
     EXPECT_TRUE(probe().resumes.empty());
-    EXPECT_EQ(usb().stops(), 0);
+    EXPECT_EQ(usb_stops(), 0);
     // The gate was left open.
     start();
     EXPECT_TRUE(listener().running());
@@ -113,7 +113,7 @@ TEST_F(power_driver, a_query_is_granted_and_other_notices_are_refused_with_nothi
     EXPECT_EQ(source->guards_taken(), 0);
     EXPECT_TRUE(probe().suspends.empty());
     EXPECT_TRUE(probe().resumes.empty());
-    EXPECT_EQ(usb().stops(), 0);
+    EXPECT_EQ(usb_stops(), 0);
     // The gate is open: a second listener starts.
     listener(1).start();
     EXPECT_TRUE(listener(1).running());
@@ -135,7 +135,7 @@ TEST_F(power_driver,
 
     EXPECT_TRUE(probe().suspends.empty());
     EXPECT_TRUE(probe().resumes.empty());
-    EXPECT_EQ(usb().stops(), 0);
+    EXPECT_EQ(usb_stops(), 0);
     EXPECT_EQ(listener().count(callback::disconnected, device(0)), 0);
     EXPECT_EQ(traced("Cannot keep the system awake"), 1u);
     listener(1).start();

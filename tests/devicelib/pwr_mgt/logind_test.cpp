@@ -56,7 +56,7 @@ TEST_F(logind_source, a_sleep_suspends_every_driver_before_the_lock_goes_and_a_w
     // The lock was still held while the drivers were suspended.
     EXPECT_EQ(locks_at_suspend, 1);
     EXPECT_EQ(probe().suspends.size(), 1u);
-    EXPECT_EQ(usb().stops(), 1);
+    EXPECT_EQ(usb_stops(), 1);
     ASSERT_TRUE(listener().wait_for(callback::disconnected, device(0)));
 
     const auto began = clock::now();
@@ -101,7 +101,7 @@ TEST_F(logind_source, with_the_lock_refused_a_sleep_suspends_nothing)
     logind.prepare_for_sleep(true);
     ASSERT_TRUE(eventually([&] { return traced("Cannot keep the system awake") == 1; }));
     EXPECT_TRUE(probe().suspends.empty());
-    EXPECT_EQ(usb().stops(), 0);
+    EXPECT_EQ(usb_stops(), 0);
     EXPECT_TRUE(listener().running());
 }
 
@@ -114,7 +114,7 @@ TEST_F(logind_source, a_sleep_notice_from_another_program_is_ignored)
     ASSERT_TRUE(eventually([&] { return traced("Ignored a sleep notice") >= 1; }));
 
     EXPECT_TRUE(probe().suspends.empty());
-    EXPECT_EQ(usb().stops(), 0);
+    EXPECT_EQ(usb_stops(), 0);
     EXPECT_EQ(logind.locks_held(), 1);
     // logind's own notice still counts.
     logind.prepare_for_sleep(true);
@@ -137,6 +137,25 @@ TEST_F(logind_source,
     EXPECT_GE(traced("system sleep is no longer followed"), 1u);
     listener().stop();
     EXPECT_FALSE(listener().running());
+}
+
+TEST_F(logind_source, when_logind_goes_away_during_a_sleep_the_drivers_are_resumed)
+{
+    start();
+    logind.prepare_for_sleep(true);
+    ASSERT_TRUE(logind.wait_releases(1));
+    ASSERT_EQ(probe().suspends.size(), 1u);
+
+    logind.release_name();
+    ASSERT_TRUE(eventually([&] { return probe().resumes.size() == 1; }));
+    // Back again: a new lock is taken from it, and its notices count.
+    logind.own_name();
+    ASSERT_TRUE(logind.wait_calls(2));
+    logind.prepare_for_sleep(true);
+    ASSERT_TRUE(eventually([&] { return probe().suspends.size() == 2; }));
+    logind.prepare_for_sleep(false);
+    ASSERT_TRUE(eventually([&] { return probe().resumes.size() == 2; }));
+    listener().stop();
 }
 
 TEST_F(logind_source, a_sleep_while_the_last_listener_stops_lets_the_stop_finish_and_the_lock_go)

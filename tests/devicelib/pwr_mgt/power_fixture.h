@@ -119,6 +119,9 @@ protected:
     {
         listener_fixture::SetUp();
         probe_driver::reset();
+        usb_stops_ = usb().stops();
+        usb_starts_ = usb().starts();
+        net_stops_ = net().stops();
         // The engine and its drivers exist from here on.
         take_snapshot();
         power().set_resume_delay(short_resume_delay);
@@ -133,6 +136,11 @@ protected:
 
     static zarvo::pwr_mgt::driver& power() { return *engine_power_driver.load(); }
     static probe_driver::records probe() { return probe_driver::seen(); }
+    // The fake drivers' counts since the test began (they are the
+    // process's).
+    int usb_stops() const { return usb().stops() - usb_stops_; }
+    int usb_starts() const { return usb().starts() - usb_starts_; }
+    int net_stops() const { return net().stops() - net_stops_; }
     // Stops the last listener on a thread of its own and returns once the
     // engine, stopping the drivers, is held in the probe driver's stop until
     // release opens. Join the thread after opening it. entered outlives the
@@ -158,6 +166,7 @@ protected:
 
 private:
     latch stop_entered_;
+    int usb_stops_ = 0, usb_starts_ = 0, net_stops_ = 0;
 };
 
 } // namespace zarvo::test
