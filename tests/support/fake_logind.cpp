@@ -201,7 +201,9 @@ void fake_logind::run()
             for (auto& t : tasks)
                 t();
         }
-        if (bus_fd_ >= 0 && fds[2].revents) {
+        // A blocking call of a task leaves what arrived meanwhile in the
+        // connection's queue, with nothing left on the socket to wake for.
+        if (bus_fd_ >= 0 && (fds[2].revents || fds[1].revents)) {
             const bool connected = dbus_connection_read_write(bus_, 0);
             while (DBusMessage* m = dbus_connection_pop_message(bus_)) {
                 handle(m);
