@@ -193,12 +193,13 @@ TEST_F(Sessions, AStaleCompletionNumberJoinsNothingAndTheEngineGoesOn)
     usb().plug(device());
     ASSERT_TRUE(listener().wait_for(callback::established, device()));
     std::atomic<std::uint64_t> idle_serial{0};
-    listener().on(callback::idling,
-                  [&](zarvo::session&) { idle_serial = zarvo::core::notification_thread_serial(); });
+    listener().on(callback::idling, [&](zarvo::session&) {
+        idle_serial = zarvo::core::notification_thread_serial();
+    });
     usb().notify(device(), 2);
     ASSERT_TRUE(listener().wait_for(callback::idling, device()));
-    ASSERT_TRUE(zarvo::test::eventually(
-        [&] { return take_snapshot().session_threads.at(device()) == 1; }));
+    ASSERT_TRUE(
+        zarvo::test::eventually([&] { return take_snapshot().session_threads.at(device()) == 1; }));
     ASSERT_NE(idle_serial, 0u);
 
     // The finished thread's number arrives again, behind a blocked engine:

@@ -195,8 +195,8 @@ TEST_F(session_lock_test, a_lock_the_system_refuses_is_insufficient_permissions_
                 text = e.what();
             }
             EXPECT_EQ(text, r.text);
-            EXPECT_EQ(o.events, (std::vector<std::string>{
-                                    "acquiring 0", "failed " + std::to_string(r.flags)}));
+            EXPECT_EQ(o.events, (std::vector<std::string>{"acquiring 0",
+                                                          "failed " + std::to_string(r.flags)}));
         }
         std::set<entry> out;
         EXPECT_THROW(s.fetch("/", out), insufficient_permissions);

@@ -30,8 +30,7 @@ TEST_F(ProtobufLog, OneLinePerKindASecondWithTheCountDropped)
     const std::vector<step> steps = {
         {0ms, "parse.cc", 10, "first"},    // traced
         {100ms, "parse.cc", 10, "second"}, // dropped
-        {100ms, "other.cc", 5, "elsewhere"},
-        {100ms, "parse.cc", 11, "another line"},
+        {100ms, "other.cc", 5, "elsewhere"}, {100ms, "parse.cc", 11, "another line"},
         {600ms, "parse.cc", 10, "third"},   // 800 ms after the first: dropped
         {200ms, "parse.cc", 10, "fourth"},  // a second after the first: traced
         {999ms, "parse.cc", 10, "fifth"},   // dropped
