@@ -43,7 +43,7 @@ void protobuf_log_router::route(int level, const char* file, int line, const std
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const clock::time_point now = now_();
-        const auto [it, first] = kinds_.try_emplace({where, line});
+        const auto [it, first] = kinds_.try_emplace(std::make_pair(where, line));
         kind& k = it->second;
         if (!first && now - k.last < std::chrono::seconds(1)) {
             ++k.dropped;
