@@ -91,6 +91,10 @@ public:
     // Removes dir and everything below it; symlinks are removed as links.
     // True when dir is gone (or never existed).
     static bool deleteLocalDirectory(const QString& dir);
+    // Whether path lies below directory: the cleaned absolute path starts
+    // with the directory's cleaned path and "/". Never for the directory
+    // itself, nor for an empty directory.
+    static bool isInsideDirectory(const QString& directory, const QString& path);
     // Expands every "[USER]" entry once per user id, in order.
     static QStringList replaceUserTags(QStringList dirs, QStringList userIds);
 

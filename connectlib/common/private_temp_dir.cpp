@@ -39,6 +39,10 @@ QString privateTempBase()
     QMutexLocker lock(&mutex);
 
     const QString tempRoot = QDir::tempPath();
+    // Qt answers an empty path for a TMPDIR that does not exist; the base
+    // would then land in the root folder.
+    if (tempRoot.isEmpty() || !QDir::isAbsolutePath(tempRoot))
+        return QString();
     const QString base = tempRoot + QStringLiteral("/ravosync-") + QString::number(::geteuid());
     if (ensurePrivateDirectory(base))
         return base;

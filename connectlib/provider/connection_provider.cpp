@@ -226,6 +226,43 @@ void ConnectionProvider::SLOT_ADB_enable(ConnectLib::TCData data, bool enable)
         emit SIGNAL_ADB_enableComplete(data, enable, TC_NOT_FOUND | FW_UPDATE_FAILED);
 }
 
+void ConnectionProvider::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool makeRoom)
+{
+    if (!d->invokeWorker(data, "SLOT_updateFW", Q_ARG(ConnectLib::TCData, data),
+                         Q_ARG(QString, updateFile), Q_ARG(bool, makeRoom)))
+        emit SIGNAL_firmwareUpdated(data, TC_NOT_FOUND | FW_UPDATE_FAILED);
+}
+
+void ConnectionProvider::SLOT_ZFTP_installUpdate(ConnectLib::TCData data, QString updateFile,
+                                                 bool makeRoom)
+{
+    if (!d->invokeWorker(data, "SLOT_ZFTP_installUpdate", Q_ARG(ConnectLib::TCData, data),
+                         Q_ARG(QString, updateFile), Q_ARG(bool, makeRoom)))
+        emit SIGNAL_ZFTP_installUpdateComplete(data, TC_NOT_FOUND | FW_UPDATE_FAILED);
+}
+
+void ConnectionProvider::SLOT_copyFirmwareData(ConnectLib::TCData data, QString path)
+{
+    if (!d->invokeWorker(data, "SLOT_copyFWData", Q_ARG(ConnectLib::TCData, data),
+                         Q_ARG(QString, path)))
+        emit SIGNAL_firmwareDataCopied(data, TC_NOT_FOUND | FW_UPDATE_FAILED);
+}
+
+void ConnectionProvider::SLOT_doBackup(ConnectLib::TCData data, QString listOfDirs, QString from,
+                                       QString to)
+{
+    if (!d->invokeWorker(data, "SLOT_doBackup", Q_ARG(ConnectLib::TCData, data),
+                         Q_ARG(QString, listOfDirs), Q_ARG(QString, from), Q_ARG(QString, to)))
+        emit SIGNAL_backupDone(data, QString(), notFoundFileFailed);
+}
+
+void ConnectionProvider::SLOT_revertBackup(ConnectLib::TCData data, QString backupDir)
+{
+    if (!d->invokeWorker(data, "SLOT_revertBackup", Q_ARG(ConnectLib::TCData, data),
+                         Q_ARG(QString, backupDir)))
+        emit SIGNAL_backupRevertDone(data, notFoundFileFailed);
+}
+
 void ConnectionProvider::SLOT_readOfflineFile(QString file)
 {
     if (!d->invokeOfflineWorker("SLOT_readOfflineFile", Q_ARG(QString, file)))

@@ -70,6 +70,11 @@ public slots:
     // then waits on the device for its next operation.
     void SLOT_cancel(ConnectLib::TCData data);
     void SLOT_ADB_enable(ConnectLib::TCData data, bool enable);
+    void SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool makeRoom);
+    void SLOT_ZFTP_installUpdate(ConnectLib::TCData data, QString updateFile, bool makeRoom);
+    void SLOT_copyFirmwareData(ConnectLib::TCData data, QString path);
+    void SLOT_doBackup(ConnectLib::TCData data, QString listOfDirs, QString from, QString to);
+    void SLOT_revertBackup(ConnectLib::TCData data, QString backupDir);
 
     // Offline storage; no device involved.
     void SLOT_readOfflineFile(QString file);

@@ -1,5 +1,7 @@
 #include "connectlib/worker/local_root_path.h"
 
+#include "connectlib/common/common.h"
+
 #include <QDir>
 
 namespace ConnectLib {
@@ -14,6 +16,16 @@ QString confinedLocalPath(const QString& rootPath, const QString& requestPath)
         return joined;
     const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
     return joined.startsWith(prefix) ? joined : QString();
+}
+
+bool Common::isInsideDirectory(const QString& directory, const QString& path)
+{
+    if (directory.isEmpty() || path.isEmpty())
+        return false;
+    const QString root = QDir::cleanPath(QDir(directory).absolutePath());
+    const QString cleaned = QDir::cleanPath(QDir(path).absolutePath());
+    const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+    return cleaned.startsWith(prefix) && cleaned.size() > prefix.size();
 }
 
 QString pathBelowRoot(const QString& rootPath, const QString& filePath)

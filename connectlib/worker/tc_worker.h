@@ -82,6 +82,11 @@ public slots:
     void SLOT_removeEntries(ConnectLib::TCData data, QStringList entries);
     void SLOT_ADB_enable(ConnectLib::TCData data, bool enable);
     void SLOT_getEntries(ConnectLib::TCData data, QString rootPath);
+    void SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool makeRoom);
+    void SLOT_copyFWData(ConnectLib::TCData data, QString path);
+    void SLOT_ZFTP_installUpdate(ConnectLib::TCData data, QString updateFile, bool makeRoom);
+    void SLOT_doBackup(ConnectLib::TCData data, QString listOfDirs, QString from, QString to);
+    void SLOT_revertBackup(ConnectLib::TCData data, QString backupDir);
 
 signals:
     void SIGNAL_TCDataReceived(ConnectLib::TCData data, ConnectLib::CPStateFlags flags);
@@ -180,6 +185,35 @@ public:
     // contents.
     QStringList collectEntryPaths(ConnectLib::TCEntryItem* node);
 
+    // Firmware and update files (tc_worker_firmware.cpp).
+
+    // Removes whole day folders of the users under "/U", oldest first, when
+    // together with free they give needed; true when enough was found.
+    bool makeRoomForUpdate(quint64 needed, quint64 free);
+    // Uploads the firmware folder's relativePath to the same device path,
+    // one progress signal per file; ORs the cause of every failure into
+    // result and returns it.
+    ConnectLib::CPStateFlags uploadFirmwareTree(ConnectLib::CPStateFlags& result,
+                                                QString relativePath);
+    // Removes "SYS/" + each name from the device; a missing one is skipped,
+    // other errors pass to the caller.
+    void removeSysDirectories(QStringList directories);
+    // The files below a local folder that an upload would send.
+    int countLocalFiles(QString directory);
+
+    // Backup and restore (tc_worker_backup.cpp).
+
+    // One device file into one local file inside the running backup's
+    // folder; never throws.
+    ConnectLib::CPStateFlags exportFile(QString devicePath, QString localPath);
+    // The files of a listed device tree below localDir; false at the first
+    // file or folder that failed.
+    bool exportEntryTree(ConnectLib::TCData& data, ConnectLib::TCEntryItem* node, QString localDir);
+    // Writes a scanned local tree below the root path onto the device below
+    // devicePath, creating its folders.
+    bool uploadEntryTree(ConnectLib::TCData& data, ConnectLib::TCEntryItem* node,
+                         QString devicePath);
+
     // Far deeper than any real device tree; a device that answers every
     // directory with another one ends here.
     static constexpr int maxTreeDepth = 32;
@@ -194,6 +228,16 @@ private:
     const ConnectLib::TCData m_tcData;
     const bool m_local;
     QString m_rootPath;
+
+    // Progress of this worker's firmware folder upload.
+    int m_firmwareTotal = 0;
+    int m_firmwareDone = 0;
+    // The running backup's folder: exports land only inside it.
+    QString m_exportRoot;
+    // Causes of the running restore's failed steps; GENERAL_ERROR alone for
+    // a step without a cause of its own.
+    ConnectLib::CPStateFlags m_importFailures;
+    bool m_importFailed = false;
 };
 
 } // namespace ConnectLib

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <new>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -23,27 +22,22 @@ event::~event()
 
 void event::set()
 {
+    std::lock_guard<std::mutex> lock(change_);
     // The counter only grows; a write fails (EAGAIN) only when it would
     // overflow, and the flag is then set already.
     const std::uint64_t one = 1;
     while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
     }
+    set_.store(true, std::memory_order_release);
 }
 
 void event::reset()
 {
+    std::lock_guard<std::mutex> lock(change_);
+    set_.store(false, std::memory_order_release);
     std::uint64_t value;
     while (::read(fd_, &value, sizeof value) < 0 && errno == EINTR) {
     }
-}
-
-bool event::is_set() const
-{
-    pollfd p{fd_, POLLIN, 0};
-    int n;
-    while ((n = ::poll(&p, 1, 0)) < 0 && errno == EINTR) {
-    }
-    return n > 0 && (p.revents & POLLIN);
 }
 
 } // namespace zarvo::platform

@@ -142,22 +142,38 @@ transfer_result hid_channel::transfer(transfer_direction direction, int timeout_
                                       const event& stop, const event* wake, Move move,
                                       Finish finish) const
 {
+    // The flags cost no system call; a pause request wins over a report
+    // already queued, which stays for whoever reads next.
     if (stop.is_set())
         return {transfer_status::aborted, 0};
+    if (wake && wake->is_set())
+        return {transfer_status::paused, 0};
     if (fd_ < 0)
         return {transfer_status::failed, EBADF};
     const auto deadline = deadline_after(timeout_ms);
+    // The report is moved at once when it can be; poll only when the call
+    // would block.
     for (;;) {
+        const ssize_t n = move();
+        if (n > 0)
+            return finish(n, 0);
+        if (n == 0) {
+            // An empty read: the end of the stream only if the peer hung up.
+            pollfd p{fd_, static_cast<short>(POLLIN | POLLRDHUP), 0};
+            while (::poll(&p, 1, 0) < 0 && errno == EINTR) {
+            }
+            return finish(n, p.revents);
+        }
+        if (errno == EINTR)
+            continue;
+        // Another copy of the channel may have taken the report first.
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return outcome_of_errno(kind_, direction, errno);
+        if (timeout_ms == 0)
+            return {transfer_status::timed_out, 0};
         short device_events = 0;
         if (auto ended = wait_ready(fd_, direction, deadline, stop, wake, device_events))
             return *ended;
-        const ssize_t n = move();
-        if (n >= 0)
-            return finish(n, device_events);
-        // Another copy of the channel took the report first: wait again.
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            continue;
-        return outcome_of_errno(kind_, direction, errno);
     }
 }
 

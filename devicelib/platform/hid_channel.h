@@ -33,15 +33,17 @@ public:
     channel_kind kind() const { return kind_; }
     void close();
 
-    // Reads one report into report[0..63]. Tests stop without waiting, then
-    // waits up to timeout_ms (negative: without end) for the device, stop
-    // and, when given, the pause wake. The buffer is only written when done.
+    // Reads one report into report[0..63]. Tests stop and, when given, the
+    // pause wake without a system call, then reads at once; only when no
+    // report is there does it wait up to timeout_ms (negative: without end,
+    // 0: not at all) for the device, stop and the wake. The buffer is only
+    // written when done.
     transfer_result read(std::uint8_t* report, int timeout_ms, const event& stop,
                          const event* wake = nullptr) const;
-    // Writes one report. The time-out and stop apply to the wait before the
-    // write; a hidraw write then completes inside the kernel, bounded by its
-    // own USB time-out. A socket peer that went away gives gone, never
-    // SIGPIPE.
+    // Writes one report, at once when the channel takes it. The time-out and
+    // stop apply to a wait when it would block; a hidraw write then completes
+    // inside the kernel, bounded by its own USB time-out. A socket peer that
+    // went away gives gone, never SIGPIPE.
     transfer_result write(const std::uint8_t* report, int timeout_ms, const event& stop) const;
 
 private:

@@ -204,8 +204,9 @@ int hid_connection::query(int id, std::istream& parameters, std::ostream& result
 
 int hid_connection::notify(int id, std::istream& parameters)
 {
-    device_.notify(id, &parameters, cancel_);
-    return 0;
+    // The device's refusal of a notification (a stop with its code) goes to
+    // the session, which maps it.
+    return device_.notify(id, &parameters, cancel_);
 }
 
 int hid_connection::readiness()

@@ -36,6 +36,8 @@ hid_device::hid_device(const hid_device& other)
     , stop_(other.stop_)
     , identity_(other.identity_)
     , report_timeout_ms_(other.report_timeout_ms_.load())
+    , answer_wait_ms_(other.answer_wait_ms_)
+    , quiet_ms_(other.quiet_ms_)
 {
 }
 
@@ -97,6 +99,8 @@ void hid_device::stop_thread()
 
 void hid_device::report_removal()
 {
+    if (removal_reported_.exchange(true))
+        return;
     if (driver_)
         driver_->report_removal(*this);
 }
@@ -154,7 +158,13 @@ void hid_device::main()
                         "Device is not responding fast enough. Notification lost.");
             continue;
         }
-        if (result.status != transfer_status::gone && result.status != transfer_status::aborted) {
+        if (result.status == transfer_status::gone) {
+            // A device that hung up while its node or socket file stays is
+            // announced by nobody else: withdrawn now, as for an unplugging,
+            // not at the next exchange. A removal announced as well finds it
+            // withdrawn already.
+            report_removal();
+        } else if (result.status != transfer_status::aborted) {
             std::string text;
             system::error_message(result.error, text);
             ZARVO_TRACE("zarvo::usb::hid_device::main",

@@ -81,7 +81,9 @@ public:
     // A query (id 0..0x7FFF); parameters and result may be null.
     int query(long id, std::istream* parameters, std::ostream* result,
               const platform::event& cancel);
-    // A host notification (id 0..255); no response. Returns 0.
+    // A host notification (id 0..255); no response. Returns 0, or the code
+    // of the device's stop when it refuses a notification of several
+    // reports.
     int notify(long id, std::istream* parameters, const platform::event& cancel);
 
     // Stores the owner and starts the notification thread.
@@ -101,6 +103,18 @@ public:
     void set_report_timeout(int ms) { report_timeout_ms_ = ms; }
     int report_timeout() const { return report_timeout_ms_; }
 
+    // Keeping the link in step after an abandoned reception: how long the
+    // device may take to send the report that answers the host's last
+    // continue, and how long the link must stay quiet before the next
+    // exchange may start.
+    static constexpr int default_answer_wait_ms = 2000;
+    static constexpr int default_quiet_ms = 10;
+    void set_settle_times(int answer_wait_ms, int quiet_ms)
+    {
+        answer_wait_ms_ = answer_wait_ms;
+        quiet_ms_ = quiet_ms;
+    }
+
 private:
     class message_source;
     enum class message_kind { operation, query, notification };
@@ -114,13 +128,31 @@ private:
     // Reads the next report that is not part of a device notification; the
     // notifications met on the way are reassembled and dispatched.
     platform::transfer_result read_past_notifications(report& in);
+    platform::transfer_result read_past_notifications(report& in, int timeout_ms);
+
+    // Keeping the link in step (hid_device_step.cpp). No report of an
+    // earlier exchange is ever taken as part of a later one.
+    // Before a new host message: reads what is queued without waiting,
+    // dispatching notifications and discarding anything else.
+    void drain();
+    // The host gives up a response whose report last_read it has already
+    // acknowledged (with continue when it announced more): the device's
+    // answer to that continue is read and stopped in turn, then the rest is
+    // discarded until the link is quiet.
+    void abandon_reception(const report& last_read);
+    // An exchange found a report out of step (a stale report, a report in
+    // place of an acknowledgement): discards until the link is quiet.
+    void settle();
+    // Reads and discards until the link has been quiet for quiet_ms (a
+    // bounded number of reports); notifications are dispatched. Returns the
+    // count discarded.
+    unsigned discard_until_quiet(int quiet_ms);
+    void trace_discarded(const char* where, unsigned count);
     // Reads one response report, acknowledging it when it announces more.
-    void receive(report& in, const platform::event& cancel);
+    // The first report of a response must carry ring counter 0.
+    void receive(report& in, const platform::event& cancel, bool first);
     // Receives a whole response into the stream and returns its result.
     int receive(std::ostream& stream, const platform::event& cancel);
-    // Writes a stop for a report that announced more (it had its continue
-    // when it was read); nothing for any other report.
-    void send_stop_acknowledgement(const report& in);
     void write_acknowledgement(std::uint8_t header, std::uint8_t ring);
 
     // Reassembles and dispatches the device notification that starts with
@@ -146,6 +178,11 @@ private:
     platform::hid_identity identity_;
     // Read by the notification thread too.
     std::atomic<int> report_timeout_ms_{default_report_timeout_ms};
+    // The removal is reported once, whichever thread finds the device gone
+    // first.
+    std::atomic<bool> removal_reported_{false};
+    int answer_wait_ms_ = default_answer_wait_ms;
+    int quiet_ms_ = default_quiet_ms;
 };
 
 } // namespace zarvo::usb

@@ -169,6 +169,8 @@ int hid_device::send(message_kind kind, unsigned word, message_source& source,
                      std::ostream* response, const platform::event& cancel)
 {
     notification_lock lock(*this);
+    // Whatever an earlier exchange left queued is not this one's answer.
+    drain();
     const bool notification = kind == message_kind::notification;
 
     report out{};
@@ -242,26 +244,41 @@ int hid_device::transmit(const report& out)
     const auto read = read_past_notifications(in);
     if (!read.ok())
         fail_sending(read);
-    if (in[1] & more_follows) {
-        if (in[2] != out[2])
+    // Only an acknowledgement of this very report is taken: anything else
+    // (a report of an earlier response, a malformed acknowledgement) means
+    // the link is out of step. The device's own answer may still be on its
+    // way, so the link settles and the message is cancelled before failing.
+    const auto out_of_step = [&] {
+        settle();
+        write_cancellation(static_cast<std::uint8_t>(out[2] + 1), out[1] & notification_bit
+                                                                      ? message_kind::notification
+                                                                      : message_kind::operation);
+    };
+    if (in[1] == continue_header || in[1] == device_stop_header) {
+        if (in[2] != out[2]) {
+            out_of_step();
             throw checksum_failure("Ring counter mismatch.");
-        return 0;
-    }
-    if (in[1] == device_stop_header) {
+        }
+        if (in[1] == continue_header)
+            return 0;
         if (const unsigned code = u16_at(in, 3))
             return static_cast<int>(code);
         ZARVO_TRACE("zarvo::usb::hid_device::transmit", "Expected non-zero error code.");
         return 0;
     }
-    ZARVO_TRACE("zarvo::usb::hid_device::transmit",
-                "Expected ring counter and error code in acknowledgement frame.");
-    return 0;
+    out_of_step();
+    throw bad_response("Expected acknowledgement frame.");
 }
 
 platform::transfer_result hid_device::read_past_notifications(report& in)
 {
+    return read_past_notifications(in, report_timeout_ms_);
+}
+
+platform::transfer_result hid_device::read_past_notifications(report& in, int timeout_ms)
+{
     for (;;) {
-        const auto read = read_report(in.data(), report_timeout_ms_);
+        const auto read = read_report(in.data(), timeout_ms);
         if (!read.ok() || !(in[1] & notification_bit))
             return read;
         const auto rest = reassemble_notification(in);
@@ -270,24 +287,27 @@ platform::transfer_result hid_device::read_past_notifications(report& in)
     }
 }
 
-void hid_device::receive(report& in, const platform::event& cancel)
+void hid_device::receive(report& in, const platform::event& cancel, bool first)
 {
     const auto read = read_past_notifications(in);
     if (!read.ok())
         fail_receiving(read);
+    if (first && in[2] != 0) {
+        // Not the start of a response: a report of an earlier one. It gets
+        // no acknowledgement, which would be out of turn.
+        settle();
+        throw bad_response("Expected first response frame.");
+    }
     if (in[1] & more_follows) {
         // Acknowledged before its content is looked at.
         const bool cancelled = cancel.is_set();
         write_acknowledgement(cancelled ? stop_header : continue_header, in[2]);
-        if (cancelled)
+        if (cancelled) {
+            // A device that goes on after the stop is not heard next time.
+            settle();
             throw operation_canceled();
+        }
     }
-}
-
-void hid_device::send_stop_acknowledgement(const report& in)
-{
-    if (in[1] & more_follows)
-        write_acknowledgement(stop_header, in[2]);
 }
 
 void hid_device::write_acknowledgement(std::uint8_t header, std::uint8_t ring)
@@ -304,42 +324,46 @@ void hid_device::write_acknowledgement(std::uint8_t header, std::uint8_t ring)
 int hid_device::receive(std::ostream& stream, const platform::event& cancel)
 {
     report in{};
-    receive(in, cancel);
+    receive(in, cancel, true);
     unsigned n = content_length(in);
     if (n < 3) {
-        send_stop_acknowledgement(in);
+        abandon_reception(in);
         throw bad_response("Expected preceding error code or 0 in response.");
     }
     // The status word lies at fixed bytes 3-4, whatever N says beyond that.
-    if (const unsigned status = u16_at(in, 3))
+    if (const unsigned status = u16_at(in, 3)) {
+        // A first report that announced more had its continue: the rest of
+        // the response is not left for the next exchange.
+        abandon_reception(in);
         return static_cast<int>(status);
+    }
 
     std::uint8_t expected = 0;
     bool first = true;
     for (;;) {
         n = content_length(in);
         if (!first && n == 0) {
-            send_stop_acknowledgement(in);
+            abandon_reception(in);
             throw bad_response("Expected ring counter.");
         }
         if (in[2] != expected) {
-            send_stop_acknowledgement(in);
+            abandon_reception(in);
             throw checksum_failure("Ring counter mismatch.");
         }
         // A report's content ends at byte 63; a first report that ends the
         // message needs room for status and footer.
         const bool last = !(in[1] & more_follows);
         if (n > max_content || (first && last && n < 4)) {
-            send_stop_acknowledgement(in);
+            abandon_reception(in);
             throw bad_response("Expected message footer.");
         }
         const std::size_t from = first ? 5 : 3;
         if (!last) {
             if (!append(stream, in, from, n + 2 - from)) {
-                send_stop_acknowledgement(in);
+                abandon_reception(in);
                 throw stream_failure();
             }
-            receive(in, cancel);
+            receive(in, cancel, false);
             ++expected;
             first = false;
             continue;

@@ -302,6 +302,11 @@ std::size_t traced(const recording_logger& log, const std::string& text)
 
 contract_rig::~contract_rig() = default;
 
+bool contract_rig::refuse_long_notifications(int)
+{
+    return false;
+}
+
 void contract_rig::answer(int code, std::string payload)
 {
     exchange_answer a;
@@ -413,6 +418,15 @@ std::vector<contract_case> usb_contract()
                          EXPECT_EQ(sent[0].payload, "p");
                          EXPECT_EQ(sent[1].kind, exchange_request::notification);
                          EXPECT_EQ(sent[1].id, 255);
+                         // notify gives the device's answer: a notification of
+                         // several reports may be refused with a code.
+                         if (rig.refuse_long_notifications(202)) {
+                             std::istringstream long_params(std::string(200, 'n'));
+                             EXPECT_EQ(s.notify(1, long_params), 202);
+                             rig.refuse_long_notifications(0);
+                             std::istringstream accepted(std::string(200, 'n'));
+                             EXPECT_EQ(s.notify(1, accepted), 0);
+                         }
                      }});
     cases.push_back(
         {"CancelIsStickyAndFailsEveryExchangeAtItsStart", [](contract_rig& rig) {

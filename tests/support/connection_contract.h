@@ -39,6 +39,10 @@ public:
     virtual bool device_notification(int id, const std::string& parameters) = 0;
     // The listener attached to the session, to see device events.
     virtual fake_listener& listener() = 0;
+    // Makes the device refuse every host notification of several reports
+    // with code (0: accept them again). False when the rig's device cannot
+    // refuse a notification.
+    virtual bool refuse_long_notifications(int code);
 
     void answer(int code, std::string payload = {});
 };

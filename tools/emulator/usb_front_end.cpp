@@ -262,6 +262,18 @@ void usb_front_end::script_ack(unsigned index, ack_script script)
     ack_scripts_[index] = script;
 }
 
+void usb_front_end::refuse_notifications(std::uint16_t code)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    notification_refusal_ = code;
+}
+
+void usb_front_end::set_streams_after_stop(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    streams_after_stop_ = on;
+}
+
 void usb_front_end::inject_at(point where, unsigned index, std::vector<std::string> packets)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -327,6 +339,12 @@ unsigned long usb_front_end::device_report_count() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return device_reports_;
+}
+
+unsigned long usb_front_end::ack_count() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return acks_;
 }
 
 bool usb_front_end::recording() const
@@ -471,6 +489,10 @@ void usb_front_end::handle_message(std::string r)
             violation("report id " + std::to_string(byte(r, 0)));
         if (first)
             notification = byte(r, 1) & 2;
+        if (first && (byte(r, 1) == 0x04 || byte(r, 1) == 0x05)) {
+            violation("acknowledgement out of turn: " + hex_of(r));
+            return;
+        }
         if (n < 2 || n > max_content || bool(byte(r, 1) & 2) != notification) {
             violation("header " + hex_of(r.substr(1, 1)) + " in " + hex_of(r));
             return;
@@ -492,7 +514,7 @@ void usb_front_end::handle_message(std::string r)
                 if (silent_)
                     return;
             }
-            send_ack(r);
+            send_ack(r, notification);
             const auto next = next_host_report(host_limit);
             if (!next)
                 return;
@@ -554,7 +576,7 @@ void usb_front_end::handle_message(std::string r)
         send_answer(answer);
 }
 
-void usb_front_end::send_ack(const std::string& host_report)
+void usb_front_end::send_ack(const std::string& host_report, bool notification)
 {
     reach(point::before_ack);
     ack_script script;
@@ -563,6 +585,8 @@ void usb_front_end::send_ack(const std::string& host_report)
         const auto found = ack_scripts_.find(acks_++);
         if (found != ack_scripts_.end())
             script = found->second;
+        else if (notification && notification_refusal_)
+            script = ack_script::stop(notification_refusal_);
     }
     std::string ack(size, '\0');
     ack[1] = static_cast<char>(script.header);
@@ -592,7 +616,8 @@ void usb_front_end::send_answer(const device_answer& answer)
         reports = answer.reports;
         break;
     }
-    for (const auto& report : reports) {
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const std::string& report = reports[i];
         reach(point::before_response_report);
         send_to_all(report);
         if (report.size() != size || !(byte(report, 1) & 1) || (byte(report, 1) & 2))
@@ -613,8 +638,19 @@ void usb_front_end::send_answer(const device_answer& answer)
                       std::to_string(byte(report, 2)));
         if (ack->find_first_not_of('\0', 3) != std::string::npos)
             violation("padding in " + hex_of(*ack));
-        if (header == 0x04)
+        if (header == 0x04) {
+            bool streams;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                streams = streams_after_stop_;
+            }
+            // Each report leaves as soon as the one before it is out.
+            for (std::size_t j = i + 1; streams && j < reports.size(); ++j) {
+                reach(point::before_response_report);
+                send_to_all(reports[j]);
+            }
             return;
+        }
     }
 }
 

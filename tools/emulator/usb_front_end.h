@@ -118,6 +118,17 @@ public:
     // The index-th acknowledgement (0-based, counted over the front end's
     // life) deviates as scripted.
     void script_ack(unsigned index, ack_script script);
+    // A host notification of several reports is refused at its first
+    // report with a stop carrying code (0: accepted, the default).
+    void refuse_notifications(std::uint16_t code);
+    // A device that does not notice the host's stop: once the host stops a
+    // response, the rest of it is sent all the same, without awaiting
+    // acknowledgements. A device always sends its next response report as
+    // soon as the host's continue arrives, before it could see what the
+    // host sends after it.
+    void set_streams_after_stop(bool on);
+    // A device that hangs up while its socket file stays: close_connections
+    // without remove_file.
     // Packets sent at the index-th time the given point is reached.
     void inject_at(point where, unsigned index, std::vector<std::string> packets);
     // Called on the serving thread at every point, before its injection;
@@ -134,6 +145,9 @@ public:
     // Reports received from the host and sent to it so far.
     unsigned long host_report_count() const;
     unsigned long device_report_count() const;
+    // Acknowledgements the device has written so far (the index of the next
+    // one for script_ack).
+    unsigned long ack_count() const;
     void clear_transcript();
     // Host protocol violations: wrong report id, ring, header, padding or
     // acknowledgement.
@@ -156,7 +170,7 @@ private:
     std::optional<std::string> next_host_report(std::chrono::milliseconds limit);
     void handle_message(std::string first);
     void send_answer(const device_answer& answer);
-    void send_ack(const std::string& host_report);
+    void send_ack(const std::string& host_report, bool notification);
     void send_to_all(const std::string& packet);
     void send_locked(const std::string& packet);
     void reach(point where);
@@ -188,6 +202,8 @@ private:
     unsigned long device_reports_ = 0;
     unsigned acks_ = 0;
     std::map<unsigned, ack_script> ack_scripts_;
+    std::uint16_t notification_refusal_ = 0;
+    bool streams_after_stop_ = false;
     std::map<std::pair<point, unsigned>, std::vector<std::string>> injections_;
     std::map<point, unsigned> reached_;
     std::function<void(point, unsigned)> hook_;

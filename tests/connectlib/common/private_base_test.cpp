@@ -87,6 +87,21 @@ void expectRefused(const QString& planted, const QString& victim)
     EXPECT_EQ(announcements, 1);
 }
 
+// Qt names no temporary folder for a TMPDIR that does not exist: the base
+// may then not land in the root folder.
+TEST(PrivateBase, AMissingTemporaryFolderGivesNoBase)
+{
+    const QByteArray saved = qgetenv("TMPDIR");
+    const QString missing = QDir::tempPath() + QStringLiteral("/missing/deeper");
+    ::setenv("TMPDIR", QFile::encodeName(missing).constData(), 1);
+    const QString base = ConnectLib::privateTempBase();
+    const QString working = Common::getBackupDataPath();
+    ::setenv("TMPDIR", saved.constData(), 1);
+    EXPECT_EQ(base, QString());
+    EXPECT_EQ(working, QString());
+    EXPECT_FALSE(QFile::exists(missing));
+}
+
 TEST(PrivateBase, SymlinkAtTheBaseIsRefused)
 {
     const QString victim = QDir::tempPath() + QStringLiteral("/victim");

@@ -6,7 +6,6 @@
 #include "tests/support/model_links.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <algorithm>
 #include <cstdlib>
@@ -49,31 +48,6 @@ void DeviceEvents::add(const QString& kind, const TCData& data, int charge)
     if (QThread::currentThread() != thread())
         m_allOnOwnThread = false;
     m_events.push_back({kind, data, charge});
-}
-
-bool processUntil(const std::function<bool()>& done, int limitMs)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!done()) {
-        if (elapsed.elapsed() > limitMs) {
-            ADD_FAILURE() << "condition not reached within " << limitMs << " ms";
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-void processFor(int ms)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (elapsed.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
 }
 
 zarvo::emulator::device_profile profileFor(quint64 id)

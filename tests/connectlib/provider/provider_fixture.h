@@ -6,6 +6,7 @@
 
 #include "connectlib/provider/connection_provider.h"
 #include "connectlib/types/tc_data.h"
+#include "tests/connectlib/support/process_events.h"
 #include "tests/connectlib/worker/emulator_model.h"
 #include "tests/connectlib/worker/worker_harness.h"
 #include "tests/devicelib/core/test_device.h"
@@ -61,12 +62,6 @@ private:
     std::vector<Event> m_events;
     bool m_allOnOwnThread = true;
 };
-
-// Runs the test thread's events until done() holds; false (and a test
-// failure) after the limit.
-bool processUntil(const std::function<bool()>& done, int limitMs = 20000);
-// Runs the test thread's events for a while.
-void processFor(int ms);
 
 class ProviderTest : public ::testing::Test {
 protected:

@@ -1,46 +1,6 @@
 #include "tests/connectlib/worker/worker_harness.h"
 
-#include <QRegularExpression>
-
 namespace ConnectLib::Test {
-
-LogLines::LogLines()
-    : m_connection(
-          QObject::connect(Logger::instance(), &Logger::SIGNAL_logPrint, [this](QString line) {
-              static const QRegularExpression prefix(QStringLiteral("^\\[[^\\]]*\\] \\[\\d+\\] "));
-              QMutexLocker lock(&m_mutex);
-              m_lines.append(line.remove(prefix));
-          }))
-{
-}
-
-LogLines::~LogLines()
-{
-    QObject::disconnect(m_connection);
-}
-
-QStringList LogLines::lines() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_lines;
-}
-
-QStringList LogLines::errors() const
-{
-    QStringList out;
-    const QString start = QStringLiteral(" ERROR: ");
-    for (const QString& line : lines()) {
-        if (line.startsWith(start))
-            out.append(line.mid(start.size()));
-    }
-    return out;
-}
-
-void LogLines::clear()
-{
-    QMutexLocker lock(&m_mutex);
-    m_lines.clear();
-}
 
 WorkerThread::WorkerThread(TCWorker* worker)
     : m_worker(worker)

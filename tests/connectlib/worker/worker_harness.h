@@ -4,6 +4,7 @@
 
 #include "connectlib/logging/logger.h"
 #include "connectlib/worker/tc_worker.h"
+#include "tests/connectlib/support/log_lines.h"
 #include "tests/support/latch.h"
 
 #include <QMetaObject>
@@ -69,25 +70,6 @@ private:
 
 template <typename... Args>
 SignalLog(TCWorker*, void (TCWorker::*)(Args...)) -> SignalLog<Args...>;
-
-// The log's lines without their time and process prefix.
-class LogLines {
-public:
-    LogLines();
-    ~LogLines();
-    LogLines(const LogLines&) = delete;
-    LogLines& operator=(const LogLines&) = delete;
-
-    QStringList lines() const;
-    // Lines that start with " ERROR: ", without that start.
-    QStringList errors() const;
-    void clear();
-
-private:
-    mutable QMutex m_mutex;
-    QStringList m_lines;
-    QMetaObject::Connection m_connection;
-};
 
 // Owns a worker and the thread it runs on; the thread ends, and the worker is
 // deleted, when this goes away.

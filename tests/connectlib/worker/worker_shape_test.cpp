@@ -103,6 +103,11 @@ TEST(TCWorkerShape, SlotsConnectBySignature)
         "SLOT_removeEntries(ConnectLib::TCData,QStringList)",
         "SLOT_ADB_enable(ConnectLib::TCData,bool)",
         "SLOT_getEntries(ConnectLib::TCData,QString)",
+        "SLOT_updateFW(ConnectLib::TCData,QString,bool)",
+        "SLOT_copyFWData(ConnectLib::TCData,QString)",
+        "SLOT_ZFTP_installUpdate(ConnectLib::TCData,QString,bool)",
+        "SLOT_doBackup(ConnectLib::TCData,QString,QString,QString)",
+        "SLOT_revertBackup(ConnectLib::TCData,QString)",
     };
     EXPECT_EQ(methods(QMetaMethod::Slot), expected);
 }

@@ -4,6 +4,7 @@
 
 #include "devicelib/core/posting.h"
 #include "devicelib/core/session.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/usb/device_id.h"
 #include "devicelib/usb/hid_connection.h"
 #include "tests/devicelib/usb/connection_fixture.h"
@@ -246,6 +247,11 @@ public:
         return link_->result(notifications_++);
     }
     fake_listener& listener() override { return listener_; }
+    bool refuse_long_notifications(int code) override
+    {
+        front_end_->refuse_notifications(static_cast<std::uint16_t>(code));
+        return true;
+    }
 
 private:
     contract_device device_;
@@ -265,6 +271,22 @@ TEST_P(HidConnectionContract, Holds)
     hid_rig rig;
     ASSERT_TRUE(rig.ready());
     GetParam().c.run(rig);
+}
+
+// The device refuses a notification of several reports with a stop carrying
+// its code; the session maps it as for any command.
+TEST(HidStopSync, RefusalOfALongDescriptionIsDeviceBusy)
+{
+    hid_rig rig;
+    ASSERT_TRUE(rig.ready());
+    const std::string description(200, 'd');
+    rig.refuse_long_notifications(202);
+    EXPECT_THROW(rig.session().stop_sync(description.c_str()), zarvo::device_busy);
+    // A notification of one report cannot be refused.
+    EXPECT_NO_THROW(rig.session().stop_sync());
+    EXPECT_NO_THROW(rig.session().start_sync());
+    rig.refuse_long_notifications(0);
+    EXPECT_NO_THROW(rig.session().stop_sync(description.c_str()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Usb, HidConnectionContract,

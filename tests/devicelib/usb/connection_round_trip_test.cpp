@@ -2,6 +2,7 @@
 // stream failures on either side.
 
 #include "tests/devicelib/usb/connection_fixture.h"
+#include "tests/support/limited_buffer.h"
 
 #include "devicelib/errors/errors.h"
 #include "devicelib/proto/user_database.pb.h"
@@ -110,27 +111,6 @@ TEST_F(hid_connection_test, merge_as_the_device_merges)
     EXPECT_EQ(merged.current_user_index(), 3u);
 }
 
-// Fails every write after `limit` bytes.
-class failing_buffer : public std::streambuf {
-public:
-    explicit failing_buffer(std::size_t limit)
-        : left_(limit)
-    {
-    }
-
-protected:
-    int_type overflow(int_type c) override
-    {
-        if (left_ == 0 || traits_type::eq_int_type(c, traits_type::eof()))
-            return traits_type::eof();
-        --left_;
-        return c;
-    }
-
-private:
-    std::size_t left_;
-};
-
 // Gives `good` bytes, then fails with an error rather than an end.
 class breaking_buffer : public std::streambuf {
 public:
@@ -150,7 +130,7 @@ private:
 TEST_F(hid_connection_test, read_into_a_failing_stream)
 {
     device_model.put_file(file_path, bytes_of_size(1000));
-    failing_buffer buffer(100);
+    limited_buffer buffer(100);
     std::ostream out(&buffer);
     EXPECT_THROW(link->read(file_path, out), zarvo::stream_failure);
 }

@@ -211,6 +211,19 @@ TEST_F(hid_driver_test, a_transfer_finding_the_device_gone_withdraws_before_link
     EXPECT_EQ(posts().size(), 2u);
 }
 
+TEST_F(hid_driver_test, a_device_that_hangs_up_is_withdrawn_without_an_exchange)
+{
+    plug(serial_a);
+    driver->start();
+    ASSERT_NE(poster.connection(id_a), nullptr);
+    // The file stays: only the connection's notification thread can tell.
+    unplug(serial_a, unplug_order::connections_only);
+    ASSERT_TRUE(poster.wait_posts(2));
+    EXPECT_EQ(posts()[1], withdrawn(id_a));
+    driver->stop();
+    EXPECT_EQ(posts().size(), 2u) << "withdrawn once";
+}
+
 TEST_F(hid_driver_test, report_removal_runs_directly_on_the_event_thread)
 {
     const std::string path = plug(serial_a);

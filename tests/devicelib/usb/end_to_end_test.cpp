@@ -123,5 +123,20 @@ TEST_F(usb_end_to_end, a_device_is_read_and_unplugged_mid_transfer_in_every_orde
     EXPECT_EQ(content.str(), large);
 }
 
+TEST_F(usb_end_to_end, a_device_that_hangs_up_with_its_file_in_place_is_disconnected_at_once)
+{
+    plug();
+    start();
+    ASSERT_TRUE(listener.wait_for(callback::established, device.id()));
+    // No exchange follows: the hang-up alone withdraws the session.
+    hub.unplug(device.serial(), unplug_order::connections_only);
+    ASSERT_TRUE(listener.wait_for(callback::disconnected, device.id()));
+    bool file_left = false;
+    for (const auto& entry : fs::directory_iterator(dir))
+        file_left = file_left || entry.path().extension() == ".hid";
+    EXPECT_TRUE(file_left);
+    EXPECT_EQ(count(callback::disconnected), 1);
+}
+
 } // namespace
 } // namespace zarvo::test

@@ -163,19 +163,23 @@ TEST_F(hid_device_test, multi_report_response_is_acknowledged_report_by_report)
 TEST_F(hid_device_test, status_in_the_first_report)
 {
     struct row {
-        std::string report;
+        std::vector<std::string> reports;
         std::vector<std::string> acks;
     } const rows[] = {
-        {emulator::device_report({0, 3 << 2, 0, 5, 0}), {}},
-        // Announcing more: acknowledged with continue before the status is returned.
-        {emulator::device_report({0, 62 << 2 | 1, 0, 5, 0, 'x'}), {"H0 0105"}},
+        {{emulator::device_report({0, 3 << 2, 0, 5, 0})}, {}},
+        // Announcing more: acknowledged with continue before the status is
+        // returned; the report that answers the continue is stopped, so the
+        // rest is not left for the next exchange.
+        {{emulator::device_report({0, 62 << 2 | 1, 0, 5, 0, 'x'}),
+          emulator::device_report({0, 62 << 2 | 1, 1, 'y'})},
+         {"H0 0105", "H0 010401"}},
     };
     for (const auto& r : rows) {
         device.clear_transcript();
         handler.answer_with([=](const auto&) {
             device_answer a;
             a.type = device_answer::kind::raw;
-            a.reports = {r.report};
+            a.reports = r.reports;
             return a;
         });
         auto request = request_of(1);
@@ -219,27 +223,48 @@ TEST_F(hid_device_test, stop_acknowledgement_ends_the_send_with_its_code)
     EXPECT_THAT(host_lines(), ElementsAreArray({"H0 01f900c800" + repeat_hex("41", 59)}));
 }
 
-TEST_F(hid_device_test, acknowledgement_faults_are_tolerated)
+TEST_F(hid_device_test, a_stop_without_code_is_tolerated)
+{
+    device.script_ack(0, emulator::ack_script::stop(0));
+    auto request = request_of(100);
+    std::stringstream response;
+    EXPECT_EQ(host->download(request, response, cancel), 0);
+    EXPECT_TRUE(traced("Expected non-zero error code."));
+    EXPECT_THAT(device.violations(), IsEmpty());
+}
+
+TEST_F(hid_device_test, anything_but_an_acknowledgement_is_out_of_step)
 {
     struct row {
+        const char* name;
         emulator::ack_script ack;
-        const char* trace;
     } const rows[] = {
-        {emulator::ack_script::stop(0), "Expected non-zero error code."},
-        {emulator::ack_script{0x00, 0, std::nullopt},
-         "Expected ring counter and error code in acknowledgement frame."},
-        {emulator::ack_script{0x10, 0, std::nullopt},
-         "Expected ring counter and error code in acknowledgement frame."},
+        {"no header", {0x00, 0, std::nullopt}},
+        {"N = 4, continue clear", {0x10, 0, std::nullopt}},
+        // A response report (N = 62, more follows) echoing the ring.
+        {"full report", {0xF9, 0, std::nullopt}},
+        {"continue with N = 2", {0x09, 0, std::nullopt}},
     };
     // Each 100-byte request has one full report, so one acknowledgement.
     unsigned index = 0;
     for (const auto& r : rows) {
-        log.clear();
+        SCOPED_TRACE(r.name);
+        device.clear_transcript();
         device.script_ack(index++, r.ack);
         auto request = request_of(100);
         std::stringstream response;
-        EXPECT_EQ(host->download(request, response, cancel), 0);
-        EXPECT_TRUE(traced(r.trace)) << r.trace;
+        try {
+            host->download(request, response, cancel);
+            ADD_FAILURE() << "no error";
+        } catch (const bad_response& e) {
+            EXPECT_THAT(e.what(), ::testing::HasSubstr("Expected acknowledgement frame."));
+        }
+        // The message is cancelled in place of its continuation, and the next
+        // exchange is in step.
+        EXPECT_EQ(host_lines_when(2).at(1), "H0 01080101");
+        auto next = request_of(3);
+        std::stringstream answer;
+        EXPECT_EQ(host->download(next, answer, cancel), 0);
     }
     EXPECT_THAT(device.violations(), IsEmpty());
 }

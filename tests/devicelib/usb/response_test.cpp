@@ -79,22 +79,22 @@ const std::vector<fault_case>& fault_cases()
 {
     static const std::vector<fault_case> cases = {
         {"first_report_n_below_3",
-         {device_report({0, 2 << 2 | 1, 0, 0, 0})},
+         {device_report({0, 2 << 2 | 1, 0, 0, 0}), later(62 << 2 | 1, 1)},
          typeid(bad_response),
          "Expected preceding error code or 0 in response.",
-         {"H0 0105", "H0 0104"},
+         {"H0 0105", "H0 010401"},
          ""},
         {"ring_mismatch",
-         {first_full(), later(62 << 2 | 1, 5)},
+         {first_full(), later(62 << 2 | 1, 5), later(62 << 2 | 1, 6)},
          typeid(checksum_failure),
          "Ring counter mismatch.",
-         {"H0 0105", "H0 010505", "H0 010405"},
+         {"H0 0105", "H0 010505", "H0 010406"},
          std::string(59, 'A')},
         {"n_0_later",
-         {first_full(), later(0x01, 1)},
+         {first_full(), later(0x01, 1), later(62 << 2 | 1, 2)},
          typeid(bad_response),
          "Expected ring counter.",
-         {"H0 0105", "H0 010501", "H0 010401"},
+         {"H0 0105", "H0 010501", "H0 010402"},
          std::string(59, 'A')},
         {"n_1_last",
          {first_full(), later(1 << 2, 1)},
@@ -116,16 +116,16 @@ const std::vector<fault_case>& fault_cases()
          std::string(59, 'A')},
         // Content reaching past the report.
         {"n_63_first",
-         {device_report({0, 63 << 2 | 1, 0, 0, 0, 'x'})},
+         {device_report({0, 63 << 2 | 1, 0, 0, 0, 'x'}), later(62 << 2 | 1, 1)},
          typeid(bad_response),
          "Expected message footer.",
-         {"H0 0105", "H0 0104"},
+         {"H0 0105", "H0 010401"},
          ""},
         {"n_63_later",
-         {first_full(), later(63 << 2 | 1, 1)},
+         {first_full(), later(63 << 2 | 1, 1), later(3 << 2, 2, {0})},
          typeid(bad_response),
          "Expected message footer.",
-         {"H0 0105", "H0 010501", "H0 010401"},
+         {"H0 0105", "H0 010501"},
          std::string(59, 'A')},
         {"n_63_last",
          {first_full(), later(63 << 2, 1)},
@@ -186,6 +186,14 @@ TEST_P(response_faults, fail_with_their_error_and_stop_acknowledgement)
     EXPECT_EQ(response.str(), c.appended);
     const auto hosts = host_lines_when(1 + c.acks.size());
     EXPECT_THAT(std::vector<std::string>(hosts.begin() + 1, hosts.end()), ElementsAreArray(c.acks));
+    // Every acknowledgement came in turn, and the link is in step.
+    std::stringstream next("n");
+    next.seekp(0, std::ios_base::end);
+    handler.answer_with([](const auto&) { return device_answer::ok("fine"); });
+    std::stringstream answer;
+    EXPECT_EQ(host->download(next, answer, cancel), 0);
+    EXPECT_EQ(answer.str(), "fine");
+    EXPECT_THAT(device.violations(), IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(rows, response_faults,
@@ -206,8 +214,11 @@ TEST_F(hid_device_test, failing_caller_stream_stops_the_response)
     EXPECT_THROW(host->download(request, response, cancel), stream_failure);
     EXPECT_EQ(buffer.text, payload.substr(0, 10));
     const auto hosts = host_lines_when(3);
+    // The device answered the continue with its next report at once: that
+    // report is the one stopped.
     EXPECT_THAT(std::vector<std::string>(hosts.begin() + 1, hosts.end()),
-                ElementsAreArray({"H0 0105", "H0 0104"}));
+                ElementsAreArray({"H0 0105", "H0 010401"}));
+    EXPECT_THAT(device.violations(), IsEmpty());
 }
 
 // Sets the cancel event when the stream has handed out all of its bytes.

@@ -1,0 +1,432 @@
+// Backup of device folders into the backup working folder and their restore,
+// on a worker over the device model or a scripted connection.
+#include "connectlib/common/common.h"
+#include "devicelib/errors/errors.h"
+#include "tests/connectlib/support/ktlib_test_support.h"
+#include "tests/connectlib/worker/device_fixture.h"
+#include "tests/connectlib/worker/error_cases.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace ConnectLib {
+namespace {
+
+namespace KT = ConnectLib::Test;
+
+using KT::ask;
+using KT::flagsOf;
+using zarvo::emulator::command;
+using zarvo::emulator::match;
+using zarvo::test::connection_action;
+using zarvo::test::connection_op;
+
+constexpr CPStateFlags importFailure = GENERAL_ERROR | FILE_OPERATION_FAILED;
+
+std::string binary(int size, int seed)
+{
+    std::string out(std::size_t(size), '\0');
+    for (int i = 0; i < size; ++i)
+        out[std::size_t(i)] = char((i * 31 + seed) % 256);
+    return out;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every file below folder as its path relative to it, sorted.
+QStringList filesBelow(const QString& folder)
+{
+    QStringList out;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(folder).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+class Backup : public KT::DeviceFixture {
+protected:
+    void SetUp() override
+    {
+        DeviceFixture::SetUp();
+        m_backups = Common::getBackupDataPath();
+        ASSERT_FALSE(m_backups.isEmpty());
+        // The tests of this program share the working folders.
+        ASSERT_TRUE(Common::deleteLocalDirectory(backupDir()));
+    }
+
+    // The request's record names the backup folder: 0012ABCD.
+    TCData asked() const
+    {
+        return TCData(0x0012ABCDu, QString(), QStringLiteral("Ravo Pace 2"), true,
+                      QStringLiteral("HID"), QString(), QString(), QString(), QString(), QString(),
+                      OK);
+    }
+    QString backupDir() const { return m_backups + QStringLiteral("/0012ABCD"); }
+
+    std::pair<QString, CPStateFlags> backup(const QString& list, const QString& from = QString())
+    {
+        const TCData d = asked();
+        const auto result = ask(thread(), &TCWorker::SIGNAL_backupDone, [=](TCWorker* w) {
+            w->SLOT_doBackup(d, list, from, QStringLiteral("2099-12-31"));
+        });
+        EXPECT_EQ(std::get<0>(result).deviceId(), 0x0012ABCDu);
+        return {std::get<1>(result), flagsOf(result)};
+    }
+    CPStateFlags restore(const QString& dir)
+    {
+        const TCData d = asked();
+        return flagsOf(ask(thread(), &TCWorker::SIGNAL_backupRevertDone,
+                           [=](TCWorker* w) { w->SLOT_revertBackup(d, dir); }));
+    }
+
+    // A backup as SLOT_doBackup leaves it, written by hand.
+    void putBackupFile(const QString& relative, const QByteArray& content)
+    {
+        const QString path = backupDir() + relative;
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+        ASSERT_TRUE(KT::writeFile(path, content));
+    }
+
+    // The paths the backup reported as exported or failed, in order.
+    QStringList exportedPaths() const
+    {
+        static const QRegularExpression line(
+            QStringLiteral("^Export (?:done|failed with data path) (\\S+) to "));
+        QStringList paths;
+        for (const QString& text : log.lines()) {
+            const QRegularExpressionMatch m = line.match(text);
+            if (m.hasMatch())
+                paths << m.captured(1);
+        }
+        return paths;
+    }
+
+    QString m_backups;
+};
+
+TEST_F(Backup, AnEmptyListKeepsThePreviousBackup)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    putBackupFile(QStringLiteral("/OLD.TXT"), "old");
+    EXPECT_EQ(backup(QString()), std::make_pair(QString(), CPStateFlags(GENERAL_ERROR)));
+    EXPECT_TRUE(QFileInfo::exists(backupDir() + QStringLiteral("/OLD.TXT")));
+    EXPECT_TRUE(model.transcript().empty());
+}
+
+TEST_F(Backup, ASingleFileLandsAtItsDevicePathBelowTheBackupFolder)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    putBackupFile(QStringLiteral("/OLD.TXT"), "old");
+    EXPECT_EQ(backup(QStringLiteral("/DEVICE.BPB")), std::make_pair(backupDir(), CPStateFlags(OK)));
+    EXPECT_EQ(readAll(backupDir() + QStringLiteral("/DEVICE.BPB")),
+              QByteArray::fromStdString(*model.file("/DEVICE.BPB")));
+    // A new backup first deletes the device's previous one.
+    EXPECT_EQ(filesBelow(backupDir()), QStringList{"DEVICE.BPB"});
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("CPStateFlag")).isEmpty());
+}
+
+TEST_F(Backup, SpecificationsWithoutLeadingSlashOrEmptyAreSkipped)
+{
+    publishModel();
+    EXPECT_EQ(backup(QStringLiteral("U/0,,/DEVICE.BPB")),
+              std::make_pair(backupDir(), CPStateFlags(OK)));
+    const QStringList lines = log.lines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Data path no good. Must start with '/'. Now U/0")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Data path no good. Must start with '/'. Now ")));
+    EXPECT_EQ(filesBelow(backupDir()), QStringList{"DEVICE.BPB"});
+
+    // Every specification rejected: 0.
+    EXPECT_EQ(backup(QStringLiteral("x,y")), std::make_pair(backupDir(), CPStateFlags()));
+}
+
+TEST_F(Backup, UserTagGivesOneSpecificationPerUser)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/U/0/S/A.BIN", binary(100, 1));
+    model.put_file("/U/1/S/B.BIN", binary(200, 2));
+    EXPECT_EQ(backup(QStringLiteral("/U/[USER]/S")), std::make_pair(backupDir(), CPStateFlags(OK)));
+    EXPECT_EQ(exportedPaths(), (QStringList{"/U/0/S", "/U/1/S"}));
+    EXPECT_EQ(filesBelow(backupDir()), (QStringList{"U/0/S/A.BIN", "U/1/S/B.BIN"}));
+    EXPECT_EQ(readAll(backupDir() + "/U/1/S/B.BIN"), QByteArray::fromStdString(binary(200, 2)));
+
+    // A failed listing of /U: no user, nothing exported for the tag.
+    log.clear();
+    model.script_answer(match::file(command::get), 101, 1);
+    EXPECT_EQ(backup(QStringLiteral("/U/[USER]/S")), std::make_pair(backupDir(), CPStateFlags()));
+    EXPECT_TRUE(exportedPaths().isEmpty());
+    EXPECT_TRUE(filesBelow(backupDir()).isEmpty());
+}
+
+TEST_F(Backup, DailySelectionOfASubFolderIgnoresTheFromDate)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/U/0/20240101/ACT/A.BIN", "a");
+    model.put_file("/U/0/20240102/ACT/B.BIN", "b");
+    model.put_file("/U/0/20240103/OTHER/C.BIN", "c");
+    model.put_file("/U/0/NOTADAY/ACT/D.BIN", "d");
+    EXPECT_EQ(backup(QStringLiteral("/U/0/[YYYYMMDD]/ACT"), QStringLiteral("2024-01-02")),
+              std::make_pair(backupDir(), CPStateFlags(OK)));
+    EXPECT_EQ(exportedPaths(), (QStringList{"/U/0/20240101/ACT", "/U/0/20240102/ACT"}));
+    EXPECT_EQ(filesBelow(backupDir()),
+              (QStringList{"U/0/20240101/ACT/A.BIN", "U/0/20240102/ACT/B.BIN"}));
+}
+
+TEST_F(Backup, DailySelectionByTimeFoldersFromADate)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/U/0/20240101/E/101010/X/ID.BPB", "too early");
+    model.put_file("/U/0/20240102/E/101010/X/id.bpb", "other case");
+    model.put_file("/U/0/20240103/E/121212/Y/ID.BPB", "wanted");
+    model.put_file("/U/0/20240103/E/121212/W/OTHER.BPB", "lacks the file");
+    model.put_file("/U/0/20240103/E/999999/Z/ID.BPB", "not a time");
+    backup(QStringLiteral("/U/0/[YYYYMMDD]/E/[HHMMSS]/ID.BPB"), QStringLiteral("2024-01-02"));
+    EXPECT_EQ(exportedPaths(),
+              (QStringList{"/U/0/20240102/E/101010/X/ID.BPB", "/U/0/20240103/E/121212/Y/ID.BPB"}));
+    EXPECT_EQ(readAll(backupDir() + "/U/0/20240103/E/121212/Y/ID.BPB"), QByteArray("wanted"));
+    EXPECT_FALSE(QFileInfo::exists(backupDir() + "/U/0/20240101"));
+}
+
+TEST_F(Backup, ATreeExportStopsAtAFailingFile)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/U/0/S/A.BIN", "a");
+    model.put_file("/U/0/S/B.BIN", "b");
+    model.put_file("/U/0/S/C.BIN", "c");
+    model.script_answer(match::file(command::get, "/U/0/S/B.BIN"), 103, 1);
+    EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), CPStateFlags()));
+    EXPECT_EQ(filesBelow(backupDir()), QStringList{"U/0/S/A.BIN"});
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("Export failed with data path /U/0/S to ") +
+                                     backupDir() + QStringLiteral("/U/0/SState: OK")));
+}
+
+TEST_F(Backup, DotComponentsWriteNothingOutside)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/U/0/S/A.BIN", "a");
+    const QStringList before = filesBelow(QFileInfo(m_backups).path());
+    EXPECT_EQ(backup(QStringLiteral("/U/../../x,/U/0/../../DEVICE.BPB,/./DEVICE.BPB,/U/0/S/..")),
+              std::make_pair(backupDir(), CPStateFlags()));
+    EXPECT_EQ(log.lines().filter(QStringLiteral("Data path refused")).size(), 4);
+    EXPECT_EQ(filesBelow(QFileInfo(m_backups).path()), before);
+}
+
+TEST_F(Backup, AFileNamedLikeAnEarlierFolderLandsInItsRealFolder)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/A.B/X/A.B", "deep");
+    EXPECT_EQ(backup(QStringLiteral("/A.B/X/A.B")), std::make_pair(backupDir(), CPStateFlags(OK)));
+    EXPECT_EQ(filesBelow(backupDir()), QStringList{"A.B/X/A.B"});
+    EXPECT_EQ(readAll(backupDir() + "/A.B/X/A.B"), QByteArray("deep"));
+}
+
+TEST_F(Backup, RoundTripOfNestedFoldersByteForByte)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    const std::map<std::string, std::string> files = {
+        {"/U/0/USERID.BPB", *model.file("/U/0/USERID.BPB")},
+        {"/U/0/S/PROFILE.BPB", binary(3000, 1)},
+        {"/U/0/20240101/ACT/SAMPLES.GZB", binary(70000, 2)},
+        {"/U/0/20240101/E/101010/00/BASE.BPB", binary(1, 3)},
+        {"/U/0/20240101/E/101010/00/EMPTY.BPB", std::string()},
+        {"/U/0/.HIDDEN", binary(10, 4)},
+    };
+    for (const auto& [path, content] : files)
+        model.put_file(path, content);
+    const auto [dir, flags] = backup(QStringLiteral("/U/0"));
+    EXPECT_EQ(dir, backupDir());
+    EXPECT_EQ(flags, OK);
+    ASSERT_TRUE(model.remove_entry("/U/0"));
+    log.clear();
+    EXPECT_EQ(restore(dir), OK);
+    for (const auto& [path, content] : files)
+        EXPECT_EQ(model.file(path), content) << path;
+    EXPECT_FALSE(QFileInfo::exists(dir));
+    EXPECT_TRUE(log.errors().isEmpty());
+}
+
+TEST_F(Backup, ARestoreOntoExistingFoldersWritesEveryFile)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/U/0/S/A.BIN", "a");
+    model.put_file("/U/0/S/T/B.BIN", "b");
+    EXPECT_EQ(backup(QStringLiteral("/U/0/S")).second, OK);
+    model.put_file("/U/0/S/A.BIN", "changed");
+    model.put_file("/U/0/S/T/B.BIN", "changed");
+    EXPECT_EQ(restore(backupDir()), OK);
+    EXPECT_EQ(model.file("/U/0/S/A.BIN"), std::string("a"));
+    EXPECT_EQ(model.file("/U/0/S/T/B.BIN"), std::string("b"));
+}
+
+TEST_F(Backup, ARestoreThatLosesTheDeviceFailsAndKeepsTheBackup)
+{
+    zarvo::test::fake_connection& connection = publishFake();
+    putBackupFile(QStringLiteral("/U/0/A.BIN"), "a");
+    putBackupFile(QStringLiteral("/U/0/B.BIN"), "b");
+    putBackupFile(QStringLiteral("/U/0/C.BIN"), "c");
+    putBackupFile(QStringLiteral("/U/1/D.BIN"), "d");
+    // The device goes while the second file is written.
+    connection.script(connection_op::write, connection_action::returns(true));
+    connection.script(connection_op::write, connection_action::runs([this] { guard().nullify(); }));
+    const CPStateFlags flags = restore(backupDir());
+    EXPECT_EQ(flags, importFailure | TC_CONNECTION_LOST);
+    EXPECT_TRUE(
+        log.lines().contains(QStringLiteral("Import failed with data path ") + backupDir()));
+    EXPECT_EQ(filesBelow(backupDir()).size(), 4);
+    // The worker's root is empty again: a device path names no file of the
+    // kept backup.
+    bool found = true;
+    TCWorker* w = worker();
+    thread().run([w, &found] { found = w->offlineFileExists(QStringLiteral("/U/0/A.BIN")); });
+    EXPECT_FALSE(found);
+}
+
+TEST_F(Backup, ABusySystemFailsTheRestoreWithItsCause)
+{
+    zarvo::test::fake_connection& connection = publishFake();
+    putBackupFile(QStringLiteral("/U/0/A.BIN"), "a");
+    putBackupFile(QStringLiteral("/U/0/B.BIN"), "b");
+    connection.script(connection_op::write, connection_action::throws(zarvo::system_busy()));
+    EXPECT_EQ(restore(backupDir()), importFailure | SYSTEM_BUSY);
+    EXPECT_EQ(filesBelow(backupDir()).size(), 2);
+    // The walk went on with the next file.
+    int writes = 0;
+    for (const auto& call : connection.calls())
+        writes += call.op == connection_op::write ? 1 : 0;
+    EXPECT_EQ(writes, 2);
+}
+
+TEST_F(Backup, RestoreRefusesWhatIsNoDeviceBackup)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    zarvo::test::temp_dir elsewhere;
+    const QString outside = KT::qpath(elsewhere / "0012ABCD");
+    ASSERT_TRUE(QDir().mkpath(outside + "/U/0"));
+    ASSERT_TRUE(KT::writeFile(outside + "/U/0/A.BIN", "a"));
+    const QString link = m_backups + QStringLiteral("/LINKED");
+    ASSERT_TRUE(QFile::link(outside, link));
+    putBackupFile(QStringLiteral("/U/0/A.BIN"), "a");
+    const QString rows[] = {
+        outside,
+        link,
+        m_backups,
+        backupDir() + QStringLiteral("/U"),
+        m_backups + QStringLiteral("/../backups/../") + QFileInfo(outside).path(),
+        m_backups + QStringLiteral("/MISSING"),
+    };
+    for (const QString& dir : rows) {
+        log.clear();
+        EXPECT_EQ(restore(dir), importFailure) << dir.toStdString();
+        EXPECT_TRUE(log.lines().contains(
+            QStringLiteral("Refused a backup folder outside the backups: ") + dir))
+            << dir.toStdString();
+    }
+    EXPECT_TRUE(model.transcript().empty());
+    EXPECT_TRUE(QFileInfo::exists(outside + "/U/0/A.BIN"));
+    EXPECT_TRUE(QFileInfo::exists(backupDir() + "/U/0/A.BIN"));
+    EXPECT_EQ(restore(QString()), GENERAL_ERROR);
+}
+
+TEST_F(Backup, AnEmptyBackupIsAGeneralError)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    ASSERT_TRUE(QDir().mkpath(backupDir() + "/U/0"));
+    EXPECT_EQ(restore(backupDir()), GENERAL_ERROR);
+    EXPECT_TRUE(QFileInfo::exists(backupDir()));
+    EXPECT_TRUE(model.transcript().empty());
+}
+
+TEST_F(Backup, ALinkInsideABackupIsNotFollowed)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    zarvo::test::temp_dir elsewhere;
+    const QString secret = KT::qpath(elsewhere / "secret.txt");
+    ASSERT_TRUE(KT::writeFile(secret, "secret"));
+    putBackupFile(QStringLiteral("/U/0/A.BIN"), "a");
+    ASSERT_TRUE(QFile::link(secret, backupDir() + "/U/0/LINK.BIN"));
+    ASSERT_TRUE(QFile::link(KT::qpath(elsewhere.path()), backupDir() + "/U/0/DIR"));
+    EXPECT_EQ(restore(backupDir()), OK);
+    EXPECT_EQ(model.file("/U/0/A.BIN"), std::string("a"));
+    EXPECT_FALSE(model.file("/U/0/LINK.BIN"));
+    EXPECT_FALSE(model.is_directory("/U/0/DIR"));
+    EXPECT_TRUE(QFileInfo::exists(secret));
+}
+
+// The two restore families: a file's write and a folder's creation failing
+// with each class. Every file not written fails the restore; a folder the
+// device does not permit (as one that exists) is entered all the same.
+TEST_F(Backup, RestoreFamiliesAsOneTable)
+{
+    zarvo::test::fake_connection& connection = publishFake();
+    struct Row {
+        int file;
+        int directory;
+    };
+    const std::map<std::string, Row> rows = {
+        {"try_again", {0x100012, 0x100012}},
+        {"wait_for_idling", {0x200012, 0x200012}},
+        {"device_busy", {0x40012, 0x40012}},
+        {"system_busy", {0x80012, 0x80012}},
+        {"operation_canceled", {0x16, 0x16}},
+        {"no_such_file_or_directory", {0x32, 0x32}},
+        {"no_such_user", {0x32, 0x32}},
+        {"invalid_content", {0x2012, 0x12}},
+        {"invalid_parameter", {0x12, 0x8012}},
+        {"disk_full", {0x1012, 0x1012}},
+        {"link_lost", {0x812, 0x812}},
+        {"session_expired", {0x812, 0x812}},
+        {"operation_timed_out", {0x10012, 0x10012}},
+        {"operation_not_permitted", {0x12, 0x1}},
+        {"directory_exists", {0x12, 0x1}},
+        {"file_exists", {0x12, 0x1}},
+        {"unidentified_device_error", {0x12, 0x1}},
+    };
+    for (const KT::ErrorCase& c : KT::errorCases) {
+        const auto found = rows.find(c.name);
+        const Row expected = found == rows.end() ? Row{0x12, 0x12} : found->second;
+        for (const bool directory : {false, true}) {
+            putBackupFile(QStringLiteral("/U/A.BIN"), "a");
+            connection.script(directory ? connection_op::create : connection_op::write,
+                              connection_action::runs(c.raise));
+            log.clear();
+            EXPECT_EQ(restore(backupDir()),
+                      CPStateFlags(directory ? expected.directory : expected.file))
+                << c.name << (directory ? " directory" : " file");
+            EXPECT_EQ(log.errors(), c.reportLines()) << c.name;
+        }
+    }
+}
+
+TEST(BackupLocal, ALocalWorkerAnswersAtOnceAndTouchesNothing)
+{
+    zarvo::test::temp_dir root;
+    KT::WorkerThread thread(
+        new TCWorker(TCData(), nullptr, nullptr, nullptr, KT::qpath(root.path())));
+    const QString dir = Common::getBackupDataPath() + QStringLiteral("/00000001");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    ASSERT_TRUE(KT::writeFile(dir + "/A.BIN", "a"));
+    const TCData d;
+    const auto done = ask(thread, &TCWorker::SIGNAL_backupDone, [](TCWorker* w) {
+        w->SLOT_doBackup(TCData(), QStringLiteral("/U/0"), QString(), QString());
+    });
+    EXPECT_EQ(std::get<1>(done), QString());
+    EXPECT_EQ(flagsOf(done), GENERAL_ERROR);
+    EXPECT_EQ(flagsOf(ask(thread, &TCWorker::SIGNAL_backupRevertDone,
+                          [=](TCWorker* w) { w->SLOT_revertBackup(d, dir); })),
+              GENERAL_ERROR | FILE_OPERATION_FAILED);
+    EXPECT_TRUE(QFileInfo::exists(dir + "/A.BIN"));
+}
+
+} // namespace
+} // namespace ConnectLib
