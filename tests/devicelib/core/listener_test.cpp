@@ -218,9 +218,9 @@ TEST_F(Sessions, AStaleCompletionNumberJoinsNothingAndTheEngineGoesOn)
     EXPECT_EQ(threads_of(snap, listener()), held);
     EXPECT_EQ(snap.session_threads.at(device()), 1u);
     EXPECT_EQ(count_lines(log, "is no longer held; nothing to join"), 2u);
+    listener().on(callback::idling, {});
     usb().notify(device(), 2);
     EXPECT_TRUE(listener().wait_for(callback::idling, device(), 2));
-    listener().on(callback::idling, {});
 }
 
 class Ownership : public zarvo::test::listener_fixture {};
