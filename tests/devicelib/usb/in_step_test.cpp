@@ -66,15 +66,17 @@ TEST_F(hid_device_test, a_stale_report_in_place_of_the_first_response_report_is_
         EXPECT_THAT(e.what(), ::testing::HasSubstr("Expected first response frame."));
     }
     EXPECT_EQ(response.str(), "");
-    // The stale report got no acknowledgement; the real response was
-    // discarded, and the next exchange gets its own answer.
+    // The stale report got no acknowledgement; the real response is
+    // discarded (by the settle, or by the drain before the next message when
+    // it comes late on a loaded machine), and the next exchange gets its own
+    // answer.
     EXPECT_EQ(host_lines().size(), 1u);
-    EXPECT_TRUE(traced("Discarded 1 report(s) of an earlier exchange."));
     handler.answer_with([](const auto&) { return device_answer::ok("next"); });
     auto next = request_of("n");
     std::stringstream answer;
     EXPECT_EQ(host->download(next, answer, cancel), 0);
     EXPECT_EQ(answer.str(), "next");
+    EXPECT_TRUE(traced("Discarded 1 report(s) of an earlier exchange."));
     EXPECT_THAT(device.violations(), IsEmpty());
 }
 
