@@ -9,6 +9,7 @@
 #include "tests/support/limited_buffer.h"
 #include "tests/support/temp_dir.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 
 #include <random>
@@ -182,10 +183,17 @@ TEST(connection_in_step, abandoned_reads_never_leak_into_the_next_over_the_seam)
                 // host discarded. A device that streams on may outlast the
                 // host's settle on a slow machine; the host then discards a
                 // response it never acknowledges, which that device notes.
+                // When it was still streaming as the next request arrived,
+                // its own idea of whose turn it is is lost, so only the
+                // content checks above hold then.
                 const auto violations = device.front_end().violations();
+                const bool overran =
+                    std::any_of(violations.begin(), violations.end(), [](const std::string& v) {
+                        return v.find("expected acknowledgement, got") != std::string::npos;
+                    });
                 if (!streams) {
                     EXPECT_THAT(violations, IsEmpty());
-                } else {
+                } else if (!overran) {
                     EXPECT_THAT(violations, Each(Not(AnyOf(HasSubstr("acknowledgement out of turn"),
                                                            HasSubstr("acknowledgement ring")))));
                 }
