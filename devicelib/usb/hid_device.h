@@ -15,8 +15,8 @@
 
 #include "devicelib/platform/hid_channel.h"
 #include "devicelib/platform/hid_open.h"
+#include "devicelib/platform/pause_handshake.h"
 #include "devicelib/usb/hid_callbacks.h"
-#include "devicelib/usb/pause_handshake.h"
 
 #include <array>
 #include <atomic>
@@ -174,7 +174,7 @@ private:
     platform::hid_channel channel_;
     std::thread thread_;
     std::shared_ptr<platform::event> stop_;
-    pause_handshake pause_;
+    platform::pause_handshake pause_;
     platform::hid_identity identity_;
     // Read by the notification thread too.
     std::atomic<int> report_timeout_ms_{default_report_timeout_ms};

@@ -70,13 +70,6 @@ std::vector<std::string> frame(const std::string& bytes, bool notification)
 
 } // namespace
 
-device_answer device_answer::ok(std::string payload)
-{
-    device_answer answer;
-    answer.payload = std::move(payload);
-    return answer;
-}
-
 std::vector<std::string> response_reports(std::uint16_t status, const std::string& payload)
 {
     std::string bytes;

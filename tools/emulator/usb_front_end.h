@@ -12,6 +12,8 @@
 // counter, then content up to byte N+1; the last content byte of a message's
 // last report is its footer (0 complete, 1 cancelled).
 
+#include "tools/emulator/message_handler.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -25,44 +27,6 @@
 #include <vector>
 
 namespace zarvo::emulator {
-
-// A complete host message as the device sees it.
-struct host_message {
-    enum class kind { operation, query, notification };
-    kind type = kind::operation;
-    // Query id or notification id.
-    unsigned id = 0;
-    // Operation: the announced request bytes.
-    std::string request;
-    // Operation: the upload payload (empty for a download); query and
-    // notification: the parameters.
-    std::string payload;
-};
-
-// What the device answers to a host message.
-struct device_answer {
-    enum class kind {
-        response,  // status and payload, footer 0
-        cancelled, // a response ending in footer 1 with code
-        none,      // no response at all
-        raw,       // these reports as they stand (scripted faults)
-    };
-    kind type = kind::response;
-    std::uint16_t status = 0;
-    std::string payload;
-    std::uint16_t code = 0;
-    std::vector<std::string> reports;
-
-    static device_answer ok(std::string payload = {});
-};
-
-class message_handler {
-public:
-    virtual ~message_handler() = default;
-    // Called on the front end's thread for every complete host message;
-    // the answer to a host notification is ignored.
-    virtual device_answer handle(const host_message& message) = 0;
-};
 
 // How one acknowledgement the device writes deviates from a plain continue.
 struct ack_script {

@@ -9,6 +9,7 @@
 #include "devicelib/usb/hid_connection.h"
 #include "tests/devicelib/usb/connection_fixture.h"
 #include "tests/support/connection_contract.h"
+#include "tests/support/contract_device.h"
 #include "tests/support/engine_messages.h"
 #include "tests/support/fake_listener.h"
 #include "tools/emulator/usb_device.h"
@@ -46,99 +47,22 @@ std::string lock_object(std::uint64_t id)
     return "/dev/shm/libzarvo2-session-" + std::to_string(id);
 }
 
-// Answers each host message from the contract's script and records it.
-class contract_device : public emulator::message_handler {
-public:
-    // The contract's answers, and the requests as the device decoded them.
-    scripted_backend script;
-
-    device_answer handle(const host_message& message) override
+// On USB a code travels with a payload in a response that the device
+// cancels, and a held exchange that the host cancelled still gets a
+// response announcing more, which the host refuses.
+class usb_contract_device : public contract_device {
+protected:
+    device_answer code_with_payload(int code, const std::string& payload) override
     {
-        exchange_request request;
-        request.payload = message.payload;
-        switch (message.type) {
-        case host_message::kind::operation:
-            request.kind = exchange_request::operation;
-            if (!emulator::decode_operation(message, request.command, request.path))
-                ADD_FAILURE() << "undecodable operation request";
-            break;
-        case host_message::kind::query:
-            request.kind = exchange_request::query;
-            request.id = static_cast<int>(message.id);
-            break;
-        case host_message::kind::notification:
-            request.kind = exchange_request::notification;
-            request.id = static_cast<int>(message.id);
-            break;
-        }
-        const exchange_answer answer = script.exchange(request);
         device_answer out;
-        if (message.type == host_message::kind::notification) {
-            out.type = device_answer::kind::none;
-            return out;
-        }
-        if (answer.stall && !hold(*answer.stall)) {
-            // Cancelled while held: a response that announces more, which
-            // the host refuses.
-            return device_answer::ok(std::string(100, 'x'));
-        }
-        if (answer.code == 0)
-            return device_answer::ok(answer.payload);
-        if (!answer.payload.empty()) {
-            out.type = device_answer::kind::raw;
-            out.reports = emulator::cancelled_response(answer.payload,
-                                                       static_cast<std::uint16_t>(answer.code));
-            return out;
-        }
-        out.status = static_cast<std::uint16_t>(answer.code);
+        out.type = device_answer::kind::raw;
+        out.reports = emulator::cancelled_response(payload, static_cast<std::uint16_t>(code));
         return out;
     }
-
-    std::size_t notifications() const
+    device_answer cancelled_while_held() override
     {
-        const auto sent = script.requests();
-        return static_cast<std::size_t>(
-            std::count_if(sent.begin(), sent.end(), [](const exchange_request& r) {
-                return r.kind == exchange_request::notification;
-            }));
+        return device_answer::ok(std::string(100, 'x'));
     }
-
-    // The host's cancel request. Returns once a held exchange has let go:
-    // the hold reads the test's latch, and whoever waits for the cancelling
-    // thread must also see the end of that read.
-    void cancelled()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        cancelled_ = true;
-        changed_.notify_all();
-        changed_.wait_for(lock, 20s, [&] { return !holding_; });
-    }
-    void cancel_reset()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        cancelled_ = false;
-    }
-
-private:
-    // Holds the exchange until the latch opens (true) or the host cancels.
-    bool hold(const latch& stall)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        holding_ = true;
-        const auto limit = std::chrono::steady_clock::now() + 20s;
-        while (!stall.is_open() && !cancelled_ && std::chrono::steady_clock::now() < limit)
-            changed_.wait_for(lock, 1ms);
-        const bool opened = stall.is_open();
-        EXPECT_TRUE(opened || cancelled_) << "a held exchange was neither released nor cancelled";
-        holding_ = false;
-        changed_.notify_all();
-        return opened;
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool cancelled_ = false;
-    bool holding_ = false;
 };
 
 // The real connection, telling the rig of cancels and of what its
@@ -254,7 +178,7 @@ public:
     }
 
 private:
-    contract_device device_;
+    usb_contract_device device_;
     std::unique_ptr<emulator::usb_front_end> front_end_;
     std::unique_ptr<usb::hid_device> host_;
     observed_connection* link_ = nullptr;

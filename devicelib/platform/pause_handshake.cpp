@@ -1,6 +1,6 @@
-#include "devicelib/usb/pause_handshake.h"
+#include "devicelib/platform/pause_handshake.h"
 
-namespace zarvo::usb {
+namespace zarvo::platform {
 
 void pause_handshake::acquire()
 {
@@ -57,4 +57,4 @@ void pause_handshake::end()
     changed_.notify_all();
 }
 
-} // namespace zarvo::usb
+} // namespace zarvo::platform

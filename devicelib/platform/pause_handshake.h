@@ -12,7 +12,7 @@
 #include <mutex>
 #include <thread>
 
-namespace zarvo::usb {
+namespace zarvo::platform {
 
 class pause_handshake {
 public:
@@ -29,7 +29,7 @@ public:
     void park();
     void end();
 
-    const platform::event& wake() const { return wake_; }
+    const event& wake() const { return wake_; }
 
 private:
     enum class state { running, pause_requested, paused, ended };
@@ -38,7 +38,7 @@ private:
     std::condition_variable changed_;
     state state_ = state::ended;
     std::thread::id reader_;
-    platform::event wake_;
+    event wake_;
 };
 
-} // namespace zarvo::usb
+} // namespace zarvo::platform
