@@ -201,8 +201,8 @@ void BM_raw_disk_space_bytes(benchmark::State& state)
     raw_pair pair;
     for (auto _ : state)
         pair.ping_pong(rounds, 5, 14);
-    state.counters["round trip us"] =
-        benchmark::Counter(static_cast<double>(rounds * state.iterations()) / 1e6,
+    state.counters["round trip"] =
+        benchmark::Counter(static_cast<double>(rounds * state.iterations()),
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_raw_disk_space_bytes)->Unit(benchmark::kMillisecond)->UseRealTime();
