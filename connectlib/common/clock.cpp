@@ -1,14 +1,13 @@
 #include "connectlib/common/clock.h"
 
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 
 namespace ConnectLib::Clock {
 
 namespace {
-QMutex& sourceMutex()
+std::mutex& sourceMutex()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     return mutex;
 }
 
@@ -21,14 +20,13 @@ std::function<QDateTime()>& source()
 
 QDateTime now()
 {
-    QMutexLocker lock(&sourceMutex());
+    std::lock_guard<std::mutex> lock(sourceMutex());
     return source() ? source()() : QDateTime::currentDateTime();
 }
 
 void setSource(std::function<QDateTime()> fn)
 {
-    QMutexLocker lock(&sourceMutex());
+    std::lock_guard<std::mutex> lock(sourceMutex());
     source() = std::move(fn);
 }
-
 } // namespace ConnectLib::Clock

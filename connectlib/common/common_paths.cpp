@@ -4,14 +4,16 @@
 namespace ConnectLib {
 
 namespace {
-// Sub-folders get the same 0700 treatment as the base. A failure to create
-// one is not reported: the caller's later file access fails instead.
+// Sub-folders get the same 0700 treatment as the base, and the same policy
+// when it fails: an empty path, so that nothing is written into a folder
+// another user may control (a symlink planted there, say).
 QString workingPath(const QString& parent, const QString& name)
 {
     if (parent.isEmpty())
         return QString();
     const QString path = parent + name;
-    ensurePrivateDirectory(path);
+    if (!ensurePrivateDirectory(path))
+        return QString();
     return path;
 }
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QScriptEngine>
 #include <QScriptValue>
 #include <QScriptValueIterator>
@@ -53,6 +55,14 @@ QHash<QString, QString> Common::parseJSONFile(const QString& file)
     stream.setCodec("UTF-8"); // a byte-order mark still selects its own encoding
     const QString text = stream.readAll();
     input.close();
+
+    // Only a JSON text reaches the script engine: anything else could be a
+    // program (a file in the working folder that loops for ever would hang
+    // the start-up). Such a text is refused like a syntax error.
+    QJsonParseError parsed;
+    QJsonDocument::fromJson(text.toUtf8(), &parsed);
+    if (parsed.error != QJsonParseError::NoError)
+        return table;
 
     QScriptEngine engine;
     const QScriptValue result =

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
@@ -85,9 +86,13 @@ bool extractEntry(QuaZip& zip, const Entry& entry, QStringList& created)
     QuaZipFile input(&zip);
     if (!input.open(QIODevice::ReadOnly))
         return false;
-    QFile output(entry.path);
-    created.append(entry.path);
-    if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // A file that was there before (the firmware folder is reused from one
+    // update to the next) is not the extraction's to remove on a roll-back.
+    // Written beside it and renamed over it once complete, so a failure in
+    // this entry leaves it as it was.
+    const bool existed = QFileInfo::exists(entry.path) || QFileInfo(entry.path).isSymLink();
+    QSaveFile output(entry.path);
+    if (!output.open(QIODevice::WriteOnly))
         return false;
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     for (;;) {
@@ -101,9 +106,10 @@ bool extractEntry(QuaZip& zip, const Entry& entry, QStringList& created)
     }
     // Closing the entry checks its CRC.
     input.close();
-    if (input.getZipError() != UNZ_OK || !output.flush())
+    if (input.getZipError() != UNZ_OK || !output.commit())
         return false;
-    output.close();
+    if (!existed && !created.contains(entry.path))
+        created.append(entry.path);
     applyPermissions(entry.path, entry.permissions, ownerFile);
     return true;
 }

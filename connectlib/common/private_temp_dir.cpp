@@ -3,10 +3,9 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
 
 #include <cerrno>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,10 +32,10 @@ bool ensurePrivateDirectory(const QString& path)
 
 QString privateTempBase()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     static QString fallback;
     static bool announced = false;
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
 
     const QString tempRoot = QDir::tempPath();
     // Qt answers an empty path for a TMPDIR that does not exist; the base

@@ -6,10 +6,10 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QSysInfo>
 
 #include <atomic>
+#include <mutex>
 
 namespace ConnectLib {
 
@@ -21,15 +21,15 @@ const int maxLogAgeDays = 20;
 const QString ruler = QString(82, QLatin1Char('='));
 const QString stampFormat = QStringLiteral("dd.MM.yyyy hh:mm:ss");
 
-QMutex& creationMutex()
+std::mutex& creationMutex()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     return mutex;
 }
 
-QMutex& dropMutex()
+std::mutex& dropMutex()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     return mutex;
 }
 } // namespace
@@ -38,7 +38,7 @@ Logger* Logger::instance()
 {
     Logger* logger = s_instance.load(std::memory_order_acquire);
     if (!logger) {
-        QMutexLocker lock(&creationMutex());
+        std::lock_guard<std::mutex> lock(creationMutex());
         logger = s_instance.load(std::memory_order_acquire);
         if (!logger) {
             logger = new Logger;
@@ -52,7 +52,7 @@ void Logger::drop()
 {
     if (!s_instance.load(std::memory_order_acquire))
         return;
-    QMutexLocker lock(&dropMutex());
+    std::lock_guard<std::mutex> lock(dropMutex());
     Logger* logger = s_instance.exchange(nullptr, std::memory_order_acq_rel);
     if (!logger)
         return;
@@ -85,7 +85,7 @@ Logger::~Logger()
 
 void Logger::logPrint(QString line)
 {
-    QMutexLocker lock(&m_writeMutex);
+    std::lock_guard<std::mutex> lock(m_writeMutex);
     qDebug().noquote() << line;
 
     const QDateTime now = Clock::now();
@@ -105,7 +105,7 @@ void Logger::logPrint(QString line)
 
 QString Logger::getCurrentFile()
 {
-    QMutexLocker lock(&m_writeMutex);
+    std::lock_guard<std::mutex> lock(m_writeMutex);
     return m_file.fileName();
 }
 

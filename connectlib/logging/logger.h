@@ -4,9 +4,10 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QMutex>
 #include <QObject>
 #include <QString>
+
+#include <mutex>
 
 namespace ConnectLib {
 
@@ -44,7 +45,7 @@ private:
     void writeFooter(const QDateTime& now);
     void removeOldFiles(const QDateTime& now);
 
-    QMutex m_writeMutex;
+    std::mutex m_writeMutex;
     QFile m_file;
     QDateTime m_fileDate;
     QString m_logDir;

@@ -297,6 +297,8 @@ void ConnectionProviderPrivate::createLocalTC(const QString& rootPath)
 
 void ConnectionProviderPrivate::retireLocked(const WorkerEntry& entry)
 {
+    // The adapter no longer knows the guard's session (see detachAdapter).
+    entry.worker->detachAdapter();
     m_retired.insert(entry.thread, entry.worker);
     // Requests still queued for the worker are dropped with it.
     entry.thread->exit(0);

@@ -77,6 +77,10 @@ Outcome reportFailure()
         return row.outcome;
     } catch (const std::exception& error) {
         logError("Std exception thrown. Message: ", error.what());
+    } catch (...) {
+        // Neither kind: nothing to show but the fact. Treated like a
+        // standard exception.
+        logError("Unknown exception thrown.", "");
     }
     return Outcome::retry;
 }
@@ -112,9 +116,17 @@ void ConnectionProviderPrivate::SLOT_AddTC(LZ2Listener* listener, SessionGuard* 
             return;
         m_registeringThread = QThread::currentThread();
     }
+    // Reset however the registration ends, an exception included: the
+    // destructor interrupts the thread it names.
+    struct ResetRegisteringThread {
+        ConnectionProviderPrivate* d;
+        ~ResetRegisteringThread()
+        {
+            std::lock_guard<std::mutex> lock(d->m_tableMutex);
+            d->m_registeringThread = nullptr;
+        }
+    } reset{this};
     registerDevice(listener, session, pointer, deviceId);
-    std::lock_guard<std::mutex> lock(m_tableMutex);
-    m_registeringThread = nullptr;
 }
 
 void ConnectionProviderPrivate::registerDevice(LZ2Listener* listener, SessionGuard* guard,
@@ -162,14 +174,34 @@ void ConnectionProviderPrivate::registerDevice(LZ2Listener* listener, SessionGua
         return;
     }
 
+    // A new session of a device whose earlier session has not been removed
+    // yet. The adapter lets go of the earlier guard here, on this thread and
+    // outside the table mutex (it waits for the earlier worker's running
+    // operation), so that the retiring worker's deletion on the provider's
+    // thread never waits for the adapter's mutex. Nobody else can retire
+    // the earlier worker meanwhile: its removal and this registration both
+    // run under the adapter's mutex, and closing deletes workers only once
+    // the adapter's callbacks have ended.
+    SessionGuard* earlierGuard = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_tableMutex);
+        if (m_closing)
+            return;
+        earlierGuard = m_devices.value(deviceId).guard;
+    }
+    if (earlierGuard) {
+        listener->forgetHeld(earlierGuard);
+        // Its worker's requests still queued meet an ended session.
+        earlierGuard->nullify();
+    }
+
     bool replaced = false;
     TCData replacedRecord;
     {
         std::lock_guard<std::mutex> lock(m_tableMutex);
         if (m_closing)
             return;
-        // A new session of a device whose earlier session has not been
-        // removed yet: the earlier worker retires, announced as gone.
+        // The earlier worker retires, announced as gone.
         const auto found = m_devices.find(deviceId);
         if (found != m_devices.end()) {
             replacedRecord = found->worker->tcData();

@@ -3,6 +3,8 @@
 #include "connectlib/worker/session_guard.h"
 #include "devicelib/core/session.h"
 
+#include <mutex>
+
 namespace ConnectLib {
 
 LZ2Listener::LZ2Listener(QObject* parent)
@@ -20,7 +22,12 @@ LZ2Listener::~LZ2Listener()
 
 void LZ2Listener::forget(SessionGuard* guard)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    forgetHeld(guard);
+}
+
+void LZ2Listener::forgetHeld(SessionGuard* guard)
+{
     SessionPointer session = guard->getSessionPointer();
     if (session) {
         m_sessions.remove(session.raw());
@@ -35,7 +42,7 @@ void LZ2Listener::guardAdopted(SessionGuard* guard)
 
 void LZ2Listener::established(zarvo::session& s)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     // A further connection of a known session changes nothing.
     if (m_sessions.contains(&s))
         return;
@@ -47,7 +54,7 @@ void LZ2Listener::established(zarvo::session& s)
 
 void LZ2Listener::rerouted(zarvo::session& s)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (SessionGuard* guard = m_sessions.value(&s))
         emit SIGNAL_SessionRerouted(guard);
 }
@@ -60,7 +67,7 @@ void LZ2Listener::disconnected(zarvo::session& s)
     SessionGuard* guard = nullptr;
     bool adopted = false;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         guard = m_sessions.value(&s);
         if (!guard)
             return;
@@ -78,14 +85,14 @@ void LZ2Listener::disconnected(zarvo::session& s)
 
 void LZ2Listener::idling(zarvo::session& s)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (SessionGuard* guard = m_sessions.value(&s))
         emit SIGNAL_SessionIdling(guard);
 }
 
 void LZ2Listener::battery_status(zarvo::session& s, int level)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (SessionGuard* guard = m_sessions.value(&s))
         emit SIGNAL_SessionBatteryStatus(guard, level);
 }

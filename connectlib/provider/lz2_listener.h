@@ -5,9 +5,9 @@
 #include "devicelib/core/listener.h"
 
 #include <QMap>
-#include <QMutex>
 #include <QObject>
 #include <QSet>
+#include <mutex>
 
 namespace zarvo {
 class session;
@@ -45,6 +45,11 @@ public:
     // SIGNAL_SessionEstablished, on that callback's thread, which holds the
     // map's mutex.
     void guardAdopted(SessionGuard* guard);
+    // forget for a slot of SIGNAL_SessionEstablished, whose callback holds
+    // the map's mutex already: a re-registration lets go of the guard of
+    // the device's earlier session. Waits for that session's running
+    // operation.
+    void forgetHeld(SessionGuard* guard);
 
     // zarvo::listener. established registers a session's first connection;
     // disconnected ends it when its last connection has gone.
@@ -75,7 +80,7 @@ signals:
 
 protected:
     // Lock order: this mutex before any guard's mutex, never the other way.
-    QMutex m_mutex;
+    std::mutex m_mutex;
     QMap<zarvo::session*, SessionGuard*> m_sessions;
     // Guards of m_sessions that a worker owns.
     QSet<SessionGuard*> m_adopted;

@@ -8,8 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QSettings>
 #include <QStringList>
 
@@ -42,7 +40,7 @@ bool isHostKey(const QString& key)
 // call may come from a device-library thread as well as from the UI thread.
 struct Configuration {
     std::once_flag loaded;
-    QMutex mutex; // guards doc and hosts: QDom is not safe for shared reads
+    std::mutex mutex; // guards doc and hosts: QDom is not safe for shared reads
     QDomDocument doc;
     QMap<QString, QString> hosts;
 };
@@ -66,7 +64,7 @@ void ensureLoaded()
         QDomDocument doc;
         Common::initRunConfig(doc, builtInConfig);
         {
-            QMutexLocker lock(&config.mutex);
+            std::lock_guard<std::mutex> lock(config.mutex);
             config.doc = doc;
         }
         Common::initHostConfig();
@@ -77,8 +75,8 @@ void ensureLoaded()
 // fill it in when the program has not set all of it.
 void ensureIdentity()
 {
-    static QMutex mutex;
-    QMutexLocker lock(&mutex);
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> lock(mutex);
     if (QCoreApplication::organizationName().isEmpty() ||
         QCoreApplication::organizationDomain().isEmpty() ||
         QCoreApplication::applicationName().isEmpty()) {
@@ -91,14 +89,14 @@ void ensureIdentity()
 QString defaultValue(const QString& key)
 {
     Configuration& config = configuration();
-    QMutexLocker lock(&config.mutex);
+    std::lock_guard<std::mutex> lock(config.mutex);
     return Common::getNodeValue(config.doc, key);
 }
 
 bool isReadOnly(const QString& key)
 {
     Configuration& config = configuration();
-    QMutexLocker lock(&config.mutex);
+    std::lock_guard<std::mutex> lock(config.mutex);
     const QDomElement element = Common::getNode(config.doc, key);
     return !element.isNull() && element.hasAttribute(QStringLiteral("type")) &&
            element.attribute(QStringLiteral("type")) == QLatin1String("readonly");
@@ -120,7 +118,7 @@ QString Common::getSettingsValue(const QString& key)
         return QString();
     if (isHostKey(key)) {
         Configuration& config = configuration();
-        QMutexLocker lock(&config.mutex);
+        std::lock_guard<std::mutex> lock(config.mutex);
         return config.hosts.value(key);
     }
     ensureIdentity();
@@ -184,7 +182,7 @@ bool Common::initHostConfig()
     const QMap<QString, QString> hosts = parseHostConfig(text);
 
     Configuration& config = configuration();
-    QMutexLocker lock(&config.mutex);
+    std::lock_guard<std::mutex> lock(config.mutex);
     config.hosts = hosts;
     return !config.hosts.isEmpty();
 }

@@ -7,7 +7,7 @@
 
 namespace ConnectLib {
 
-SessionPointer::SessionPointer(zarvo::session* session, QMutex& mutex)
+SessionPointer::SessionPointer(zarvo::session* session, std::recursive_mutex& mutex)
     : m_mutex(&mutex)
     , m_session(session)
 {
@@ -105,16 +105,14 @@ std::atomic<int> guardsAlive{0};
 
 SessionGuard::SessionGuard(zarvo::session* session)
     : m_session(session)
-    , m_mutex(QMutex::Recursive)
 {
     ++guardsAlive;
 }
 
 SessionGuard::SessionGuard(const SessionGuard& other)
     : m_session(nullptr)
-    , m_mutex(QMutex::Recursive)
 {
-    QMutexLocker lock(&other.m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(other.m_mutex);
     m_session = other.m_session;
     ++guardsAlive;
 }
@@ -137,7 +135,7 @@ SessionPointer SessionGuard::getSessionPointer()
 
 void SessionGuard::nullify()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_session = nullptr;
 }
 

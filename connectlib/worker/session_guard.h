@@ -2,7 +2,7 @@
 
 #include "connectlib/export.h"
 
-#include <QMutex>
+#include <mutex>
 
 namespace zarvo {
 class session;
@@ -47,11 +47,11 @@ public:
 private:
     friend class SessionGuard;
     // mutex is already locked once for this pointer.
-    SessionPointer(zarvo::session* session, QMutex& mutex);
+    SessionPointer(zarvo::session* session, std::recursive_mutex& mutex);
 
     void release();
 
-    QMutex* m_mutex;
+    std::recursive_mutex* m_mutex;
     zarvo::session* m_session;
 };
 
@@ -76,7 +76,8 @@ public:
 
 private:
     zarvo::session* m_session;
-    mutable QMutex m_mutex;
+    // A standard mutex, so race checkers see it.
+    mutable std::recursive_mutex m_mutex;
 };
 
 } // namespace ConnectLib

@@ -78,6 +78,11 @@ void TCWorker::releaseSession()
     m_listener = nullptr;
 }
 
+void TCWorker::detachAdapter()
+{
+    m_listener = nullptr;
+}
+
 void TCWorker::reportException(const zarvo::exception* error)
 {
     reportZarvoException(*error);

@@ -45,6 +45,11 @@ public:
     // From another thread: drops the adapter's entry and empties the guard,
     // waiting for the running operation.
     void releaseSession();
+    // The adapter has let go of the guard's session already (its removal, or
+    // a re-registration that forgot it): the worker's deletion, on the
+    // provider's thread, then leaves the adapter and its mutex alone. Called
+    // under the provider's table mutex when the worker retires.
+    void detachAdapter();
 
 public slots:
     void SLOT_getTCData();

@@ -4,6 +4,7 @@
 #include "connectlib/common/common.h"
 #include "connectlib/logging/log_prefix.h"
 #include "connectlib/logging/logger.h"
+#include "connectlib/worker/byte_array_streams.h"
 #include "connectlib/worker/file_catch_families.h"
 #include "connectlib/worker/local_root_path.h"
 #include "connectlib/worker/session_guard.h"
@@ -13,7 +14,8 @@
 #include <QFile>
 
 #include <fstream>
-#include <sstream>
+#include <istream>
+#include <ostream>
 #include <stdexcept>
 
 namespace ConnectLib {
@@ -30,12 +32,6 @@ void logText(const QString& text)
 std::string utf8(const QString& text)
 {
     return text.toUtf8().toStdString();
-}
-
-// Every byte, zero bytes included.
-std::string bytesOf(const QByteArray& data)
-{
-    return std::string(data.constData(), std::size_t(data.size()));
 }
 
 // The local file a request names below a local worker's root, or empty,
@@ -74,10 +70,12 @@ void TCWorker::SLOT_readFile(ConnectLib::TCData data, QString file)
     } else {
         runDeviceCall(*m_guard, fileOperationFamily(FileOperation::Read), flags,
                       [&](zarvo::session& session) {
-                          std::ostringstream stream(std::ios::out | std::ios::binary);
+                          // Straight into the array the signal carries.
+                          QByteArray bytes;
+                          ByteArraySink sink(bytes);
+                          std::ostream stream(&sink);
                           session.read(utf8(file), stream);
-                          const std::string bytes = stream.str();
-                          content = QByteArray(bytes.data(), int(bytes.size()));
+                          content = std::move(bytes);
                           return CPStateFlags(OK);
                       });
     }
@@ -108,8 +106,8 @@ void TCWorker::SLOT_writeFile(ConnectLib::TCData data, QString file, QByteArray 
     } else {
         runDeviceCall(*m_guard, fileOperationFamily(FileOperation::Transfer), flags,
                       [&](zarvo::session& session) {
-                          std::istringstream stream(bytesOf(fileData),
-                                                    std::ios::in | std::ios::binary);
+                          ByteArraySource source(fileData);
+                          std::istream stream(&source);
                           session.write(utf8(file), stream);
                           bytesWritten = fileData.size();
                           return CPStateFlags(OK);
@@ -125,8 +123,8 @@ void TCWorker::SLOT_mergeFile(ConnectLib::TCData data, QString file, QByteArray 
     if (!m_local) {
         runDeviceCall(*m_guard, fileOperationFamily(FileOperation::Transfer), flags,
                       [&](zarvo::session& session) {
-                          std::istringstream stream(bytesOf(fileData),
-                                                    std::ios::in | std::ios::binary);
+                          ByteArraySource source(fileData);
+                          std::istream stream(&source);
                           session.merge(utf8(file), stream);
                           return CPStateFlags(OK);
                       });

@@ -13,10 +13,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
 
 #include <limits>
+#include <mutex>
 #include <stdexcept>
 
 namespace ConnectLib {
@@ -42,9 +41,9 @@ std::string utf8(const QString& text)
 // copy or an install runs alone in the process, so no device receives files
 // of another device's archive. Taken before any session guard, so a waiting
 // worker holds no guard and cancels never wait behind another device.
-QMutex& firmwareMutex()
+std::mutex& firmwareMutex()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     return mutex;
 }
 
@@ -147,7 +146,7 @@ void TCWorker::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool m
         emit SIGNAL_firmwareUpdated(data, firmwareFailure);
         return;
     }
-    QMutexLocker firmwareLock(&firmwareMutex());
+    std::lock_guard<std::mutex> firmwareLock(firmwareMutex());
     const QString fw = Common::getFWUpdateDataPath();
     if (fw.isEmpty()) {
         logText(QStringLiteral("No private working folder for firmware updates."));
@@ -210,7 +209,7 @@ void TCWorker::SLOT_ZFTP_installUpdate(ConnectLib::TCData data, QString updateFi
         emit SIGNAL_ZFTP_installUpdateCompleted(data, firmwareFailure);
         return;
     }
-    QMutexLocker firmwareLock(&firmwareMutex());
+    std::lock_guard<std::mutex> firmwareLock(firmwareMutex());
     if (!isDownloadedFile(updateFile)) {
         emit SIGNAL_ZFTP_installUpdateCompleted(data, firmwareFailure);
         return;
@@ -239,7 +238,7 @@ void TCWorker::SLOT_copyFWData(ConnectLib::TCData data, QString path)
         emit SIGNAL_fwDataCopied(data, firmwareFailure);
         return;
     }
-    QMutexLocker firmwareLock(&firmwareMutex());
+    std::lock_guard<std::mutex> firmwareLock(firmwareMutex());
     const QString fw = Common::getFWUpdateDataPath();
     if (fw.isEmpty()) {
         logText(QStringLiteral("No private working folder for firmware updates."));

@@ -168,4 +168,35 @@ TEST_F(ExtractDir, AFailingEntryRemovesWhatWasExtracted)
     EXPECT_EQ(everythingBelow(m_target), QStringList{m_target + QStringLiteral("/mine.txt")});
 }
 
+TEST_F(ExtractDir, ARollBackKeepsTheFilesThatWereThereBefore)
+{
+    // "old.bin" is overwritten, then "f/x" fails; "new.bin" goes again.
+    const QString archive = zip({
+        {QStringLiteral("old.bin"), "replaced"},
+        {QStringLiteral("new.bin"), "new"},
+        {QStringLiteral("f"), "file"},
+        {QStringLiteral("f/x"), "x"},
+    });
+    ASSERT_TRUE(QDir().mkpath(m_target));
+    const QString old = m_target + QStringLiteral("/old.bin");
+    ASSERT_TRUE(writeFile(old, "from the last update"));
+
+    EXPECT_TRUE(Common::extractDir(archive, m_target).isEmpty());
+    EXPECT_EQ(everythingBelow(m_target), QStringList{old});
+    EXPECT_TRUE(QFile::exists(old));
+
+    // A failure inside the pre-existing file's own entry leaves its content.
+    const QString damaged = zip({{QStringLiteral("old.bin"), QByteArray(4096, 'z')}});
+    ASSERT_TRUE(writeFile(old, "from the last update"));
+    QByteArray bytes = readAll(damaged);
+    // The central directory's CRC of the entry: the data no longer matches.
+    const int central = bytes.lastIndexOf(QByteArray("PK\x01\x02", 4));
+    ASSERT_GT(central, 0);
+    const int at = central + 16;
+    bytes[at] = char(bytes[at] ^ 0x55);
+    ASSERT_TRUE(writeFile(damaged, bytes));
+    EXPECT_TRUE(Common::extractDir(damaged, m_target).isEmpty());
+    EXPECT_EQ(readAll(old), QByteArray("from the last update"));
+}
+
 } // namespace

@@ -132,4 +132,35 @@ TEST(PrivateBase, BaseOwnedBySomeoneElseIsRefused)
     expectRefused(base, base);
 }
 
+TEST(PrivateBase, AnUnsafeSubFolderGivesTheEmptyPath)
+{
+    const QString working = Common::getTempFilesDataPath();
+    ASSERT_FALSE(working.isEmpty());
+    const QString victim = QDir::tempPath() + QStringLiteral("/victim");
+    ASSERT_TRUE(QDir().mkpath(victim));
+    const mode_t victimMode = modeOf(victim);
+    ASSERT_TRUE(QFile::link(victim, working + QStringLiteral("/fwupdate")));
+    ASSERT_TRUE(writeFile(working + QStringLiteral("/backups"), "not a folder"));
+
+    struct Case {
+        const char* name;
+        QString (*path)();
+        QString expected;
+    };
+    const Case cases[] = {
+        {"a symlink", &Common::getFWUpdateDataPath, QString()},
+        {"a file", &Common::getBackupDataPath, QString()},
+        {"a safe one beside them", &Common::getSelfUpdateDataPath,
+         working + QStringLiteral("/selfupdate")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.path(), c.expected);
+    }
+    EXPECT_TRUE(isEmptyFolder(victim));
+    EXPECT_EQ(modeOf(victim), victimMode) << "left as it was";
+    EXPECT_EQ(readLines(working + QStringLiteral("/backups")),
+              QStringList{QStringLiteral("not a folder")});
+}
+
 } // namespace

@@ -62,6 +62,19 @@ TEST_F(ParseJsonFile, SyntaxErrorGivesAnEmptyTableWithoutLogLine)
     EXPECT_EQ(logLines().size(), before);
 }
 
+TEST_F(ParseJsonFile, AProgramIsNeverRunAndGivesAnEmptyTable)
+{
+    const int before = logLines().size();
+    for (const QByteArray content : {
+             QByteArray("{\"a\": (function () { return \"ran\"; })()}"),
+             QByteArray("{\"a\": \"b\"}, (function () { for (;;) {} })()"),
+             QByteArray("{a: 'unquoted'} // a comment"),
+         }) {
+        EXPECT_TRUE(Common::parseJSONFile(write(content)).isEmpty()) << content.constData();
+    }
+    EXPECT_EQ(logLines().size(), before);
+}
+
 TEST_F(ParseJsonFile, MissingFileGivesAnEmptyTableAndItsLogLine)
 {
     const QString path = qpath(m_dir / "absent.json");

@@ -44,18 +44,35 @@ public:
     {
         if (m_busy)
             throw zarvo::device_busy();
+        if (m_oddFailures > 0) {
+            --m_oddFailures;
+            // Derived from nothing the registration knows by name.
+            throw 42;
+        }
+        if (const zarvo::test::latch* hold = m_hold.load()) {
+            m_readReached.open();
+            hold->wait();
+        }
         out << zarvo::emulator::device_model().file(path).value_or(std::string());
     }
     void cancel() override { ++m_cancels; }
 
     void dropConnections() { m_connections = 0; }
     void failBusy() { m_busy = true; }
+    // The next reads throw something that is no exception class at all.
+    void failOddly(int times) { m_oddFailures = times; }
+    // Reads wait for hold to open; readReached opens when one waits.
+    void holdReads(const zarvo::test::latch* hold) { m_hold = hold; }
+    const zarvo::test::latch& readReached() const { return m_readReached; }
     int cancels() const { return m_cancels; }
 
 private:
     quint64 m_id;
     std::atomic<int> m_connections{1};
     std::atomic<bool> m_busy{false};
+    std::atomic<int> m_oddFailures{0};
+    std::atomic<const zarvo::test::latch*> m_hold{nullptr};
+    zarvo::test::latch m_readReached;
     std::atomic<int> m_cancels{0};
 };
 
@@ -117,15 +134,31 @@ TEST_F(Lifecycle, ANewSessionOfARegisteredIdRetiresTheOldWorker)
     onLibraryThread([&] { adapter()->established(older); });
     ASSERT_TRUE(processUntil([&] { return m_events.of("appeared").size() == 1; }));
 
+    // The order the device library keeps: the older session ends after the
+    // newer one has registered, while the retired worker still exists (it
+    // is deleted on this thread, which runs no events in between).
     onLibraryThread([&] { adapter()->established(newer); });
-    ASSERT_TRUE(processUntil([&] { return m_events.events().size() == 3; }));
-    EXPECT_EQ(m_events.events()[1].kind, "disappeared");
-    EXPECT_EQ(m_events.events()[2].kind, "appeared");
-
-    // The older session's end leaves the newer device registered.
+    EXPECT_EQ(SessionGuard::instances(), guardsBefore + 2);
     older.dropConnections();
     onLibraryThread([&] { adapter()->disconnected(older); });
+    EXPECT_EQ(SessionGuard::instances(), guardsBefore + 2) << "the retired worker owns its guard";
+
+    ASSERT_TRUE(processUntil([&] { return m_events.events().size() == 3; }));
     processFor(200);
+    // The older session's end leaves the newer device registered.
+    ASSERT_EQ(m_events.events().size(), 3u);
+    EXPECT_EQ(m_events.events()[1].kind, "disappeared");
+    EXPECT_EQ(m_events.events()[2].kind, "appeared");
+    EXPECT_TRUE(processUntil([&] { return SessionGuard::instances() == guardsBefore + 1; }));
+
+    // A removal names the session whose guard ended: another session's
+    // guard removes nothing.
+    {
+        SessionGuard stranger(&older);
+        stranger.nullify();
+        ConnectionProviderAccess::of(provider())->SLOT_RemoveTC(id, &stranger);
+    }
+    processFor(100);
     EXPECT_EQ(m_events.events().size(), 3u);
     QSignalSpy data(provider(),
                     SIGNAL(SIGNAL_TCDataReceived(ConnectLib::TCData, ConnectLib::CPStateFlags)));
@@ -138,6 +171,70 @@ TEST_F(Lifecycle, ANewSessionOfARegisteredIdRetiresTheOldWorker)
     ASSERT_TRUE(processUntil([&] { return m_events.of("disappeared").size() == 2; }));
     // Both workers, their threads and their guards are gone.
     EXPECT_TRUE(processUntil([&] { return SessionGuard::instances() == guardsBefore; }));
+}
+
+TEST_F(Lifecycle, ARemovedDevicesWorkerIsDeletedWithoutWaitingForAnotherRegistration)
+{
+    const int guardsBefore = SessionGuard::instances();
+    const quint64 gone = 0x5EED0006;
+    const quint64 arriving = 0x5EED0007;
+    known(gone);
+    known(arriving);
+    HandSession leaving(gone);
+    onLibraryThread([&] { adapter()->established(leaving); });
+    waitAppeared(gone);
+    // The removal retires the worker; its deletion is queued to this thread.
+    leaving.dropConnections();
+    onLibraryThread([&] { adapter()->disconnected(leaving); });
+
+    // Another device's registration holds the adapter's mutex meanwhile.
+    zarvo::test::latch hold;
+    HandSession next(arriving);
+    next.holdReads(&hold);
+    std::thread registering([&] { adapter()->established(next); });
+    ASSERT_TRUE(next.readReached().wait());
+
+    // This thread deletes the retired worker and its guard without waiting
+    // for that registration. Should it wait, the registration is let go
+    // after a while (failing the test) rather than hanging it.
+    zarvo::test::latch deletedInTime;
+    std::thread releaser([&] {
+        deletedInTime.wait(std::chrono::seconds(10));
+        hold.open();
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    processUntil([&] { return SessionGuard::instances() == guardsBefore + 1; });
+    EXPECT_FALSE(hold.is_open()) << "the deletion waited " << elapsed.elapsed() << " ms";
+    deletedInTime.open();
+    releaser.join();
+    registering.join();
+    EXPECT_TRUE(waitDisappeared(gone));
+    waitAppeared(arriving);
+
+    next.dropConnections();
+    onLibraryThread([&] { adapter()->disconnected(next); });
+    EXPECT_TRUE(processUntil([&] { return SessionGuard::instances() == guardsBefore; }));
+}
+
+TEST_F(Lifecycle, AnExceptionOfNoKnownClassIsOneMoreFailedAttempt)
+{
+    const quint64 id = 0x5EED0008;
+    known(id);
+    HandSession odd(id);
+    odd.failOddly(1);
+    onLibraryThread([&] { adapter()->established(odd); });
+    const TCData record = waitAppeared(id);
+    EXPECT_EQ(record.tcState(), OK);
+    EXPECT_EQ(record.model(), QStringLiteral("Ravo Pace 2"));
+    EXPECT_EQ(m_log.errors(), QStringList{QStringLiteral("Unknown exception thrown.")});
+
+    // Closing after it interrupts no thread that has gone.
+    odd.dropConnections();
+    onLibraryThread([&] { adapter()->disconnected(odd); });
+    ASSERT_TRUE(waitDisappeared(id));
+    m_events.clear();
+    closeAndCheck();
 }
 
 TEST_F(Lifecycle, ADroppedRegistrationsGuardIsFreedWhenItsSessionEnds)
@@ -239,14 +336,22 @@ TEST_F(Lifecycle, AttachEventsNeverReachAClosedProvider)
         }
     });
     for (int round = 0; round < 5; ++round) {
-        processFor(50);
+        // The provider hears the device come and go while it lives...
+        const std::size_t heard = m_events.events().size();
+        ASSERT_TRUE(processUntil([&] { return m_events.events().size() > heard; }));
         destroyProvider();
+        // ...and nothing once it has gone, though the device keeps changing.
+        const std::size_t atClose = m_events.events().size();
         processFor(20);
+        EXPECT_EQ(m_events.events().size(), atClose) << "round " << round;
         createProvider();
     }
     stop = true;
     toggler.join();
-    SUCCEED();
+    for (const auto& event : m_events.events())
+        EXPECT_TRUE(event.kind == "announce" || event.kind == "removed")
+            << event.kind.toStdString();
+    EXPECT_TRUE(m_events.allOnOwnThread());
 }
 
 TEST_F(Lifecycle, ClosingDuringARegistrationEndsItWithoutAWorker)
@@ -259,6 +364,29 @@ TEST_F(Lifecycle, ClosingDuringARegistrationEndsItWithoutAWorker)
     elapsed.start();
     closeAndCheck();
     EXPECT_LT(elapsed.elapsed(), 15000) << "the registration's wait ended early";
+    EXPECT_TRUE(m_events.events().empty());
+}
+
+TEST_F(Lifecycle, ARegistrationEndingWhileTheProviderClosesAddsNoWorker)
+{
+    zarvo::test::test_device device;
+    known(device.id());
+    auto* connection = new zarvo::test::fake_connection();
+    connection->set_transport("HID");
+    zarvo::test::connection_action read = zarvo::test::connection_action::returns_bytes(
+        zarvo::emulator::device_model().file("/DEVICE.BPB").value_or(std::string()));
+    zarvo::test::latch reached;
+    // The device's answer comes once closing has begun: closing interrupts
+    // the registering thread, this one.
+    read.before = [&reached] {
+        reached.open();
+        zarvo::test::eventually([] { return QThread::currentThread()->isInterruptionRequested(); });
+    };
+    connection->script(zarvo::test::connection_op::read, read);
+    publish(device.id(), connection);
+    ASSERT_TRUE(reached.wait());
+
+    closeAndCheck();
     EXPECT_TRUE(m_events.events().empty());
 }
 

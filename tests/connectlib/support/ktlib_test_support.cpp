@@ -1,8 +1,7 @@
 #include "tests/connectlib/support/ktlib_test_support.h"
 
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 
 namespace ConnectLib::Test {
 
@@ -32,19 +31,19 @@ bool setModified(const QString& path, const QDateTime& when)
 }
 
 namespace {
-QMutex captureMutex;
+std::mutex captureMutex;
 std::vector<MessageCapture::Message> captured;
 
 void capture(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
-    QMutexLocker lock(&captureMutex);
+    std::lock_guard<std::mutex> lock(captureMutex);
     captured.push_back({type, text});
 }
 } // namespace
 
 MessageCapture::MessageCapture()
 {
-    QMutexLocker lock(&captureMutex);
+    std::lock_guard<std::mutex> lock(captureMutex);
     captured.clear();
     m_previous = qInstallMessageHandler(capture);
 }
@@ -56,7 +55,7 @@ MessageCapture::~MessageCapture()
 
 std::vector<MessageCapture::Message> MessageCapture::messages() const
 {
-    QMutexLocker lock(&captureMutex);
+    std::lock_guard<std::mutex> lock(captureMutex);
     return captured;
 }
 

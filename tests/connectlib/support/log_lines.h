@@ -8,10 +8,10 @@
 #include "tests/connectlib/support/process_events.h"
 
 #include <QMetaObject>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QRegularExpression>
 #include <QStringList>
+
+#include <mutex>
 
 namespace ConnectLib::Test {
 
@@ -24,7 +24,7 @@ public:
               QObject::connect(Logger::instance(), &Logger::SIGNAL_logPrint, [this](QString line) {
                   static const QRegularExpression prefix(
                       QStringLiteral("^\\[[^\\]]*\\] \\[\\d+\\] "));
-                  QMutexLocker lock(&m_mutex);
+                  std::lock_guard<std::mutex> lock(m_mutex);
                   m_lines.append(line.remove(prefix));
               }))
     {
@@ -35,7 +35,7 @@ public:
 
     QStringList lines() const
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return m_lines;
     }
     // Lines that start with " ERROR: ", without that start.
@@ -66,12 +66,12 @@ public:
     }
     void clear()
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_lines.clear();
     }
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QStringList m_lines;
     QMetaObject::Connection m_connection;
 };

@@ -10,10 +10,15 @@
 #include "tests/devicelib/core/lock_holder_process.h"
 #include "tests/support/latch.h"
 
+#include <QMetaMethod>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <thread>
+#include <vector>
+#include <mutex>
 
 namespace ConnectLib {
 namespace {
@@ -32,10 +37,10 @@ TEST_F(WorkerFrame, RequestsRunOneAtATimeInArrivalOrder)
     zarvo::emulator::device_model& model = publishModel();
     const auto stall = model.script_stall(match::query(protocol::GET_BATTERY_STATUS), 1);
 
-    QMutex mutex;
+    std::mutex mutex;
     QStringList order;
     const auto note = [&](const char* what) {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         order.append(QString::fromLatin1(what));
     };
     TCWorker* w = worker();
@@ -63,7 +68,7 @@ TEST_F(WorkerFrame, RequestsRunOneAtATimeInArrivalOrder)
 
     stall->release();
     ASSERT_TRUE(zarvo::test::eventually([&] {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         return order.size() == 5;
     }));
     for (const auto& c : connections)
@@ -103,14 +108,51 @@ TEST_F(WorkerFrame, CancelWaitsForTheRunningOperationAndAbortsTheNextTransfer)
     EXPECT_EQ(battery.wait(3), std::make_tuple(d, 64, CPStateFlags(OK)));
 }
 
+// Records every signal a worker sends.
+class EverySignal {
+public:
+    explicit EverySignal(TCWorker* worker)
+    {
+        const QMetaObject* meta = worker->metaObject();
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            if (meta->method(i).methodType() == QMetaMethod::Signal)
+                m_spies.push_back(std::make_unique<QSignalSpy>(worker, meta->method(i)));
+        }
+    }
+    // The names of the signals sent so far.
+    QStringList sent() const
+    {
+        QStringList names;
+        for (const auto& spy : m_spies) {
+            for (int i = 0; i < spy->size(); ++i)
+                names << QString::fromLatin1(spy->signal());
+        }
+        return names;
+    }
+    bool watchesAny() const { return !m_spies.empty(); }
+
+private:
+    std::vector<std::unique_ptr<QSignalSpy>> m_spies;
+};
+
 TEST_F(WorkerFrame, ACancelOnAGoneDeviceOrALocalWorkerDoesNothing)
 {
-    publishFake();
+    zarvo::emulator::device_model& model = publishModel();
     withdraw();
+    model.clear_transcript();
+    EverySignal device(worker());
+    ASSERT_TRUE(device.watchesAny());
     worker()->cancelOperation();
+    // Anything the cancel had queued on the worker's thread has run by now.
+    thread().run([] {});
+    EXPECT_TRUE(model.transcript().empty()) << "the cancel reached the device";
+    EXPECT_EQ(device.sent(), QStringList());
 
     WorkerThread local(new TCWorker(TCData(), nullptr, nullptr, nullptr, QString()));
+    EverySignal localSignals(local.worker());
     local.worker()->cancelOperation();
+    local.run([] {});
+    EXPECT_EQ(localSignals.sent(), QStringList());
 }
 
 // One request per family, with the flags it gives for a device locked

@@ -8,8 +8,6 @@
 #include "tests/support/latch.h"
 
 #include <QMetaObject>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
 #include <QThread>
 #include <gtest/gtest.h>

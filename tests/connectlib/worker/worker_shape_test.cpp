@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
 
 namespace ConnectLib {
 namespace {
@@ -195,12 +196,12 @@ TEST(WorkerWait, ARequestQueuedDuringTheWaitRunsAfterIt)
 {
     WorkerThread thread(new TCWorker(TCData(), nullptr, nullptr, nullptr, QString()));
     TCWorker* worker = thread.worker();
-    QMutex mutex;
+    std::mutex mutex;
     QStringList order;
     zarvo::test::latch waiting;
     zarvo::test::latch done;
     const auto note = [&](const char* what) {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         order.append(QString::fromLatin1(what));
     };
 
