@@ -1,13 +1,14 @@
 #include "devicelib/core/event_messages.h"
 
 #include "devicelib/core/core_session.h"
+#include "devicelib/trace/trace.h"
 
 #include <memory>
 
 namespace zarvo::core {
 
-event_completed::event_completed(boost::thread::id t)
-    : thread_(t)
+event_completed::event_completed(std::uint64_t serial)
+    : serial_(serial)
 {
 }
 
@@ -15,8 +16,8 @@ void event_completed::execute(engine&, listener_map& listeners, session_map& ses
 {
     boost::thread* found = nullptr;
     for (auto& [l, threads] : listeners) {
-        for (auto* t : threads) {
-            if (t->get_id() == thread_) {
+        for (const auto& [t, serial] : threads) {
+            if (serial == serial_) {
                 found = t;
                 break;
             }
@@ -26,8 +27,12 @@ void event_completed::execute(engine&, listener_map& listeners, session_map& ses
             break;
         }
     }
-    if (!found)
+    if (!found) {
+        ZARVO_TRACE("zarvo::core::event_completed::execute",
+                    "Notification thread %llu is no longer held; nothing to join.",
+                    static_cast<unsigned long long>(serial_));
         return;
+    }
     for (auto& [id, s] : sessions) {
         if (s->threads().erase(found))
             break;

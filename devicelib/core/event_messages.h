@@ -41,14 +41,16 @@ using sync_required = per_listener_message<message, &sync_thread>;
 
 // A notification thread ended on its own: it leaves its listener's and its
 // session's thread sets and is joined and deleted. A thread that is not found
-// has been moved to the disposer, which joins it.
+// has been moved to the disposer, which joins it. Threads are found by their
+// serial number, never by thread id: once the disposer has joined a thread,
+// its id can belong to a new presence thread, which must not be joined here.
 class event_completed : public message {
 public:
-    explicit event_completed(boost::thread::id t);
+    explicit event_completed(std::uint64_t serial);
     void execute(engine& e, listener_map& listeners, session_map& sessions) override;
 
 private:
-    boost::thread::id thread_;
+    std::uint64_t serial_;
 };
 
 } // namespace zarvo::core

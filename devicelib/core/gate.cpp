@@ -20,8 +20,10 @@ void gate::enter()
 {
     boost::unique_lock<boost::mutex> lock(mutex_);
     boost::this_thread::disable_interruption no_interruption;
+    ++passages_waiting_;
     while (busy_ || closed_)
         cond_.wait(lock);
+    --passages_waiting_;
     busy_ = true;
 }
 
@@ -41,7 +43,9 @@ bool gate::close()
             return false;
         if (!busy_)
             break;
+        ++closes_waiting_;
         cond_.wait(lock);
+        --closes_waiting_;
     }
     closed_ = true;
     return true;
@@ -65,6 +69,24 @@ bool gate::is_closed() const
 {
     boost::lock_guard<boost::mutex> lock(mutex_);
     return closed_;
+}
+
+bool gate::is_busy() const
+{
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    return busy_;
+}
+
+unsigned gate::passages_waiting() const
+{
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    return passages_waiting_;
+}
+
+unsigned gate::closes_waiting() const
+{
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    return closes_waiting_;
 }
 
 } // namespace zarvo::core

@@ -33,6 +33,12 @@ public:
     void mark_last_stopping(bool on);
 
     bool is_closed() const;
+    // Whether a start or stop is through the gate now.
+    bool is_busy() const;
+    // How many starts or stops wait to pass, and how many closes wait for a
+    // passage to end.
+    unsigned passages_waiting() const;
+    unsigned closes_waiting() const;
 
 private:
     void enter();
@@ -43,6 +49,8 @@ private:
     bool busy_ = false;
     bool closed_ = false;
     bool last_stopping_ = false;
+    unsigned passages_waiting_ = 0;
+    unsigned closes_waiting_ = 0;
 };
 
 } // namespace zarvo::core

@@ -1,5 +1,6 @@
 #include "devicelib/core/interprocess_mutex.h"
 
+#include "devicelib/errors/system_errors.h"
 #include "devicelib/platform/shm_object.h"
 #include "devicelib/platform/thread_id.h"
 #include "devicelib/trace/trace.h"
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <limits>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 namespace zarvo::core {
@@ -100,6 +102,15 @@ bool try_lock_for(platform::shm_object& object, std::chrono::milliseconds timeou
     }
 }
 
+// The kernel refused the lock for a reason other than another holder (no
+// lock records left, say): the caller gets the library's error, with the
+// system's reason, instead of a foreign one.
+[[noreturn]] void refused(const char* function, const std::system_error& e)
+{
+    ZARVO_TRACE(function, "The device lock failed: %s", e.what());
+    throw insufficient_permissions(std::string(e.what()));
+}
+
 } // namespace
 
 interprocess_mutex::interprocess_mutex(std::unique_ptr<platform::shm_object> object)
@@ -129,7 +140,13 @@ bool interprocess_mutex::try_lock()
         return true;
     if (owner_ != 0 || acquiring_)
         return false;
-    if (!object_->try_lock())
+    bool taken = false;
+    try {
+        taken = object_->try_lock();
+    } catch (const std::system_error& e) {
+        refused("zarvo::core::interprocess_mutex::try_lock", e);
+    }
+    if (!taken)
         return false;
     owner_ = self;
     count_ = 1;
@@ -150,6 +167,12 @@ void interprocess_mutex::lock()
     guard.unlock();
     try {
         object_->lock();
+    } catch (const std::system_error& e) {
+        guard.lock();
+        acquiring_ = false;
+        changed_.notify_all();
+        guard.unlock();
+        refused("zarvo::core::interprocess_mutex::lock", e);
     } catch (...) {
         guard.lock();
         acquiring_ = false;

@@ -31,9 +31,11 @@ public:
     // One attempt; true when the calling thread now holds one more level.
     // Fails while another thread of this process holds the lock or waits for
     // another process's hold. A count that would pass 0xFFFFFFFF raises
-    // boost::interprocess::interprocess_exception and takes nothing.
+    // boost::interprocess::interprocess_exception and takes nothing. A kernel
+    // refusal other than another holder raises zarvo::insufficient_permissions
+    // with the system's reason (traced).
     bool try_lock();
-    // Waits until the calling thread holds one more level.
+    // Waits until the calling thread holds one more level. Fails as try_lock.
     void lock();
     // Releases one level. A thread that holds no level changes nothing; the
     // call is traced.

@@ -63,8 +63,8 @@ void detach_listener::execute(engine& e, listener_map& listeners, session_map& s
     thread_set threads = std::move(it->second);
     listeners.erase(it);
     for (auto& [id, s] : sessions) {
-        for (auto* t : threads)
-            s->threads().erase(t);
+        for (const auto& entry : threads)
+            s->threads().erase(entry.first);
     }
     const bool last = listeners.empty();
     stopper_->last = last;

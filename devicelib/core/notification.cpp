@@ -11,6 +11,7 @@
 #include <boost/thread/mutex.hpp>
 #include <boost/thread/thread.hpp>
 
+#include <atomic>
 #include <exception>
 #include <memory>
 
@@ -18,6 +19,9 @@ namespace zarvo::core {
 namespace {
 
 thread_local bool notification_flag = false;
+// The serial number of the notification thread running here (0 elsewhere).
+thread_local std::uint64_t thread_serial = 0;
+std::atomic<std::uint64_t> last_serial{0};
 
 struct notification_scope {
     notification_scope() { notification_flag = true; }
@@ -80,7 +84,7 @@ void completed()
     if (boost::this_thread::interruption_requested())
         return;
     try {
-        post_event_completed(boost::this_thread::get_id());
+        post_event_completed(thread_serial);
     } catch (const std::exception& ex) {
         ZARVO_TRACE("zarvo::core::completed", "Failed to report the end of a thread: %s",
                     ex.what());
@@ -102,10 +106,14 @@ void event_thread(const char* what, session* s, bool after_established, F callba
 
 void start_notification_thread(thread_set& listener_threads, session& s, std::function<void()> body)
 {
-    auto t = std::make_unique<boost::thread>(std::move(body));
-    listener_threads.insert(t.get());
+    const std::uint64_t serial = ++last_serial;
+    auto t = std::make_unique<boost::thread>([serial, body = std::move(body)] {
+        thread_serial = serial;
+        body();
+    });
+    listener_threads.emplace(t.get(), serial);
     try {
-        s.threads().insert(t.get());
+        s.threads().emplace(t.get(), serial);
     } catch (...) {
         listener_threads.erase(t.get());
         throw;
@@ -129,6 +137,11 @@ void start_per_listener(listener_map& listeners, session_map& sessions, std::uin
 bool on_notification_thread()
 {
     return notification_flag;
+}
+
+std::uint64_t notification_thread_serial()
+{
+    return thread_serial;
 }
 
 void presence_thread(listener* l, session* s, unsigned delay_ms)

@@ -15,8 +15,9 @@ namespace core {
 
 class session;
 
-// Starts a notification thread running body and enters it in the listener's
-// thread set and the session's. Engine thread only.
+// Starts a notification thread running body, with a serial number no other
+// thread of the process has had, and enters it in the listener's thread set
+// and the session's. Engine thread only.
 void start_notification_thread(thread_set& listener_threads, session& s,
                                std::function<void()> body);
 
@@ -27,6 +28,8 @@ void start_per_listener(listener_map& listeners, session_map& sessions, std::uin
 
 // True on a notification thread, that is inside (or around) a callback.
 bool on_notification_thread();
+// The serial number of the notification thread calling it; 0 on any other.
+std::uint64_t notification_thread_serial();
 
 // One per listener and session: sleeps the delay (steady clock), delivers
 // established, marks the session established, blocks until interrupted and

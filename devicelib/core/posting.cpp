@@ -113,9 +113,9 @@ void post_session_reduced(std::uint64_t id)
     post<session_reduced>(id);
 }
 
-void post_event_completed(boost::thread::id t)
+void post_event_completed(std::uint64_t serial)
 {
-    post<event_completed>(t);
+    post<event_completed>(serial);
 }
 
 } // namespace zarvo::core

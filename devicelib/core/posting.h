@@ -45,8 +45,9 @@ void send_expose_session(std::uint64_t id, unsigned delay_ms);
 void send_conceal_session(std::uint64_t id);
 void post_session_expanded(std::uint64_t id, unsigned delay_ms);
 void post_session_reduced(std::uint64_t id);
-// The last act of a notification thread that ends on its own.
-void post_event_completed(boost::thread::id t);
+// The last act of a notification thread that ends on its own; serial is the
+// number the thread was given when it was made.
+void post_event_completed(std::uint64_t serial);
 
 } // namespace core
 } // namespace zarvo

@@ -66,9 +66,19 @@ session_lock::session_lock(session& s, observer& o, std::uint32_t flags)
         observer_->failed(s, flags_);
         throw insufficient_permissions();
     }
-    if (flags_ & wait) {
-        lock->lock();
-    } else if (!lock->try_lock()) {
+    bool taken = false;
+    try {
+        if (flags_ & wait) {
+            lock->lock();
+            taken = true;
+        } else {
+            taken = lock->try_lock();
+        }
+    } catch (const insufficient_permissions&) {
+        observer_->failed(s, flags_);
+        throw;
+    }
+    if (!taken) {
         observer_->failed(s, flags_);
         throw system_busy();
     }

@@ -35,9 +35,9 @@ public:
     };
 
     // Raise zarvo::insufficient_permissions when the session has no device
-    // lock, zarvo::system_busy when another thread or program holds it (unless
-    // flags has wait), zarvo::invalid_function for a session that is not the
-    // library's own. A constructor that raises holds nothing.
+    // lock or the system refuses it (the reason in the text), zarvo::system_busy when another
+    // thread or program holds it (unless flags has wait), zarvo::invalid_function for a session
+    // that is not the library's own. A constructor that raises holds nothing.
     session_lock(session& session, std::uint32_t flags);
     session_lock(session& session, observer& observer, std::uint32_t flags);
     ~session_lock();

@@ -132,8 +132,8 @@ void conceal_session::execute(engine&, listener_map& listeners, session_map& ses
     session* s = it->second;
     sessions.erase(it);
     for (auto& [l, threads] : listeners) {
-        for (auto* t : s->threads())
-            threads.erase(t);
+        for (const auto& entry : s->threads())
+            threads.erase(entry.first);
     }
     interrupt_threads(s->threads(), [s] { retire(s); });
 }

@@ -19,8 +19,8 @@ void thread_group::take(thread_set& s)
 {
     boost::lock_guard<boost::mutex> lock(mutex_);
     threads_.reserve(threads_.size() + s.size());
-    for (boost::thread* t : s)
-        threads_.emplace_back(t);
+    for (const auto& entry : s)
+        threads_.emplace_back(entry.first);
     s.clear();
 }
 

@@ -11,7 +11,8 @@ namespace zarvo {
 
 class ZARVO_EXPORT insufficient_permissions : public std::runtime_error, public system_error {
 public:
-    ZARVO_ERROR_SHAPES_PLAIN(insufficient_permissions)
+    // A detail (the system's reason) is added to the text.
+    ZARVO_ERROR_SHAPES_ALL(insufficient_permissions)
     ZARVO_ERROR_CONCRETE(insufficient_permissions)
 };
 

@@ -101,8 +101,10 @@ data_type_registry::~data_type_registry() = default;
 
 data_type_registry& data_type_registry::instance()
 {
-    static data_type_registry registry(builtin_table_source());
-    return registry;
+    // Never destroyed: threads keep pointers to its validators, and a thread
+    // may still validate while the process's statics are being destroyed.
+    static data_type_registry* const registry = new data_type_registry(builtin_table_source());
+    return *registry;
 }
 
 const validator* data_type_registry::get_validator(int type, const std::string& path,

@@ -34,7 +34,8 @@ public:
     data_type_registry(const data_type_registry&) = delete;
     data_type_registry& operator=(const data_type_registry&) = delete;
 
-    // The registry over the built-in table that validate() uses.
+    // The registry over the built-in table that validate() uses. It is never
+    // destroyed, so its validators outlive every thread.
     static data_type_registry& instance();
 
     // The validator of the named data type for a field of the given type

@@ -1,5 +1,6 @@
 #include "devicelib/platform/shm_object.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -10,6 +11,18 @@
 namespace zarvo::platform {
 
 namespace {
+
+int system_lock_call(int fd, int command, struct flock* lock)
+{
+    return ::fcntl(fd, command, lock);
+}
+
+std::atomic<lock_call> current_lock_call{&system_lock_call};
+
+int lock_call_now(int fd, int command, struct flock* lock)
+{
+    return current_lock_call.load()(fd, command, lock);
+}
 
 [[noreturn]] void throw_errno(const char* what)
 {
@@ -60,6 +73,11 @@ struct flock whole_object(short type)
 }
 
 } // namespace
+
+void set_lock_call(lock_call call)
+{
+    current_lock_call = call ? call : &system_lock_call;
+}
 
 shm_object::shm_object(const std::string& name)
     : fd_(open_or_create(name, created_))
@@ -117,7 +135,7 @@ bool shm_object::write(std::uint64_t offset, const void* data, std::size_t n) no
 bool shm_object::try_lock()
 {
     struct flock lock = whole_object(F_WRLCK);
-    if (::fcntl(fd_, F_OFD_SETLK, &lock) == 0)
+    if (lock_call_now(fd_, F_OFD_SETLK, &lock) == 0)
         return true;
     if (errno == EAGAIN || errno == EACCES)
         return false;
@@ -127,7 +145,7 @@ bool shm_object::try_lock()
 void shm_object::lock()
 {
     struct flock lock = whole_object(F_WRLCK);
-    while (::fcntl(fd_, F_OFD_SETLKW, &lock) != 0) {
+    while (lock_call_now(fd_, F_OFD_SETLKW, &lock) != 0) {
         if (errno != EINTR)
             throw_errno("fcntl(F_OFD_SETLKW)");
     }
@@ -136,7 +154,7 @@ void shm_object::lock()
 void shm_object::unlock() noexcept
 {
     struct flock lock = whole_object(F_UNLCK);
-    ::fcntl(fd_, F_OFD_SETLK, &lock);
+    lock_call_now(fd_, F_OFD_SETLK, &lock);
 }
 
 } // namespace zarvo::platform

@@ -4,7 +4,14 @@
 #include <cstdint>
 #include <string>
 
+struct flock;
+
 namespace zarvo::platform {
+
+// The system call that takes and drops the object's lock, fcntl(2) by
+// default. Tests replace it to make the lock fail; null restores fcntl.
+using lock_call = int (*)(int fd, int command, struct flock* lock);
+void set_lock_call(lock_call call);
 
 // A named POSIX shared-memory object used as a small record file. It is
 // never mapped: the object may be world-writable and can be truncated by

@@ -32,10 +32,13 @@ bool read_message(std::istream& in, google::protobuf::Message& message)
 {
     // A local stream on the caller's buffer parses exactly as the caller's own
     // stream would, but with an empty exception mask, so the runtime's adapter
-    // cannot throw out of the parse. It starts in the caller's state: a stream
-    // already at its end reads as empty, a failed one fails the parse.
+    // cannot throw out of the parse, and the caller's state stays as it was.
+    // A stream that has failed or already reported its end holds no message.
+    if (!in.good()) {
+        message.Clear();
+        return false;
+    }
     std::istream source(in.rdbuf());
-    source.clear(in.rdstate());
     return message.ParseFromIstream(&source);
 }
 

@@ -25,9 +25,13 @@ ZARVO_EXPORT bool write_message(const google::protobuf::Message& message, std::o
 // the bytes form one complete message up to the end of the stream: every
 // required field present (also in nested messages), not ended early by a stray
 // end-group or zero tag, nothing left over. Never throws a stream exception,
-// whatever exception mask `in` carries; `in`'s mask and state are left as they
-// were, only its buffer is consumed. On failure the message is partly filled
-// and must be discarded.
+// whatever exception mask `in` carries.
+//
+// `in`'s mask and state are left as they were: reading to the end does not set
+// its eofbit, a failed parse does not set its failbit; only its buffer is
+// consumed. A stream that has already failed or already reports its end
+// (eofbit set) gives false at once; nothing is read and the message is only
+// cleared. On failure the message is partly filled and must be discarded.
 ZARVO_EXPORT bool read_message(std::istream& in, google::protobuf::Message& message);
 
 } // namespace zarvo

@@ -8,6 +8,7 @@
 #include "devicelib/proto/zftp_response.pb.h"
 #include "devicelib/core/device_id.h"
 #include "devicelib/usb/hid_answers.h"
+#include "devicelib/usb/hid_driver.h"
 
 #include <sstream>
 
@@ -55,6 +56,7 @@ std::string directory_path(const std::string& path)
 
 hid_connection::hid_connection(hid_driver* driver, const hid_device& device)
     : driver_(driver)
+    , removal_(driver ? driver->removal() : nullptr)
     , device_(device)
 {
     device_.start_notification_thread(this);

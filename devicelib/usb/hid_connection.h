@@ -4,8 +4,10 @@
 #include "devicelib/platform/event.h"
 #include "devicelib/usb/hid_callbacks.h"
 #include "devicelib/usb/hid_device.h"
+#include "devicelib/usb/removal_relay.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace zarvo::usb {
@@ -66,6 +68,9 @@ private:
                   std::istream* upload);
 
     hid_driver* driver_;
+    // Keeps the relay the device copy reports removals through alive as long
+    // as the notification thread runs; set when driver is given.
+    std::shared_ptr<removal_relay> removal_;
     platform::event cancel_;
     hid_device device_;
 };

@@ -43,12 +43,16 @@ connection_poster::~connection_poster() = default;
 
 hid_driver::hid_driver(connection_poster* poster)
     : poster_(poster ? poster : &the_core)
+    , removal_(std::make_shared<removal_relay>(this))
 {
 }
 
 hid_driver::~hid_driver()
 {
-    // The event thread must not outlive the maps it uses.
+    // No connection's thread reports to this driver any more (a report under
+    // way finishes first, while the event thread still runs it); then the
+    // event thread must not outlive the maps it uses.
+    removal_->revoke();
     backend_.stop();
     devices_.clear();
     connections_.clear();
@@ -93,7 +97,7 @@ void hid_driver::device_arrival(const std::string& path)
         return;
     try {
         // Opened with the path as announced: Linux paths are case-sensitive.
-        const auto entry = devices_.try_emplace(key, this, path).first;
+        const auto entry = devices_.try_emplace(key, removal_.get(), path).first;
         const hid_device& device = entry->second;
         if (device.vendor_id() != device_vendor_id || device.product_id() != accepted_product_id) {
             devices_.erase(entry);

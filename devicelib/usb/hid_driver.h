@@ -15,10 +15,12 @@
 #include "devicelib/platform/hid_backend.h"
 #include "devicelib/usb/hid_callbacks.h"
 #include "devicelib/usb/hid_device.h"
+#include "devicelib/usb/removal_relay.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,9 @@ public:
     std::vector<std::string> device_paths() const;
     std::vector<std::uint64_t> connection_ids() const;
     platform::hid_backend& backend() { return backend_; }
+    // What the device objects report removals through; a connection keeps it
+    // so its notification thread never reaches a deleted driver.
+    const std::shared_ptr<removal_relay>& removal() const { return removal_; }
 
 private:
     // Monitor notices, on the event thread.
@@ -90,6 +95,7 @@ private:
     void withdraw(std::uint64_t id, core::connection* c);
 
     connection_poster* poster_;
+    std::shared_ptr<removal_relay> removal_;
     platform::hid_backend backend_;
     bool started_ = false;
     // The published connections; the core owns them.

@@ -17,6 +17,10 @@ unsigned long long disk_space::bytes_free() const
 
 unsigned long long disk_space::bytes_allocated() const
 {
+    // A device that reports more free than total fragments has nothing
+    // allocated; the difference must not wrap to almost 2^64.
+    if (free_fragments_ > total_fragments_)
+        return 0;
     return static_cast<unsigned long long>(total_fragments_ - free_fragments_) * fragment_size_;
 }
 
@@ -29,6 +33,8 @@ float disk_space::free_rate() const
 
 float disk_space::usage_rate() const
 {
+    if (free_fragments_ > total_fragments_)
+        return 0.0f;
     return static_cast<float>(1.0L - static_cast<long double>(free_rate()));
 }
 

@@ -21,14 +21,15 @@ public:
     void total_fragments(unsigned long long value) { total_fragments_ = value; }
     void free_fragments(unsigned long long value) { free_fragments_ = value; }
 
-    // Unsigned 64-bit products: they wrap modulo 2^64, and bytes_allocated()
-    // wraps as well when the device reports more free than total fragments.
+    // Unsigned 64-bit products: they wrap modulo 2^64. When the device reports
+    // more free than total fragments, bytes_allocated() is 0.
     unsigned long long bytes_free() const;
     unsigned long long bytes_allocated() const;
     operator unsigned long long() const { return bytes_free(); }
 
     // free / total; NaN or +inf when the total is 0.
     float free_rate() const;
+    // 1 - free_rate(); 0 when more fragments are free than there are in all.
     float usage_rate() const;
 
     // No fragment free. Note that `if (space)` therefore means *full*. The

@@ -16,6 +16,7 @@
 #include "devicelib/errors/exception.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "tests/devicelib/core/test_device.h"
+#include "tests/fuzz/quiet_protobuf.h"
 #include "tests/support/model_links.h"
 #include "tools/emulator/device_model.h"
 
@@ -109,6 +110,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         write_seed(file);
         std::exit(0);
     }
+    zarvo::fuzz::quiet_protobuf();
     // A device that keeps answering "busy" is given up on at once.
     zarvo::core::resend_timing quick;
     quick.budget = std::chrono::milliseconds(0);

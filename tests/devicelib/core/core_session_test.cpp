@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <future>
 #include <sstream>
@@ -322,6 +323,51 @@ TEST(core_session, connection_selection_follows_pointer_order)
     EXPECT_THROW(s.remove_connection(b), std::out_of_range);
     EXPECT_EQ(s.current_connection(), a);
     EXPECT_EQ(s.connection_count(), 1);
+}
+
+// With three connections a removed current one is replaced by the lowest
+// remaining pointer, wherever the removed one stood.
+TEST(core_session, removing_the_current_of_three_picks_the_lowest_remaining)
+{
+    test_device device;
+    fake_connection fakes[3];
+    std::vector<connection*> sorted{&fakes[0], &fakes[1], &fakes[2]};
+    std::sort(sorted.begin(), sorted.end(), std::less<connection*>());
+    connection* const lowest = sorted[0];
+    connection* const middle = sorted[1];
+    connection* const highest = sorted[2];
+
+    struct row {
+        const char* what;
+        connection* current; // added first, so current; then removed
+        connection* next;
+    };
+    const row rows[] = {
+        {"the lowest removed", lowest, middle},
+        {"the middle removed", middle, lowest},
+        {"the highest removed", highest, lowest},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        session s(device.id());
+        s.add_connection(r.current, false);
+        for (connection* c : sorted)
+            s.add_connection(c, false);
+        ASSERT_EQ(s.current_connection(), r.current);
+        EXPECT_FALSE(s.remove_connection(r.current));
+        EXPECT_EQ(s.current_connection(), r.next);
+        EXPECT_EQ(s.connection_count(), 2);
+    }
+
+    // Removing one that is not current keeps the current one.
+    session s(device.id());
+    s.add_connection(highest, false);
+    s.add_connection(lowest, false);
+    s.add_connection(middle, false);
+    EXPECT_FALSE(s.remove_connection(lowest));
+    EXPECT_EQ(s.current_connection(), highest);
+    EXPECT_FALSE(s.remove_connection(highest));
+    EXPECT_EQ(s.current_connection(), middle);
 }
 
 TEST(core_session, snapshot_and_differences)

@@ -127,7 +127,7 @@ TEST_F(DisposerFailures, ThrowingCompletionIsTracedAndTheNextEntryRuns)
 TEST(InterruptThreads, EmptiesTheSetAndDisposesOfItsThreads)
 {
     std::atomic<int> ended{0};
-    zarvo::core::thread_set threads{sleeper(ended), sleeper(ended), sleeper(ended)};
+    zarvo::core::thread_set threads{{sleeper(ended), 1}, {sleeper(ended), 2}, {sleeper(ended), 3}};
     latch done;
     int ended_at_completion = -1;
     zarvo::core::interrupt_threads(threads, [&] {

@@ -1,7 +1,9 @@
 #include "devicelib/core/interprocess_mutex.h"
 
+#include "devicelib/platform/shm_object.h"
 #include "tests/devicelib/core/lock_holder_process.h"
 #include "tests/devicelib/core/test_device.h"
+#include "tests/support/latch.h"
 #include "tests/support/recording_logger.h"
 
 #include <gtest/gtest.h>
@@ -244,6 +246,62 @@ protected:
     lock_holder_process holder;
     std::unique_ptr<interprocess_mutex> mutex;
 };
+
+// The waiting lock call stops before the kernel until the test lets it
+// through, so the test knows a thread of this process waits for the other
+// program's hold. The one-attempt call goes straight to the kernel.
+test::latch* waiting_entered = nullptr;
+test::latch* waiting_release = nullptr;
+
+int gated_lock_call(int fd, int command, struct flock* lock)
+{
+    if (command == F_OFD_SETLKW) {
+        waiting_entered->open();
+        waiting_release->wait();
+    }
+    return ::fcntl(fd, command, lock);
+}
+
+TEST_F(held_by_another_process, a_thread_waiting_for_the_other_program_turns_try_locks_away)
+{
+    test::latch entered, release;
+    waiting_entered = &entered;
+    waiting_release = &release;
+    platform::set_lock_call(&gated_lock_call);
+    struct restore {
+        ~restore() { platform::set_lock_call(nullptr); }
+    } restore_lock_call;
+
+    std::promise<void> a_took;
+    test::latch a_done;
+    std::thread a([&] {
+        mutex->lock();
+        a_took.set_value();
+        a_done.wait();
+        mutex->unlock();
+    });
+    ASSERT_TRUE(entered.wait());
+    // Thread A waits for the program; a try on thread B fails even once the
+    // program has let go, since the kernel would grant it to this process
+    // as a whole.
+    EXPECT_FALSE(std::async(std::launch::async, [&] { return mutex->try_lock(); }).get());
+    ASSERT_EQ(holder.command("release"), "released");
+    EXPECT_FALSE(std::async(std::launch::async, [&] { return mutex->try_lock(); }).get());
+
+    // Exactly one of them has it: A, until A lets go.
+    release.open();
+    a_took.get_future().get();
+    EXPECT_FALSE(std::async(std::launch::async, [&] { return mutex->try_lock(); }).get());
+    EXPECT_EQ(holder.command("hold " + std::to_string(device.id())), "busy");
+    a_done.open();
+    a.join();
+    EXPECT_TRUE(std::async(std::launch::async, [&] {
+                    const bool taken = mutex->try_lock();
+                    if (taken)
+                        mutex->unlock();
+                    return taken;
+                }).get());
+}
 
 TEST_F(held_by_another_process, a_killed_holder_frees_the_device_at_once)
 {

@@ -2,6 +2,7 @@
 // drivers, connection kinds and listener.
 #include "devicelib/core/core_session.h"
 #include "devicelib/core/driver_registry.h"
+#include "devicelib/core/notification.h"
 #include "devicelib/core/posting.h"
 #include "devicelib/errors/errors.h"
 #include "devicelib/proto/zftp_notification.pb.h"
@@ -184,6 +185,42 @@ TEST_F(Sessions, OnlyPresenceThreadsRemainOnceEventsHaveCompleted)
         const auto snap = take_snapshot();
         return threads_of(snap, listener()) == 1 && snap.session_threads.at(device()) == 1;
     }));
+}
+
+TEST_F(Sessions, AStaleCompletionNumberJoinsNothingAndTheEngineGoesOn)
+{
+    start();
+    usb().plug(device());
+    ASSERT_TRUE(listener().wait_for(callback::established, device()));
+    std::atomic<std::uint64_t> idle_serial{0};
+    listener().on(callback::idling, [&](zarvo::session&) {
+        idle_serial = zarvo::core::notification_thread_serial();
+    });
+    usb().notify(device(), 2);
+    ASSERT_TRUE(listener().wait_for(callback::idling, device()));
+    ASSERT_TRUE(
+        zarvo::test::eventually([&] { return take_snapshot().session_threads.at(device()) == 1; }));
+    ASSERT_NE(idle_serial, 0u);
+    // Sessions of other tests' devices give this listener presence threads too.
+    const std::size_t held = threads_of(take_snapshot(), listener());
+
+    // The finished thread's number arrives again, behind a blocked engine:
+    // only the presence thread is held, and it must not be joined.
+    latch entered, release;
+    zarvo::core::engine::instance().post(
+        std::make_unique<zarvo::test::engine_blocker>(entered, release));
+    ASSERT_TRUE(entered.wait());
+    zarvo::core::post_event_completed(idle_serial);
+    zarvo::core::post_event_completed(0);
+    release.open();
+
+    const auto snap = take_snapshot();
+    EXPECT_EQ(threads_of(snap, listener()), held);
+    EXPECT_EQ(snap.session_threads.at(device()), 1u);
+    EXPECT_EQ(count_lines(log, "is no longer held; nothing to join"), 2u);
+    listener().on(callback::idling, {});
+    usb().notify(device(), 2);
+    EXPECT_TRUE(listener().wait_for(callback::idling, device(), 2));
 }
 
 class Ownership : public zarvo::test::listener_fixture {};

@@ -4,6 +4,7 @@
 
 #include "devicelib/core/core_session.h"
 #include "devicelib/errors/errors.h"
+#include "devicelib/platform/shm_object.h"
 #include "tests/devicelib/core/lock_holder_process.h"
 #include "tests/devicelib/core/session_test_support.h"
 #include "tests/devicelib/core/test_device.h"
@@ -14,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <future>
 #include <stdexcept>
 #include <string>
@@ -155,6 +158,57 @@ TEST_F(session_lock_test, observer_sees_each_step)
         EXPECT_THROW(session_lock(no_lock, o, session_lock::keep_cancel), insufficient_permissions);
         EXPECT_EQ(o.events, (std::vector<std::string>{"acquiring 0", "failed 1"}));
     }
+}
+
+int no_locks_left(int, int, struct flock*)
+{
+    errno = ENOLCK;
+    return -1;
+}
+
+// The kernel refuses every lock request while it lives.
+struct refused_lock_calls {
+    refused_lock_calls() { platform::set_lock_call(&no_locks_left); }
+    ~refused_lock_calls() { platform::set_lock_call(nullptr); }
+};
+
+TEST_F(session_lock_test, a_lock_the_system_refuses_is_insufficient_permissions_with_its_reason)
+{
+    struct row {
+        std::uint32_t flags;
+        const char* text;
+    };
+    const row rows[] = {
+        {0, "Insufficient permissions: fcntl(F_OFD_SETLK): No locks available."},
+        {session_lock::wait, "Insufficient permissions: fcntl(F_OFD_SETLKW): No locks available."},
+    };
+    {
+        refused_lock_calls refused;
+        for (const row& r : rows) {
+            SCOPED_TRACE(r.flags);
+            recording_observer o;
+            std::string text;
+            try {
+                session_lock hold(s, o, r.flags);
+                ADD_FAILURE() << "the lock was taken";
+            } catch (const insufficient_permissions& e) {
+                text = e.what();
+            }
+            EXPECT_EQ(text, r.text);
+            EXPECT_EQ(o.events, (std::vector<std::string>{"acquiring 0",
+                                                          "failed " + std::to_string(r.flags)}));
+        }
+        std::set<entry> out;
+        EXPECT_THROW(s.fetch("/", out), insufficient_permissions);
+        EXPECT_EQ(count(a, connection_op::fetch), 0);
+    }
+    std::size_t traced = 0;
+    for (const auto& m : log.messages())
+        traced += m.find("The device lock failed: fcntl(") != std::string::npos;
+    EXPECT_EQ(traced, 3u);
+    // Nothing stays held or half-acquired once the system gives locks again.
+    EXPECT_TRUE(other_thread_can_operate());
+    session_lock hold(s, session_lock::wait);
 }
 
 TEST_F(session_lock_test, waiting_hold_returns_after_another_thread_releases)

@@ -18,6 +18,11 @@ using zarvo::test::power_like_driver;
 const zarvo::core::driver_registration power_registration{
     &zarvo::test::create_device_driver<power_like_driver>};
 
+zarvo::core::gate& interface_gate()
+{
+    return zarvo::core::engine::instance().interface_gate();
+}
+
 bool ready(std::future<bool>& f, std::chrono::milliseconds limit = latch::default_limit)
 {
     return f.valid() && f.wait_for(limit) == std::future_status::ready;
@@ -75,7 +80,7 @@ TEST_F(Suspend, AStopDuringTheSuspensionWaitsUntilTheResume)
         listener().stop();
         stopped = true;
     });
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(zarvo::test::eventually([] { return interface_gate().passages_waiting() == 1; }));
     EXPECT_FALSE(stopped);
     EXPECT_TRUE(listener().running()); // queries pass the closed gate
 
@@ -109,9 +114,10 @@ TEST_F(Suspend, ASuspendWhileTheLastListenerStopsGivesUpAndBothFinish)
         std::make_unique<zarvo::test::engine_blocker>(entered, release));
     ASSERT_TRUE(entered.wait());
     std::thread stopper([&] { listener().stop(); });
-    std::this_thread::sleep_for(100ms); // the stopper passes the gate
+    ASSERT_TRUE(zarvo::test::eventually([] { return interface_gate().is_busy(); }));
     auto suspended = power_like_driver::request_suspend();
-    std::this_thread::sleep_for(100ms); // the notice waits at the gate
+    // The notice waits at the gate until the stop's detachment marks it.
+    ASSERT_TRUE(zarvo::test::eventually([] { return interface_gate().closes_waiting() == 1; }));
     release.open();
 
     ASSERT_TRUE(ready(suspended));

@@ -108,6 +108,8 @@ TEST_F(ErrorTexts, TextAndTracePerClassAndShape)
         TEXT_ROW(operation_canceled(), "Operation canceled."),
         TEXT_ROW(filesystem_corrupted(), "Filesystem corrupted."),
         TEXT_ROW(insufficient_permissions(), "Insufficient permissions."),
+        TEXT_ROW(insufficient_permissions(std::string("No locks available"), cause),
+                 "Insufficient permissions: No locks available."),
         TEXT_ROW(system_busy(), "System busy."),
         TEXT_ROW(system_busy(std::string("Locked."), cause), "Locked."),
         TEXT_ROW(bad_data("truncated"), "Bad data: truncated."),

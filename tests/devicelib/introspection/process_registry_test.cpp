@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace zarvo::test {
@@ -46,6 +50,63 @@ TEST(ProcessRegistry, DefaultAuditorRefusesValuesOutOfRange)
     auto date = complete_date();
     date.set_month(0);
     EXPECT_THROW(validate(date, default_auditor()), introspection::limit_exceeded);
+}
+
+// A thread that validated before exit() validates again after the process's
+// statics have been destroyed: an exit handler registered before the first
+// validation runs after them and lets it go on.
+std::mutex exit_mutex;
+std::condition_variable exit_changed;
+int exit_stage = 0; // 1: validated once, 2: statics gone, 3: validated again
+bool second_result = false;
+
+void wait_for_stage(std::unique_lock<std::mutex>& lock, int stage)
+{
+    exit_changed.wait(lock, [&] { return exit_stage >= stage; });
+}
+
+void set_stage(int stage)
+{
+    std::lock_guard<std::mutex> lock(exit_mutex);
+    exit_stage = stage;
+    exit_changed.notify_all();
+}
+
+TEST(ProcessRegistry, AThreadStillValidatingAtExitUsesLiveValidators)
+{
+    EXPECT_EXIT(
+        {
+            std::atexit([] {
+                set_stage(2);
+                std::unique_lock<std::mutex> lock(exit_mutex);
+                wait_for_stage(lock, 3);
+                std::_Exit(second_result ? 0 : 1);
+            });
+            std::thread([] {
+                validate(complete_time(), default_auditor());
+                set_stage(1);
+                {
+                    std::unique_lock<std::mutex> lock(exit_mutex);
+                    wait_for_stage(lock, 2);
+                }
+                auto time = complete_time();
+                time.set_hour(24);
+                bool refused = false;
+                try {
+                    validate(time, default_auditor());
+                } catch (const introspection::limit_exceeded&) {
+                    refused = true;
+                }
+                second_result = refused && validate(complete_time(), default_auditor()) == 0u;
+                set_stage(3);
+            }).detach();
+            {
+                std::unique_lock<std::mutex> lock(exit_mutex);
+                wait_for_stage(lock, 1);
+            }
+            std::exit(2);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 // Starts a validation from inside a lookup; gives ctest's time-out something

@@ -185,6 +185,43 @@ TEST_F(Walk, InheritedFieldTakesUpTheDataTypeOfItsMessageField)
     EXPECT_TRUE(audit.calls_to("type_mismatch").empty());
 }
 
+TEST_F(Walk, InheritedBoolAndEnumFieldsTakeItUpAndAreMismatches)
+{
+    zarvo_validation_test::Sample sample;
+    sample.mutable_flagged()->set_flag(true);
+    sample.mutable_flagged()->set_choice(zarvo_validation_test::InheritingFlags::SECOND);
+    EXPECT_EQ(validate(sample, audit, registry), issue::type_mismatch);
+    EXPECT_EQ(audit.calls, (calls{
+                               "indenting(10, flagged, HOUR)",
+                               "indenting(7, flagged.flag, HOUR)",
+                               "type_mismatch(7, 0, flagged.flag, HOUR)",
+                               "outdenting(7, flagged.flag, HOUR)",
+                               "indenting(8, flagged.choice, HOUR)",
+                               "type_mismatch(8, 0, flagged.choice, HOUR)",
+                               "outdenting(8, flagged.choice, HOUR)",
+                               "outdenting(10, flagged, HOUR)",
+                           }));
+    const auto e = thrown<introspection::type_mismatch>(
+        [&] { validate(sample, default_auditor(), registry); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->path(), "flagged.flag");
+    EXPECT_EQ(e->value_type(), "HOUR");
+
+    // Unset, they still take the data type up: no mismatch of the message.
+    audit.calls.clear();
+    sample.mutable_flagged()->Clear();
+    EXPECT_EQ(validate(sample, audit, registry), 0u);
+    EXPECT_EQ(audit.calls,
+              (calls{"indenting(10, flagged, HOUR)", "outdenting(10, flagged, HOUR)"}));
+
+    // At the top, nothing is handed down: the effective name is empty.
+    audit.calls.clear();
+    zarvo_validation_test::InheritingFlags top;
+    top.set_choice(zarvo_validation_test::InheritingFlags::FIRST);
+    EXPECT_EQ(validate(top, audit, registry), issue::type_mismatch);
+    EXPECT_EQ(audit.calls_to("type_mismatch"), (calls{"type_mismatch(8, 0, choice, )"}));
+}
+
 TEST_F(Walk, DataTypeNotTakenUpIsReportedAfterTheMessagesFields)
 {
     zarvo_validation_test::Sample sample;

@@ -1,5 +1,6 @@
 #include "tests/devicelib/proto/proto_test_util.h"
 
+#include "devicelib/proto/device_messages.h"
 #include "devicelib/proto/user_database.pb.h"
 #include "devicelib/proto/zftp_request.pb.h"
 
@@ -38,6 +39,34 @@ TEST(MessageIo, ReadFailsQuietlyOnIncompleteTrailingAndGarbageInput)
         bool parsed = true;
         EXPECT_NO_THROW(parsed = read_hex(bytes, db));
         EXPECT_FALSE(parsed);
+    }
+}
+
+TEST(MessageIo, ReadFromAFailedOrEndedStreamIsFalseAndLeavesItsState)
+{
+    const auto all = std::ios_base::failbit | std::ios_base::badbit | std::ios_base::eofbit;
+    const std::vector<std::pair<const char*, std::ios_base::iostate>> rows{
+        {"failed", std::ios_base::failbit},
+        {"bad", std::ios_base::badbit},
+        {"at its end", std::ios_base::eofbit},
+        {"failed at its end", std::ios_base::failbit | std::ios_base::eofbit},
+    };
+    for (const auto& [what, state] : rows) {
+        for (const char* bytes : {"", "08 07"}) {
+            SCOPED_TRACE(std::string(what) + " holding '" + bytes + "'");
+            std::istringstream in(from_hex(bytes));
+            in.setstate(state);
+            in.exceptions(all & ~state);
+            // All fields optional: an empty good stream would parse.
+            data::PbDeviceInfo info;
+            info.set_model_name("old");
+            bool parsed = true;
+            EXPECT_NO_THROW(parsed = read_message(in, info));
+            EXPECT_FALSE(parsed);
+            EXPECT_EQ(in.rdstate(), state);
+            EXPECT_EQ(in.exceptions(), all & ~state);
+            EXPECT_FALSE(info.has_model_name());
+        }
     }
 }
 

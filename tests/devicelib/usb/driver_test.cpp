@@ -224,6 +224,23 @@ TEST_F(hid_driver_test, a_device_that_hangs_up_is_withdrawn_without_an_exchange)
     EXPECT_EQ(posts().size(), 2u) << "withdrawn once";
 }
 
+TEST_F(hid_driver_test, a_connection_outliving_its_driver_reports_a_hang_up_to_nobody)
+{
+    // The engine deletes drivers at exit without stopping them, while the
+    // core still holds their connections: a device lost after that must not
+    // reach the deleted driver, neither from the notification thread nor
+    // from a failing transfer.
+    plug(serial_a);
+    driver->start();
+    usb::hid_connection* c = poster.connection(id_a);
+    ASSERT_NE(c, nullptr);
+    driver.reset();
+    unplug(serial_a, unplug_order::connections_only);
+    std::ostringstream content;
+    EXPECT_THROW(c->read("/DEVICE.BPB", content), link_lost);
+    EXPECT_EQ(posts(), std::vector<post_record>{published(id_a, 0)});
+}
+
 TEST_F(hid_driver_test, report_removal_runs_directly_on_the_event_thread)
 {
     const std::string path = plug(serial_a);
