@@ -6,7 +6,7 @@
 #include "devicelib/proto/message_io.h"
 #include "devicelib/proto/zftp_request.pb.h"
 #include "devicelib/proto/zftp_response.pb.h"
-#include "devicelib/usb/device_id.h"
+#include "devicelib/core/device_id.h"
 #include "devicelib/usb/hid_answers.h"
 #include "devicelib/usb/hid_driver.h"
 
@@ -70,7 +70,7 @@ hid_connection::~hid_connection()
 
 std::uint64_t hid_connection::device_id() const
 {
-    return device_id_from_serial(device_.serial_number());
+    return core::device_id_from_serial(device_.serial_number());
 }
 
 bool hid_connection::transport(std::string& name)

@@ -2,7 +2,7 @@
 
 #include "devicelib/core/posting.h"
 #include "devicelib/trace/trace.h"
-#include "devicelib/usb/device_id.h"
+#include "devicelib/core/device_id.h"
 #include "devicelib/usb/hid_connection.h"
 #include "devicelib/usb/vendor_id.h"
 
@@ -104,7 +104,7 @@ void hid_driver::device_arrival(const std::string& path)
             return;
         }
         // Two interfaces of one device share its id and its one connection.
-        const std::uint64_t id = device_id_from_serial(device.serial_number());
+        const std::uint64_t id = core::device_id_from_serial(device.serial_number());
         if (connections_.count(id))
             return;
         core::connection* c = nullptr;
@@ -127,7 +127,7 @@ void hid_driver::device_removal(const std::string& path)
     const auto entry = devices_.find(lower_case(path));
     if (entry == devices_.end())
         return;
-    const std::uint64_t id = device_id_from_serial(entry->second.serial_number());
+    const std::uint64_t id = core::device_id_from_serial(entry->second.serial_number());
     const auto published = connections_.find(id);
     if (published != connections_.end()) {
         withdraw(id, published->second);

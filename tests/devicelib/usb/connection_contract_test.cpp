@@ -5,7 +5,7 @@
 #include "devicelib/core/posting.h"
 #include "devicelib/core/session.h"
 #include "devicelib/errors/errors.h"
-#include "devicelib/usb/device_id.h"
+#include "devicelib/core/device_id.h"
 #include "devicelib/usb/hid_connection.h"
 #include "tests/devicelib/usb/connection_fixture.h"
 #include "tests/support/connection_contract.h"
@@ -131,7 +131,7 @@ public:
         profile.id = unique_usb_id();
         front_end_ =
             std::make_unique<emulator::usb_front_end>(0xa2c5, 0x0001, profile.serial(), device_);
-        id_ = usb::device_id_from_serial(profile.serial());
+        id_ = core::device_id_from_serial(profile.serial());
         std::remove(lock_object(id_).c_str());
         host_ = open_pair(*front_end_, profile.serial());
         link_ = new observed_connection(*host_, device_);

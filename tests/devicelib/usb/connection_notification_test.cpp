@@ -6,7 +6,7 @@
 #include "devicelib/core/posting.h"
 #include "devicelib/core/session.h"
 #include "devicelib/proto/zftp_notification.pb.h"
-#include "devicelib/usb/device_id.h"
+#include "devicelib/core/device_id.h"
 #include "tests/support/fake_listener.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +57,7 @@ protected:
     void SetUp() override
     {
         hid_connection_test::SetUp();
-        id = usb::device_id_from_serial(device.serial());
+        id = core::device_id_from_serial(device.serial());
         listener.start();
         published = link.release();
         core::post_publish_connection(id, published, 0);

@@ -1,5 +1,5 @@
+#include "devicelib/core/device_id.h"
 #include "devicelib/errors/errors.h"
-#include "devicelib/usb/device_id.h"
 #include "tests/devicelib/usb/driver_fixture.h"
 #include "tests/support/latch.h"
 
@@ -18,8 +18,8 @@ namespace zarvo::test {
 namespace {
 
 namespace fs = std::filesystem;
+using core::device_id_from_serial;
 using emulator::unplug_order;
-using usb::device_id_from_serial;
 
 std::string upper_case(std::string s)
 {

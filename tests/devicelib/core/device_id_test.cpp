@@ -1,4 +1,4 @@
-#include "devicelib/usb/device_id.h"
+#include "devicelib/core/device_id.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 namespace zarvo::test {
 namespace {
 
-TEST(usb_device_id, from_serial)
+TEST(device_id, from_serial)
 {
     const std::pair<std::string, std::uint64_t> rows[] = {
         {"0000012A", 0x12A},
@@ -27,7 +27,7 @@ TEST(usb_device_id, from_serial)
     };
     for (const auto& [serial, id] : rows) {
         SCOPED_TRACE(serial);
-        EXPECT_EQ(usb::device_id_from_serial(serial), id);
+        EXPECT_EQ(core::device_id_from_serial(serial), id);
     }
 }
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-namespace zarvo::usb {
+namespace zarvo::core {
 
-// The id under which a USB device is published, from its HID serial number:
+// The id under which a device is published, from its serial or id text:
 // leading "0" characters skipped, then hexadecimal digits up to the first
 // other character, read as an unsigned 32-bit number; more digits than fit
 // saturate at 0xFFFFFFFF. The upper 32 bits are zero. Stored per-device state
@@ -13,4 +13,4 @@ namespace zarvo::usb {
 // significant ones, share an id.
 std::uint64_t device_id_from_serial(const std::string& serial);
 
-} // namespace zarvo::usb
+} // namespace zarvo::core

@@ -1,8 +1,8 @@
-#include "devicelib/usb/device_id.h"
+#include "devicelib/core/device_id.h"
 
 #include <limits>
 
-namespace zarvo::usb {
+namespace zarvo::core {
 namespace {
 
 // The value of an ASCII hexadecimal digit, -1 for any other character.
@@ -34,4 +34,4 @@ std::uint64_t device_id_from_serial(const std::string& serial)
     return id;
 }
 
-} // namespace zarvo::usb
+} // namespace zarvo::core
