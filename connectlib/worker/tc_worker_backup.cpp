@@ -37,9 +37,9 @@ std::string utf8(const QString& text)
 
 // A page's path text that climbs or stays put ("." or "..") would place
 // files outside the backup folder or twice inside it.
-bool hasDotComponent(const QString& spec)
+bool hasDotComponent(const QString& requested)
 {
-    const QStringList parts = spec.split(QLatin1Char('/'));
+    const QStringList parts = requested.split(QLatin1Char('/'));
     return parts.contains(QStringLiteral(".")) || parts.contains(QStringLiteral(".."));
 }
 
@@ -52,17 +52,17 @@ bool makeBackupFolder(const QString& root, const QString& path)
     return QDir().mkpath(cleaned);
 }
 
-// The paths a specification with the date tag selects below the folder
+// The paths a requested data path with the date tag selects below the folder
 // that holds the day folders.
-QStringList dailySelection(TCWorker& worker, const QString& spec, const QDate& from)
+QStringList dailySelection(TCWorker& worker, const QString& requested, const QDate& from)
 {
-    const QStringList parts = spec.split(dateTag, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    const QStringList parts = requested.split(dateTag, Qt::KeepEmptyParts, Qt::CaseSensitive);
     const QString base = parts.at(0);
     const QString rest = parts.value(1);
     TCEntryItem node(base, nullptr);
     const CPStateFlags read = worker.readEntryTree(&node);
     if (!read.testFlag(OK)) {
-        logText(QStringLiteral("Export failed with data path ") + spec +
+        logText(QStringLiteral("Export failed with data path ") + requested +
                 QStringLiteral(" State: ") + Common::stringFromStateFlags(read));
         return {};
     }
@@ -129,7 +129,7 @@ void TCWorker::SLOT_doBackup(ConnectLib::TCData data, QString listOfDirs, QStrin
         emit SIGNAL_backupDone(data, QString(), folderFailure);
         return;
     }
-    QStringList specs = listOfDirs.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    QStringList requestedPaths = listOfDirs.split(QLatin1Char(','), Qt::KeepEmptyParts);
     if (listOfDirs.contains(QStringLiteral("[USER]"))) {
         TCEntryItem users(QStringLiteral("/U"), nullptr);
         QStringList ids;
@@ -139,7 +139,7 @@ void TCWorker::SLOT_doBackup(ConnectLib::TCData data, QString listOfDirs, QStrin
                     ids.append(users.child(i)->entryName());
             }
         }
-        specs = Common::replaceUserTags(specs, ids);
+        requestedPaths = Common::replaceUserTags(requestedPaths, ids);
     }
     const QString backupDir = backups + QLatin1Char('/') + data.deviceIdAsHexString();
     Common::deleteLocalDirectory(backupDir);
@@ -153,31 +153,33 @@ void TCWorker::SLOT_doBackup(ConnectLib::TCData data, QString listOfDirs, QStrin
         logText(QStringLiteral("Could not create dir for backups ") + dir);
         emit SIGNAL_backupDone(data, reported, folderFailure);
     };
-    for (const QString& spec : qAsConst(specs)) {
-        if (!spec.startsWith(QLatin1Char('/'))) {
-            logText(QStringLiteral("Data path no good. Must start with '/'. Now ") + spec);
+    for (const QString& requested : qAsConst(requestedPaths)) {
+        if (!requested.startsWith(QLatin1Char('/'))) {
+            logText(QStringLiteral("Data path no good. Must start with '/'. Now ") + requested);
             continue;
         }
-        if (hasDotComponent(spec)) {
-            logText(QStringLiteral("Data path refused, it holds a \".\" or \"..\" part: ") + spec);
+        if (hasDotComponent(requested)) {
+            logText(QStringLiteral("Data path refused, it holds a \".\" or \"..\" part: ") +
+                    requested);
             continue;
         }
-        if (Common::isFilePath(spec) && !spec.contains(dateTag)) {
-            const QString dataPath = spec.left(spec.lastIndexOf(QLatin1Char('/')));
+        if (Common::isFilePath(requested) && !requested.contains(dateTag)) {
+            const QString dataPath = requested.left(requested.lastIndexOf(QLatin1Char('/')));
             if (!makeBackupFolder(backupDir, backupDir + dataPath)) {
                 fail(dataPath, backupDir);
                 return;
             }
-            const CPStateFlags result = exportFile(spec, backupDir + spec);
+            const CPStateFlags result = exportFile(requested, backupDir + requested);
             flags |= result;
             if (result.testFlag(FILE_OPERATION_FAILED))
-                logText(QStringLiteral("Export failed with data path ") + spec +
+                logText(QStringLiteral("Export failed with data path ") + requested +
                         QStringLiteral(" to ") + dataPath + QStringLiteral(" State: ") +
                         Common::stringFromStateFlags(result));
             continue;
         }
-        const QStringList paths =
-            spec.contains(dateTag) ? dailySelection(*this, spec, fromDate) : QStringList{spec};
+        const QStringList paths = requested.contains(dateTag)
+                                      ? dailySelection(*this, requested, fromDate)
+                                      : QStringList{requested};
         for (const QString& path : paths) {
             TCEntryItem node(path, nullptr);
             // A file's folder is the text before its last "/", even when its

@@ -137,7 +137,7 @@ TEST_F(Backup, ASingleFileLandsAtItsDevicePathBelowTheBackupFolder)
     EXPECT_TRUE(log.lines().filter(QStringLiteral("CPStateFlag")).isEmpty());
 }
 
-TEST_F(Backup, SpecificationsWithoutLeadingSlashOrEmptyAreSkipped)
+TEST_F(Backup, DataPathsWithoutLeadingSlashOrEmptyAreSkipped)
 {
     publishModel();
     EXPECT_EQ(backup(QStringLiteral("U/0,,/DEVICE.BPB")),
@@ -147,11 +147,11 @@ TEST_F(Backup, SpecificationsWithoutLeadingSlashOrEmptyAreSkipped)
     EXPECT_TRUE(lines.contains(QStringLiteral("Data path no good. Must start with '/'. Now ")));
     EXPECT_EQ(filesBelow(backupDir()), QStringList{"DEVICE.BPB"});
 
-    // Every specification rejected: 0.
+    // Every data path rejected: 0.
     EXPECT_EQ(backup(QStringLiteral("x,y")), std::make_pair(backupDir(), CPStateFlags()));
 }
 
-TEST_F(Backup, UserTagGivesOneSpecificationPerUser)
+TEST_F(Backup, UserTagGivesOneDataPathPerUser)
 {
     zarvo::emulator::device_model& model = publishModel();
     model.put_file("/U/0/S/A.BIN", binary(100, 1));
