@@ -52,7 +52,8 @@ QString findTranslationFile(const QString& path)
     QStringList parts = path.split(QLatin1Char('_'));
     parts.last().remove(QStringLiteral(".json"));
     for (int count = parts.size(); count > 0; --count) {
-        const QString candidate = parts.mid(0, count).join(QLatin1Char('_')) + QStringLiteral(".json");
+        const QString candidate =
+            parts.mid(0, count).join(QLatin1Char('_')) + QStringLiteral(".json");
         if (QFileInfo(candidate).isFile())
             return candidate;
         const QString builtIn = QStringLiteral(":/") + candidate;

@@ -69,8 +69,7 @@ void ConnectClientMain::runInstaller()
             SLOT_processFinished(1, QProcess::CrashExit);
             return;
         }
-        const QStringList extracted =
-            Common::extractDir(archive, Common::getSelfUpdateDataPath());
+        const QStringList extracted = Common::extractDir(archive, Common::getSelfUpdateDataPath());
         if (extracted.isEmpty()) {
             logLine(QStringLiteral("Could not uncompress zip. Run update manually."));
             SLOT_processFinished(1, QProcess::CrashExit);
@@ -81,8 +80,8 @@ void ConnectClientMain::runInstaller()
         const QString installer = QFileInfo(m_installerPath).canonicalFilePath();
         bool delivered = false;
         for (const QString& path : extracted)
-            delivered = delivered || (!installer.isEmpty() &&
-                                      QFileInfo(path).canonicalFilePath() == installer);
+            delivered = delivered ||
+                        (!installer.isEmpty() && QFileInfo(path).canonicalFilePath() == installer);
         if (!delivered) {
             logRefusal(m_installerPath, QStringLiteral("not in the archive"));
             SLOT_processFinished(1, QProcess::CrashExit);

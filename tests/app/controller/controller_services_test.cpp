@@ -71,9 +71,9 @@ TEST_P(ProxySettings, AppliesAndRecordsTheProxy)
     setSetting("proxyusername", QStringLiteral("user"));
     setSetting("proxypassword", QStringLiteral("secret"));
     if (c.systemAnswers)
-        m_systemProxies = {QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("system.test"),
-                                         3128),
-                           QNetworkProxy(QNetworkProxy::NoProxy)};
+        m_systemProxies = {
+            QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("system.test"), 3128),
+            QNetworkProxy(QNetworkProxy::NoProxy)};
     makeController();
 
     EXPECT_TRUE(m_log.contains(QLatin1String(c.logLine))) << c.logLine;
@@ -100,29 +100,28 @@ TEST_P(ProxySettings, AppliesAndRecordsTheProxy)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ProxySettings,
-    ::testing::Values(
-        ProxyCase{"0", "old.test", "8080", true, "Set no proxy.", QNetworkProxy::NoProxy, "", 0,
-                  ""},
-        ProxyCase{"1", "", "", true, "Set auto proxy", QNetworkProxy::HttpProxy, "system.test",
-                  3128, "3128"},
-        ProxyCase{"", "", "", true, "Set auto proxy", QNetworkProxy::HttpProxy, "system.test",
-                  3128, "3128"},
-        ProxyCase{"x", "", "", true, "Set auto proxy", QNetworkProxy::HttpProxy, "system.test",
-                  3128, "3128"},
-        // The default proxy stays, which reads back as none.
-        ProxyCase{"1", "old.test", "8080", false, "Could not set application proxy.",
-                  QNetworkProxy::NoProxy, "", 0, ""},
-        ProxyCase{"2", "manual.test", "8080", true, "Set manual proxy", QNetworkProxy::HttpProxy,
-                  "manual.test", 8080, "8080"},
-        ProxyCase{"2", "manual.test", "web", true, "Set manual proxy", QNetworkProxy::HttpProxy,
-                  "manual.test", 0, "0"}));
+    ::testing::Values(ProxyCase{"0", "old.test", "8080", true, "Set no proxy.",
+                                QNetworkProxy::NoProxy, "", 0, ""},
+                      ProxyCase{"1", "", "", true, "Set auto proxy", QNetworkProxy::HttpProxy,
+                                "system.test", 3128, "3128"},
+                      ProxyCase{"", "", "", true, "Set auto proxy", QNetworkProxy::HttpProxy,
+                                "system.test", 3128, "3128"},
+                      ProxyCase{"x", "", "", true, "Set auto proxy", QNetworkProxy::HttpProxy,
+                                "system.test", 3128, "3128"},
+                      // The default proxy stays, which reads back as none.
+                      ProxyCase{"1", "old.test", "8080", false, "Could not set application proxy.",
+                                QNetworkProxy::NoProxy, "", 0, ""},
+                      ProxyCase{"2", "manual.test", "8080", true, "Set manual proxy",
+                                QNetworkProxy::HttpProxy, "manual.test", 8080, "8080"},
+                      ProxyCase{"2", "manual.test", "web", true, "Set manual proxy",
+                                QNetworkProxy::HttpProxy, "manual.test", 0, "0"}));
 
 struct LanguageCase {
     const char* language; // the setting before the start
     const char* locale;
-    const char* logged;   // "Lang code: " line
-    const char* file;     // the file used
-    const char* stored;   // the setting afterwards, also the table's LANG_CODE
+    const char* logged; // "Lang code: " line
+    const char* file;   // the file used
+    const char* stored; // the setting afterwards, also the table's LANG_CODE
 };
 
 void PrintTo(const LanguageCase& c, std::ostream* os)

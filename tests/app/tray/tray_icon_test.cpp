@@ -25,11 +25,20 @@ using ConnectLayout::TrayIcon;
 using State = ConnectGlobals::SyncState;
 
 const char* const textKeys[] = {
-    "app_menu_help",          "app_menu_sync",          "app_menu_settings",
-    "app_menu_support",       "about_header",           "app_menu_showlog",
-    "app_menu_quit",          "app_menu_state_tcfound", "app_menu_state_syncdone",
-    "app_menu_state_syncerror", "app_menu_state_info",  "app_menu_state_syncon",
-    "app_menu_state_idle",    "progress_syncongoingheader",
+    "app_menu_help",
+    "app_menu_sync",
+    "app_menu_settings",
+    "app_menu_support",
+    "about_header",
+    "app_menu_showlog",
+    "app_menu_quit",
+    "app_menu_state_tcfound",
+    "app_menu_state_syncdone",
+    "app_menu_state_syncerror",
+    "app_menu_state_info",
+    "app_menu_state_syncon",
+    "app_menu_state_idle",
+    "progress_syncongoingheader",
 };
 
 // Each text names its key, with a mark to tell tables apart.
@@ -125,9 +134,9 @@ TEST_F(TrayTest, StartsIdleWithTheProgramIconAndTheMenu)
 TEST(TrayEnglish, IdleTooltipNamesTheProgram)
 {
     QWidget parent;
-    TrayIcon tray(ConnectLib::Common::parseJSONFile(
-                      QStringLiteral(":/resources/tr/translations_en.json")),
-                  &parent);
+    TrayIcon tray(
+        ConnectLib::Common::parseJSONFile(QStringLiteral(":/resources/tr/translations_en.json")),
+        &parent);
     EXPECT_EQ(tray.toolTip(), QStringLiteral("Zarvo RavoSync"));
 }
 
