@@ -21,9 +21,9 @@ emulator::device_profile profile_with(std::uint64_t id)
 
 } // namespace
 
-net_device::net_device(const std::string& version)
+net_device::net_device(const std::string& version, const std::string& address)
     : model(profile_with(test_id.id()))
-    , front(model.profile().serial(), handler)
+    , front(model.profile().serial(), handler, address)
 {
     front.set_version(version);
 }

@@ -18,7 +18,8 @@ extern const char* const service_type;
 // One emulated network device with an id no other test process uses.
 class net_device {
 public:
-    explicit net_device(const std::string& version = "2.0.5");
+    // Served on address (IPv6 text) and an ephemeral port.
+    explicit net_device(const std::string& version = "2.0.5", const std::string& address = "::1");
 
     std::uint64_t id() const { return test_id.id(); }
     std::uint16_t port() const;
