@@ -9,6 +9,7 @@
 #include "tests/devicelib/dorvane/net_device.h"
 #include "tests/support/latch.h"
 #include "tests/support/private_bus.h"
+#include "tests/support/process_resources.h"
 #include "tests/support/recording_logger.h"
 #include "tests/support/recording_poster.h"
 #include "tests/support/temp_dir.h"
@@ -282,6 +283,43 @@ TEST_F(real_avahi, DiscoversResolvesConnectsAndFindsTheDeviceAgainAfterADaemonRe
     publish(name, device->port());
     ASSERT_TRUE(poster.wait_posts(3));
     EXPECT_EQ(poster.posts()[2], published(device->id(), 0));
+}
+
+// Without a daemon (the bus address names no socket) every browse fails and
+// the driver retries after its pause: no attempt may leave a thread or a
+// descriptor behind, as the suites that count them rely on.
+TEST(installed_dnssd_library, AttemptsWithoutADaemonLeaveNothingBehind)
+{
+    if (access("/usr/lib/x86_64-linux-gnu/libdns_sd.so.1", F_OK) != 0 &&
+        access("/usr/lib/libdns_sd.so.1", F_OK) != 0)
+        GTEST_SKIP() << "the installed DNS-SD library is missing";
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    ::setenv("AVAHI_COMPAT_NOWARN", "1", 1);
+    recording_logger log;
+    zarvo::set_trace_logger(&log);
+    recording_poster poster;
+    dorvane::sd_driver driver(&poster);
+    driver.set_library_name(std::string("libdns_sd.so.1"));
+    driver.waits().retry_pause = std::chrono::milliseconds(10);
+    // The library's first load and its lasting state are not an attempt's.
+    driver.start();
+    auto browse_failures = [&] {
+        int n = 0;
+        for (const auto& m : log.messages())
+            n += m.find("browse err: ") != std::string::npos ? 1 : 0;
+        return n;
+    };
+    ASSERT_TRUE(eventually([&] { return browse_failures() >= 1; }));
+    driver.stop();
+    const process_resources before;
+    driver.start();
+    const int seen = browse_failures();
+    ASSERT_TRUE(eventually([&] { return browse_failures() >= seen + 20; }));
+    driver.stop();
+    EXPECT_EQ(process_resources().fds, before.fds);
+    EXPECT_EQ(process_resources().threads, before.threads);
+    EXPECT_TRUE(poster.posts().empty());
+    zarvo::clear_trace_loggers();
 }
 
 } // namespace
