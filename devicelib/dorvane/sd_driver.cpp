@@ -54,15 +54,8 @@ sd_driver::sd_driver(core::connection_poster* poster)
 
 sd_driver::~sd_driver()
 {
-    if (discovery_.joinable()) {
-        stop_.set();
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            if (identifying_ != nullptr)
-                identifying_->cancel();
-        }
-        discovery_.join();
-    }
+    if (discovery_.joinable())
+        end_discovery();
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (adapter_ != nullptr)
@@ -94,6 +87,18 @@ void sd_driver::stop()
 {
     if (!discovery_.joinable())
         return;
+    end_discovery();
+    std::lock_guard<std::mutex> guard(lock_);
+    for (const auto& [unique_id, client] : clients_)
+        poster_->withdraw(client->device_id(), client);
+    clients_.clear();
+    drop_connection();
+    // The library stays loaded; the next start looks it up again.
+    adapter_.reset();
+}
+
+void sd_driver::end_discovery()
+{
     // A device being identified is cancelled first: its greeting wait and
     // file read end, and it is never published.
     stop_.set();
@@ -103,13 +108,6 @@ void sd_driver::stop()
             identifying_->cancel();
     }
     discovery_.join();
-    std::lock_guard<std::mutex> guard(lock_);
-    for (const auto& [unique_id, client] : clients_)
-        poster_->withdraw(client->device_id(), client);
-    clients_.clear();
-    drop_connection();
-    // The library stays loaded; the next start looks it up again.
-    adapter_.reset();
 }
 
 void sd_driver::disconnected(zftp_client* client)

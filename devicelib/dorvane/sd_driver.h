@@ -104,6 +104,8 @@ private:
                     DNSServiceErrorType error, const char* target, std::uint16_t port);
 
     void process_dns_result();
+    // Sets the stop, cancels the device being identified, joins the thread.
+    void end_discovery();
     // One connection's life: false when stop ended it.
     bool serve_connection();
     // Waits the retry pause; false when stop came first.
