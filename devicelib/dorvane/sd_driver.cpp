@@ -214,6 +214,13 @@ void sd_driver::process_dns_result()
 bool sd_driver::serve_connection()
 {
     const int fd = adapter_->DNSServiceRefSockFD(connection_);
+    if (fd < 0) {
+        // Nothing to wait on: a connection without a descriptor is rebuilt
+        // after the pause, not waited on for ever.
+        ZARVO_TRACE("zarvo::dorvane::sd_driver::process_dns_result",
+                    "DNSServiceRefSockFD returned %d", fd);
+        return pause_before_retry();
+    }
     for (;;) {
         pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {fd, POLLIN, 0}};
         int ready = poll(fds, 2, -1);
