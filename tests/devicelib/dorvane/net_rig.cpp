@@ -74,7 +74,7 @@ void net_rig::connect(int expected_greeting, int callback_timeout_ms)
     // A short callback time-out is a test's wait for a stalled frame; the
     // greeting gets it only when none is expected, so a loaded machine's
     // late greeting is not taken for a silent server.
-    client->set_greeting_timeout(expected_greeting == 220 ? callback_timeout_ms : 10000);
+    client->set_greeting_timeout(expected_greeting == 220 ? callback_timeout_ms : 60000);
     EXPECT_EQ(client->read_greeting(greeting), expected_greeting);
     client->set_server_version(static_cast<std::uint8_t>(std::atoi(version.c_str())));
 }
