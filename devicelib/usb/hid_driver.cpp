@@ -1,8 +1,7 @@
 #include "devicelib/usb/hid_driver.h"
 
-#include "devicelib/core/posting.h"
-#include "devicelib/trace/trace.h"
 #include "devicelib/core/device_id.h"
+#include "devicelib/trace/trace.h"
 #include "devicelib/usb/hid_connection.h"
 #include "devicelib/usb/vendor_id.h"
 
@@ -11,20 +10,6 @@
 
 namespace zarvo::usb {
 namespace {
-
-class core_poster : public connection_poster {
-public:
-    void publish(std::uint64_t id, core::connection* c, unsigned delay_ms) override
-    {
-        core::post_publish_connection(id, c, delay_ms);
-    }
-    void withdraw(std::uint64_t id, core::connection* c) override
-    {
-        core::post_withdraw_connection(id, c);
-    }
-};
-
-core_poster the_core;
 
 // Only ASCII letters change: paths are bytes, and the key only has to match
 // the same path announced in another case.
@@ -39,10 +24,8 @@ std::string lower_case(std::string path)
 
 } // namespace
 
-connection_poster::~connection_poster() = default;
-
-hid_driver::hid_driver(connection_poster* poster)
-    : poster_(poster ? poster : &the_core)
+hid_driver::hid_driver(core::connection_poster* poster)
+    : poster_(poster ? poster : &core::core_poster())
     , removal_(std::make_shared<removal_relay>(this))
 {
 }

@@ -11,6 +11,7 @@
 // and stop (after it ended) touch the maps, so they need no lock.
 
 #include "devicelib/core/connection.h"
+#include "devicelib/core/connection_poster.h"
 #include "devicelib/core/driver.h"
 #include "devicelib/platform/hid_backend.h"
 #include "devicelib/usb/hid_callbacks.h"
@@ -26,16 +27,6 @@
 
 namespace zarvo::usb {
 
-// Where the driver's publications and withdrawals go: the core, unless a
-// test records them.
-class connection_poster {
-public:
-    virtual ~connection_poster();
-    // Ownership of c passes on.
-    virtual void publish(std::uint64_t id, core::connection* c, unsigned delay_ms) = 0;
-    virtual void withdraw(std::uint64_t id, core::connection* c) = 0;
-};
-
 class hid_driver : public core::driver, public hid_removal_sink, private platform::hid_events {
 public:
     // The product id of the devices the driver accepts (with device_vendor_id).
@@ -43,7 +34,7 @@ public:
     static constexpr unsigned plug_in_delay_ms = 500;
 
     // poster null: the core's post functions.
-    explicit hid_driver(connection_poster* poster = nullptr);
+    explicit hid_driver(core::connection_poster* poster = nullptr);
     // Ends the event thread if the driver still runs, then forgets its
     // devices. Tells the core nothing: the engine deletes its drivers at
     // process exit without stopping them.
@@ -94,7 +85,7 @@ private:
     void publish(std::uint64_t id, core::connection* c);
     void withdraw(std::uint64_t id, core::connection* c);
 
-    connection_poster* poster_;
+    core::connection_poster* poster_;
     std::shared_ptr<removal_relay> removal_;
     platform::hid_backend backend_;
     bool started_ = false;

@@ -53,8 +53,10 @@ public:
     ~net_rig();
 
     // Connects a client, reads the greeting (expecting result) and sets the
-    // server version from it.
-    void connect(int expected_greeting = 0, int callback_timeout_ms = 10000);
+    // server version from it. The default wait is generous on purpose: the
+    // link's own 10 s is no test's limit, and an 8 MB transfer under the race
+    // checker on a loaded machine can pause that long between frames.
+    void connect(int expected_greeting = 0, int callback_timeout_ms = 60000);
 
     emulator::device_model model;
     emulator::model_handler model_handler{model};

@@ -70,6 +70,9 @@ TEST_F(power_driver, without_a_listener_a_suspend_returns_at_once_and_the_resume
     d.set_resume_delay(1h);
     d.start();
     ASSERT_TRUE(source->is_open());
+    // The engine thread the fixture's snapshot woke ends on its own; until
+    // then a suspend would still reach the drivers.
+    ASSERT_TRUE(wait_engine_idle());
 
     auto suspended = source->deliver(zarvo::platform::power_suspend);
     EXPECT_EQ(outcome(suspended), notice_outcome::handled);

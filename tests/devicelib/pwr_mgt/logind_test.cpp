@@ -76,6 +76,9 @@ TEST_F(logind_source,
     d.set_resume_delay(1h); // a resume that did act would outlast the test
     d.start();
     ASSERT_EQ(logind.inhibit_calls(), 1);
+    // The engine thread the fixture's snapshot woke ends on its own; until
+    // then a suspend would still reach the drivers.
+    ASSERT_TRUE(wait_engine_idle());
 
     logind.prepare_for_sleep(true);
     ASSERT_TRUE(logind.wait_releases(1));

@@ -20,7 +20,7 @@ namespace {
 
 // Passes the USB driver's posts on to the core and notes each publication's
 // delay.
-class noting_poster : public zarvo::usb::connection_poster {
+class noting_poster : public zarvo::core::connection_poster {
 public:
     void publish(std::uint64_t id, zarvo::core::connection* c, unsigned delay_ms) override
     {

@@ -6,6 +6,7 @@
 #include "devicelib/usb/hid_connection.h"
 #include "devicelib/usb/hid_driver.h"
 #include "devicelib/usb/vendor_id.h"
+#include "tests/support/recording_poster.h"
 #include "tests/support/temp_dir.h"
 #include "tools/emulator/device_model.h"
 #include "tools/emulator/usb_hub.h"
@@ -22,41 +23,6 @@
 #include <vector>
 
 namespace zarvo::test {
-
-struct post_record {
-    bool publish = true; // false: withdraw
-    std::uint64_t id = 0;
-    core::connection* c = nullptr;
-    unsigned delay = 0; // publish only
-};
-bool operator==(const post_record& a, const post_record& b);
-std::ostream& operator<<(std::ostream& out, const post_record& r);
-
-// Records the driver's publications and withdrawals in order. It keeps every
-// published connection alive until it goes itself, so a test may still call
-// one after its withdrawal.
-class recording_poster : public usb::connection_poster {
-public:
-    ~recording_poster() override;
-
-    void publish(std::uint64_t id, core::connection* c, unsigned delay_ms) override;
-    void withdraw(std::uint64_t id, core::connection* c) override;
-
-    std::vector<post_record> posts() const;
-    // Waits until count posts were made; fails the test after a limit.
-    bool wait_posts(std::size_t count) const;
-    // The connection last published under id, null when none.
-    usb::hid_connection* connection(std::uint64_t id) const;
-
-private:
-    mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
-    std::vector<post_record> posts_;
-    std::vector<std::unique_ptr<core::connection>> owned_;
-};
-
-post_record published(std::uint64_t id, unsigned delay);
-post_record withdrawn(std::uint64_t id);
 
 // One driver, its device directory (with upper-case letters in its name),
 // the devices plugged into it and the recorder. ZARVO_HID_DIR names the

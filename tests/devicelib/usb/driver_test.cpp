@@ -191,7 +191,7 @@ TEST_F(hid_driver_test, a_transfer_finding_the_device_gone_withdraws_before_link
 {
     plug(serial_a);
     driver->start();
-    usb::hid_connection* c = poster.connection(id_a);
+    auto* c = static_cast<usb::hid_connection*>(poster.connection(id_a));
     ASSERT_NE(c, nullptr);
     // The device hangs up without its file going away: only the failing
     // transfer can tell the driver.
@@ -232,7 +232,7 @@ TEST_F(hid_driver_test, a_connection_outliving_its_driver_reports_a_hang_up_to_n
     // from a failing transfer.
     plug(serial_a);
     driver->start();
-    usb::hid_connection* c = poster.connection(id_a);
+    auto* c = static_cast<usb::hid_connection*>(poster.connection(id_a));
     ASSERT_NE(c, nullptr);
     driver.reset();
     unplug(serial_a, unplug_order::connections_only);

@@ -1,0 +1,416 @@
+#include "devicelib/dorvane/sd_driver.h"
+
+#include "devicelib/dorvane/device_identity.h"
+#include "devicelib/platform/socket_errors.h"
+#include "devicelib/platform/tcp_stream.h"
+#include "devicelib/trace/trace.h"
+
+#include <arpa/inet.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <sstream>
+
+namespace zarvo::dorvane {
+namespace {
+
+const char* const service_type = "_zarvo-ftp._tcp";
+const char* const service_domain = "local";
+// The type as browse replies name it.
+const char* const reply_type = "_zarvo-ftp._tcp.";
+
+} // namespace
+
+class sd_driver::relay : public zftp_client_observer::zftp_client_disconnection_observer {
+public:
+    explicit relay(sd_driver* driver)
+        : driver_(driver)
+    {
+    }
+    void disconnected(zftp_client* client) override
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (driver_ != nullptr)
+            driver_->disconnected(client);
+    }
+    void revoke()
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        driver_ = nullptr;
+    }
+
+private:
+    std::mutex mutex_;
+    sd_driver* driver_;
+};
+
+sd_driver::sd_driver(core::connection_poster* poster)
+    : poster_(poster ? poster : &core::core_poster())
+    , relay_(new relay(this))
+{
+}
+
+sd_driver::~sd_driver()
+{
+    if (discovery_.joinable())
+        end_discovery();
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (adapter_ != nullptr)
+            drop_connection();
+        // The published clients belong to the core.
+        clients_.clear();
+    }
+    relay_->revoke();
+    // A client published once may still be alive at the core, and may report
+    // its link through the relay: the relay stays (the engine deletes its
+    // drivers at process exit only).
+    if (!published_any_)
+        delete relay_;
+}
+
+void sd_driver::start()
+{
+    if (discovery_.joinable())
+        return;
+    adapter_ = platform::dnssd_adapter::load(
+        library_name_ ? *library_name_ : platform::default_dnssd_library_name());
+    if (adapter_ == nullptr)
+        return; // idle: USB devices only
+    stop_.reset();
+    discovery_ = std::thread([this] { process_dns_result(); });
+}
+
+void sd_driver::stop()
+{
+    if (!discovery_.joinable())
+        return;
+    end_discovery();
+    std::lock_guard<std::mutex> guard(lock_);
+    for (const auto& [unique_id, client] : clients_)
+        poster_->withdraw(client->device_id(), client);
+    clients_.clear();
+    drop_connection();
+    // The library stays loaded; the next start looks it up again.
+    adapter_.reset();
+}
+
+void sd_driver::end_discovery()
+{
+    // A device being identified is cancelled first: its greeting wait and
+    // file read end, and it is never published.
+    stop_.set();
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (identifying_ != nullptr)
+            identifying_->cancel();
+    }
+    discovery_.join();
+}
+
+void sd_driver::disconnected(zftp_client* client)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (client == identifying_) {
+        identifying_lost_ = true;
+        return;
+    }
+    auto found = clients_.find(client->unique_id());
+    if (found == clients_.end() || found->second != client) {
+        // An older client of the same interface reporting late: the one
+        // published now is not its to withdraw.
+        ZARVO_TRACE("zarvo::dorvane::sd_driver::disconnected",
+                    "client of unique id %llu is not the published one",
+                    static_cast<unsigned long long>(client->unique_id()));
+        return;
+    }
+    clients_.erase(found);
+    poster_->withdraw(client->device_id(), client);
+}
+
+std::vector<std::uint64_t> sd_driver::unique_ids() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    std::vector<std::uint64_t> ids;
+    for (const auto& entry : clients_)
+        ids.push_back(entry.first);
+    return ids;
+}
+
+bool sd_driver::pause_before_retry()
+{
+    pollfd stop{stop_.fd(), POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + timing_.retry_pause;
+    while (!stop_.is_set()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return true;
+        poll(&stop, 1, static_cast<int>(left.count()));
+    }
+    return false;
+}
+
+void sd_driver::drop_connection()
+{
+    if (connection_ != nullptr)
+        adapter_->DNSServiceRefDeallocate(connection_); // ends its operations too
+    connection_ = nullptr;
+    browse_ = nullptr;
+    resolves_.clear();
+    finished_resolves_.clear();
+    browse_failed_ = false;
+}
+
+void sd_driver::end_finished_resolves()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    for (DNSServiceRef resolve : finished_resolves_)
+        adapter_->DNSServiceRefDeallocate(resolve);
+    finished_resolves_.clear();
+}
+
+void sd_driver::process_dns_result()
+{
+    while (!stop_.is_set()) {
+        DNSServiceRef made = nullptr;
+        DNSServiceErrorType err = adapter_->DNSServiceCreateConnection(&made);
+        if (err != kDNSServiceErr_NoError) {
+            ZARVO_TRACE("zarvo::dorvane::sd_driver::process_dns_result",
+                        "DNSServiceCreateConnection err: %i", static_cast<int>(err));
+            if (!pause_before_retry())
+                break;
+            continue;
+        }
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            connection_ = made;
+            browse_ = made;
+            err = adapter_->DNSServiceBrowse(&browse_, kDNSServiceFlagsShareConnection, 0,
+                                             service_type, service_domain, &browse_reply, this);
+            if (err != kDNSServiceErr_NoError) {
+                // Without a browse nothing would ever be reported.
+                ZARVO_TRACE("zarvo::dorvane::sd_driver::process_dns_result", "browse err: %i",
+                            static_cast<int>(err));
+                drop_connection();
+            }
+        }
+        if (err != kDNSServiceErr_NoError) {
+            if (!pause_before_retry())
+                break;
+            continue;
+        }
+        if (!serve_connection())
+            break;
+        std::lock_guard<std::mutex> guard(lock_);
+        drop_connection();
+    }
+    ZARVO_TRACE("zarvo::dorvane::sd_driver::process_dns_result",
+                "dns sd processing thread closing");
+}
+
+bool sd_driver::serve_connection()
+{
+    const int fd = adapter_->DNSServiceRefSockFD(connection_);
+    if (fd < 0) {
+        // Nothing to wait on: a connection without a descriptor is rebuilt
+        // after the pause, not waited on for ever.
+        ZARVO_TRACE("zarvo::dorvane::sd_driver::process_dns_result",
+                    "DNSServiceRefSockFD returned %d", fd);
+        return pause_before_retry();
+    }
+    for (;;) {
+        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {fd, POLLIN, 0}};
+        int ready = poll(fds, 2, -1);
+        if (stop_.is_set())
+            return false;
+        if (ready < 0) {
+            if (errno != EINTR)
+                ZARVO_TRACE("zarvo::dorvane::sd_driver::process_dns_result",
+                            "Listening failed due to error: %lu.",
+                            static_cast<unsigned long>(errno));
+            continue;
+        }
+        if (fds[1].revents == 0)
+            continue;
+        DNSServiceErrorType result = adapter_->DNSServiceProcessResult(connection_);
+        end_finished_resolves();
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            // A browse that reported an error never reports again.
+            if (result == kDNSServiceErr_NoError && browse_failed_)
+                result = kDNSServiceErr_ServiceNotRunning;
+        }
+        if (result != kDNSServiceErr_NoError) {
+            ZARVO_TRACE("zarvo::dorvane::sd_driver::process_dns_result",
+                        "DNSServiceProcessResult returned %d", static_cast<int>(result));
+            return !stop_.is_set();
+        }
+    }
+}
+
+void DNSSD_API sd_driver::browse_reply(DNSServiceRef, DNSServiceFlags flags,
+                                       std::uint32_t interface_index, DNSServiceErrorType error,
+                                       const char* name, const char* type, const char* domain,
+                                       void* context)
+{
+    static_cast<sd_driver*>(context)->on_browse(flags, interface_index, error, name, type, domain);
+}
+
+void sd_driver::on_browse(DNSServiceFlags flags, std::uint32_t interface_index,
+                          DNSServiceErrorType error, const char* name, const char* type,
+                          const char* domain)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    ZARVO_TRACE("zarvo::dorvane::sd_driver::browse_reply", "[%s] flags: %i if: %i err: %i ref: %x",
+                "browse_reply", static_cast<int>(flags), static_cast<int>(interface_index),
+                static_cast<int>(error),
+                static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(connection_)));
+    if (error != kDNSServiceErr_NoError) {
+        browse_failed_ = true;
+        return;
+    }
+    if (connection_ == nullptr || (flags & kDNSServiceFlagsAdd) == 0)
+        return; // a service that went away: its client tells when the link breaks
+    if (type == nullptr || std::strcmp(type, reply_type) != 0)
+        return;
+    DNSServiceRef resolve = connection_;
+    DNSServiceErrorType err =
+        adapter_->DNSServiceResolve(&resolve, kDNSServiceFlagsShareConnection, interface_index,
+                                    name, type, domain, &resolve_reply, this);
+    ZARVO_TRACE("zarvo::dorvane::sd_driver::browse_reply", "resolve err: %i",
+                static_cast<int>(err));
+    if (err == kDNSServiceErr_NoError)
+        resolves_.insert(resolve);
+}
+
+void DNSSD_API sd_driver::resolve_reply(DNSServiceRef ref, DNSServiceFlags flags,
+                                        std::uint32_t interface_index, DNSServiceErrorType error,
+                                        const char*, const char* target, std::uint16_t port,
+                                        std::uint16_t, const unsigned char*, void* context)
+{
+    static_cast<sd_driver*>(context)->on_resolve(ref, flags, interface_index, error, target, port);
+}
+
+void sd_driver::on_resolve(DNSServiceRef ref, DNSServiceFlags flags, std::uint32_t interface_index,
+                           DNSServiceErrorType error, const char* target, std::uint16_t port)
+{
+    ZARVO_TRACE("zarvo::dorvane::sd_driver::resolve_reply", "[%s] flags: %i interface: %i err: %i",
+                "resolve_reply", static_cast<int>(flags), static_cast<int>(interface_index),
+                static_cast<int>(error));
+    {
+        // Only the first reply counts; the resolve ends once this returns.
+        std::lock_guard<std::mutex> guard(lock_);
+        if (resolves_.erase(ref) == 0)
+            return;
+        finished_resolves_.push_back(ref);
+    }
+    if (error != kDNSServiceErr_NoError || target == nullptr)
+        return;
+    sockaddr_in6 address{};
+    if (!lookup(target, interface_index, address)) {
+        ZARVO_TRACE("zarvo::dorvane::sd_driver::resolve_reply", "Warning no ipv6 address found!");
+        return;
+    }
+    address.sin6_port = port; // network byte order already
+    create_server_connection_ipv6(address, interface_index);
+}
+
+bool sd_driver::lookup(const std::string& target, std::uint32_t interface_index,
+                       sockaddr_in6& address)
+{
+    if (lookup_)
+        return lookup_(target, interface_index, address);
+    return platform::lookup_ipv6(adapter_.get(), &stop_, timing_.lookup_wait, target,
+                                 interface_index, address);
+}
+
+int sd_driver::create_server_connection_ipv6(const sockaddr_in6& address,
+                                             std::uint32_t interface_index)
+{
+    const char* const where = "zarvo::dorvane::sd_driver::create_server_connection_ipv6";
+    (void)interface_index;
+    char text[INET6_ADDRSTRLEN] = {};
+    if (inet_ntop(AF_INET6, &address.sin6_addr, text, sizeof text) == nullptr) {
+        ZARVO_TRACE(where, "General error: %i", platform::socket_error_code(errno));
+        return -1;
+    }
+    const std::uint64_t unique_id = address.sin6_scope_id;
+    ZARVO_TRACE(where, "server ipv6 address: %s unique id: %i", text,
+                static_cast<int>(address.sin6_scope_id));
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (clients_.count(unique_id) != 0) {
+            ZARVO_TRACE(where, "Server allready registered ");
+            return -2;
+        }
+    }
+    int fd = -1;
+    platform::stream_result connected =
+        platform::connect_ipv6(address, timing_.connect_timeout_ms, stop_, fd);
+    if (!connected.ok()) {
+        ZARVO_TRACE(where, "General error: %i", platform::link_code(connected));
+        return -1;
+    }
+    auto client = std::make_unique<zftp_client>(fd, 0, unique_id, relay_);
+    if (timing_.callback_timeout_ms > 0)
+        client->set_callback_timeout(timing_.callback_timeout_ms);
+    if (timing_.greeting_timeout_ms > 0)
+        client->set_greeting_timeout(timing_.greeting_timeout_ms);
+    bool refused = false;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        refused = stop_.is_set();
+        if (!refused) {
+            identifying_ = client.get();
+            identifying_lost_ = false;
+        }
+    }
+    std::optional<greeting_identity> identity;
+    if (!refused) {
+        std::string greeting;
+        const int greeted = client->read_greeting(greeting);
+        if (greeted == 0) {
+            identity = identify_from_greeting(greeting);
+        } else if (greeted == 220) {
+            // No greeting: an older server, identified by its information file.
+            try {
+                std::ostringstream file;
+                client->read("/DEVICE.BPB", file);
+                if (auto id = identify_from_device_info(file.str()))
+                    identity = greeting_identity{*id, version()};
+            } catch (const std::exception& e) {
+                ZARVO_TRACE(where, "Device.bpb exception desc: %s", e.what());
+            }
+        }
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        const bool lost = identifying_lost_;
+        identifying_ = nullptr;
+        identifying_lost_ = false;
+        if (identity && !stop_.is_set() && !lost) {
+            client->set_device_id(identity->device_id);
+            if (!identity->server_version.is_uninitialized())
+                client->set_server_version(framing_major(identity->server_version));
+            // A file-identified client keeps the older upload framing.
+            zftp_client* published = client.release();
+            clients_[unique_id] = published;
+            published_any_ = true;
+            poster_->publish(identity->device_id, published, 0);
+            return 0;
+        }
+    }
+    ZARVO_TRACE(where, "Failed to read device bpb or greeting closing socket");
+    client.reset(); // outside the lock: its listening thread may want it
+    return -1;
+}
+
+core::driver* create_sd_driver()
+{
+    return new sd_driver;
+}
+
+} // namespace zarvo::dorvane

@@ -1,0 +1,152 @@
+#pragma once
+
+// The network device driver: finds the devices announced on the local network
+// by DNS service discovery ("_zarvo-ftp._tcp" in "local"), connects to each
+// device's server over IPv6, identifies it from the server's greeting (or its
+// device information file) and publishes one zftp_client per device.
+//
+// The unique id of a device is the scope id of its address: one device per
+// interface. A discovery thread waits on the DNS-SD connection's descriptor
+// and the stop event and runs every DNS-SD callback, address lookup and
+// connection attempt, one at a time.
+//
+// Clients' listening threads call disconnected(), which takes the lock: the
+// lock is never held while a client is deleted or its thread joined.
+
+#include "devicelib/core/connection_poster.h"
+#include "devicelib/core/driver.h"
+#include "devicelib/dorvane/zftp_client.h"
+#include "devicelib/platform/address_lookup.h"
+#include "devicelib/platform/dnssd_adapter.h"
+#include "devicelib/platform/event.h"
+
+#include <netinet/in.h>
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zarvo::dorvane {
+
+class sd_driver : public core::driver,
+                  public zftp_client_observer::zftp_client_disconnection_observer {
+public:
+    // Waits the tests lower.
+    struct timing {
+        // Between a failed DNS-SD connection or browse and the next attempt.
+        std::chrono::milliseconds retry_pause{5000};
+        int connect_timeout_ms = 10000;
+        // The record query of a ".local" target.
+        std::chrono::milliseconds lookup_wait{5000};
+        // The clients' own waits; 0 keeps the client's default.
+        int greeting_timeout_ms = 0;
+        int callback_timeout_ms = 0;
+    };
+
+    // poster null: the core's post functions.
+    explicit sd_driver(core::connection_poster* poster = nullptr);
+    // Ends discovery and joins its thread when the driver still runs. Tells
+    // the core nothing: the engine deletes its drivers at process exit
+    // without stopping them, and the published clients are the core's.
+    ~sd_driver() override;
+    sd_driver(const sd_driver&) = delete;
+    sd_driver& operator=(const sd_driver&) = delete;
+
+    // Loads the DNS-SD library (by the name the setting gives, looked up
+    // again at every start) and starts the discovery thread. Without the
+    // library the driver stays idle.
+    void start() override;
+    // Network devices keep their sessions across a system suspend.
+    void suspend() override {}
+    void resume() override {}
+    // Cancels the device being identified, ends the discovery thread, then
+    // withdraws every published client.
+    void stop() override;
+
+    // A client's link broke: its withdrawal, when it is the one published
+    // under its unique id.
+    void disconnected(zftp_client* client) override;
+
+    // 0 published, -1 failed, -2 a device with that scope id is published.
+    // On the discovery thread (tests may call it while discovery is off).
+    int create_server_connection_ipv6(const sockaddr_in6& address, std::uint32_t interface_index);
+
+    // Settings; change them while the driver is stopped.
+    void set_library_name(std::optional<std::string> name) { library_name_ = std::move(name); }
+    void set_lookup(platform::address_lookup lookup) { lookup_ = std::move(lookup); }
+    timing& waits() { return timing_; }
+
+    // The published unique ids (tests).
+    std::vector<std::uint64_t> unique_ids() const;
+
+private:
+    class relay;
+
+    static void DNSSD_API browse_reply(DNSServiceRef ref, DNSServiceFlags flags,
+                                       std::uint32_t interface_index, DNSServiceErrorType error,
+                                       const char* name, const char* type, const char* domain,
+                                       void* context);
+    static void DNSSD_API resolve_reply(DNSServiceRef ref, DNSServiceFlags flags,
+                                        std::uint32_t interface_index, DNSServiceErrorType error,
+                                        const char* full_name, const char* target,
+                                        std::uint16_t port, std::uint16_t text_length,
+                                        const unsigned char* text, void* context);
+    void on_browse(DNSServiceFlags flags, std::uint32_t interface_index, DNSServiceErrorType error,
+                   const char* name, const char* type, const char* domain);
+    void on_resolve(DNSServiceRef ref, DNSServiceFlags flags, std::uint32_t interface_index,
+                    DNSServiceErrorType error, const char* target, std::uint16_t port);
+
+    void process_dns_result();
+    // Sets the stop, cancels the device being identified, joins the thread.
+    void end_discovery();
+    // One connection's life: false when stop ended it.
+    bool serve_connection();
+    // Waits the retry pause; false when stop came first.
+    bool pause_before_retry();
+    // Under the lock: ends the connection with every operation on it.
+    void drop_connection();
+    // Ends the resolves whose first reply has been handled.
+    void end_finished_resolves();
+    bool lookup(const std::string& target, std::uint32_t interface_index, sockaddr_in6& address);
+
+    core::connection_poster* poster_;
+    // What the clients tell a broken link through: published clients are the
+    // core's and may outlive the driver.
+    relay* relay_;
+    bool published_any_ = false;
+    std::optional<std::string> library_name_;
+    platform::address_lookup lookup_;
+    timing timing_;
+
+    mutable std::mutex lock_;
+    // Published clients by unique id; the core owns them.
+    std::map<std::uint64_t, zftp_client*> clients_;
+    // The client being connected and identified (not published yet), which
+    // stop cancels; lost is set when its link broke meanwhile.
+    zftp_client* identifying_ = nullptr;
+    bool identifying_lost_ = false;
+
+    std::unique_ptr<platform::dnssd_adapter> adapter_;
+    DNSServiceRef connection_ = nullptr;
+    DNSServiceRef browse_ = nullptr;
+    // Resolves waiting for their first reply, and those whose reply came.
+    std::set<DNSServiceRef> resolves_;
+    std::vector<DNSServiceRef> finished_resolves_;
+    // A browse reported an error: the daemon went away.
+    bool browse_failed_ = false;
+
+    platform::event stop_;
+    std::thread discovery_;
+};
+
+// The driver registry's factory: a new sd_driver that posts to the core.
+core::driver* create_sd_driver();
+
+} // namespace zarvo::dorvane

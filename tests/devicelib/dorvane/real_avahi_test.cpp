@@ -1,0 +1,326 @@
+// The network driver with the installed DNS-SD library and a real Avahi
+// daemon, in a private network namespace of its own (a veth pair with a
+// unique local address: the daemon ignores loopback) and on a private system
+// bus. The process enters the namespace before any library thread starts.
+// Skipped, with the reason, where a namespace cannot be made or a program is
+// missing.
+
+#include "devicelib/dorvane/sd_driver.h"
+#include "tests/devicelib/dorvane/net_device.h"
+#include "tests/support/latch.h"
+#include "tests/support/private_bus.h"
+#include "tests/support/process_resources.h"
+#include "tests/support/recording_logger.h"
+#include "tests/support/recording_poster.h"
+#include "tests/support/temp_dir.h"
+
+#include <fcntl.h>
+#include <net/if.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace zarvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A program whose standard output and error the test reads; ended by its
+// pid when it goes.
+class spawned {
+public:
+    explicit spawned(const std::vector<std::string>& argv)
+    {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(fds[1], 1);
+            dup2(fds[1], 2);
+            std::vector<char*> args;
+            for (const auto& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        output_ = fds[0];
+    }
+    ~spawned()
+    {
+        end();
+        if (output_ >= 0)
+            close(output_);
+    }
+    spawned(const spawned&) = delete;
+    spawned& operator=(const spawned&) = delete;
+
+    // Reads until the output holds text; false after the limit or at its end.
+    bool wait_for(const std::string& text, std::chrono::milliseconds limit = latch::default_limit)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (seen_.find(text) == std::string::npos) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || output_ < 0)
+                return false;
+            pollfd p{output_, POLLIN, 0};
+            if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                continue;
+            char buffer[512];
+            ssize_t n = read(output_, buffer, sizeof buffer);
+            if (n <= 0)
+                return false;
+            seen_.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    const std::string& output() const { return seen_; }
+    // Reads the output to its end and returns the exit status.
+    int wait_exit()
+    {
+        while (output_ >= 0) {
+            char buffer[512];
+            ssize_t n = read(output_, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            seen_.append(buffer, static_cast<std::size_t>(n));
+        }
+        int status = 0;
+        while (pid_ > 0 && waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    void end()
+    {
+        if (pid_ <= 0)
+            return;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::string seen_;
+};
+
+// Runs a command to its end; its exit status, its output in output.
+int run(const std::vector<std::string>& argv, std::string* output = nullptr)
+{
+    spawned child(argv);
+    const int status = child.wait_exit();
+    if (output != nullptr)
+        *output = child.output();
+    return status;
+}
+
+bool have_program(const std::string& name)
+{
+    for (const char* dir : {"/usr/sbin", "/usr/bin", "/sbin", "/bin"}) {
+        if (access((std::string(dir) + "/" + name).c_str(), X_OK) == 0)
+            return true;
+    }
+    return false;
+}
+
+std::string avahi_conf()
+{
+    return "[server]\nuse-ipv4=no\nuse-ipv6=yes\nallow-interfaces=veth0\nenable-dbus=yes\n"
+           "[wide-area]\nenable-wide-area=no\n[publish]\npublish-workstation=no\n";
+}
+
+class real_avahi : public trace_fixture {
+protected:
+    void SetUp() override
+    {
+        trace_fixture::SetUp();
+        for (const char* program : {"ip", "unshare", "avahi-daemon", "avahi-publish"}) {
+            if (!have_program(program))
+                GTEST_SKIP() << "real-Avahi discovery test skipped: " << program << " is missing";
+        }
+        ns_ = "zarvo-avahi-" + std::to_string(getpid());
+        // ip reports its failure; a namespace that exists afterwards is ours.
+        std::string error;
+        if (run({"ip", "netns", "add", ns_}, &error) != 0)
+            GTEST_SKIP() << "real-Avahi discovery test skipped: cannot create a network "
+                            "namespace (needs root): "
+                         << error;
+        made_ns_ = true;
+        for (const std::vector<std::string>& step :
+             {std::vector<std::string>{"ip", "link", "add", "veth0", "type", "veth", "peer", "name",
+                                       "veth1"},
+              {"ip", "link", "set", "lo", "up"},
+              {"ip", "link", "set", "veth0", "up"},
+              {"ip", "link", "set", "veth1", "up"},
+              {"ip", "addr", "add", "fd00:5a::1/64", "dev", "veth0", "nodad"}}) {
+            std::vector<std::string> in_ns{"ip", "netns", "exec", ns_};
+            in_ns.insert(in_ns.end(), step.begin(), step.end());
+            ASSERT_EQ(run(in_ns, &error), 0) << error;
+        }
+        std::ofstream(folder / "avahi.conf") << avahi_conf();
+        // The library's start-up notes on stderr are of no use here.
+        ::setenv("AVAHI_COMPAT_NOWARN", "1", 1);
+        // The bus sets DBUS_SYSTEM_BUS_ADDRESS, which the daemon, the
+        // publisher and the library read.
+        bus = std::make_unique<private_bus>();
+
+        // Into the namespace before the library starts a thread.
+        int ns_fd = open(("/run/netns/" + ns_).c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(ns_fd, 0);
+        ASSERT_EQ(setns(ns_fd, CLONE_NEWNET), 0) << std::strerror(errno);
+        close(ns_fd);
+        interface_ = if_nametoindex("veth0");
+        ASSERT_NE(interface_, 0u);
+        start_daemon();
+    }
+    void TearDown() override
+    {
+        publisher.reset();
+        if (driver)
+            driver->stop();
+        driver.reset();
+        poster.clear();
+        daemon.reset();
+        bus.reset();
+        if (made_ns_)
+            run({"ip", "netns", "del", ns_});
+        trace_fixture::TearDown();
+    }
+
+    void start_daemon()
+    {
+        // A /run/avahi-daemon of its own: the machine's daemon may use the real one.
+        daemon = std::make_unique<spawned>(std::vector<std::string>{
+            "unshare", "-m", "sh", "-c",
+            "mkdir -p /run/avahi-daemon && mount -t tmpfs none /run/avahi-daemon && exec "
+            "avahi-daemon -f '" +
+                (folder / "avahi.conf").string() + "' --no-drop-root --no-chroot --no-rlimits"});
+        ASSERT_TRUE(daemon->wait_for("Server startup complete")) << daemon->output();
+    }
+    void publish(const std::string& name, std::uint16_t port)
+    {
+        publisher = std::make_unique<spawned>(std::vector<std::string>{
+            "avahi-publish", "-s", name, "_zarvo-ftp._tcp", std::to_string(port)});
+        ASSERT_TRUE(publisher->wait_for("Established under name")) << publisher->output();
+    }
+    bool traced(const std::string& text, int times = 1) const
+    {
+        return eventually([&] {
+            int seen = 0;
+            for (const auto& m : log.messages())
+                seen += m.find(text) != std::string::npos ? 1 : 0;
+            return seen >= times;
+        });
+    }
+
+    temp_dir folder;
+    std::string ns_;
+    bool made_ns_ = false;
+    unsigned interface_ = 0;
+    std::unique_ptr<private_bus> bus;
+    std::unique_ptr<spawned> daemon;
+    std::unique_ptr<spawned> publisher;
+    std::unique_ptr<net_device> device;
+    recording_poster poster;
+    std::unique_ptr<dorvane::sd_driver> driver;
+};
+
+TEST_F(real_avahi, DiscoversResolvesConnectsAndFindsTheDeviceAgainAfterADaemonRestart)
+{
+    device = std::make_unique<net_device>("2.0.5", "::");
+    const std::string name = "zarvo-" + std::to_string(getpid());
+    publish(name, device->port());
+
+    driver = std::make_unique<dorvane::sd_driver>(&poster);
+    driver->set_library_name(std::string("libdns_sd.so.1"));
+    driver->waits().retry_pause = std::chrono::milliseconds(200);
+    driver->start();
+    ASSERT_TRUE(poster.wait_posts(1));
+    EXPECT_EQ(poster.posts(), (std::vector<post_record>{published(device->id(), 0)}));
+    // Resolved as "<host>.local." and answered by the record query on veth0.
+    EXPECT_EQ(driver->unique_ids(), (std::vector<std::uint64_t>{interface_}));
+    EXPECT_TRUE(traced("server ipv6 address: fd00:5a::1"));
+    std::ostringstream info;
+    poster.connection(device->id())->read("/DEVICE.BPB", info);
+    EXPECT_TRUE(info.str() == device->model.file("/DEVICE.BPB"));
+
+    // The service goes away: the device stays.
+    publisher.reset();
+    ASSERT_TRUE(traced("[browse_reply] flags: ", 2));
+    EXPECT_EQ(poster.posts().size(), 1u);
+
+    // The device closes; then the daemon restarts and the device is
+    // announced again.
+    device->front.close_connections();
+    ASSERT_TRUE(poster.wait_posts(2));
+    EXPECT_EQ(poster.posts()[1], withdrawn(device->id()));
+    daemon.reset();
+    ASSERT_TRUE(traced("DNSServiceProcessResult returned"));
+    start_daemon();
+    publish(name, device->port());
+    ASSERT_TRUE(poster.wait_posts(3));
+    EXPECT_EQ(poster.posts()[2], published(device->id(), 0));
+}
+
+// Without a daemon (the bus address names no socket) every browse fails and
+// the driver retries after its pause: no attempt may leave a thread or a
+// descriptor behind, as the suites that count them rely on.
+TEST(installed_dnssd_library, AttemptsWithoutADaemonLeaveNothingBehind)
+{
+    if (access("/usr/lib/x86_64-linux-gnu/libdns_sd.so.1", F_OK) != 0 &&
+        access("/usr/lib/libdns_sd.so.1", F_OK) != 0)
+        GTEST_SKIP() << "the installed DNS-SD library is missing";
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    ::setenv("AVAHI_COMPAT_NOWARN", "1", 1);
+    recording_logger log;
+    zarvo::set_trace_logger(&log);
+    recording_poster poster;
+    dorvane::sd_driver driver(&poster);
+    driver.set_library_name(std::string("libdns_sd.so.1"));
+    driver.waits().retry_pause = std::chrono::milliseconds(10);
+    // The library's first load and its lasting state are not an attempt's.
+    driver.start();
+    auto browse_failures = [&] {
+        int n = 0;
+        for (const auto& m : log.messages())
+            n += m.find("browse err: ") != std::string::npos ? 1 : 0;
+        return n;
+    };
+    ASSERT_TRUE(eventually([&] { return browse_failures() >= 1; }));
+    driver.stop();
+    const process_resources before;
+    driver.start();
+    const int seen = browse_failures();
+    ASSERT_TRUE(eventually([&] { return browse_failures() >= seen + 20; }));
+    driver.stop();
+    EXPECT_EQ(process_resources().fds, before.fds);
+    EXPECT_EQ(process_resources().threads, before.threads);
+    EXPECT_TRUE(poster.posts().empty());
+    zarvo::clear_trace_loggers();
+}
+
+} // namespace
+} // namespace zarvo::test

@@ -1,0 +1,486 @@
+// The network driver over the fake DNS-SD library with emulated devices on
+// ::1: identification, identity by scope id, withdrawal, the library's modes,
+// recovery of the DNS-SD connection, address lookup and stopping.
+
+#include "devicelib/dorvane/sd_driver.h"
+#include "devicelib/proto/device.pb.h"
+#include "tests/devicelib/dorvane/sd_rig.h"
+#include "tests/support/latch.h"
+#include "tests/support/recording_logger.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
+namespace zarvo::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class sd_driver_test : public trace_fixture {
+protected:
+    void TearDown() override
+    {
+        rig.finish();
+        trace_fixture::TearDown();
+    }
+
+    net_device& device(const std::string& version = "2.0.5")
+    {
+        devices_.push_back(std::make_unique<net_device>(version));
+        return *devices_.back();
+    }
+    bool has_trace(const std::string& text) const
+    {
+        for (const auto& m : log.messages()) {
+            if (m.find(text) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+    bool traced(const std::string& text, int times = 1) const
+    {
+        return eventually([&] {
+            int seen = 0;
+            for (const auto& m : log.messages())
+                seen += m.find(text) != std::string::npos ? 1 : 0;
+            return seen >= times;
+        });
+    }
+    bool refused() const { return traced("Failed to read device bpb or greeting closing socket"); }
+
+    // Declared before the rig: the driver and its clients go first.
+    std::vector<std::unique_ptr<net_device>> devices_;
+    sd_rig rig;
+};
+
+std::string device_info_with_id(const net_device& d, const std::string& id)
+{
+    data::PbDeviceInfo info;
+    EXPECT_TRUE(info.ParseFromString(*d.model.file("/DEVICE.BPB")));
+    info.set_deviceid(id);
+    return info.SerializeAsString();
+}
+
+// The device's server as it greets; published or refused, and the framing.
+struct greeting_row {
+    const char* name;
+    std::function<void(net_device&)> setup;
+    bool published;
+    bool newer_framing;
+};
+
+void silent(net_device& d)
+{
+    d.front.set_greeting("", false);
+}
+
+const greeting_row greeting_rows[] = {
+    {"version_2_0_5", [](net_device& d) { d.front.set_version("2.0.5"); }, true, true},
+    {"version_2_0_5_beta", [](net_device& d) { d.front.set_version("2.0.5-beta"); }, true, true},
+    {"version_1_4", [](net_device& d) { d.front.set_version("1.4"); }, true, false},
+    // Narrowed to 8 bits, 256 would read as 0, the older framing.
+    {"version_256_0", [](net_device& d) { d.front.set_version("256.0"); }, true, true},
+    {"id_00000000",
+     [](net_device& d) {
+         d.front.set_greeting(emulator::greeting_line("2.0.5", "00000000"), true);
+     },
+     false, true},
+    {"unmatched", [](net_device& d) { d.front.set_greeting("Welcome\n", true); }, false, true},
+    {"line_end_only", [](net_device& d) { d.front.set_greeting("\r\n", true); }, false, true},
+    {"version_dots",
+     [](net_device& d) {
+         d.front.set_greeting(emulator::greeting_line("..", d.model.profile().serial()), true);
+     },
+     false, true},
+    {"closed_during_greeting",
+     [](net_device& d) {
+         d.front.set_greeting("Zarvo FTP ser", true);
+         d.front.close_after_greeting(emulator::tcp_front_end::closing::fin);
+     },
+     false, true},
+    {"no_greeting_device_info", silent, true, false},
+    {"no_greeting_unparsable_info",
+     [](net_device& d) {
+         silent(d);
+         d.model.put_file("/DEVICE.BPB", std::string("\xff\xff\xff\x07", 4));
+     },
+     false, false},
+    {"no_greeting_empty_id",
+     [](net_device& d) {
+         silent(d);
+         d.model.put_file("/DEVICE.BPB", device_info_with_id(d, ""));
+     },
+     false, false},
+    {"no_greeting_zero_id",
+     [](net_device& d) {
+         silent(d);
+         d.model.put_file("/DEVICE.BPB", device_info_with_id(d, "0000"));
+     },
+     false, false},
+    {"no_greeting_id_without_digits",
+     [](net_device& d) {
+         silent(d);
+         d.model.put_file("/DEVICE.BPB", device_info_with_id(d, "XYZ"));
+     },
+     false, false},
+};
+
+class sd_driver_greeting : public sd_driver_test,
+                           public ::testing::WithParamInterface<greeting_row> {};
+
+TEST_P(sd_driver_greeting, IdentifiesOrRefuses)
+{
+    const greeting_row& row = GetParam();
+    net_device& d = device();
+    row.setup(d);
+    // Lowered only for a silent server: a late greeting on a loaded machine
+    // must not read as none.
+    if (std::string(row.name).rfind("no_greeting", 0) == 0)
+        rig.driver->waits().greeting_timeout_ms = 300;
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    if (!row.published) {
+        ASSERT_TRUE(refused());
+        EXPECT_TRUE(rig.poster.posts().empty());
+        EXPECT_TRUE(rig.driver->unique_ids().empty());
+        return;
+    }
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0)}));
+    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{5}));
+    auto* client = static_cast<dorvane::zftp_client*>(rig.poster.connection(d.id()));
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(client->framing_v2(), row.newer_framing);
+    EXPECT_TRUE(upload_in_expected_framing(client, d.front));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, sd_driver_greeting, ::testing::ValuesIn(greeting_rows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(sd_driver_test, SameScopeIdIsRefusedDistinctScopeIdsGiveTwoDevices)
+{
+    net_device& a = device();
+    net_device& b = device();
+    net_device& c = device();
+    rig.announce("dev-a", a, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    // Another device on the same interface: one device per interface.
+    rig.announce("dev-b", b, 5);
+    ASSERT_TRUE(traced("Server allready registered "));
+    rig.announce("dev-c", c, 6);
+    ASSERT_TRUE(rig.poster.wait_posts(2));
+    EXPECT_EQ(rig.poster.posts(),
+              (std::vector<post_record>{published(a.id(), 0), published(c.id(), 0)}));
+    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{5, 6}));
+
+    // Stop withdraws each once.
+    rig.driver->stop();
+    auto posts = rig.poster.posts();
+    ASSERT_EQ(posts.size(), 4u);
+    EXPECT_EQ(std::count(posts.begin(), posts.end(), withdrawn(a.id())), 1);
+    EXPECT_EQ(std::count(posts.begin(), posts.end(), withdrawn(c.id())), 1);
+}
+
+// The link breaks while the device is being identified: the client tells its
+// only disconnection then. Published anyway, it would never be withdrawn.
+TEST_F(sd_driver_test, ADeviceClosingWhileIdentifiedIsNeverLeftPublished)
+{
+    net_device& d = device();
+    d.front.close_after_greeting(emulator::tcp_front_end::closing::reset);
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    // Refused, or published and withdrawn: never left published.
+    ASSERT_TRUE(eventually([&] {
+        return has_trace("Failed to read device bpb or greeting closing socket") ||
+               rig.poster.posts().size() == 2;
+    }));
+    const auto posts = rig.poster.posts();
+    if (!posts.empty())
+        EXPECT_EQ(posts, (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id())}));
+    EXPECT_TRUE(rig.driver->unique_ids().empty());
+}
+
+TEST_F(sd_driver_test, BrowseRemovalKeepsTheDeviceItsClosingWithdrawsItOnce)
+{
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    fake_dnssd::withdraw("dev");
+    ASSERT_TRUE(traced("[browse_reply] flags: 0 if: 5"));
+    EXPECT_EQ(rig.poster.posts().size(), 1u);
+
+    d.front.close_connections();
+    ASSERT_TRUE(rig.poster.wait_posts(2));
+    rig.driver->stop();
+    EXPECT_EQ(rig.poster.posts(),
+              (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id())}));
+}
+
+TEST_F(sd_driver_test, LateDisconnectionOfAnOldClientLeavesTheNewOnePublished)
+{
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    // An old client of the same interface that reports only now.
+    dorvane::zftp_client old(d.front.connect_host(), d.id(), 5, nullptr);
+    rig.driver->disconnected(&old);
+    EXPECT_TRUE(has_trace("is not the published one"));
+    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{5}));
+    EXPECT_EQ(rig.poster.posts().size(), 1u);
+
+    rig.driver->stop();
+    auto posts = rig.poster.posts();
+    ASSERT_EQ(posts.size(), 2u);
+    EXPECT_EQ(posts[1], withdrawn(d.id()));
+    EXPECT_EQ(posts[1].c, posts[0].c);
+}
+
+TEST_F(sd_driver_test, WithoutTheLibraryOrWithOneLackingAFunctionNothingIsPublished)
+{
+    for (const char* name : {"libdns_sd_nowhere.so.1", FAKE_DNSSD_WITHOUT_RESOLVE_PATH}) {
+        SCOPED_TRACE(name);
+        dorvane::sd_driver driver(&rig.poster);
+        driver.set_library_name(std::string(name));
+        driver.start();
+        driver.stop();
+        driver.start();
+    }
+    EXPECT_TRUE(rig.poster.posts().empty());
+    EXPECT_TRUE(fake_dnssd::calls().empty());
+}
+
+class sd_driver_modes : public sd_driver_test, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(sd_driver_modes, DiscoversAndEndsEachResolve)
+{
+    const bool shared = GetParam();
+    fake_dnssd::set_shared_connections(shared);
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0)}));
+    // What stays is the connection and its browse (without shared
+    // connections only the browse is the library's).
+    ASSERT_TRUE(eventually([&] { return fake_dnssd::live_references() == (shared ? 2 : 1); }));
+    if (!shared) {
+        for (const auto& call : fake_dnssd::calls())
+            EXPECT_EQ(call.flags, 0u) << call.function;
+    }
+    rig.driver->stop();
+    EXPECT_EQ(fake_dnssd::live_references(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Library, sd_driver_modes, ::testing::Values(true, false),
+                         [](const auto& info) {
+                             return std::string(info.param ? "shared" : "emulated");
+                         });
+
+struct recovery_row {
+    const char* name;
+    bool shared;
+    std::function<void()> fault;
+};
+
+const recovery_row recovery_rows[] = {
+    {"create_connection_fails_twice", true, [] { fake_dnssd::fail_create_connection(2); }},
+    {"browse_fails_twice_shared", true, [] { fake_dnssd::fail_browse(2); }},
+    {"browse_fails_twice_emulated", false, [] { fake_dnssd::fail_browse(2); }},
+};
+
+class sd_driver_recovery : public sd_driver_test,
+                           public ::testing::WithParamInterface<recovery_row> {};
+
+TEST_P(sd_driver_recovery, RetriesAfterThePauseThenDiscovers)
+{
+    fake_dnssd::set_shared_connections(GetParam().shared);
+    GetParam().fault();
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, sd_driver_recovery, ::testing::ValuesIn(recovery_rows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class sd_driver_rebuild : public sd_driver_test, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(sd_driver_rebuild, AFailingConnectionIsRebuiltAndTheClientsStay)
+{
+    fake_dnssd::set_shared_connections(GetParam());
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+
+    // Processing fails once: the connection is built anew, and the device,
+    // reported again, is known.
+    fake_dnssd::fail_process_result_once();
+    rig.announce("other", d, 5);
+    ASSERT_TRUE(traced("DNSServiceProcessResult returned"));
+    ASSERT_TRUE(traced("Server allready registered "));
+
+    // The daemon goes away: its browse reports one error and then nothing.
+    fake_dnssd::lose_daemon();
+    ASSERT_TRUE(traced("DNSServiceProcessResult returned", 2));
+    ASSERT_TRUE(traced("Server allready registered ", 3));
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Library, sd_driver_rebuild, ::testing::Values(true, false),
+                         [](const auto& info) {
+                             return std::string(info.param ? "shared" : "emulated");
+                         });
+
+TEST_F(sd_driver_test, AddressLookupThroughTheRecordQueryAndTheResolver)
+{
+    rig.driver->set_lookup(nullptr);
+    net_device& local = device();
+    net_device& numeric = device();
+    fake_dnssd::set_aaaa("dev.local.", in6addr_loopback);
+    fake_dnssd::set_resolve("dev", "dev.local.", local.port(), 7);
+    fake_dnssd::set_resolve("numeric", "::1", numeric.port(), 3);
+    fake_dnssd::set_resolve("nowhere", "nowhere.invalid.", 1, 4);
+    rig.driver->start();
+    // The record query's answer takes the reply's interface as scope id.
+    fake_dnssd::announce("dev", service_type, "local", 7);
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{7}));
+    // The resolver's own scope id: 0 for a global address.
+    fake_dnssd::announce("numeric", service_type, "local", 3);
+    ASSERT_TRUE(rig.poster.wait_posts(2));
+    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{0, 7}));
+    fake_dnssd::announce("nowhere", service_type, "local", 4);
+    ASSERT_TRUE(traced("Warning no ipv6 address found!"));
+    EXPECT_EQ(rig.poster.posts(),
+              (std::vector<post_record>{published(local.id(), 0), published(numeric.id(), 0)}));
+}
+
+// A listener whose backlog is full: further connects wait.
+class full_listener {
+public:
+    full_listener()
+    {
+        listener_ = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        address_.sin6_family = AF_INET6;
+        address_.sin6_addr = in6addr_loopback;
+        socklen_t length = sizeof address_;
+        EXPECT_EQ(bind(listener_, reinterpret_cast<sockaddr*>(&address_), sizeof address_), 0);
+        EXPECT_EQ(listen(listener_, 0), 0);
+        EXPECT_EQ(getsockname(listener_, reinterpret_cast<sockaddr*>(&address_), &length), 0);
+        waiting_ = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        EXPECT_EQ(connect(waiting_, reinterpret_cast<sockaddr*>(&address_), sizeof address_), 0);
+    }
+    ~full_listener()
+    {
+        close(waiting_);
+        close(listener_);
+    }
+    std::uint16_t port() const { return ntohs(address_.sin6_port); }
+
+private:
+    int listener_ = -1;
+    int waiting_ = -1;
+    sockaddr_in6 address_{};
+};
+
+enum class hang { connect, greeting, device_info };
+
+class sd_driver_stop : public sd_driver_test, public ::testing::WithParamInterface<hang> {};
+
+TEST_P(sd_driver_stop, EndsAnAttemptInProgressAndPublishesNothing)
+{
+    // Waits far longer than the test may take: only the stop ends them.
+    rig.driver->waits().connect_timeout_ms = 60000;
+    rig.driver->waits().greeting_timeout_ms = GetParam() == hang::greeting ? 60000 : 300;
+    net_device& d = device();
+    silent(d);
+    full_listener full;
+    std::shared_ptr<emulator::stall> stall;
+    if (GetParam() == hang::connect) {
+        rig.map_target("dev.local.", 5);
+        fake_dnssd::set_resolve("dev", "dev.local.", full.port(), 5);
+        fake_dnssd::announce("dev", service_type, "local", 5);
+    } else {
+        if (GetParam() == hang::device_info)
+            stall = d.model.script_stall(
+                emulator::match::file(emulator::command::get, "/DEVICE.BPB"), 1);
+        rig.announce("dev", d, 5);
+    }
+    rig.driver->start();
+    switch (GetParam()) {
+    case hang::connect:
+        ASSERT_TRUE(traced("server ipv6 address: ::1 unique id: 5"));
+        break;
+    case hang::greeting:
+        ASSERT_TRUE(d.front.wait([](const std::vector<std::string>& t) {
+            return std::find(t.begin(), t.end(), "D0 G 0") != t.end();
+        }));
+        break;
+    case hang::device_info:
+        ASSERT_TRUE(stall->wait_reached());
+        break;
+    }
+    const auto began = std::chrono::steady_clock::now();
+    rig.driver->stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, latch::default_limit);
+    if (stall)
+        stall->release();
+    EXPECT_TRUE(rig.poster.posts().empty());
+    EXPECT_TRUE(rig.driver->unique_ids().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Hangs, sd_driver_stop,
+                         ::testing::Values(hang::connect, hang::greeting, hang::device_info),
+                         [](const auto& info) {
+                             switch (info.param) {
+                             case hang::connect:
+                                 return std::string("connect");
+                             case hang::greeting:
+                                 return std::string("greeting");
+                             default:
+                                 return std::string("device_info");
+                             }
+                         });
+
+TEST_F(sd_driver_test, DestroyedWhileRunningTellsTheCoreNothing)
+{
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    rig.driver.reset();
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0)}));
+    // The client, still the core's, may report its link afterwards.
+    d.front.close_connections();
+    rig.poster.clear();
+    EXPECT_EQ(rig.poster.posts().size(), 1u);
+}
+
+TEST_F(sd_driver_test, SuspendAndResumeChangeNothing)
+{
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    rig.driver->suspend();
+    rig.driver->resume();
+    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{5}));
+    EXPECT_EQ(rig.poster.posts().size(), 1u);
+}
+
+} // namespace
+} // namespace zarvo::test
