@@ -352,6 +352,9 @@ private:
     QNetworkAccessManager* pageManager() const;
     // The request of a raw-data transfer with its headers.
     QNetworkRequest transferRequest(const QUrl& url, const QString& acceptType);
+    // True (after a log line, with a failure for the page to follow) for
+    // anything but an http or https address with a host.
+    bool refuseAddress(const QUrl& url);
     // Arms the reply's own time-out ("nwreqtimer" seconds) and connects its
     // completion to handler.
     void trackTransfer(QNetworkReply* reply, void (JsObject::*handler)(QNetworkReply*));

@@ -151,6 +151,21 @@ QNetworkRequest JsObject::transferRequest(const QUrl& url, const QString& accept
     return request;
 }
 
+bool JsObject::refuseAddress(const QUrl& url)
+{
+    // Web addresses only: a page never reads local files through the bridge.
+    if (url.isValid() && !url.host().isEmpty() &&
+        (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")))
+        return false;
+    logLine(QStringLiteral("Transfer refused, not a web address: ") + url.scheme() +
+            QLatin1Char(':'));
+    // Failed as a reply that never answered, after the caller returned, as
+    // every transfer completes.
+    QTimer::singleShot(0, this,
+                       [this] { emit SIGNAL_fail(QString(), QStringLiteral("0"), QString()); });
+    return true;
+}
+
 void JsObject::trackTransfer(QNetworkReply* reply, void (JsObject::*handler)(QNetworkReply*))
 {
     connect(reply, &QNetworkReply::finished, this,
@@ -179,6 +194,8 @@ void JsObject::SLOT_readBinaryFromRemote(QString url, QString, QString acceptTyp
                                          bool useLocalBuffer, QString showErrorDialog)
 {
     this->useLocalBuffer = useLocalBuffer;
+    if (refuseAddress(QUrl(url)))
+        return;
     QNetworkReply* reply = transferManager()->get(transferRequest(QUrl(url), acceptType));
     reply->setProperty(useLocalBufferProperty, useLocalBuffer);
     reply->setProperty(showErrorDialogProperty, showErrorDialog);
@@ -195,6 +212,8 @@ void JsObject::SLOT_writeBinaryToRemote(QString url, QString httpMethod, QString
                                         QString contentType, QString acceptType,
                                         QString contentEncoding)
 {
+    if (refuseAddress(QUrl(url)))
+        return;
     QNetworkRequest request = transferRequest(QUrl(url), acceptType);
     request.setRawHeader("Content-Type", contentType.toUtf8());
     if (!contentEncoding.isEmpty())
