@@ -233,6 +233,33 @@ void JsObject::showOfflineDialogFor(const QString& textId, const QString& button
                                   script);
 }
 
+ConnectGlobals::ReplyErrorDecision JsObject::noteReply(const ReplyFacts& facts,
+                                                       const QByteArray& body)
+{
+    logReply(facts);
+    logReplyContent(facts, body);
+    SLOT_saveVariable(QStringLiteral("replyurl"), facts.address);
+    ConnectGlobals::ReplyErrorDecision decision =
+        ConnectGlobals::showReplyError(facts.status, facts.error, facts.address, m_contentUrl);
+    if (!decision.logLine.isEmpty())
+        logLine(decision.logLine);
+    return decision;
+}
+
+void JsObject::judgeTransfer(const ReplyFacts& facts, bool whole, const QString& data,
+                             void (JsObject::*success)(QString, QString, QString))
+{
+    // A reply that did not arrive whole is never handed on as data.
+    const int status = ConnectGlobals::judgedStatus(facts.status, facts.error);
+    const QString statusText = QString::number(status);
+    const bool ok =
+        SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool();
+    if (ok && whole)
+        emit(this->*success)(data, statusText, QString());
+    else
+        emit SIGNAL_fail(QString(), statusText, QString());
+}
+
 void JsObject::SLOT_readBinaryFromRemoteReplyReceived(QNetworkReply* reply)
 {
     if (!reply || !beginCompletion(reply))
@@ -241,9 +268,7 @@ void JsObject::SLOT_readBinaryFromRemoteReplyReceived(QNetworkReply* reply)
     const QVariant showDialog = reply->property(showErrorDialogProperty);
     const QByteArray body = reply->readAll();
     const ReplyFacts facts = replyFacts(reply);
-    // A reply that did not arrive whole hands nothing on.
-    const bool whole =
-        !facts.timedOut && !ConnectGlobals::isTransportError(facts.error, facts.status);
+    const bool whole = facts.arrivedWhole();
 
     QString data;
     if (whole) {
@@ -256,27 +281,12 @@ void JsObject::SLOT_readBinaryFromRemoteReplyReceived(QNetworkReply* reply)
         else
             data = QString::fromUtf8(body.constData(), body.size());
     }
-    logReply(facts);
-    logReplyContent(facts, body);
-    SLOT_saveVariable(QStringLiteral("replyurl"), facts.address);
-
-    const int status = ConnectGlobals::judgedStatus(facts.status, facts.error);
-    const ConnectGlobals::ReplyErrorDecision decision =
-        ConnectGlobals::showReplyError(facts.status, facts.error, facts.address, m_contentUrl);
-    if (!decision.logLine.isEmpty())
-        logLine(decision.logLine);
+    const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
     // Only a read made with "false" keeps its failures from the dialog.
-    if (showDialog.toString() != QLatin1String("false") && !decision.quiet) {
+    if (showDialog.toString() != QLatin1String("false") && !decision.quiet)
         showOfflineDialogFor(decision.textId, decision.buttons, decision.script);
-    } else {
-        const QString statusText = QString::number(status);
-        const bool ok =
-            SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool();
-        if (ok && whole)
-            emit SIGNAL_fileRead(data, statusText, QString());
-        else
-            emit SIGNAL_fail(QString(), statusText, QString());
-    }
+    else
+        judgeTransfer(facts, whole, data, &JsObject::SIGNAL_fileRead);
     endReply(reply, QStringLiteral("SLOT_readBinaryFromRemoteReplyReceived"));
 }
 
@@ -286,8 +296,7 @@ void JsObject::SLOT_writeBinaryToRemoteReplyReceived(QNetworkReply* reply)
         return;
     const QByteArray body = reply->readAll();
     const ReplyFacts facts = replyFacts(reply);
-    const bool whole =
-        !facts.timedOut && !ConnectGlobals::isTransportError(facts.error, facts.status);
+    const bool whole = facts.arrivedWhole();
     QString data;
     if (whole) {
         data = reply->header(QNetworkRequest::ContentTypeHeader).toString() ==
@@ -295,27 +304,13 @@ void JsObject::SLOT_writeBinaryToRemoteReplyReceived(QNetworkReply* reply)
                    ? QString::fromLatin1(body.toBase64())
                    : QString::fromUtf8(body.constData(), body.size());
     }
-    logReply(facts);
-    logReplyContent(facts, body);
-    SLOT_saveVariable(QStringLiteral("replyurl"), facts.address);
-
-    const int status = ConnectGlobals::judgedStatus(facts.status, facts.error);
-    const ConnectGlobals::ReplyErrorDecision decision =
-        ConnectGlobals::showReplyError(facts.status, facts.error, facts.address, m_contentUrl);
-    if (!decision.logLine.isEmpty())
-        logLine(decision.logLine);
+    const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
     if (!decision.quiet) {
         showOfflineDialogFor(decision.textId, decision.buttons, decision.script);
     } else {
         SLOT_saveVariable(QStringLiteral("Location"),
                           QString::fromUtf8(reply->rawHeader("Location")));
-        const QString statusText = QString::number(status);
-        const bool ok =
-            SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool();
-        if (ok && whole)
-            emit SIGNAL_fileWritten(data, statusText, QString());
-        else
-            emit SIGNAL_fail(QString(), statusText, QString());
+        judgeTransfer(facts, whole, data, &JsObject::SIGNAL_fileWritten);
     }
     endReply(reply, QStringLiteral("SLOT_writeBinaryToRemoteReplyReceived"));
 }
