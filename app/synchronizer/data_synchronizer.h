@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class JsObject;
 
 namespace ConnectLayout {
@@ -238,6 +240,8 @@ private:
     void logDropped(const ConnectLib::TCData& tcData) const;
     // Whether this window asked for the record the provider answered with.
     bool takesTCDataAnswer(const ConnectLib::TCData& tcData);
+    // The bytes of a page's Base64 content for target; a refusal is logged.
+    std::optional<QByteArray> decodeContent(const QString& target, const QString& content);
     // Writes data to path (inside the working folder only) and puts path
     // into the page variable storagePath on success.
     ConnectLib::CPStateFlags writeLocalFile(const QString& storagePath, const QString& path,

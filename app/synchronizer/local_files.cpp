@@ -4,7 +4,6 @@
 // where on the disk bytes land.
 #include "app/bridge/jsobject.h"
 #include "app/logging/app_log.h"
-#include "app/synchronizer/base64_text.h"
 #include "app/synchronizer/data_synchronizer.h"
 #include "app/synchronizer/offline_paths.h"
 #include "connectlib/common/common.h"
@@ -26,14 +25,10 @@ void logRefusedOfflineName(const QString& name)
 
 void DataSynchronizer::SLOT_writeOfflineFile(QString url, QString content)
 {
-    const std::optional<QByteArray> bytes = ConnectGlobals::decodePageBase64(content);
-    if (!bytes) {
-        ConnectGlobals::logLine(QStringLiteral("Refused to write offline file ") + url +
-                                QStringLiteral(": the content is not valid Base64."));
+    if (const std::optional<QByteArray> bytes = decodeContent(url, content))
+        SLOT_writeOfflineBinaryFile(url, *bytes);
+    else
         emit SIGNAL_fileWritten(ConnectLib::GENERAL_ERROR | ConnectLib::FILE_OPERATION_FAILED);
-        return;
-    }
-    SLOT_writeOfflineBinaryFile(url, *bytes);
 }
 
 void DataSynchronizer::SLOT_writeOfflineBinaryFile(QString url, QByteArray bytes)

@@ -7,21 +7,32 @@
 
 using ConnectLib::CPStateFlags;
 
+namespace {
+// What a page hears when its content could not be decoded.
+const CPStateFlags refusedContent = ConnectLib::GENERAL_ERROR | ConnectLib::FILE_OPERATION_FAILED;
+} // namespace
+
 void DataSynchronizer::SLOT_readFromFile(QString url)
 {
     emit SIGNAL_readFile(m_tcData, url);
 }
 
+std::optional<QByteArray> DataSynchronizer::decodeContent(const QString& target,
+                                                          const QString& content)
+{
+    std::optional<QByteArray> bytes = ConnectGlobals::decodePageBase64(content);
+    if (!bytes)
+        ConnectGlobals::logLine(QStringLiteral("Refused to write ") + target +
+                                QStringLiteral(": the content is not valid Base64."));
+    return bytes;
+}
+
 void DataSynchronizer::SLOT_writeToFile(QString url, QString content)
 {
-    const std::optional<QByteArray> bytes = ConnectGlobals::decodePageBase64(content);
-    if (!bytes) {
-        ConnectGlobals::logLine(QStringLiteral("Refused to write ") + url +
-                                QStringLiteral(": the content is not valid Base64."));
-        emit SIGNAL_fileWritten(ConnectLib::GENERAL_ERROR | ConnectLib::FILE_OPERATION_FAILED);
-        return;
-    }
-    emit SIGNAL_writeFile(m_tcData, url, *bytes);
+    if (const std::optional<QByteArray> bytes = decodeContent(url, content))
+        emit SIGNAL_writeFile(m_tcData, url, *bytes);
+    else
+        emit SIGNAL_fileWritten(refusedContent);
 }
 
 void DataSynchronizer::SLOT_writeToFile(QString url, QByteArray content)
@@ -31,14 +42,10 @@ void DataSynchronizer::SLOT_writeToFile(QString url, QByteArray content)
 
 void DataSynchronizer::SLOT_mergeToFile(QString url, QString content)
 {
-    const std::optional<QByteArray> bytes = ConnectGlobals::decodePageBase64(content);
-    if (!bytes) {
-        ConnectGlobals::logLine(QStringLiteral("Refused to merge into ") + url +
-                                QStringLiteral(": the content is not valid Base64."));
-        emit SIGNAL_fileMerged(ConnectLib::GENERAL_ERROR | ConnectLib::FILE_OPERATION_FAILED);
-        return;
-    }
-    emit SIGNAL_mergeFile(m_tcData, url, *bytes);
+    if (const std::optional<QByteArray> bytes = decodeContent(url, content))
+        emit SIGNAL_mergeFile(m_tcData, url, *bytes);
+    else
+        emit SIGNAL_fileMerged(refusedContent);
 }
 
 void DataSynchronizer::SLOT_getSubdirs(QString parentDir)
