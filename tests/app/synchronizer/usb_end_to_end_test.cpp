@@ -53,7 +53,6 @@ protected:
         ::unsetenv("ZARVO_HID_DIR");
     }
     QWebFrame* frame() const { return m_sync->bridge()->webView()->page()->mainFrame(); }
-    QVariant js(const QString& expression) { return evalJs(frame(), expression); }
     QString variable(const char* name)
     {
         return m_sync->bridge()->SLOT_getVariable(QString::fromLatin1(name));
@@ -66,6 +65,7 @@ protected:
         profile.id = m_device.id();
         return profile;
     }()};
+    ConnectLib::Test::LogLines m_log;
     StubController m_controller;
     std::unique_ptr<ConnectLib::ConnectionProvider> m_provider;
     std::unique_ptr<DataSynchronizer> m_sync;
@@ -90,32 +90,26 @@ TEST_F(UsbSyncWindow, TheWindowTakesTheDeviceAndItsPageReadsAndWritesFiles)
     EXPECT_FALSE(m_sync->bridge()->SLOT_isOfflineDialog());
     EXPECT_FALSE(m_sync->bridge()->SLOT_isDeviceListDialog());
 
-    // The page: the stub shell, reading and writing through JSObject.
-    m_sync->bridge()->SLOT_startByLoading(stubPage);
-    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("typeof Stub !== 'undefined' && "
-                                                  "typeof JSObject !== 'undefined'")));
-    for (const char* name :
-         {"SIGNAL_fileRead", "SIGNAL_fileWritten", "SIGNAL_fail", "SIGNAL_tcDisappeared"})
-        js(QStringLiteral("Stub.listen('%1')").arg(QLatin1String(name)));
-    js(QStringLiteral("JSObject.SLOT_readFromLocal('/DEVICE.BPB', 'true')"));
-    ASSERT_TRUE(
-        waitForJs(frame(), QStringLiteral("Stub.calls['SIGNAL_fileRead'].length === 1"), 60000));
+    // The page reads a device file and writes one through JSObject.
     const std::optional<std::string> device = m_model.file("/DEVICE.BPB");
     ASSERT_TRUE(device);
-    EXPECT_EQ(js(QStringLiteral("Stub.calls['SIGNAL_fileRead'][0][0]")).toString(),
-              QString::fromLatin1(bytesOf(*device).toBase64()));
-
     const QByteArray written("\x00\x01\x02\xfe\xff written", 13);
-    js(QStringLiteral("JSObject.SLOT_writeToLocal('/U/0/NEW.BPB', '%1', 'true')")
-           .arg(QString::fromLatin1(written.toBase64())));
-    ASSERT_TRUE(
-        waitForJs(frame(), QStringLiteral("Stub.calls['SIGNAL_fileWritten'].length === 1"), 60000));
+    JsObject* bridge = m_sync->bridge();
+    bridge->SLOT_saveVariable(QStringLiteral("fixture_read_path"), QStringLiteral("/DEVICE.BPB"));
+    bridge->SLOT_saveVariable(QStringLiteral("fixture_write_path"), QStringLiteral("/U/0/NEW.BPB"));
+    bridge->SLOT_saveVariable(QStringLiteral("fixture_write_data"),
+                              QString::fromLatin1(written.toBase64()));
+    bridge->SLOT_startByLoading(QStringLiteral("qrc:/fixtures/device_page.html"));
+    ASSERT_TRUE(processUntil([&] { return !variable("fixture_written").isEmpty(); }, 60000));
+    EXPECT_EQ(variable("fixture_read_data"), QString::fromLatin1(bytesOf(*device).toBase64()));
+    EXPECT_EQ(variable("fixture_written"), Common::stringFromStateFlags(ConnectLib::OK));
+    EXPECT_EQ(variable("fixture_failed"), QString());
     EXPECT_EQ(m_model.file("/U/0/NEW.BPB"), written.toStdString());
-    EXPECT_EQ(js(QStringLiteral("Stub.calls['SIGNAL_fail'].length")).toInt(), 0);
+    EXPECT_TRUE(m_log.contains(QStringLiteral(" fixture fixture_written OK")));
 
     m_hub->unplug(m_device.serial());
-    ASSERT_TRUE(waitForJs(
-        frame(), QStringLiteral("Stub.calls['SIGNAL_tcDisappeared'].length === 1"), 60000));
+    ASSERT_TRUE(processUntil([&] { return !variable("fixture_disappeared").isEmpty(); }, 60000));
+    EXPECT_EQ(variable("fixture_disappeared"), record.deviceIdAsHexString());
     EXPECT_EQ(variable("tcdeviceid"), QString());
     EXPECT_EQ(variable("currentuserdir"), QString());
 }
