@@ -3,6 +3,7 @@
 #include "app/synchronizer/data_synchronizer.h"
 
 #include "app/bridge/jsobject.h"
+#include "app/controller/connection_group.h"
 #include "app/logging/app_log.h"
 #include "app/windows/viewer.h"
 #include "connectlib/common/common.h"
@@ -39,15 +40,9 @@ void DataSynchronizer::connectBridge()
     QObject* const window = m_viewer;
     QObject* const provider = m_provider;
 
-    struct Link {
-        QObject* sender;
-        const char* signal;
-        QObject* receiver;
-        const char* method;
-    };
     // In this order; the first connection that cannot be made ends the
     // wiring (the ones made stay).
-    const Link links[] = {
+    const bool made = ConnectGlobals::connectInOrder({
         // Device events to the bridge.
         {self, SIGNAL(SIGNAL_tcAppeared(ConnectLib::TCData)), bridge,
          SLOT(SLOT_tcAppeared(ConnectLib::TCData))},
@@ -180,15 +175,9 @@ void DataSynchronizer::connectBridge()
         {bridge, SIGNAL(SIGNAL_revertBackup(QString)), self, SLOT(SLOT_revertBackup(QString))},
         {self, SIGNAL(SIGNAL_backupRevertDone(ConnectLib::CPStateFlags)), bridge,
          SLOT(SLOT_backupRevertDone(ConnectLib::CPStateFlags))},
-    };
-    for (const Link& link : links) {
-        if (!link.sender || !link.receiver ||
-            !connect(link.sender, link.signal, link.receiver, link.method)) {
-            ConnectGlobals::logLine(
-                QStringLiteral("Could not make all datasynchronizer connections."));
-            return;
-        }
-    }
+    });
+    if (!made)
+        ConnectGlobals::logLine(QStringLiteral("Could not make all datasynchronizer connections."));
 }
 
 bool DataSynchronizer::showDialogIfLoaded()
