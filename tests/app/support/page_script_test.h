@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/bridge/jsobject.h"
+#include "tests/app/support/stub_synchroniser.h"
+
+#include <QString>
+#include <QVariant>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class QWebFrame;
+
+namespace RavoSync::Test {
+
+// Runs page-script tables (tests/app/pages/runner.js) in the real web
+// engine: a real bridge with the stub synchroniser loads a host page of
+// tests/app/pages/www/, evaluates the runner and one suite file read from
+// the source tree, runs it and turns every failed row into a test failure
+// that names its table and row.
+class PageScriptTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Loads hostPage (a file name in tests/app/pages/www/) in the bridge's
+    // view; true once its scripts are ready and "JSObject" is there.
+    bool loadHostPage(const QString& hostPage);
+    // Loads hostPage, then runs the tables of suiteFile (a path below
+    // tests/app/pages/).
+    void runSuite(const QString& hostPage, const QString& suiteFile);
+
+    QWebFrame* frame() const;
+    QVariant js(const QString& expression) const;
+    // Evaluates a file below tests/app/pages/ at the page's top level; the
+    // script error, or an empty text.
+    QString evaluateFile(const QString& relativePath) const;
+
+    std::unique_ptr<JsObject> m_bridge;
+    std::unique_ptr<StubSynchroniser> m_stub;
+};
+
+} // namespace RavoSync::Test
