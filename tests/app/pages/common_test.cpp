@@ -19,7 +19,12 @@ std::string suiteName(const ::testing::TestParamInfo<const char*>& info)
     return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CommonScripts, ::testing::Values("common_verdicts.js"), suiteName);
+INSTANTIATE_TEST_SUITE_P(Files, CommonScripts,
+                         ::testing::Values("common_verdicts.js", "common_paths.js",
+                                           "common_texts.js", "common_translations.js",
+                                           "common_buttons.js", "common_helpers.js",
+                                           "common_bridge.js"),
+                         suiteName);
 
 } // namespace
 } // namespace RavoSync::Test

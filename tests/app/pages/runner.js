@@ -14,7 +14,18 @@ var PT = (function () {
     "use strict";
 
     var tables = [];
-    var api = { results: [], finished: false, running: false, defaultTimeout: 10000 };
+    var api = { results: [], uncaught: [], finished: false, running: false, defaultTimeout: 10000 };
+    // The running row's failure note: an error nobody caught (a callback of
+    // the library, say) fails that row.
+    var currentNote = null;
+
+    window.addEventListener("error", function (event) {
+        var text = "uncaught: " + event.message + " (" + event.filename + ":" + event.lineno + ")";
+        if (currentNote)
+            currentNote(text);
+        else
+            api.uncaught.push(text);
+    });
 
     function show(value) {
         if (value === undefined)
@@ -82,6 +93,7 @@ var PT = (function () {
             if (ended)
                 return;
             ended = true;
+            currentNote = null;
             if (timer !== null)
                 window.clearTimeout(timer);
             for (var i = 0; i < pollers.length; ++i)
@@ -150,6 +162,7 @@ var PT = (function () {
             }
         };
 
+        currentNote = note;
         try {
             table.fn(row, t);
         } catch (e) {
@@ -185,7 +198,7 @@ var PT = (function () {
     // The results as one text, for the harness.
     api.report = function () {
         return JSON.stringify({ finished: api.finished, tables: tables.length,
-                                results: api.results });
+                                results: api.results, uncaught: api.uncaught });
     };
 
     return api;

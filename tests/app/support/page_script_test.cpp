@@ -118,6 +118,9 @@ void PageScriptTest::runSuite(const QString& hostPage, const QString& suiteFile)
                       << row.value(QStringLiteral("row")).toString().toStdString() << ": "
                       << messages.join(QStringLiteral("; ")).toStdString();
     }
+    for (const QJsonValue& error : report.value(QStringLiteral("uncaught")).toArray())
+        ADD_FAILURE() << suiteFile.toStdString() << ", between rows: "
+                      << error.toString().toStdString();
     RecordProperty("rows", static_cast<int>(results.size()));
     std::printf("%s: %d of %d rows passed\n", suiteFile.toUtf8().constData(), passed,
                 static_cast<int>(results.size()));
