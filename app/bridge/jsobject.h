@@ -4,11 +4,13 @@
 #include "app/sync_state/sync_state.h"
 #include "app/windows/web_view.h"
 #include "connectlib/types/cp_state_flags.h"
+#include "connectlib/types/tc_data.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QLabel>
 #include <QMetaEnum>
+#include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -139,6 +141,89 @@ public slots:
     void SLOT_stopWebReqTimer(int timerId);
     void SLOT_webTimerEvent();
 
+    // Device requests: each emits one request signal to the synchroniser.
+    // Those with a showErrorDialog argument store it first for the next
+    // judged result. The defaults give the shorter overloads the pages call.
+    void SLOT_readFromLocal(QString url, QString showErrorDialog = QStringLiteral("true"));
+    void SLOT_read(QString url, QString showErrorDialog = QStringLiteral("true"));
+    void SLOT_readOfflineFile(QString filename, QString showErrorDialog = QStringLiteral("true"));
+    void SLOT_writeToLocal(QString url, QString data,
+                           QString showErrorDialog = QStringLiteral("true"),
+                           bool fromLocalBuffer = false);
+    void SLOT_write(QString url, QString data, QString showErrorDialog = QStringLiteral("true"));
+    void SLOT_writeOfflineFile(QString filename, QString content,
+                               QString showErrorDialog = QStringLiteral("true"));
+    void SLOT_writeOfflineFileToTC(QString filename, QString content,
+                                   QString showErrorDialog = QStringLiteral("true"),
+                                   QString contentType = QString());
+    void SLOT_merge(QString url, QString data, QString showErrorDialog = QStringLiteral("true"));
+    void SLOT_createDir(QString dirpath);
+    void SLOT_removeEntries(QString entryList);
+    void SLOT_getSubdirs(QString parentPath);
+    void SLOT_getSubdirsWithoutFile(QString parentPath, QString filename);
+    void SLOT_getDailySubdirsWithoutFile(QString parentPath, QString filename);
+    void SLOT_getDailyEntries(QString parentPath);
+    void SLOT_getEntries(QString path);
+    void SLOT_getFreeSpace();
+    void SLOT_cleanupDisk(qulonglong requiredBytes);
+    void SLOT_readBatteryStatus();
+    void SLOT_setTCTimes(QString system, bool trusted, QString local, int timezone);
+    void SLOT_getTCTimes();
+    void SLOT_doReset(bool sleep, bool do_factory_defaults = true);
+    void SLOT_doFactoryReset(bool sleep);
+    void SLOT_generateChallengeToken(QString userId, QString nonse);
+    void SLOT_startSync();
+    void SLOT_stopSync(bool syncSuccess);
+    void SLOT_updateFirmware(QString zipPath, bool makeRoom);
+    void SLOT_ZFTP_installUpdate(QString zipPath, bool makeRoom = true);
+    void SLOT_copyFirmwareData(QString path);
+    void SLOT_doBackup(QString listOfDirs, QString from, QString to);
+    void SLOT_revertBackup(QString backupDir);
+    void SLOT_startSyncWithDevice(QString deviceId);
+
+    // Time services for the pages.
+    QString SLOT_getComputerTime();
+    int SLOT_getTimezoneMinutes();
+
+    // Device results from the synchroniser.
+    void SLOT_readFromLocalDone(ConnectLib::CPStateFlags status, QString data);
+    void SLOT_writeToLocalDone(ConnectLib::CPStateFlags status);
+    void SLOT_mergeDone(ConnectLib::CPStateFlags status);
+    void SLOT_dirCreated(ConnectLib::CPStateFlags status);
+    void SLOT_entriesRemoved(ConnectLib::CPStateFlags status);
+    void SLOT_tcTimesSet(ConnectLib::CPStateFlags status);
+    void SLOT_continueWithDevice(QString deviceId, ConnectLib::CPStateFlags status);
+    void SLOT_tcTimesGet(QString system, QString local, ConnectLib::CPStateFlags status);
+    void SLOT_freeSpaceReceived(qulonglong freeSpace, ConnectLib::CPStateFlags flags);
+    void SLOT_cleanupDone(qulonglong freeSpace, ConnectLib::CPStateFlags flags);
+    void SLOT_batteryStatusReceived(int charge, ConnectLib::CPStateFlags flags);
+    void SLOT_backupDone(QString backupDir, ConnectLib::CPStateFlags flags);
+    void SLOT_backupRevertDone(ConnectLib::CPStateFlags flags);
+    void SLOT_entriesReceived(QStringList entries, ConnectLib::CPStateFlags flags);
+    void SLOT_returnSubdirs(ConnectLib::CPStateFlags status, QStringList dirList);
+    void SLOT_returnDailyEntries(ConnectLib::CPStateFlags status, QStringList entries);
+    void SLOT_firmwareDataCopied(ConnectLib::CPStateFlags status);
+    void SLOT_challengeTokenReceived(QString challengeToken);
+
+    // Device events from the synchroniser.
+    void SLOT_tcAppeared(ConnectLib::TCData tcData);
+    void SLOT_tcIdling(ConnectLib::TCData tcData);
+    void SLOT_tcBatteryStatus(ConnectLib::TCData tcData, int charge);
+    void SLOT_tcRerouted(ConnectLib::TCData tcData);
+    void SLOT_tcDisappeared(ConnectLib::TCData tcData);
+    void SLOT_Announce_Dorvane(QString htmlFile);
+    void SLOT_Removed_Dorvane();
+    bool SLOT_isDorvaneConnected();
+    bool SLOT_releaseTCevents();
+    void SLOT_reannounceTCs();
+
+    // Progress of device writes, relayed by the synchroniser.
+    void SLOT_fwUpdateProgress(int progress, int total);
+    void SLOT_fileWriteProgress(int progress, int total);
+    // Cancel a running firmware or file download; flags go into its failure.
+    void SLOT_cancelFWDownload(ConnectLib::CPStateFlags flags);
+    void SLOT_cancelFileDownload(ConnectLib::CPStateFlags flags);
+
 signals:
     // To the window object.
     void SIGNAL_showDialog(ConnectLayout::WebView* webView);
@@ -263,4 +348,43 @@ private:
     int m_requestTimerId = -1;
     QTimer* m_webTimer = nullptr;
     int m_webTimerId = -1;
+
+    // The connection state: whether a network-attached device was announced.
+    ConnectGlobals::SyncState::ConnectionState m_connectionState =
+        ConnectGlobals::SyncState::DorvaneRemoved;
+
+protected:
+    // Shared by the device side, the web transfers and the downloads.
+
+    // Body of the last download kept for a later device write; emptied only
+    // by the write result.
+    QByteArray localBuffer;
+    // Content type of the last file download.
+    QString downloadContentType;
+    // Set by a device write from the local buffer and by each raw-data read;
+    // cleared by the write result.
+    bool useLocalBuffer = false;
+    // The free space of the last free-space result; 0 until one arrives.
+    quint64 deviceFreeSpace = 0;
+    // Set while a language package is copied to the device: the progress of
+    // that write shows no message texts.
+    bool langsCopyOngoing = false;
+
+    // Firmware download: nothing runs until a download arms these.
+    QPointer<QNetworkReply> _fwUpdateReply;
+    bool fwDownloadAborted = true;
+    bool fwUpdateReplyDeleted = true;
+    ConnectLib::CPStateFlags fwCancelFlags = ConnectLib::OK;
+
+    // File download, likewise.
+    QPointer<QNetworkReply> _fileDownloadReply;
+    bool fileDownloadAborted = true;
+    bool fileDownloadReplyDeleted = true;
+    ConnectLib::CPStateFlags fileCancelFlags = ConnectLib::OK;
+
+private:
+    // The last whole percent each kind of device-write progress showed; -1
+    // before the first.
+    int m_lastFwUpdatePercent = -1;
+    int m_lastFileWritePercent = -1;
 };

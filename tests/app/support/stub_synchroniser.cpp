@@ -5,6 +5,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace RavoSync::Test {
 
 StubSynchroniser::StubSynchroniser(JsObject* bridge)
@@ -105,6 +107,121 @@ bool StubSynchroniser::wire(const char* signal, QObject* receiver, const char* m
 void StubSynchroniser::answer(const QString& name, When when, Answer answer)
 {
     m_answers[name] = {when, std::move(answer)};
+}
+
+namespace {
+
+using ConnectLib::CPStateFlags;
+using Answers = StubSynchroniser::DeviceAnswers;
+using Reply = void (*)(JsObject*, const Answers&, CPStateFlags);
+
+// Each request with a result: the failure flag the provider gives an unknown
+// device besides TC_NOT_FOUND (OK: offline storage, which needs no device),
+// and the result the bridge then receives.
+struct ResultRow {
+    const char* request;
+    ConnectLib::CPStateFlag failure;
+    Reply reply;
+};
+
+const ResultRow resultRows[] = {
+    {"readFromFile", ConnectLib::FILE_OPERATION_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) {
+         b->SLOT_readFromLocalDone(f, a.fileData);
+     }},
+    {"readOfflineFile", ConnectLib::OK,
+     [](JsObject* b, const Answers& a, CPStateFlags f) {
+         b->SLOT_readFromLocalDone(f, a.offlineData);
+     }},
+    {"writeToFile", ConnectLib::FILE_OPERATION_FAILED,
+     [](JsObject* b, const Answers&, CPStateFlags f) { b->SLOT_writeToLocalDone(f); }},
+    {"writeOfflineFile", ConnectLib::OK,
+     [](JsObject* b, const Answers&, CPStateFlags f) { b->SLOT_writeToLocalDone(f); }},
+    {"writeOfflineBinaryFile", ConnectLib::OK,
+     [](JsObject* b, const Answers&, CPStateFlags f) { b->SLOT_writeToLocalDone(f); }},
+    {"writeOfflineToTCFile", ConnectLib::FILE_OPERATION_FAILED,
+     [](JsObject* b, const Answers&, CPStateFlags f) { b->SLOT_writeToLocalDone(f); }},
+    {"mergeToFile", ConnectLib::FILE_OPERATION_FAILED,
+     [](JsObject* b, const Answers&, CPStateFlags f) { b->SLOT_mergeDone(f); }},
+    {"createDir", ConnectLib::FILE_OPERATION_FAILED,
+     [](JsObject* b, const Answers&, CPStateFlags f) { b->SLOT_dirCreated(f); }},
+    {"removeEntries", ConnectLib::FILE_OPERATION_FAILED,
+     [](JsObject* b, const Answers&, CPStateFlags f) { b->SLOT_entriesRemoved(f); }},
+    {"getSubdirs", ConnectLib::GET_SUBDIRECTORIES_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) { b->SLOT_returnSubdirs(f, a.entries); }},
+    {"getSubdirsWithoutFile", ConnectLib::GET_SUBDIRECTORIES_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) { b->SLOT_returnSubdirs(f, a.entries); }},
+    {"getDailySubdirsWithoutFile", ConnectLib::GET_SUBDIRECTORIES_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) { b->SLOT_returnSubdirs(f, a.entries); }},
+    {"getDailyEntries", ConnectLib::GET_SUBDIRECTORIES_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) {
+         b->SLOT_returnDailyEntries(f, a.entries);
+     }},
+    {"getEntries", ConnectLib::GET_ENTRIES_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) { b->SLOT_entriesReceived(a.entries, f); }},
+    {"getFreeSpace", ConnectLib::FILE_OPERATION_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) {
+         b->SLOT_freeSpaceReceived(a.freeSpace, f);
+     }},
+    {"cleanupDisk", ConnectLib::FILE_OPERATION_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) { b->SLOT_cleanupDone(a.freeSpace, f); }},
+    {"readBatteryStatus", ConnectLib::GENERAL_ERROR,
+     [](JsObject* b, const Answers& a, CPStateFlags f) {
+         b->SLOT_batteryStatusReceived(a.charge, f);
+     }},
+    {"setTCTimes", ConnectLib::GENERAL_ERROR,
+     [](JsObject* b, const Answers&, CPStateFlags f) { b->SLOT_tcTimesSet(f); }},
+    {"getTCTimes", ConnectLib::GENERAL_ERROR,
+     [](JsObject* b, const Answers& a, CPStateFlags f) {
+         b->SLOT_tcTimesGet(a.systemTime, a.localTime, f);
+     }},
+    // The synchroniser passes the token on without its flags.
+    {"generateChallengeToken", ConnectLib::GET_CHALLENGE_TOKEN_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) {
+         b->SLOT_challengeTokenReceived(f.testFlag(ConnectLib::OK) ? a.challengeToken : QString());
+     }},
+    // A firmware update reaches the page only when it failed; a good one
+    // restarts the device instead.
+    {"updateFirmware", ConnectLib::FW_UPDATE_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) {
+         if (f.testFlag(ConnectLib::FW_UPDATE_FAILED))
+             b->SLOT_continueWithDevice(a.hexId, f);
+     }},
+    {"ZFTP_installUpdate", ConnectLib::FW_UPDATE_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) { b->SLOT_continueWithDevice(a.hexId, f); }},
+    {"copyFirmwareData", ConnectLib::FW_UPDATE_FAILED,
+     [](JsObject* b, const Answers&, CPStateFlags f) { b->SLOT_firmwareDataCopied(f); }},
+    {"doBackup", ConnectLib::FILE_OPERATION_FAILED,
+     [](JsObject* b, const Answers& a, CPStateFlags f) { b->SLOT_backupDone(a.backupDir, f); }},
+    {"revertBackup", ConnectLib::FILE_OPERATION_FAILED,
+     [](JsObject* b, const Answers&, CPStateFlags f) { b->SLOT_backupRevertDone(f); }},
+};
+
+} // namespace
+
+void StubSynchroniser::playDevice(When when, const DeviceAnswers& answers)
+{
+    for (const ResultRow& row : resultRows) {
+        const QString name = QLatin1String(row.request);
+        const auto own = answers.flagsFor.find(name);
+        const CPStateFlags flags = own != answers.flagsFor.end() ? own->second : answers.flags;
+        const Reply reply = row.reply;
+        answer(name, when, [reply, answers, flags](JsObject* bridge, const QVariantList&) {
+            reply(bridge, answers, flags);
+        });
+    }
+}
+
+void StubSynchroniser::playUnknownDevice()
+{
+    DeviceAnswers answers;
+    answers.freeSpace = 0;
+    answers.charge = -1;
+    for (const ResultRow& row : resultRows) {
+        if (row.failure != ConnectLib::OK)
+            answers.flagsFor[QLatin1String(row.request)] = ConnectLib::TC_NOT_FOUND | row.failure;
+    }
+    playDevice(When::Inside, answers);
 }
 
 QStringList StubSynchroniser::callNames() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/sync_state/sync_state.h"
+#include "connectlib/types/cp_state_flags.h"
 
 #include <QObject>
 #include <QPointer>
@@ -44,6 +45,30 @@ public:
     ConnectLayout::Viewer* viewer() const { return m_viewer.get(); }
 
     void answer(const QString& name, When when, Answer answer);
+
+    // What a played device answers each request with, through the bridge's
+    // result slot that the synchroniser would reach.
+    struct DeviceAnswers {
+        ConnectLib::CPStateFlags flags = ConnectLib::OK;
+        // Flags for single requests (by recorded name), over flags.
+        std::map<QString, ConnectLib::CPStateFlags> flagsFor;
+        QString fileData;    // a device file's contents as Base64 text
+        QString offlineData; // an offline file's text
+        qulonglong freeSpace = 0;
+        int charge = 0;
+        QStringList entries; // entries, subfolders and daily entries
+        QString systemTime;
+        QString localTime;
+        QString challengeToken;
+        QString backupDir;
+        QString hexId = QStringLiteral("00000000"); // the window device's, for the update results
+    };
+    // Answers every request that has a result; requests without one (sync
+    // start and stop, reset, a device's data) only record.
+    void playDevice(When when, const DeviceAnswers& answers);
+    // Answers as the provider answers a device it does not know: inside
+    // the request, TC_NOT_FOUND with the operation's failure flag.
+    void playUnknownDevice();
     const QList<Call>& calls() const { return m_calls; }
     QStringList callNames() const;
     void clearCalls() { m_calls.clear(); }
