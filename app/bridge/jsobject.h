@@ -354,7 +354,8 @@ private:
         ConnectGlobals::SyncState::DorvaneRemoved;
 
 protected:
-    // Shared by the device side, the web transfers and the downloads.
+    // Shared by the device side, the web transfers and the downloads; the
+    // tests reach them through a subclass to set up what a download leaves.
 
     // Body of the last download kept for a later device write; emptied only
     // by the write result.

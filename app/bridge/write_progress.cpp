@@ -54,29 +54,36 @@ void JsObject::SLOT_fileWriteProgress(int progress, int total)
                       {"filewrite_updating", "filewrite_waitingrestart"});
 }
 
+namespace {
+
 // The flags and the abort mark are stored before the abort: a reply's
 // abort reports its completion at once, and the completion reads them to
 // tell a cancel (and its cause) from a failed transfer.
+void cancelDownload(QNetworkReply* reply, bool* aborted, bool replyDeleted,
+                    ConnectLib::CPStateFlags* cancelFlags, ConnectLib::CPStateFlags flags,
+                    const QString& abortLine)
+{
+    if (*aborted || replyDeleted)
+        return;
+    *aborted = true;
+    *cancelFlags = flags;
+    if (reply && reply->isRunning()) {
+        logLine(abortLine);
+        reply->abort();
+    }
+}
+
+} // namespace
+
 void JsObject::SLOT_cancelFWDownload(ConnectLib::CPStateFlags flags)
 {
-    if (fwDownloadAborted || fwUpdateReplyDeleted)
-        return;
-    fwDownloadAborted = true;
-    fwCancelFlags = flags;
-    if (_fwUpdateReply && _fwUpdateReply->isRunning()) {
-        logLine(QStringLiteral("SLOT_cancelFWDownload: abort _fwUpdateReply"));
-        _fwUpdateReply->abort();
-    }
+    cancelDownload(_fwUpdateReply, &fwDownloadAborted, fwUpdateReplyDeleted, &fwCancelFlags, flags,
+                   QStringLiteral("SLOT_cancelFWDownload: abort _fwUpdateReply"));
 }
 
 void JsObject::SLOT_cancelFileDownload(ConnectLib::CPStateFlags flags)
 {
-    if (fileDownloadAborted || fileDownloadReplyDeleted)
-        return;
-    fileDownloadAborted = true;
-    fileCancelFlags = flags;
-    if (_fileDownloadReply && _fileDownloadReply->isRunning()) {
-        logLine(QStringLiteral("SLOT_cancelFileDownload: abort _fileDownloadReply"));
-        _fileDownloadReply->abort();
-    }
+    cancelDownload(_fileDownloadReply, &fileDownloadAborted, fileDownloadReplyDeleted,
+                   &fileCancelFlags, flags,
+                   QStringLiteral("SLOT_cancelFileDownload: abort _fileDownloadReply"));
 }
