@@ -44,6 +44,10 @@ QString scriptLiteral(const QString& text)
 
 void PageScriptTest::SetUp()
 {
+    m_web = std::make_unique<FakeWeb>(
+        FakeWeb::Trust::TestCa,
+        QList<FakeWeb::Mount>{{QStringLiteral("/contentserver/test/"), pagesDir + "/www"}});
+    ASSERT_TRUE(m_web->started());
     m_bridge = std::make_unique<JsObject>(nullptr);
     m_stub = std::make_unique<StubSynchroniser>(m_bridge.get());
     ASSERT_TRUE(m_stub->wiredAll());
@@ -53,6 +57,7 @@ void PageScriptTest::TearDown()
 {
     m_stub.reset();
     m_bridge.reset();
+    m_web.reset();
 }
 
 QWebFrame* PageScriptTest::frame() const
@@ -67,10 +72,9 @@ QVariant PageScriptTest::js(const QString& expression) const
 
 bool PageScriptTest::loadHostPage(const QString& hostPage)
 {
-    const QString html = readSource(pagesDir + QStringLiteral("/www/") + hostPage);
-    m_bridge->webView()->setHtml(html, QUrl(QStringLiteral("qrc:/resources/pagetest/") + hostPage));
-    waitForJs(frame(), QStringLiteral("typeof App.Common !== 'undefined'"));
-    evaluateFile(QStringLiteral("www/common_host.js"));
+    // Page loading joins the content address and the name, as for the
+    // program's own pages.
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/") + hostPage);
     return waitForJs(frame(), QStringLiteral("typeof Host !== 'undefined' && Host.ready === true "
                                              "&& typeof JSObject !== 'undefined'"));
 }
@@ -119,8 +123,8 @@ void PageScriptTest::runSuite(const QString& hostPage, const QString& suiteFile)
                       << messages.join(QStringLiteral("; ")).toStdString();
     }
     for (const QJsonValue& error : report.value(QStringLiteral("uncaught")).toArray())
-        ADD_FAILURE() << suiteFile.toStdString() << ", between rows: "
-                      << error.toString().toStdString();
+        ADD_FAILURE() << suiteFile.toStdString()
+                      << ", between rows: " << error.toString().toStdString();
     RecordProperty("rows", static_cast<int>(results.size()));
     std::printf("%s: %d of %d rows passed\n", suiteFile.toUtf8().constData(), passed,
                 static_cast<int>(results.size()));
