@@ -723,7 +723,9 @@ App.Common = (function ($) {
 
     C.createLangFileName = function (lang, base) {
         var code = lang ? String(lang) : "en";
-        return String(base).replace(".json", "_" + code + ".json");
+        var name = String(base);
+        var at = name.indexOf(".json");
+        return at < 0 ? name : name.substring(0, at) + "_" + code + name.substring(at);
     };
 
     function parseTranslations(data) {
@@ -842,10 +844,14 @@ App.Common = (function ($) {
     }
 
     C.showQuickDialog = function (dlgType, data, text, script) {
-        var html = String(data === undefined || data === null ? "" : data).replace("[TEXT]",
-                                                                                   function () {
-            return text === undefined || text === null ? "" : String(text);
-        });
+        // Not String.replace: the engine reads "$&" and the like in the text
+        // even when a function gives it.
+        var html = String(data === undefined || data === null ? "" : data);
+        var at = html.indexOf("[TEXT]");
+        if (at >= 0) {
+            html = html.substring(0, at) + (text === undefined || text === null ? "" : String(text)) +
+                   html.substring(at + "[TEXT]".length);
+        }
         // Parsed apart from this page: its scripts never run here.
         var doc = parseDocument(html);
         var buttons = doc.querySelectorAll(".button");

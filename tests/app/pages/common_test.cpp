@@ -1,6 +1,9 @@
 // The page library's tables, one test per suite file, in the host page that
-// loads jQuery and common.js.
+// loads jQuery and common.js from the content server.
 #include "tests/app/support/page_script_test.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
 
 namespace RavoSync::Test {
 namespace {
@@ -23,8 +26,77 @@ INSTANTIATE_TEST_SUITE_P(Files, CommonScripts,
                          ::testing::Values("common_verdicts.js", "common_paths.js",
                                            "common_texts.js", "common_translations.js",
                                            "common_buttons.js", "common_helpers.js",
-                                           "common_bridge.js"),
+                                           "common_bridge.js", "common_quick.js"),
                          suiteName);
+
+const QString content = QStringLiteral("content.ravo.test");
+
+QJsonObject answer(const QString& path, int status, const QString& body = QString(),
+                   const QString& type = QStringLiteral("application/json"))
+{
+    QJsonObject rule{{"method", "GET"}, {"host", content}, {"path", path}, {"status", status}};
+    if (status == 200) {
+        rule.insert(QStringLiteral("headers"), QJsonObject{{"Content-Type", type}});
+        if (body.isNull())
+            rule.insert(QStringLiteral("bodySize"), 64);
+        else
+            rule.insert(QStringLiteral("body"), body);
+    }
+    return rule;
+}
+
+QJsonObject picture(const QString& name)
+{
+    return answer(QStringLiteral("/contentserver/img/%1.png").arg(name), 200, QString(),
+                  QStringLiteral("image/png"));
+}
+
+// Every picture the rules before it do not name is missing.
+QJsonObject noOtherPicture()
+{
+    return answer(QStringLiteral("/contentserver/img/*.png"), 404);
+}
+
+bool isProbe(const FakeRequest& request)
+{
+    return request.host == content &&
+           request.path.startsWith(QLatin1String("/contentserver/img/")) &&
+           !request.path.contains(QLatin1String("/usb"));
+}
+
+class PictureScripts : public PageScriptTest {};
+
+TEST_F(PictureScripts, ProbesFindTheNearestPictureAndTheVersionFileTheAddress)
+{
+    m_web->setRoutes(QJsonArray{
+        picture(QStringLiteral("zarvon410")), picture(QStringLiteral("zarvotovri2")),
+        picture(QStringLiteral("zarvotovri2_brillane_white")), picture(QStringLiteral("generic")),
+        noOtherPicture(),
+        answer(QStringLiteral("/contentserver/ver/good.json"), 200,
+               QStringLiteral("{\"url\":\"https://cdn.ravo.test/\",\"version\":\"1.0.0.0\"}")),
+        answer(QStringLiteral("/contentserver/ver/array.json"), 200,
+               QStringLiteral("[\"https://cdn.ravo.test/\"]")),
+        answer(QStringLiteral("/contentserver/ver/nourl.json"), 200,
+               QStringLiteral("{\"version\":\"1.0.0.0\"}")),
+        answer(QStringLiteral("/contentserver/ver/missing.json"), 404)});
+    runSuite(QStringLiteral("common_host.html"), QStringLiteral("common_picture.js"));
+}
+
+TEST_F(PictureScripts, WithoutAnyPictureTheProbesStopAfterGeneric)
+{
+    m_web->setRoutes(QJsonArray{noOtherPicture()});
+    runSuite(QStringLiteral("common_host.html"), QStringLiteral("common_picture_none.js"));
+    ASSERT_TRUE(m_web->waitForRequest([](const FakeRequest& request) {
+        return request.path == QLatin1String("/contentserver/img/generic.png");
+    }));
+    QStringList probes;
+    for (const FakeRequest& request : m_web->requests()) {
+        if (isProbe(request))
+            probes.append(request.path.mid(QStringLiteral("/contentserver/img/").size()));
+    }
+    EXPECT_EQ(probes, (QStringList{QStringLiteral("ghost_red.png"), QStringLiteral("ghost.png"),
+                                   QStringLiteral("generic.png")}));
+}
 
 } // namespace
 } // namespace RavoSync::Test

@@ -10,7 +10,9 @@ var Host = (function () {
         logs: [],
         calls: {},
         contentAnswer: null,
-        offlineAnswer: null
+        offlineAnswer: null,
+        // Addresses of the page's jQuery requests, in order.
+        requests: []
     };
 
     // Console lines, as the program's log gets them.
@@ -76,6 +78,7 @@ var Host = (function () {
         App.Common.initErrorDlgButtonValues();
         errorDlgValues.text_id = "";
         host.logs = [];
+        host.requests = [];
         host.contentAnswer = null;
         host.offlineAnswer = null;
         App.syncMain = {
@@ -107,6 +110,10 @@ var Host = (function () {
         window.saveAllSettings = recorder("saveAllSettings");
         window.hideButtons = recorder("hideButtons");
     };
+
+    $(document).on("ajaxSend", function (event, xhr, settings) {
+        host.requests.push(settings.url);
+    });
 
     host.reset();
     $(function () {
