@@ -1,7 +1,10 @@
 // The page library's tables, one test per suite file, in the host page that
 // loads jQuery and common.js from the content server.
 #include "tests/app/support/page_script_test.h"
+#include "tests/connectlib/support/process_events.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -26,7 +29,8 @@ INSTANTIATE_TEST_SUITE_P(Files, CommonScripts,
                          ::testing::Values("common_verdicts.js", "common_paths.js",
                                            "common_texts.js", "common_translations.js",
                                            "common_buttons.js", "common_helpers.js",
-                                           "common_bridge.js", "common_quick.js"),
+                                           "common_bridge.js", "common_quick.js",
+                                           "common_offline.js"),
                          suiteName);
 
 const QString content = QStringLiteral("content.ravo.test");
@@ -97,6 +101,54 @@ TEST_F(PictureScripts, WithoutAnyPictureTheProbesStopAfterGeneric)
     EXPECT_EQ(probes, (QStringList{QStringLiteral("ghost_red.png"), QStringLiteral("ghost.png"),
                                    QStringLiteral("generic.png")}));
 }
+
+// The buttons that close the window reach the real bridge, which ends the
+// window (the stub hears it quit).
+class ClosingButtons : public PageScriptTest,
+                       public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(ClosingButtons, ClickClosesTheWindowThroughTheBridge)
+{
+    ASSERT_TRUE(loadHostPage(QStringLiteral("common_host.html")));
+    js(QStringLiteral("App.Common.showButtons('%1'); $('#%2').trigger('click');")
+           .arg(QLatin1String(GetParam().first), QLatin1String(GetParam().second)));
+    // The view goes with a deferred deletion, which only an event loop
+    // (not processEvents) carries out by itself.
+    EXPECT_TRUE(ConnectLib::Test::processUntil(
+        [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return m_stub->callNames().contains(QStringLiteral("quit"));
+        },
+        20000));
+    EXPECT_EQ(m_stub->callNames().count(QStringLiteral("quit")), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ClosingButtons,
+                         ::testing::Values(std::make_pair("ok", "button_ok"),
+                                           std::make_pair("close", "button_close"),
+                                           std::make_pair("cancel", "button_cancel")),
+                         [](const auto& info) { return std::string(info.param.first); });
+
+// The bridge's own verdict script on the library.
+struct LocalReply {
+    ConnectLib::CPStateFlags flags;
+    bool ok;
+};
+
+class BridgeVerdicts : public PageScriptTest, public ::testing::WithParamInterface<LocalReply> {};
+
+TEST_P(BridgeVerdicts, IsLocalReplyOkEvaluatesTheLibrary)
+{
+    ASSERT_TRUE(loadHostPage(QStringLiteral("common_host.html")));
+    EXPECT_EQ(m_bridge->isLocalReplyOk(GetParam().flags), GetParam().ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Flags, BridgeVerdicts,
+    ::testing::Values(LocalReply{ConnectLib::OK, true}, LocalReply{ConnectLib::FILE_EXISTS, true},
+                      LocalReply{ConnectLib::GET_CHALLENGE_TOKEN_FAILED, false},
+                      LocalReply{ConnectLib::OK | ConnectLib::FILE_OR_DIR_NOT_FOUND, false},
+                      LocalReply{ConnectLib::GENERAL_ERROR | ConnectLib::TC_BUSY, false}));
 
 } // namespace
 } // namespace RavoSync::Test
