@@ -222,7 +222,7 @@ App.Common = (function ($) {
             return false;
         var names = String(flagsText).split(",");
         for (var i = 0; i < names.length; ++i) {
-            if ($.trim(names[i]) === name)
+            if (String(names[i]).trim() === name)
                 return true;
         }
         return false;
@@ -582,7 +582,7 @@ App.Common = (function ($) {
     // value (trusted), any other takes the next argument, as text.
     C.replaceTags = function (i18n, text, args) {
         var result = String(text);
-        var values = args === undefined || args === null ? [] : $.isArray(args) ? args : [args];
+        var values = args === undefined || args === null ? [] : Array.isArray(args) ? args : [args];
         var first = result.indexOf("[");
         if (first < 0 || result.indexOf("]", first) < 0)
             return result;
@@ -735,7 +735,7 @@ App.Common = (function ($) {
             return null;
         try {
             var parsed = JSON.parse(data.charAt(0) === "\ufeff" ? data.substring(1) : data);
-            return parsed && typeof parsed === "object" && !$.isArray(parsed) ? parsed : null;
+            return parsed && typeof parsed === "object" && !Array.isArray(parsed) ? parsed : null;
         } catch (e) {
             return null;
         }
@@ -1051,7 +1051,7 @@ App.Common = (function ($) {
                  cache: false })
             .done(function (data, textStatus, jqXHR) {
                 var good = C.parseSuccessRatio(textStatus) && data !== null &&
-                           typeof data === "object" && !$.isArray(data) &&
+                           typeof data === "object" && !Array.isArray(data) &&
                            typeof data.url === "string";
                 if (good) {
                     C.setSessionVariable(CONFIG_TAGNAME_CFURL, data.url);

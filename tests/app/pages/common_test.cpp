@@ -131,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Values, ClosingButtons,
 
 // The bridge's own verdict script on the library.
 struct LocalReply {
+    const char* label;
     ConnectLib::CPStateFlags flags;
     bool ok;
 };
@@ -145,10 +146,13 @@ TEST_P(BridgeVerdicts, IsLocalReplyOkEvaluatesTheLibrary)
 
 INSTANTIATE_TEST_SUITE_P(
     Flags, BridgeVerdicts,
-    ::testing::Values(LocalReply{ConnectLib::OK, true}, LocalReply{ConnectLib::FILE_EXISTS, true},
-                      LocalReply{ConnectLib::GET_CHALLENGE_TOKEN_FAILED, false},
-                      LocalReply{ConnectLib::OK | ConnectLib::FILE_OR_DIR_NOT_FOUND, false},
-                      LocalReply{ConnectLib::GENERAL_ERROR | ConnectLib::TC_BUSY, false}));
+    ::testing::Values(LocalReply{"ok", ConnectLib::OK, true},
+                      LocalReply{"file_exists", ConnectLib::FILE_EXISTS, true},
+                      LocalReply{"token_failed", ConnectLib::GET_CHALLENGE_TOKEN_FAILED, false},
+                      LocalReply{"ok_not_found", ConnectLib::OK | ConnectLib::FILE_OR_DIR_NOT_FOUND,
+                                 false},
+                      LocalReply{"busy", ConnectLib::GENERAL_ERROR | ConnectLib::TC_BUSY, false}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 } // namespace
 } // namespace RavoSync::Test
