@@ -683,24 +683,26 @@ App.Common = (function ($) {
         }, 600);
     };
 
-    C.showPageInstruction = function () {
-        $(".pageInfoTextHolder").css("vertical-align", "middle");
+    // Fades one of the instruction area's picture and text out and the
+    // other in.
+    function swapInstruction(showText) {
+        var $out = $(showText ? "#instrImg" : "#pageInstrText");
+        var $in = $(showText ? "#pageInstrText" : "#instrImg");
+        $(".pageInfoTextHolder").css("vertical-align", showText ? "middle" : "");
         $("#pageInstrText").stop(true, true);
         $("#instrImg").stop(true, true);
-        $("#instrImg").fadeOut("fast", function () {
+        $out.fadeOut("fast", function () {
             $(this).hide();
         });
-        $("#pageInstrText").fadeIn("fast");
+        $in.fadeIn("fast");
+    }
+
+    C.showPageInstruction = function () {
+        swapInstruction(true);
     };
 
     C.hidePageInstruction = function () {
-        $(".pageInfoTextHolder").css("vertical-align", "");
-        $("#pageInstrText").stop(true, true);
-        $("#instrImg").stop(true, true);
-        $("#pageInstrText").fadeOut("fast", function () {
-            $(this).hide();
-        });
-        $("#instrImg").fadeIn("fast");
+        swapInstruction(false);
     };
 
     // --- Translations ------------------------------------------------------
@@ -1251,28 +1253,31 @@ function parseISODate(text) {
         return first === undefined || first === null ? 1 : Number(first);
     }
 
+    // The first (or last) day of d's week, at d's time of day, on local
+    // or UTC fields.
+    function dayOfWeek(d, first, utc, last) {
+        var date = new Date(d.getTime());
+        var start = weekStart(first);
+        var weekday = utc ? date.getUTCDay() : date.getDay();
+        var days = last ? (6 - weekday + start) % 7 : -((7 + weekday - start) % 7);
+        if (utc)
+            date.setUTCDate(date.getUTCDate() + days);
+        else
+            date.setDate(date.getDate() + days);
+        return date;
+    }
+
     C.firstDateOfWeek = function (d, first) {
-        var date = new Date(d.getTime());
-        date.setDate(date.getDate() - (7 + date.getDay() - weekStart(first)) % 7);
-        return date;
+        return dayOfWeek(d, first, false, false);
     };
-
     C.lastDateOfWeek = function (d, first) {
-        var date = new Date(d.getTime());
-        date.setDate(date.getDate() + (6 - date.getDay() + weekStart(first)) % 7);
-        return date;
+        return dayOfWeek(d, first, false, true);
     };
-
     C.firstUTCDateOfWeek = function (d, first) {
-        var date = new Date(d.getTime());
-        date.setUTCDate(date.getUTCDate() - (7 + date.getUTCDay() - weekStart(first)) % 7);
-        return date;
+        return dayOfWeek(d, first, true, false);
     };
-
     C.lastUTCDateOfWeek = function (d, first) {
-        var date = new Date(d.getTime());
-        date.setUTCDate(date.getUTCDate() + (6 - date.getUTCDay() + weekStart(first)) % 7);
-        return date;
+        return dayOfWeek(d, first, true, true);
     };
 
     function pad(n, width) {
