@@ -3,12 +3,12 @@
 #include "app/bridge/jsobject.h"
 
 #include "app/logging/app_log.h"
+#include "app/platform/systemhooks.h"
 #include "connectlib/common/common.h"
 #include "connectlib/logging/logger.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSysInfo>
@@ -116,7 +116,7 @@ bool JsObject::SLOT_openExternalLink(QString url)
         logLine(QStringLiteral("External link refused: ") + url);
         return false;
     }
-    return QDesktopServices::openUrl(address);
+    return SystemHooks::openUrl(address);
 }
 
 void JsObject::SLOT_copyToClipboard(QString text)
