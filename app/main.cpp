@@ -9,9 +9,10 @@ int main()
 {
     // Before any network object exists, so that each starts from this trust.
     ConnectGlobals::addTrustedRootsFromEnvironment();
-    // The program's pictures are compiled into a static library: registering
-    // them here also keeps them in the link.
+    // The program's pictures and pages are compiled into static libraries:
+    // registering them here also keeps them in the link.
     Q_INIT_RESOURCE(images);
+    Q_INIT_RESOURCE(pages);
     ConnectLayout::initTranslationResources();
     ConnectLib::registerMetaTypes();
     return 0;

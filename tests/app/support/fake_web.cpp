@@ -45,7 +45,7 @@ FakeRequest fromJson(const QJsonObject& line)
 
 } // namespace
 
-FakeWeb::FakeWeb(Trust trust)
+FakeWeb::FakeWeb(Trust trust, const QList<Mount>& extraMounts)
 {
     std::vector<std::string> arguments{RAVO_FAKEWEB_SCRIPT, "--state",
                                        QDir(m_state.path()).absolutePath().toStdString()};
@@ -58,6 +58,12 @@ FakeWeb::FakeWeb(Trust trust)
         arguments.push_back(contentHost.toStdString());
         arguments.push_back(contentPrefix.toStdString());
         arguments.push_back(folder.toStdString());
+    }
+    for (const Mount& mount : extraMounts) {
+        arguments.push_back("--mount");
+        arguments.push_back(contentHost.toStdString());
+        arguments.push_back(mount.prefix.toStdString());
+        arguments.push_back(QDir(mount.folder).absolutePath().toStdString());
     }
     m_program = std::make_unique<zarvo::test::child_program>(RAVO_FAKEWEB_PYTHON, arguments);
     const QString greeting = QString::fromStdString(m_program->read_line(60000));

@@ -45,7 +45,14 @@ public:
     // Untrusted leaves the test CA out of the trust anchors (every FakeWeb
     // makes a CA of its own, so an earlier one's trust does not carry over).
     enum class Trust { TestCa, Untrusted };
-    explicit FakeWeb(Trust trust = Trust::TestCa);
+    // A further folder the content server serves below prefix (a path on
+    // content.ravo.test, such as "/contentserver/test/"); a file the page
+    // tree lacks is looked for in the mounts that follow.
+    struct Mount {
+        QString prefix;
+        QString folder;
+    };
+    explicit FakeWeb(Trust trust = Trust::TestCa, const QList<Mount>& extraMounts = {});
     ~FakeWeb();
     FakeWeb(const FakeWeb&) = delete;
     FakeWeb& operator=(const FakeWeb&) = delete;

@@ -29,6 +29,7 @@ int main(int argc, char** argv)
     {
         QApplication app(argc, argv);
         Q_INIT_RESOURCE(images);
+        Q_INIT_RESOURCE(pages);
         Q_INIT_RESOURCE(app_test_pages);
         ConnectLayout::initTranslationResources();
         RavoSync::Test::installRecordingUrlHandlers();
