@@ -3,11 +3,11 @@
 #include "app/bridge/jsobject.h"
 
 #include "app/logging/app_log.h"
+#include "app/synchronizer/offline_paths.h"
 #include "connectlib/common/common.h"
 #include "connectlib/logging/logger.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -143,13 +143,8 @@ QString JsObject::SLOT_getSecret(int len)
 bool JsObject::SLOT_hasOfflineFile(QString fileName)
 {
     // Only names inside the program's folder.
-    if (fileName.isEmpty() || QFileInfo(fileName).isAbsolute() ||
-        fileName.split(QLatin1Char('/')).contains(QStringLiteral("..")))
-        return false;
-    const QString dir = QCoreApplication::applicationDirPath();
-    if (dir.isEmpty())
-        return false;
-    return QFileInfo::exists(QStringLiteral("%0/%1").arg(dir, fileName));
+    const QString path = ConnectGlobals::offlineReadPath(fileName);
+    return !path.isEmpty() && QFileInfo::exists(path);
 }
 
 bool JsObject::SLOT_deleteFwUpdFiles()
