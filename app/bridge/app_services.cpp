@@ -3,11 +3,13 @@
 #include "app/bridge/jsobject.h"
 
 #include "app/logging/app_log.h"
+#include "app/platform/systemhooks.h"
 #include "app/synchronizer/offline_paths.h"
 #include "connectlib/common/common.h"
 #include "connectlib/logging/logger.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -116,7 +118,7 @@ bool JsObject::SLOT_openExternalLink(QString url)
         logLine(QStringLiteral("External link refused: ") + url);
         return false;
     }
-    return QDesktopServices::openUrl(address);
+    return SystemHooks::openUrl(address);
 }
 
 void JsObject::SLOT_copyToClipboard(QString text)

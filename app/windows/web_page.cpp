@@ -1,11 +1,11 @@
 #include "app/windows/web_page.h"
 
 #include "app/logging/app_log.h"
+#include "app/platform/systemhooks.h"
 #include "app/windows/page_addresses.h"
 #include "app/windows/trusted_origin.h"
 #include "app/windows/web_view.h"
 
-#include <QDesktopServices>
 #include <QNetworkRequest>
 #include <QWebFrame>
 #include <qwebkitglobal.h>
@@ -72,7 +72,7 @@ bool WebPage::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& r
         if (opensOutside(url)) {
             ConnectGlobals::logLine(QStringLiteral("Opening link in the browser: ") +
                                     loggedAddress(url));
-            QDesktopServices::openUrl(url);
+            SystemHooks::openUrl(url);
         } else {
             ConnectGlobals::logLine(QStringLiteral("Link dropped: ") + url.scheme() +
                                     QLatin1Char(':'));

@@ -1,6 +1,7 @@
 // The application services the bridge gives the pages.
 #include "tests/app/bridge/bridge_fixture.h"
 
+#include "app/platform/systemhooks.h"
 #include "connectlib/common/common.h"
 #include "tests/app/support/url_handlers.h"
 
@@ -71,6 +72,27 @@ INSTANTIATE_TEST_SUITE_P(Table, ExternalLinks,
                                            LinkCase{"file:///etc/passwd", false},
                                            LinkCase{"smb://x", false},
                                            LinkCase{"javascript:x", false}));
+
+// Links go through the program's desktop opener, whose answer the page gets.
+TEST_F(BridgeServices, ExternalLinksGoThroughTheDesktopOpener)
+{
+    QList<QUrl> opened;
+    bool answer = false;
+    SystemHooks::setOpenUrl([&](const QUrl& url) {
+        opened.append(url);
+        return answer;
+    });
+    clearRecordedUrls();
+    EXPECT_FALSE(m_bridge->SLOT_openExternalLink(QStringLiteral("https://www.ravo.test/a")));
+    answer = true;
+    EXPECT_TRUE(m_bridge->SLOT_openExternalLink(QStringLiteral("https://www.ravo.test/b")));
+    EXPECT_FALSE(m_bridge->SLOT_openExternalLink(QStringLiteral("file:///etc/passwd")));
+    SystemHooks::setOpenUrl(nullptr);
+
+    EXPECT_EQ(opened, (QList<QUrl>{QUrl(QStringLiteral("https://www.ravo.test/a")),
+                                   QUrl(QStringLiteral("https://www.ravo.test/b"))}));
+    EXPECT_TRUE(recordedUrls().isEmpty());
+}
 
 TEST_F(BridgeServices, TextGoesToTheClipboard)
 {
