@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -45,7 +46,8 @@ public:
     // Untrusted leaves the test CA out of the trust anchors (every FakeWeb
     // makes a CA of its own, so an earlier one's trust does not carry over).
     enum class Trust { TestCa, Untrusted };
-    explicit FakeWeb(Trust trust = Trust::TestCa);
+    // firstContent: folders served at "/contentserver/" before the page tree.
+    explicit FakeWeb(Trust trust = Trust::TestCa, const QStringList& firstContent = {});
     ~FakeWeb();
     FakeWeb(const FakeWeb&) = delete;
     FakeWeb& operator=(const FakeWeb&) = delete;
