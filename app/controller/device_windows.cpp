@@ -107,10 +107,11 @@ void ConnectClientMain::SLOT_setProcessState(qulonglong deviceId,
     }
     if (deviceId != 0 && state != SyncState::Idle)
         Common::setSettingsValue(QString::number(deviceId),
-                                 QStringLiteral("%0;%1").arg(int(state)).arg(
-                                     QDateTime::currentDateTimeUtc().toString(Qt::ISODate)));
+                                 QStringLiteral("%0;%1")
+                                     .arg(int(state))
+                                     .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)));
     setTrayForDevices(state == SyncState::Idle && !m_devices.isEmpty() ? SyncState::TCFound
-                                                                         : state);
+                                                                       : state);
 }
 
 void ConnectClientMain::SLOT_synchronize()
@@ -208,8 +209,8 @@ void ConnectClientMain::SLOT_deleteDataSync(DataSynchronizer* syncToDelete)
     }
     removeDataSynchronizer(synchronizer);
     setTrayForDevices(m_devices.isEmpty() ? SyncState::Idle : SyncState::TCFound);
-    if (!m_destroying && Common::getSettingsValue(QStringLiteral("closeaftersync")) ==
-                             QLatin1String("true"))
+    if (!m_destroying &&
+        Common::getSettingsValue(QStringLiteral("closeaftersync")) == QLatin1String("true"))
         QCoreApplication::quit();
 }
 

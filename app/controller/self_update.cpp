@@ -117,9 +117,10 @@ void ConnectClientMain::SLOT_processFinished(int exitCode, QProcess::ExitStatus 
     logLine(QStringLiteral("Could not run installer file from: ") + m_installerPath);
     // The program keeps running; the last device's window says why.
     if (DataSynchronizer* synchronizer = m_windows.value(m_lastDeviceId))
-        synchronizer->SLOT_showOfflineDialog(
-            QStringLiteral("ui/progress.html"), {QStringLiteral("updator_error_install")},
-            QStringLiteral("errorDlgValues.buttons.close=1;"), QStringLiteral("smain.errorCase();"));
+        synchronizer->SLOT_showOfflineDialog(QStringLiteral("ui/progress.html"),
+                                             {QStringLiteral("updator_error_install")},
+                                             QStringLiteral("errorDlgValues.buttons.close=1;"),
+                                             QStringLiteral("smain.errorCase();"));
 }
 
 void ConnectClientMain::SLOT_quitRavoSync()

@@ -29,8 +29,8 @@ extern "C" void onQuitSignal(int signalNumber)
 
 void prepareApplication()
 {
-    QCoreApplication::setLibraryPaths(
-        {QCoreApplication::applicationDirPath(), QLibraryInfo::location(QLibraryInfo::PluginsPath)});
+    QCoreApplication::setLibraryPaths({QCoreApplication::applicationDirPath(),
+                                       QLibraryInfo::location(QLibraryInfo::PluginsPath)});
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
@@ -76,7 +76,8 @@ void QuitOnSignals::readSignal()
         received = true;
     if (!received)
         return;
-    logLine(QStringLiteral("Signal ") + QString::number(byte) + QStringLiteral(" received: quitting."));
+    logLine(QStringLiteral("Signal ") + QString::number(byte) +
+            QStringLiteral(" received: quitting."));
     QCoreApplication::quit();
 }
 

@@ -2,8 +2,8 @@
 
 #include "app/controller/connect_client_main.h"
 #include "app/platform/systemhooks.h"
-#include "tests/app/controller/controller_provider.h"
 #include "connectlib/common/common.h"
+#include "tests/app/controller/controller_provider.h"
 #include "tests/connectlib/support/log_lines.h"
 #include "tests/support/temp_dir.h"
 

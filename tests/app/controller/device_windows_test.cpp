@@ -117,8 +117,7 @@ TEST_P(Appearance, FiltersByTypeAndModel)
         EXPECT_EQ(trayState(), SyncState::TCFound);
     } else {
         EXPECT_TRUE(controller().deviceKeys().isEmpty());
-        EXPECT_EQ(controller().windowKeys(),
-                  c.deviceLess ? QList<quint64>{0} : QList<quint64>());
+        EXPECT_EQ(controller().windowKeys(), c.deviceLess ? QList<quint64>{0} : QList<quint64>());
         EXPECT_TRUE(setting("42").isEmpty());
     }
 }
@@ -157,8 +156,7 @@ TEST_P(Idling, OpensAWindowOnlyAfterABusyState)
     controller();
     idle(device(77));
     EXPECT_TRUE(m_log.contains(QStringLiteral("Device idling. DeviceId: ")));
-    EXPECT_EQ(controller().windowKeys(),
-              GetParam().opens ? QList<quint64>{77} : QList<quint64>());
+    EXPECT_EQ(controller().windowKeys(), GetParam().opens ? QList<quint64>{77} : QList<quint64>());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Idling,
@@ -444,8 +442,8 @@ TEST_F(DeviceWindows, AProviderMissingASignalGivesNoWindowAndKeepsTheObject)
 TEST_F(DeviceWindows, TheRealProvidersGroupsLogNoFailure)
 {
     ConnectClientMain::setProviderFactory(nullptr);
-    const QByteArray hidDir = QFile::encodeName(
-        QString::fromStdString((m_workingDirectory / "hid").string()));
+    const QByteArray hidDir =
+        QFile::encodeName(QString::fromStdString((m_workingDirectory / "hid").string()));
     QDir().mkpath(QString::fromLocal8Bit(hidDir));
     qputenv("ZARVO_HID_DIR", hidDir);
     qputenv("ZARVO_DNSSD_LIBRARY", "none");
@@ -465,7 +463,7 @@ TEST_F(DeviceWindows, ShutdownDeletesEveryWindowBeforeTheProviderAndClosesTheLog
     QPointer<DataSynchronizer> displaced = controller().window(1);
     QPointer<DataSynchronizer> closing = controller().window(3);
     disappear(1);
-    disappear(2); // displaces the first window
+    disappear(2);                // displaces the first window
     emit closing->SIGNAL_quit(); // deletion pending
     const QString logFile = ConnectLib::Logger::instance()->getCurrentFile();
     QStringList order;

@@ -34,9 +34,9 @@ protected:
         m_root = QString::fromLocal8Bit(pattern);
         for (const char* folder : {"home", "config", "run", "tmp", "hid"})
             ASSERT_TRUE(QDir().mkpath(m_root + QLatin1Char('/') + QLatin1String(folder)));
-        QFile::setPermissions(m_root + QStringLiteral("/run"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                  QFileDevice::ExeOwner);
+        QFile::setPermissions(m_root + QStringLiteral("/run"), QFileDevice::ReadOwner |
+                                                                   QFileDevice::WriteOwner |
+                                                                   QFileDevice::ExeOwner);
     }
     void TearDown() override
     {

@@ -70,9 +70,9 @@ TEST_F(SingleInstanceTest, UsesAPrivateFolderInTheRuntimeFolder)
 
 TEST_F(SingleInstanceTest, AnOpenRuntimeFolderIsNotUsed)
 {
-    ASSERT_TRUE(QFile::setPermissions(m_runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                     QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                     QFileDevice::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(
+        m_runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                       QFileDevice::ReadOther | QFileDevice::ExeOther));
     SingleInstance instance(nullptr, m_key);
     EXPECT_FALSE(instance.folder().isEmpty());
     EXPECT_FALSE(instance.folder().startsWith(m_runtime));
