@@ -1,3 +1,4 @@
+#include "app/platform/systemhooks.h"
 #include "app/windows/web_view.h"
 #include "tests/app/support/url_handlers.h"
 #include "tests/app/support/web_wait.h"
@@ -114,5 +115,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(OutsideCase{"elsewhere", "https://elsewhere.example/page"},
                       OutsideCase{"mail", "mailto:someone@example.org"},
                       OutsideCase{"file", nullptr}, OutsideCase{"script", nullptr}));
+
+// Links leave through the program's desktop opener, which tests replace.
+TEST_F(Navigation, OutsideLinksGoThroughTheDesktopOpener)
+{
+    QList<QUrl> opened;
+    SystemHooks::setOpenUrl([&opened](const QUrl& url) {
+        opened.append(url);
+        return true;
+    });
+    evalJs(frame(), QStringLiteral("document.getElementById('elsewhere').click();"));
+    const bool arrived = ConnectLib::Test::processUntil([&opened] { return !opened.isEmpty(); });
+    SystemHooks::setOpenUrl(nullptr);
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral("https://elsewhere.example/page"))});
+    EXPECT_TRUE(recordedUrls().isEmpty());
+}
 
 } // namespace
