@@ -1,6 +1,5 @@
 // Device requests of the pages: each leaves as one request signal to the
 // provider with a copy of the window's device record.
-#include "app/bridge/jsobject.h"
 #include "app/logging/app_log.h"
 #include "app/synchronizer/base64_text.h"
 #include "app/synchronizer/data_synchronizer.h"

@@ -11,6 +11,7 @@
 #include "tests/devicelib/usb/usb_test_device.h"
 #include "tests/support/temp_dir.h"
 
+#include <QFile>
 #include <QSignalSpy>
 
 #include <cstdlib>
@@ -112,6 +113,32 @@ TEST_F(UsbSyncWindow, TheWindowTakesTheDeviceAndItsPageReadsAndWritesFiles)
     EXPECT_EQ(variable("fixture_disappeared"), record.deviceIdAsHexString());
     EXPECT_EQ(variable("tcdeviceid"), QString());
     EXPECT_EQ(variable("currentuserdir"), QString());
+}
+
+TEST_F(UsbSyncWindow, OfflineFilesGoThroughTheProvidersOfflineWorker)
+{
+    m_sync->bridge()->SLOT_startByLoading(stubPage);
+    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("typeof Stub !== 'undefined' && "
+                                                  "typeof JSObject !== 'undefined'")));
+    evalJs(frame(),
+           QStringLiteral("Stub.listen('SIGNAL_fileRead'); "
+                          "Stub.listen('SIGNAL_fileWritten'); Stub.listen('SIGNAL_fail')"));
+
+    evalJs(frame(), QStringLiteral("JSObject.SLOT_readOfflineFile('offline/help.txt', 'true')"));
+    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("Stub.calls['SIGNAL_fileRead'].length === 1")));
+    EXPECT_EQ(evalJs(frame(), QStringLiteral("Stub.calls['SIGNAL_fileRead'][0][0]")).toString(),
+              QStringLiteral("shipped beside the program"));
+
+    // The device-less window's store folder is "0".
+    const QByteArray map("map\x00bytes", 9);
+    evalJs(frame(), QStringLiteral("JSObject.SLOT_writeOfflineFile('maps/a.map', '%1', 'true')")
+                        .arg(QString::fromLatin1(map.toBase64())));
+    ASSERT_TRUE(
+        waitForJs(frame(), QStringLiteral("Stub.calls['SIGNAL_fileWritten'].length === 1")));
+    QFile stored(Common::getTempFilesDataPath() + QStringLiteral("/resources/0/maps/a.map"));
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stored.readAll(), map);
+    EXPECT_EQ(evalJs(frame(), QStringLiteral("Stub.calls['SIGNAL_fail'].length")).toInt(), 0);
 }
 
 } // namespace
