@@ -392,6 +392,9 @@ TEST_F(DeviceWindows, AnInstallationFailureShowsTheErrorPageInTheLastDevicesWind
 {
     appear(device(4));
     DataSynchronizer* window = controller().window(4);
+    // The window's own page has settled: no test reaches the content server,
+    // so its load ends in the offline error page.
+    ASSERT_TRUE(processUntil([window] { return window->bridge()->SLOT_isOfflineDialog(); }));
     emit window->SIGNAL_syncProcessStateChanged(4, SyncState::SyncOn);
     controller().SLOT_processFinished(1, QProcess::CrashExit);
     EXPECT_EQ(window->bridge()->SLOT_offlineFileName(), QStringLiteral("ui/progress.html"));
