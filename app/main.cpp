@@ -1,11 +1,18 @@
-// The tray program; for now it only proves that the libraries load.
+// The tray program: one instance per user, a controller that owns the
+// device connections, the tray icon and the sync windows, and the event
+// dispatch until the user quits.
+#include "app/controller/connect_client_main.h"
+#include "app/logging/app_log.h"
 #include "app/network/trusted_roots.h"
+#include "app/single_instance/single_instance.h"
+#include "app/startup/startup.h"
 #include "connectlib/types/meta_types.h"
 #include "resources/tr/translation_resources.h"
 
-#include <QtGlobal>
+#include <QApplication>
+#include <QWebSettings>
 
-int main()
+int main(int argc, char** argv)
 {
     // Before any network object exists, so that each starts from this trust.
     ConnectGlobals::addTrustedRootsFromEnvironment();
@@ -15,5 +22,24 @@ int main()
     Q_INIT_RESOURCE(pages);
     ConnectLayout::initTranslationResources();
     ConnectLib::registerMetaTypes();
-    return 0;
+
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        SingleInstance instance;
+        if (instance.sendMessage(QStringLiteral("wakeup"), 5000)) {
+            ConnectGlobals::logLine(QStringLiteral("Application already running. Waking up..."));
+            return 0;
+        }
+        ConnectGlobals::prepareApplication();
+        ConnectGlobals::QuitOnSignals quitOnSignals;
+        {
+            ConnectClientMain controller;
+            QObject::connect(&instance, SIGNAL(messageReceived(QString)), &controller,
+                             SLOT(SLOT_singleAppMessage(QString)));
+            result = app.exec();
+            QWebSettings::clearMemoryCaches();
+        }
+    }
+    return result;
 }

@@ -160,8 +160,8 @@ void ConnectClientMain::checkFirstTimeUse()
     if (setting("secondtimeuse") != QLatin1String("1")) {
         Common::setApplicationAutostart(setting("app_name"), true);
         logLine(QStringLiteral("*** First time use detected ***"));
-        // The device-less window opens here once the controller keeps
-        // windows.
+        if (m_windows.isEmpty())
+            SLOT_synchronize();
     } else {
         logLine(QStringLiteral("*** Second time use detected ***"));
     }

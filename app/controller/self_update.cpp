@@ -5,6 +5,7 @@
 
 #include "app/logging/app_log.h"
 #include "app/platform/systemhooks.h"
+#include "app/synchronizer/data_synchronizer.h"
 #include "connectlib/common/common.h"
 
 #include <QCoreApplication>
@@ -114,8 +115,12 @@ void ConnectClientMain::SLOT_processFinished(int exitCode, QProcess::ExitStatus 
     if (exitCode != 1)
         return;
     logLine(QStringLiteral("Could not run installer file from: ") + m_installerPath);
-    // The last device's window shows the installation error page once the
-    // controller keeps windows; the program keeps running.
+    // The program keeps running; the last device's window says why.
+    if (DataSynchronizer* synchronizer = m_windows.value(m_lastDeviceId))
+        synchronizer->SLOT_showOfflineDialog(QStringLiteral("ui/progress.html"),
+                                             {QStringLiteral("updator_error_install")},
+                                             QStringLiteral("errorDlgValues.buttons.close=1;"),
+                                             QStringLiteral("smain.errorCase();"));
 }
 
 void ConnectClientMain::SLOT_quitRavoSync()

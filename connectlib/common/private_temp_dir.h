@@ -1,5 +1,7 @@
 #pragma once
 
+#include "connectlib/export.h"
+
 #include <QString>
 
 namespace ConnectLib {
@@ -8,12 +10,12 @@ namespace ConnectLib {
 // when missing; an existing one must be a real folder (not a symlink) owned
 // by the user, and loses its group and other permission bits. False when the
 // path cannot be made safe.
-bool ensurePrivateDirectory(const QString& path);
+KTLIB_EXPORT bool ensurePrivateDirectory(const QString& path);
 
 // The per-user base of every working folder: QDir::tempPath() +
 // "/ravosync-<uid>". When that path is unsafe (a symlink, not a folder,
 // someone else's) a fresh private folder of this process is used instead.
 // Empty when neither can be made.
-QString privateTempBase();
+KTLIB_EXPORT QString privateTempBase();
 
 } // namespace ConnectLib

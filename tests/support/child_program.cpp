@@ -10,10 +10,43 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern char** environ;
+
 namespace zarvo::test {
 
 child_program::child_program(const std::string& path, const std::vector<std::string>& arguments)
+    : child_program(path, arguments, {})
 {
+}
+
+child_program::child_program(const std::string& path, const std::vector<std::string>& arguments,
+                             const std::vector<std::string>& environment,
+                             const std::string& stderr_path)
+{
+    // Built before the fork: the child only calls async-signal-safe functions.
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text(*entry);
+        const std::string name = text.substr(0, text.find('='));
+        bool replaced = false;
+        for (const std::string& own : environment)
+            replaced = replaced || own.compare(0, name.size() + 1, name + "=") == 0;
+        if (!replaced)
+            entries.push_back(text);
+    }
+    entries.insert(entries.end(), environment.begin(), environment.end());
+    std::vector<char*> envp;
+    for (std::string& entry : entries)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    int error_file = -1;
+    if (!stderr_path.empty()) {
+        error_file =
+            ::open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_APPEND, 0600);
+        if (error_file < 0)
+            throw std::runtime_error("cannot open " + stderr_path);
+    }
+
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(path.c_str()));
     for (const std::string& argument : arguments)
@@ -27,9 +60,13 @@ child_program::child_program(const std::string& path, const std::vector<std::str
     if (pid_ == 0) {
         ::dup2(in[0], STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
-        ::execv(path.c_str(), argv.data());
+        if (error_file >= 0)
+            ::dup2(error_file, STDERR_FILENO);
+        ::execve(path.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
+    if (error_file >= 0)
+        ::close(error_file);
     ::close(in[0]);
     ::close(out[1]);
     input_ = in[1];

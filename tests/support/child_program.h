@@ -14,6 +14,12 @@ namespace zarvo::test {
 class child_program {
 public:
     child_program(const std::string& path, const std::vector<std::string>& arguments);
+    // environment: "NAME=value" entries that replace or add to this
+    // process's; stderr_path: a file that takes the child's standard error
+    // (empty: it shares this process's).
+    child_program(const std::string& path, const std::vector<std::string>& arguments,
+                  const std::vector<std::string>& environment,
+                  const std::string& stderr_path = std::string());
     ~child_program();
     child_program(const child_program&) = delete;
     child_program& operator=(const child_program&) = delete;
@@ -27,6 +33,7 @@ public:
     void close_input();
     // The exit status once the program has ended; -1 when it did not end.
     int wait_exit();
+    pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;

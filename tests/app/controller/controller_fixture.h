@@ -3,6 +3,7 @@
 #include "app/controller/connect_client_main.h"
 #include "app/platform/systemhooks.h"
 #include "connectlib/common/common.h"
+#include "tests/app/controller/controller_provider.h"
 #include "tests/connectlib/support/log_lines.h"
 #include "tests/support/temp_dir.h"
 
@@ -34,6 +35,13 @@ protected:
         QDir(autostartFolder()).removeRecursively();
         QNetworkProxy::setApplicationProxy(QNetworkProxy());
 
+        // No test reaches the machine's devices.
+        ConnectClientMain::setProviderFactory([this](QObject* parent) -> QObject* {
+            auto* provider = new ControllerProvider;
+            provider->setParent(parent);
+            m_provider = provider;
+            return provider;
+        });
         SystemHooks::setSystemLocaleName([this] { return m_locale; });
         SystemHooks::setSystemProxies([this](const QNetworkProxyQuery& query) {
             m_proxyQueries.append(query);
@@ -47,6 +55,7 @@ protected:
     void TearDown() override
     {
         m_controller.reset();
+        ConnectClientMain::setProviderFactory(nullptr);
         SystemHooks::setSystemLocaleName(nullptr);
         SystemHooks::setSystemProxies(nullptr);
         SystemHooks::setOpenUrl(nullptr);
@@ -80,6 +89,8 @@ protected:
     QList<QNetworkProxyQuery> m_proxyQueries;
     QList<QUrl> m_opened;
     bool m_openerAnswer = true;
+    // The controller's provider, valid while the controller lives.
+    ControllerProvider* m_provider = nullptr;
     std::unique_ptr<ConnectClientMain> m_controller;
 };
 

@@ -70,6 +70,9 @@ TEST_P(ProxySettings, AppliesAndRecordsTheProxy)
     setSetting("proxyport", QLatin1String(c.port));
     setSetting("proxyusername", QStringLiteral("user"));
     setSetting("proxypassword", QStringLiteral("secret"));
+    // Not a first use: a first use opens a window, which applies the proxy
+    // again.
+    setSetting("secondtimeuse", QStringLiteral("1"));
     if (c.systemAnswers)
         m_systemProxies = {
             QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("system.test"), 3128),

@@ -45,13 +45,14 @@ FakeRequest fromJson(const QJsonObject& line)
 
 } // namespace
 
-FakeWeb::FakeWeb(Trust trust, const QList<Mount>& extraMounts)
+FakeWeb::FakeWeb(Trust trust, const QList<Mount>& extraMounts, const QStringList& firstContent)
 {
     std::vector<std::string> arguments{RAVO_FAKEWEB_SCRIPT, "--state",
                                        QDir(m_state.path()).absolutePath().toStdString()};
     // The page tree as the content server holds it: the build tree's
     // generated files, the source folders, then the fixtures.
     const QStringList folders =
+        firstContent +
         QString::fromUtf8(RAVO_FAKEWEB_CONTENT_DIRS).split(QLatin1Char('|'), Qt::SkipEmptyParts);
     for (const QString& folder : folders) {
         arguments.push_back("--mount");

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -52,7 +53,9 @@ public:
         QString prefix;
         QString folder;
     };
-    explicit FakeWeb(Trust trust = Trust::TestCa, const QList<Mount>& extraMounts = {});
+    // firstContent: folders served at "/contentserver/" before the page tree.
+    explicit FakeWeb(Trust trust = Trust::TestCa, const QList<Mount>& extraMounts = {},
+                     const QStringList& firstContent = {});
     ~FakeWeb();
     FakeWeb(const FakeWeb&) = delete;
     FakeWeb& operator=(const FakeWeb&) = delete;

@@ -1,6 +1,7 @@
 // How a window takes its device and starts its pages, which window takes a
 // device a page asked for, and the window services the controller uses.
 #include "tests/app/synchronizer/synchronizer_fixture.h"
+#include "tests/connectlib/support/process_events.h"
 
 #include "app/windows/viewer.h"
 #include "connectlib/common/common.h"
@@ -170,6 +171,11 @@ protected:
         m_second->SLOT_startSyncProcess(deviceRecord(deviceY));
         emit m_provider.SIGNAL_currentUserDataReceived(
             deviceRecord(deviceY), QStringLiteral("/U/0"), 0u, 1u, ConnectLib::OK);
+        // No test reaches the content server: the second window's load ends
+        // in the offline error page, which must come before its address is
+        // kept.
+        ASSERT_TRUE(ConnectLib::Test::processUntil(
+            [this] { return m_second->bridge()->SLOT_isOfflineDialog(); }));
         m_secondUrl = frameOf(m_second.get())->requestedUrl();
         loadStubPage({});
         m_provider.clearCalls();
