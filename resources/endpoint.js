@@ -96,9 +96,11 @@ var tcFileArray = [
         return App.syncMain || {};
     }
 
-    function endSync(first, second, third) {
-        if (isFunction(syncMain().errorCase))
-            syncMain().errorCase(first, second, third);
+    // Ends the sync through the controller with the arguments given.
+    function endSync() {
+        var main = syncMain();
+        if (isFunction(main.errorCase))
+            main.errorCase.apply(main, arguments);
     }
 
     function contentPath() {

@@ -215,6 +215,7 @@
             row.start(endpoint, function () {}, function () {});
         });
         t.eq(Host.deviceCalls(), [row.call], "device calls");
+        t.eq(Host.errors, [], "errorCase");
     });
 
     PT.table("local write", [

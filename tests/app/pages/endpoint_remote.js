@@ -135,7 +135,9 @@
                 t.eq(status, "FILE_OPERATION_FAILED", "status");
                 t.done();
             }));
-            JSObject.SLOT_saveVariable("replyurl", remote().path + "/data");
+            // A web request in flight, whose reply has just come in.
+            JSObject.SLOT_saveVariable("requesturl", remote().path + "/data");
+            JSObject.SLOT_saveVariable("replyurl", remote().path + "/picture.png");
             break;
         }
     });
@@ -278,24 +280,35 @@
         }));
     });
 
+    // What went out is checked in the fake's log (endpoint_test.cpp); the
+    // authenticate phase hears every failure itself.
+    function readFrom(address, path, done) {
+        new App.RemoteEndpoint(address).read(path, authenticate, done, done, "application/json");
+    }
+
     PT.table("headers", [
-        { label: "our service", start: function (done) { remote().read("hdr", obj, done, done); } },
-        { label: "cookie set earlier", start: function (done) {
-            remote().read("cookie", obj, function () {
-                remote().read("hdr2", obj, done, done);
-            }, done);
+        { label: "our service", credentials: true,
+          start: function (done) { readFrom(remote().path, "hdr", done); } },
+        { label: "cookie set earlier", credentials: true, start: function (done) {
+            readFrom(remote().path, "cookie", function () {
+                readFrom(remote().path, "hdr2", done);
+            });
         } },
         { label: "other host", start: function (done) {
-            new App.RemoteEndpoint("https://api.other.test").read("hdr3", obj, done, done);
+            readFrom("https://api.other.test", "hdr3", done);
         } },
         { label: "plain http", start: function (done) {
-            new App.RemoteEndpoint("http://content.ravo.test/v2").read("hdr4", obj, done, done);
+            readFrom("http://content.ravo.test/v2", "hdr4", done);
         } }
     ], function (row, t) {
         Host.reset();
         t.async();
         JSObject.SLOT_saveVariable("login_api_encoded_key", "S0VZ");
         row.start(t.wrap(function () {
+            var last = Host.requests[Host.requests.length - 1];
+            t.eq(last.headers.authorization, row.credentials ? "Basic S0VZ" : undefined,
+                 "authorization");
+            t.eq(last.headers["Content-Encoding"], "", "Content-Encoding");
             t.done();
         }));
     });
@@ -303,6 +316,7 @@
     PT.table("readOfflineFile", [
         { label: "a file beside the program" },
         { label: "a built-in resource" },
+        { label: "an empty answer" },
         { label: "a missing resource" }
     ], function (row, t) {
         Host.reset();
@@ -322,13 +336,25 @@
             break;
         }
         case "a built-in resource":
+            Host.qrcAnswer = { status: 0, text: "body { font-size: 15px; }" };
             new App.LocalEndpoint("resources").readOfflineFile("ui/css/fonts.css", obj,
                                                                t.wrap(function (data, status) {
-                t.ok(String(data).indexOf("font") >= 0, "data: " + data);
+                t.eq(data, "body { font-size: 15px; }", "data");
                 t.eq(status, "success", "status");
+                t.eq(Host.requests.length, 1, "jQuery requests");
+                t.eq(Host.requests[0].url, "qrc:/resources/ui/css/fonts.css", "address");
                 t.eq(Host.deviceCalls(), [], "device calls");
                 t.done();
             }), fails(t), "text/css");
+            break;
+        case "an empty answer":
+            Host.qrcAnswer = { status: 0, text: "" };
+            new App.LocalEndpoint("resources").readOfflineFile("ui/none.html", obj, fails(t),
+                                                               fails(t), "text/html");
+            t.waitFor(function () { return Host.errors.length > 0; }, function () {
+                t.eq(Host.errors.length, 1, "errorCase");
+                t.done();
+            });
             break;
         default:
             new App.LocalEndpoint("resources").readOfflineFile("ui/nothing.html", obj,

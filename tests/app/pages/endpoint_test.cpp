@@ -214,10 +214,9 @@ TEST_F(EndpointScripts, RemoteOperations)
     ASSERT_EQ(others.size(), 1);
     EXPECT_FALSE(others.first().hasHeader(QStringLiteral("authorization")));
 
-    for (const FakeRequest& request : requestsTo(content, QStringLiteral("/v2/hdr4"))) {
-        EXPECT_EQ(request.scheme, QStringLiteral("http"));
-        EXPECT_FALSE(request.hasHeader(QStringLiteral("authorization")));
-    }
+    // Plain http from the https page never leaves the engine; its request
+    // settings are checked in the table.
+    EXPECT_TRUE(requestsTo(content, QStringLiteral("/v2/hdr4")).isEmpty());
 }
 
 } // namespace

@@ -31,6 +31,16 @@ ConnectLib::CPStateFlags flagsFromText(const QString& text)
     return flags;
 }
 
+// Reads QObject's protected isSignalConnected through a member pointer
+// named in a derived class.
+struct SignalProbe : QObject {
+    static bool isConnected(const QObject* object, const QMetaMethod& signal)
+    {
+        bool (QObject::*connected)(const QMetaMethod&) const = &SignalProbe::isSignalConnected;
+        return (object->*connected)(signal);
+    }
+};
+
 QJsonValue argumentJson(const QVariant& value)
 {
     if (value.userType() == QMetaType::QByteArray)
@@ -68,7 +78,8 @@ bool StubDeviceScript::connected(const QString& signalName) const
     for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
         const QMetaMethod method = meta->method(i);
         if (method.methodType() == QMetaMethod::Signal &&
-            QString::fromLatin1(method.name()) == signalName && m_bridge->isSignalConnected(method))
+            QString::fromLatin1(method.name()) == signalName &&
+            SignalProbe::isConnected(m_bridge, method))
             return true;
     }
     return false;

@@ -21,6 +21,7 @@ var Host = (function () {
         host.logs = [];
         host.errors = [];
         host.requests = [];
+        host.qrcAnswer = null;
         JSObject.SLOT_saveVariable("requesturl", "");
         JSObject.SLOT_saveVariable("replyurl", "");
         JSObject.SLOT_disconnectReadSignals();
@@ -55,15 +56,53 @@ var Host = (function () {
     // Runs fn while the page's "JSObject" has the slots of overrides in
     // place of its own (undefined: absent, as in a bridge of an older
     // program).
+    host.bridgeNames = [
+        "SLOT_getVariable", "SLOT_saveVariable", "SLOT_loadAppSetting", "SLOT_readFromLocal",
+        "SLOT_read", "SLOT_hasOfflineFile", "SLOT_readOfflineFile", "SLOT_writeToLocal", "SLOT_write",
+        "SLOT_writeOfflineFile", "SLOT_writeOfflineFileToTC", "SLOT_getSubdirs",
+        "SLOT_getSubdirsWithoutFile", "SLOT_getDailySubdirsWithoutFile", "SLOT_getDailyEntries",
+        "SLOT_createDir", "SLOT_removeEntries", "SLOT_getEntries", "SLOT_getFreeSpace",
+        "SLOT_cleanupDisk", "SLOT_doFactoryReset", "SLOT_readBinaryFromRemote",
+        "SLOT_writeBinaryToRemote", "SLOT_writeBinary", "SLOT_stopReqTimer",
+        "SLOT_disconnectReadSignals", "SLOT_disconnectWriteSignals", "SLOT_disconnectDirSignals",
+        "SLOT_disconnectEntriesSignal", "SLOT_disconnectRemoveSignals",
+        "SLOT_disconnectGetSubdirsSignals", "SLOT_disconnectGetDailyEntriesSignals",
+        "SLOT_disconnectFWUpdateSignals", "SIGNAL_fileRead", "SIGNAL_fileWritten", "SIGNAL_fail",
+        "SIGNAL_returnSubdirs", "SIGNAL_returnDailyEntries", "SIGNAL_dirCreated",
+        "SIGNAL_entriesRemoved", "SIGNAL_entriesReceived", "SIGNAL_returnFreeSpace",
+        "SIGNAL_cleanupDone", "SIGNAL_continueWithDevice"
+    ];
+
     host.withBridge = function (overrides, fn) {
         var real = window.JSObject;
-        var partial = new Proxy({}, {
-            get: function (target, name) {
-                if (Object.prototype.hasOwnProperty.call(overrides, name))
-                    return overrides[name];
-                var value = real[name];
-                return typeof value === "function" ? value.bind(real) : value;
+        var partial = {};
+        var names = [];
+        for (var key in real)
+            names.push(key);
+        // The names the endpoints use, should the bridge object not list
+        // its members.
+        names = names.concat(host.bridgeNames);
+        names.forEach(function (name) {
+            var value;
+            try {
+                value = real[name];
+            } catch (e) {
+                return;
             }
+            // Signals are callable too, but must stay themselves.
+            if (typeof value === "function" && name.indexOf("SIGNAL_") !== 0) {
+                partial[name] = function () {
+                    return real[name].apply(real, arguments);
+                };
+            } else if (value !== undefined) {
+                partial[name] = value;
+            }
+        });
+        Object.keys(overrides).forEach(function (name) {
+            if (overrides[name] === undefined)
+                delete partial[name];
+            else
+                partial[name] = overrides[name];
         });
         window.JSObject = partial;
         try {
@@ -86,6 +125,23 @@ var Host = (function () {
             return line.indexOf(text) >= 0;
         });
     };
+
+    // A built-in resource as the engine answers it to the offline pages:
+    // status 0 whether it is there or not, its text when it is.
+    host.qrcAnswer = null;
+    $.ajaxTransport("+*", function (options) {
+        if (!host.qrcAnswer || String(options.url).indexOf("qrc:/") !== 0)
+            return undefined;
+        var answer = host.qrcAnswer;
+        return {
+            send: function (headers, complete) {
+                window.setTimeout(function () {
+                    complete(answer.status, answer.statusText || "", { text: answer.text });
+                }, 0);
+            },
+            abort: function () {}
+        };
+    });
 
     $(document).on("ajaxSend", function (event, xhr, settings) {
         host.requests.push({ url: settings.url, dataType: settings.dataType,
