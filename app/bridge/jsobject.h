@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/animation/kantrel_movie.h"
+#include "app/bridge/reply_errors.h"
+#include "app/bridge/reply_facts.h"
 #include "app/sync_state/sync_state.h"
 #include "app/windows/web_view.h"
 #include "connectlib/types/cp_state_flags.h"
@@ -352,9 +354,19 @@ private:
     QNetworkAccessManager* pageManager() const;
     // The request of a raw-data transfer with its headers.
     QNetworkRequest transferRequest(const QUrl& url, const QString& acceptType);
+    // True (after a log line, with a failure for the page to follow) for
+    // anything but an http or https address with a host.
+    bool refuseAddress(const QUrl& url);
     // Arms the reply's own time-out ("nwreqtimer" seconds) and connects its
     // completion to handler.
     void trackTransfer(QNetworkReply* reply, void (JsObject::*handler)(QNetworkReply*));
+    // The reply's log lines and "replyurl"; the offline dialog's decision.
+    ConnectGlobals::ReplyErrorDecision noteReply(const ConnectGlobals::ReplyFacts& facts,
+                                                 const QByteArray& body);
+    // The page's verdict on a transfer's status: success (with data) only
+    // for a reply that arrived whole, else SIGNAL_fail.
+    void judgeTransfer(const ConnectGlobals::ReplyFacts& facts, bool whole, const QString& data,
+                       void (JsObject::*success)(QString, QString, QString));
     // The offline error dialog for a failing reply.
     void showOfflineDialogFor(const QString& textId, const QString& buttons, const QString& script);
 

@@ -19,15 +19,8 @@ void JsObject::SLOT_replyReceived(QNetworkReply* reply)
     // them and deletes them: they are only looked at.
     const bool engineReply = reply->manager() == pageManager();
     const ConnectGlobals::ReplyFacts facts = ConnectGlobals::replyFacts(reply);
-    ConnectGlobals::logReply(facts);
     const QByteArray body = engineReply ? reply->peek(reply->bytesAvailable()) : reply->readAll();
-    ConnectGlobals::logReplyContent(facts, body);
-    SLOT_saveVariable(QStringLiteral("replyurl"), facts.address);
-
-    const ConnectGlobals::ReplyErrorDecision decision =
-        ConnectGlobals::showReplyError(facts.status, facts.error, facts.address, m_contentUrl);
-    if (!decision.logLine.isEmpty())
-        logLine(decision.logLine);
+    const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
     if (!decision.quiet)
         showOfflineDialogFor(decision.textId, decision.buttons, decision.script);
 

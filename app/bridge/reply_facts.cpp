@@ -1,5 +1,6 @@
 #include "app/bridge/reply_facts.h"
 
+#include "app/bridge/reply_errors.h"
 #include "app/bridge/reply_log.h"
 #include "app/logging/app_log.h"
 
@@ -23,6 +24,11 @@ ReplyFacts replyFacts(QNetworkReply* reply)
         facts.status = 0;
     }
     return facts;
+}
+
+bool ReplyFacts::arrivedWhole() const
+{
+    return !timedOut && !isTransportError(error, status);
 }
 
 void logReply(const ReplyFacts& facts)

@@ -23,6 +23,10 @@ struct ReplyFacts {
     // Ended by its time-out: then judged as a reply that never answered
     // (status 0, no error).
     bool timedOut = false;
+
+    // Whether the body arrived whole: neither its time-out nor a transport
+    // failure ended it.
+    bool arrivedWhole() const;
 };
 
 ReplyFacts replyFacts(QNetworkReply* reply);

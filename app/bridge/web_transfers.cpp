@@ -151,6 +151,21 @@ QNetworkRequest JsObject::transferRequest(const QUrl& url, const QString& accept
     return request;
 }
 
+bool JsObject::refuseAddress(const QUrl& url)
+{
+    // Web addresses only: a page never reads local files through the bridge.
+    if (url.isValid() && !url.host().isEmpty() &&
+        (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")))
+        return false;
+    logLine(QStringLiteral("Transfer refused, not a web address: ") + url.scheme() +
+            QLatin1Char(':'));
+    // Failed as a reply that never answered, after the caller returned, as
+    // every transfer completes.
+    QTimer::singleShot(0, this,
+                       [this] { emit SIGNAL_fail(QString(), QStringLiteral("0"), QString()); });
+    return true;
+}
+
 void JsObject::trackTransfer(QNetworkReply* reply, void (JsObject::*handler)(QNetworkReply*))
 {
     connect(reply, &QNetworkReply::finished, this,
@@ -179,6 +194,8 @@ void JsObject::SLOT_readBinaryFromRemote(QString url, QString, QString acceptTyp
                                          bool useLocalBuffer, QString showErrorDialog)
 {
     this->useLocalBuffer = useLocalBuffer;
+    if (refuseAddress(QUrl(url)))
+        return;
     QNetworkReply* reply = transferManager()->get(transferRequest(QUrl(url), acceptType));
     reply->setProperty(useLocalBufferProperty, useLocalBuffer);
     reply->setProperty(showErrorDialogProperty, showErrorDialog);
@@ -195,6 +212,8 @@ void JsObject::SLOT_writeBinaryToRemote(QString url, QString httpMethod, QString
                                         QString contentType, QString acceptType,
                                         QString contentEncoding)
 {
+    if (refuseAddress(QUrl(url)))
+        return;
     QNetworkRequest request = transferRequest(QUrl(url), acceptType);
     request.setRawHeader("Content-Type", contentType.toUtf8());
     if (!contentEncoding.isEmpty())
@@ -214,6 +233,33 @@ void JsObject::showOfflineDialogFor(const QString& textId, const QString& button
                                   script);
 }
 
+ConnectGlobals::ReplyErrorDecision JsObject::noteReply(const ReplyFacts& facts,
+                                                       const QByteArray& body)
+{
+    logReply(facts);
+    logReplyContent(facts, body);
+    SLOT_saveVariable(QStringLiteral("replyurl"), facts.address);
+    ConnectGlobals::ReplyErrorDecision decision =
+        ConnectGlobals::showReplyError(facts.status, facts.error, facts.address, m_contentUrl);
+    if (!decision.logLine.isEmpty())
+        logLine(decision.logLine);
+    return decision;
+}
+
+void JsObject::judgeTransfer(const ReplyFacts& facts, bool whole, const QString& data,
+                             void (JsObject::*success)(QString, QString, QString))
+{
+    // A reply that did not arrive whole is never handed on as data.
+    const int status = ConnectGlobals::judgedStatus(facts.status, facts.error);
+    const QString statusText = QString::number(status);
+    const bool ok =
+        SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool();
+    if (ok && whole)
+        emit(this->*success)(data, statusText, QString());
+    else
+        emit SIGNAL_fail(QString(), statusText, QString());
+}
+
 void JsObject::SLOT_readBinaryFromRemoteReplyReceived(QNetworkReply* reply)
 {
     if (!reply || !beginCompletion(reply))
@@ -222,9 +268,7 @@ void JsObject::SLOT_readBinaryFromRemoteReplyReceived(QNetworkReply* reply)
     const QVariant showDialog = reply->property(showErrorDialogProperty);
     const QByteArray body = reply->readAll();
     const ReplyFacts facts = replyFacts(reply);
-    // A reply that did not arrive whole hands nothing on.
-    const bool whole =
-        !facts.timedOut && !ConnectGlobals::isTransportError(facts.error, facts.status);
+    const bool whole = facts.arrivedWhole();
 
     QString data;
     if (whole) {
@@ -237,27 +281,12 @@ void JsObject::SLOT_readBinaryFromRemoteReplyReceived(QNetworkReply* reply)
         else
             data = QString::fromUtf8(body.constData(), body.size());
     }
-    logReply(facts);
-    logReplyContent(facts, body);
-    SLOT_saveVariable(QStringLiteral("replyurl"), facts.address);
-
-    const int status = ConnectGlobals::judgedStatus(facts.status, facts.error);
-    const ConnectGlobals::ReplyErrorDecision decision =
-        ConnectGlobals::showReplyError(facts.status, facts.error, facts.address, m_contentUrl);
-    if (!decision.logLine.isEmpty())
-        logLine(decision.logLine);
+    const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
     // Only a read made with "false" keeps its failures from the dialog.
-    if (showDialog.toString() != QLatin1String("false") && !decision.quiet) {
+    if (showDialog.toString() != QLatin1String("false") && !decision.quiet)
         showOfflineDialogFor(decision.textId, decision.buttons, decision.script);
-    } else {
-        const QString statusText = QString::number(status);
-        const bool ok =
-            SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool();
-        if (ok && whole)
-            emit SIGNAL_fileRead(data, statusText, QString());
-        else
-            emit SIGNAL_fail(QString(), statusText, QString());
-    }
+    else
+        judgeTransfer(facts, whole, data, &JsObject::SIGNAL_fileRead);
     endReply(reply, QStringLiteral("SLOT_readBinaryFromRemoteReplyReceived"));
 }
 
@@ -267,8 +296,7 @@ void JsObject::SLOT_writeBinaryToRemoteReplyReceived(QNetworkReply* reply)
         return;
     const QByteArray body = reply->readAll();
     const ReplyFacts facts = replyFacts(reply);
-    const bool whole =
-        !facts.timedOut && !ConnectGlobals::isTransportError(facts.error, facts.status);
+    const bool whole = facts.arrivedWhole();
     QString data;
     if (whole) {
         data = reply->header(QNetworkRequest::ContentTypeHeader).toString() ==
@@ -276,27 +304,13 @@ void JsObject::SLOT_writeBinaryToRemoteReplyReceived(QNetworkReply* reply)
                    ? QString::fromLatin1(body.toBase64())
                    : QString::fromUtf8(body.constData(), body.size());
     }
-    logReply(facts);
-    logReplyContent(facts, body);
-    SLOT_saveVariable(QStringLiteral("replyurl"), facts.address);
-
-    const int status = ConnectGlobals::judgedStatus(facts.status, facts.error);
-    const ConnectGlobals::ReplyErrorDecision decision =
-        ConnectGlobals::showReplyError(facts.status, facts.error, facts.address, m_contentUrl);
-    if (!decision.logLine.isEmpty())
-        logLine(decision.logLine);
+    const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
     if (!decision.quiet) {
         showOfflineDialogFor(decision.textId, decision.buttons, decision.script);
     } else {
         SLOT_saveVariable(QStringLiteral("Location"),
                           QString::fromUtf8(reply->rawHeader("Location")));
-        const QString statusText = QString::number(status);
-        const bool ok =
-            SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool();
-        if (ok && whole)
-            emit SIGNAL_fileWritten(data, statusText, QString());
-        else
-            emit SIGNAL_fail(QString(), statusText, QString());
+        judgeTransfer(facts, whole, data, &JsObject::SIGNAL_fileWritten);
     }
     endReply(reply, QStringLiteral("SLOT_writeBinaryToRemoteReplyReceived"));
 }

@@ -5,8 +5,10 @@
 #include "connectlib/common/common.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -353,6 +355,64 @@ TEST_F(Transfers, AWholeChunkedBodyWithoutLengthSucceeds)
     ASSERT_EQ(m_read->count(), 1);
     EXPECT_EQ(QByteArray::fromBase64(m_read->first().at(0).toString().toLatin1()),
               FakeWeb::deterministicBody(30000));
+}
+
+TEST_F(Transfers, OnlyWebAddressesAreTransferred)
+{
+    QTemporaryDir folder;
+    QFile secret(folder.filePath(QStringLiteral("secret.txt")));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("local secret");
+    secret.close();
+    const QString refused[] = {QUrl::fromLocalFile(secret.fileName()).toString(),
+                               QStringLiteral("qrc:/resources/hosts.conf"),
+                               QStringLiteral("ftp://www.ravo.test/a"), QStringLiteral("")};
+    int expected = 0;
+    for (const QString& address : refused) {
+        m_log.clear();
+        m_bridge->SLOT_readBinary(address, QStringLiteral("GET"), QStringLiteral("*/*"));
+        m_bridge->SLOT_writeBinary(address, QStringLiteral("PUT"), QStringLiteral("AAEC"),
+                                   QStringLiteral("text/plain"), QStringLiteral("*/*"));
+        expected += 2;
+        ASSERT_TRUE(waitForCompletions(expected)) << address.toStdString();
+        EXPECT_TRUE(m_log.contains(QStringLiteral("Transfer refused, not a web address: ")))
+            << address.toStdString();
+    }
+    EXPECT_EQ(m_fail->count(), expected);
+    EXPECT_EQ(m_read->count(), 0);
+    EXPECT_EQ(m_written->count(), 0);
+    for (const QList<QVariant>& failure : *m_fail)
+        EXPECT_EQ(failure.at(1).toString(), QStringLiteral("0"));
+}
+
+TEST_F(Transfers, ATransferOutlivesTheViewAndItsCookieStore)
+{
+    m_web->setRoutes(
+        {rule(QStringLiteral("/v2/slow-cookie"),
+              {{QStringLiteral("delayMs"), 500},
+               {QStringLiteral("body"), QStringLiteral("late")},
+               {QStringLiteral("setCookie"), QJsonArray{QStringLiteral("late=1; Path=/")}}})});
+    m_bridge->SLOT_readBinary(serviceBase + QStringLiteral("/slow-cookie"), QStringLiteral("GET"),
+                              QStringLiteral("*/*"));
+    ASSERT_TRUE(m_web->waitForRequest(
+        [](const FakeRequest& r) { return r.path == QLatin1String("/v2/slow-cookie"); }));
+    // The window goes while the reply, which stores a cookie, is on its way.
+    delete m_bridge->webView();
+    ASSERT_TRUE(waitForCompletions(1));
+    // Without a page nothing judges the reply a success.
+    EXPECT_EQ(m_read->count(), 0);
+    ASSERT_EQ(m_fail->count(), 1);
+    EXPECT_EQ(m_fail->first().at(1).toString(), QStringLiteral("200"));
+}
+
+TEST_F(Transfers, SessionAndAccessibilitySlotsOnlyLog)
+{
+    m_bridge->SLOT_networkAccessibleChanged(0);
+    m_bridge->SLOT_stateChanged(3);
+    m_bridge->SLOT_error(2);
+    EXPECT_TRUE(m_log.contains(QStringLiteral("networkAccessibleChanged: 0")));
+    EXPECT_TRUE(m_log.contains(QStringLiteral("Session stateChanged: 3")));
+    EXPECT_TRUE(m_log.contains(QStringLiteral("Session error: 2")));
 }
 
 class UnusableTimeOut : public WebBridgeTest, public ::testing::WithParamInterface<const char*> {};

@@ -6,8 +6,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <QWebFrame>
 #include <QWebPage>
+
+#include <cstdio>
 
 namespace RavoSync::Test {
 
@@ -16,8 +19,9 @@ namespace {
 const QString pagesDir = QStringLiteral(RAVO_TEST_PAGES_DIR);
 
 // A suite runs its rows one after the other; asynchronous rows have their
-// own time-outs inside the runner, this only guards against a stuck page.
-constexpr int suiteTimeoutMs = 120000;
+// own time-outs inside the runner, this only guards against a stuck page
+// (and ends before ctest's time-out, so the failure names the suite).
+constexpr int suiteTimeoutMs = 90000;
 
 QString readSource(const QString& path)
 {
