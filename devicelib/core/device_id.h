@@ -1,5 +1,7 @@
 #pragma once
 
+#include "devicelib/export.h"
+
 #include <cstdint>
 #include <string>
 
@@ -11,6 +13,6 @@ namespace zarvo::core {
 // saturate at 0xFFFFFFFF. The upper 32 bits are zero. Stored per-device state
 // is keyed by these ids, so serials without hex digits, or with more than 8
 // significant ones, share an id.
-std::uint64_t device_id_from_serial(const std::string& serial);
+ZARVO_EXPORT std::uint64_t device_id_from_serial(const std::string& serial);
 
 } // namespace zarvo::core

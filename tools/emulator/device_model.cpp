@@ -39,6 +39,7 @@ device_path checked_path(const std::string& text)
 
 void fill(data::PbVersion& out, const software_version& in)
 {
+    out.Clear();
     out.set_major(in.major);
     out.set_minor(in.minor);
     out.set_patch(in.patch);
@@ -79,6 +80,9 @@ reply store_clock(const std::string& parameters, std::string& clock)
     return {};
 }
 
+// What a firmware install replaces: the files the host uploads for it.
+const char* const update_files[] = {"/SYSUPDAT.IMG", "/BTUPDAT.BIN", "/TCHUPDAT.BIN"};
+
 bool is_user_file(const device_path& path)
 {
     return path.components.size() == 3 && path.components[0] == "U" &&
@@ -92,6 +96,7 @@ observer::~observer() = default;
 device_model::device_model(emulator::device_profile p)
     : profile_(std::move(p))
     , files_(profile_.fragment_size, profile_.total_fragments)
+    , firmware_(profile_.firmware)
 {
     seed();
 }
@@ -102,20 +107,27 @@ device_model::~device_model()
     script_.release_all();
 }
 
-// The factory content: device information, the user database naming user 0,
-// and user 0's identity with the profile's master id.
-void device_model::seed()
+// The device information file: the profile with the firmware running now.
+std::string device_model::device_info() const
 {
-    files_.clear();
     data::PbDeviceInfo info;
     fill(*info.mutable_bootloader_version(), profile_.bootloader);
     fill(*info.mutable_platform_version(), profile_.platform);
-    fill(*info.mutable_device_version(), profile_.firmware);
+    fill(*info.mutable_device_version(), firmware_);
     info.set_deviceid(profile_.serial());
     info.set_model_name(profile_.model_name);
     info.set_product_color(profile_.product_color);
     info.set_product_design(profile_.product_design);
-    files_.set_file(checked_path("/DEVICE.BPB"), serialize(info));
+    return serialize(info);
+}
+
+// The factory content: device information, the user database naming user 0,
+// and user 0's identity with the profile's master id. An installed firmware
+// stays installed.
+void device_model::seed()
+{
+    files_.clear();
+    files_.set_file(checked_path("/DEVICE.BPB"), device_info());
 
     data::PbUserDb users;
     users.set_current_user_index(0);
@@ -154,9 +166,16 @@ void device_model::record(direction way, exchange_kind kind, int code, const std
 reply device_model::file_operation(int command, const std::string& path, const std::string& payload)
 {
     const auto script_reply = scripted(exchange_kind::file_operation, command, path);
-    std::lock_guard<std::mutex> lock(mutex_);
-    const reply r = script_reply ? *script_reply : run_file_operation(command, path, payload);
-    record(direction::host_to_device, exchange_kind::file_operation, command, path, payload, r);
+    bool installed = false;
+    reply r;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        r = script_reply ? *script_reply : run_file_operation(command, path, payload, installed);
+        record(direction::host_to_device, exchange_kind::file_operation, command, path, payload, r);
+    }
+    if (installed)
+        for (const auto& o : observers())
+            o->firmware_installed();
     return r;
 }
 
@@ -188,7 +207,7 @@ int device_model::host_notification(int id, const std::string& parameters)
 }
 
 reply device_model::run_file_operation(int command, const std::string& text,
-                                       const std::string& payload)
+                                       const std::string& payload, bool& installed)
 {
     if (command < static_cast<int>(command::get) || command > static_cast<int>(command::remove))
         return {answer::invalid_command, {}};
@@ -213,6 +232,11 @@ reply device_model::run_file_operation(int command, const std::string& text,
         break;
     }
     case command::put:
+        if (installs_firmware_ && !path->directory_form && path->text() == update_files[0]) {
+            r.answer = install_firmware(*path, payload);
+            installed = r.answer == answer::ok;
+            break;
+        }
         r.answer = files_.put(*path, payload);
         break;
     case command::merge:
@@ -225,6 +249,36 @@ reply device_model::run_file_operation(int command, const std::string& text,
         break;
     }
     return r;
+}
+
+// The image is stored like any upload first, so that a full disk refuses it
+// as it refuses any file; then the device takes the version the image's first
+// line names. Whatever else the host merged into the device information
+// stays.
+int device_model::install_firmware(const device_path& path, const std::string& image)
+{
+    std::string first_line = image.substr(0, image.find('\n'));
+    if (!first_line.empty() && first_line.back() == '\r')
+        first_line.pop_back();
+    const auto version = parse_software_version(first_line);
+    if (!version)
+        return answer::invalid_content;
+    const int stored = files_.put(path, image);
+    if (stored != answer::ok)
+        return stored;
+    firmware_ = *version;
+    const device_path info_path = checked_path("/DEVICE.BPB");
+    data::PbDeviceInfo info;
+    const auto current = files_.file(info_path);
+    if (current && parse(*current, info)) {
+        fill(*info.mutable_device_version(), firmware_);
+        files_.set_file(info_path, serialize(info));
+    } else {
+        files_.set_file(info_path, device_info());
+    }
+    for (const char* update_file : update_files)
+        files_.erase(checked_path(update_file));
+    return answer::ok;
 }
 
 // The device keeps its own files whole: a merge that leaves one of them
@@ -480,6 +534,31 @@ bool device_model::is_directory(const std::string& path) const
     const auto p = checked_path(path);
     std::lock_guard<std::mutex> lock(mutex_);
     return files_.is_directory(p);
+}
+
+std::optional<std::vector<file_system::listing_entry>>
+device_model::listing(const std::string& path) const
+{
+    auto p = checked_path(path);
+    p.directory_form = true;
+    std::vector<file_system::listing_entry> entries;
+    std::string unused;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (files_.get(p, entries, unused) != answer::ok)
+        return std::nullopt;
+    return entries;
+}
+
+software_version device_model::firmware() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return firmware_;
+}
+
+void device_model::set_installs_firmware(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    installs_firmware_ = on;
 }
 
 void device_model::restore_seed()

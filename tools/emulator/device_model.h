@@ -25,6 +25,9 @@ public:
     // The device went back to its factory content and restarts: a front end
     // drops its link the way a rebooting device does.
     virtual void factory_reset() {}
+    // New firmware was installed and the device restarts with it, as after
+    // a factory reset.
+    virtual void firmware_installed() {}
 };
 
 // A device as its transports see it, reached through decoded exchanges. The
@@ -53,6 +56,14 @@ public:
     device_model& operator=(const device_model&) = delete;
 
     const emulator::device_profile& profile() const { return profile_; }
+    // The firmware running now: the profile's until an install replaces it.
+    software_version firmware() const;
+
+    // Firmware install, off by default: a PUT of "/SYSUPDAT.IMG" whose first
+    // line is a version text installs that version ("/DEVICE.BPB" names it,
+    // the update files go) and the observers are told the device restarts.
+    // An image naming no version is refused with invalid_content.
+    void set_installs_firmware(bool on);
 
     // --- The exchanges.
     reply file_operation(int command, const std::string& path, const std::string& payload);
@@ -76,6 +87,9 @@ public:
     bool remove_entry(const std::string& path);
     std::optional<std::string> file(const std::string& path) const;
     bool is_directory(const std::string& path) const;
+    // The entries of a directory in listing order; nullopt when the path
+    // names no directory.
+    std::optional<std::vector<file_system::listing_entry>> listing(const std::string& path) const;
     // Back to the profile's seed content.
     void restore_seed();
 
@@ -111,7 +125,10 @@ public:
     void clear_transcript();
 
 private:
-    reply run_file_operation(int command, const std::string& path, const std::string& payload);
+    reply run_file_operation(int command, const std::string& path, const std::string& payload,
+                             bool& installed);
+    int install_firmware(const device_path& path, const std::string& image);
+    std::string device_info() const;
     reply run_query(int id, const std::string& parameters);
     int run_host_notification(int id, const std::string& parameters, bool& factory_reset);
     int check_merge(const device_path& path, const std::string& merged) const;
@@ -133,6 +150,8 @@ private:
     std::uint64_t next_sequence_ = 1;
     std::vector<std::shared_ptr<observer>> observers_;
 
+    software_version firmware_;
+    bool installs_firmware_ = false;
     std::uint32_t battery_level_ = 80;
     bool inactivity_alert_ = false;
     bool adb_enabled_ = false;

@@ -2,8 +2,37 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <limits>
+#include <regex>
 
 namespace zarvo::emulator {
+
+std::string software_version::text() const
+{
+    std::string out =
+        std::to_string(major) + '.' + std::to_string(minor) + '.' + std::to_string(patch);
+    if (!specifier.empty())
+        out += '-' + specifier;
+    return out;
+}
+
+std::optional<software_version> parse_software_version(const std::string& text)
+{
+    static const std::regex shape(R"(([0-9]{1,10})\.([0-9]{1,10})\.([0-9]{1,10})(?:-(.+))?)");
+    std::smatch found;
+    if (!std::regex_match(text, found, shape))
+        return std::nullopt;
+    software_version out;
+    std::uint32_t* const numbers[] = {&out.major, &out.minor, &out.patch};
+    for (int i = 0; i < 3; ++i) {
+        const unsigned long long value = std::stoull(found[i + 1].str());
+        if (value > std::numeric_limits<std::uint32_t>::max())
+            return std::nullopt;
+        *numbers[i] = static_cast<std::uint32_t>(value);
+    }
+    out.specifier = found[4].str();
+    return out;
+}
 
 std::string device_profile::serial() const
 {

@@ -4,6 +4,7 @@
 #include "devicelib/proto/device_messages.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zarvo::emulator {
@@ -13,7 +14,14 @@ struct software_version {
     std::uint32_t minor = 0;
     std::uint32_t patch = 0;
     std::string specifier;
+
+    // "3.2.18", or "3.2.18-beta" with a specifier.
+    std::string text() const;
 };
+
+// A version text as text() writes it: three decimal numbers, each below
+// 2^32, and an optional "-" with a specifier; nullopt for anything else.
+std::optional<software_version> parse_software_version(const std::string& text);
 
 // What a device is: the model seeds its file system and answers from this.
 struct device_profile {

@@ -58,11 +58,25 @@ int stall::reached() const
     return reached_;
 }
 
+void stall::on_reached(std::function<void()> action)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    on_reached_ = std::move(action);
+}
+
 void stall::hold()
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ++reached_;
+    std::function<void()> action;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++reached_;
+        action = on_reached_;
+    }
     cond_.notify_all();
+    // Outside the lock: the action may release the stall at once.
+    if (action)
+        action();
+    std::unique_lock<std::mutex> lock(mutex_);
     cond_.wait(lock, [&] { return released_; });
 }
 

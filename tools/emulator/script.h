@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -42,6 +43,9 @@ public:
     // limit.
     bool wait_reached(int count = 1, std::chrono::milliseconds limit = default_limit) const;
     int reached() const;
+    // Called each time an exchange reaches the stall, on the model's thread
+    // before it is held: tells a thread that cannot block on wait_reached.
+    void on_reached(std::function<void()> action);
 
     // The model's side: counts the exchange and waits for the release.
     void hold();
@@ -51,6 +55,7 @@ private:
     mutable std::condition_variable cond_;
     bool released_ = false;
     int reached_ = 0;
+    std::function<void()> on_reached_;
 };
 
 // The answer script: rules tried in the order they were added; the first one

@@ -126,21 +126,25 @@ std::vector<std::string> cancelled_response(const std::string& partial, std::uin
     return reports;
 }
 
-// Sends the model's device notifications as notification reports.
+// Sends the model's device notifications as notification reports and acts
+// on its restarts.
 class usb_device::forwarder : public emulator::observer {
 public:
-    explicit forwarder(usb_front_end& front_end)
-        : front_end_(front_end)
+    explicit forwarder(usb_device& device)
+        : device_(device)
     {
     }
 
     void device_notification(int id, const std::string& parameters) override
     {
-        front_end_.notify(static_cast<std::uint8_t>(id), parameters);
+        device_.front_end_.notify(static_cast<std::uint8_t>(id), parameters);
     }
 
+    void factory_reset() override { device_.restart(); }
+    void firmware_installed() override { device_.restart(); }
+
 private:
-    usb_front_end& front_end_;
+    usb_device& device_;
 };
 
 usb_device::usb_device(emulator::device_model& model, std::uint16_t vendor, std::uint16_t product)
@@ -154,7 +158,7 @@ usb_device::usb_device(emulator::device_model& model, std::uint16_t vendor, std:
     , serial_(std::move(serial))
     , handler_(model)
     , front_end_(vendor, product, serial_, handler_)
-    , forwarder_(std::make_shared<forwarder>(front_end_))
+    , forwarder_(std::make_shared<forwarder>(*this))
 {
     model_.add_observer(forwarder_);
 }
@@ -162,6 +166,23 @@ usb_device::usb_device(emulator::device_model& model, std::uint16_t vendor, std:
 usb_device::~usb_device()
 {
     model_.remove_observer(forwarder_);
+}
+
+void usb_device::on_restart(std::function<void()> action)
+{
+    std::lock_guard<std::mutex> lock(restart_mutex_);
+    restart_ = std::move(action);
+}
+
+void usb_device::restart()
+{
+    std::function<void()> action;
+    {
+        std::lock_guard<std::mutex> lock(restart_mutex_);
+        action = restart_;
+    }
+    if (action)
+        front_end_.after_answer(std::move(action));
 }
 
 } // namespace zarvo::emulator

@@ -12,6 +12,7 @@
 #include "devicelib/usb/vendor_id.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -73,14 +74,24 @@ public:
     model_handler& handler() { return handler_; }
     const std::string& serial() const { return serial_; }
 
+    // What the device does when its model restarts (a factory reset, a
+    // firmware install): action runs once the answer in hand is out, on the
+    // serving thread when the restart came through this device. Nothing
+    // unless set.
+    void on_restart(std::function<void()> action);
+
 private:
     class forwarder;
+
+    void restart();
 
     emulator::device_model& model_;
     std::string serial_;
     model_handler handler_;
     usb_front_end front_end_;
     std::shared_ptr<forwarder> forwarder_;
+    std::mutex restart_mutex_;
+    std::function<void()> restart_;
 };
 
 } // namespace zarvo::emulator

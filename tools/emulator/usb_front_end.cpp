@@ -14,6 +14,9 @@
 namespace zarvo::emulator {
 namespace {
 
+// The front end whose serving thread this is, if any.
+thread_local const usb_front_end* serving_now = nullptr;
+
 constexpr std::size_t size = 64;
 constexpr std::size_t max_content = 62;
 // How long the device waits for the host within one message or response.
@@ -273,6 +276,14 @@ void usb_front_end::inject_at(point where, unsigned index, std::vector<std::stri
     injections_[{where, index}] = std::move(packets);
 }
 
+void usb_front_end::after_answer(std::function<void()> action)
+{
+    if (serving_now == this)
+        after_answer_.push_back(std::move(action));
+    else
+        action();
+}
+
 void usb_front_end::set_point_hook(std::function<void(point, unsigned)> hook)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -362,6 +373,7 @@ void usb_front_end::violation(std::string text)
 
 void usb_front_end::run()
 {
+    serving_now = this;
     for (;;) {
         auto report = next_host_report(std::chrono::milliseconds(-1));
         if (!report) {
@@ -371,6 +383,8 @@ void usb_front_end::run()
             continue;
         }
         handle_message(*report);
+        for (auto& action : std::exchange(after_answer_, {}))
+            action();
     }
 }
 

@@ -98,6 +98,10 @@ public:
     // Called on the serving thread at every point, before its injection;
     // lets a test act at an exact moment of the exchange.
     void set_point_hook(std::function<void(point, unsigned index)> hook);
+    // On the serving thread (from the handler, say): runs action once the
+    // answer to the message in hand is out, or would have been. From any
+    // other thread: runs it at once.
+    void after_answer(std::function<void()> action);
 
     // Transcript: one line per report, "H<c> <hex>" from the host on
     // connection c, "D<c> <hex>" to it, "L<c> <hex>" for a report lost on a
@@ -176,6 +180,7 @@ private:
     std::optional<std::string> pending_;
     bool stopped_ = false;
     std::vector<int> closing_;
+    std::vector<std::function<void()>> after_answer_;
 
     // Serialises whole device sends: a response report, an acknowledgement,
     // an injected notification.

@@ -44,6 +44,15 @@ std::filesystem::path usb_hub::plug(const usb_identity& identity, emulator::devi
     p->identity = identity;
     p->device =
         std::make_unique<usb_device>(model, identity.vendor, identity.product, identity.serial);
+    if (restart_handler_) {
+        // The port outlives its device's serving thread, which runs this.
+        p->device->on_restart([raw = p.get(), handler = restart_handler_] {
+            if (!raw->plugged)
+                return;
+            unplug(*raw, unplug_order::file_then_connections);
+            handler(raw->identity);
+        });
+    }
     p->path = p->device->front_end().serve_in(dir_);
     const auto path = p->path;
     ports_.emplace(identity.serial, std::move(p));
@@ -95,6 +104,12 @@ void usb_hub::unplug_after_response_reports(const std::string& serial, unsigned 
             if (where == usb_front_end::point::before_response_report && (*remaining)-- == 0)
                 unplug(*p, order);
         });
+}
+
+void usb_hub::on_restart(std::function<void(const usb_identity&)> handler)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    restart_handler_ = std::move(handler);
 }
 
 std::vector<usb_identity> usb_hub::plugged() const

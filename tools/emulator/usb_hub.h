@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -64,6 +65,15 @@ public:
     void unplug_after_response_reports(const std::string& serial, unsigned count,
                                        unplug_order order = unplug_order::file_then_connections);
 
+    // Devices plugged from now on act on their model's restarts (a factory
+    // reset, a firmware install) as a rebooting device drops off the bus:
+    // once the answer in hand is out, the device is unplugged (file, then
+    // connections) and handler is told its identity, on the thread that ran
+    // the restart, which may be the device's own serving thread; so the
+    // handler leaves plugging it again to another thread. Without a handler
+    // a restart leaves the device plugged.
+    void on_restart(std::function<void(const usb_identity&)> handler);
+
     // The devices plugged now, by serial.
     std::vector<usb_identity> plugged() const;
     bool is_plugged(const std::string& serial) const;
@@ -80,6 +90,7 @@ private:
     const std::filesystem::path dir_;
     mutable std::mutex mutex_;
     std::map<std::string, std::unique_ptr<port>> ports_;
+    std::function<void(const usb_identity&)> restart_handler_;
 };
 
 } // namespace zarvo::emulator

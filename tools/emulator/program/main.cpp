@@ -5,131 +5,50 @@
 //   zarvo_hid_emulator --hid-dir DIR
 //
 // One command per line on standard input, each answered by one line on
-// standard output, "ok" (for list followed by the plugged files' names) or an
-// error text:
+// standard output: "ok" for an action, "ok " and the value for a question,
+// or "error: " and the reason. Serials, paths and folders contain no spaces.
 //   plug SERIAL [VID PID]   vid and pid in hexadecimal; by default the
-//                           devices' vendor id and product 0008
+//                           devices' vendor id and product 0008. The device
+//                           names the id its serial gives (leading zeros
+//                           skipped, hexadecimal digits up to the first
+//                           other character) in "/DEVICE.BPB".
 //   unplug SERIAL
-//   list
+//   unplug SERIAL during PATH [REPORTS]
+//                           arms an unplug: the next read of PATH is held,
+//                           then goes on, and the device goes after REPORTS
+//                           response reports of it (0 by default: before
+//                           the first)
+//   list                    "ok" and the plugged files' names
+//   seed SERIAL DIR         copies the folder's tree into the device's files
+//   cat SERIAL PATH         the file's bytes as Base64
+//   ls SERIAL PATH          a JSON array of the folder's names, folders
+//                           ending in "/"
+//   clock SERIAL            the system clock in universal time and
+//                           "trusted" or "untrusted", then the local clock
+//                           with its offset, in ISO 8601:
+//                           "ok 2026-01-01T12:00:00Z trusted 2026-01-01T14:00:00+02:00"
+//   version SERIAL          the firmware version, "ok 3.2.18-beta"
 //   quit
+// A device's files stay from plug to plug. A device restarts after a factory
+// reset and after a complete upload of "/SYSUPDAT.IMG" whose first line is a
+// version ("4.0.0"), which it then runs: it goes away once it has answered,
+// and comes back half a second later.
 // At the end of input, on quit and on SIGTERM or SIGINT every device is
 // unplugged (its file removed) and the program exits.
 
-#include "devicelib/platform/hid_identity.h"
-#include "tools/emulator/device_model.h"
-#include "tools/emulator/usb_hub.h"
+#include "tools/emulator/program/emulator_program.h"
 
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <map>
-#include <memory>
-#include <optional>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace {
-
-using zarvo::emulator::usb_hub;
-using zarvo::emulator::usb_identity;
-
-// 1 to 4 hexadecimal digits in either case.
-std::optional<std::uint16_t> parse_id(std::string text)
-{
-    if (text.empty() || text.size() > 4)
-        return std::nullopt;
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return zarvo::platform::parse_seam_id(std::string(4 - text.size(), '0') + text);
-}
-
-std::string file_name(const usb_identity& identity)
-{
-    char ids[16];
-    std::snprintf(ids, sizeof ids, "%04x-%04x-", identity.vendor, identity.product);
-    return ids + identity.serial + ".hid";
-}
-
-class emulator_program {
-public:
-    explicit emulator_program(const std::string& dir)
-        : hub_(dir)
-    {
-    }
-
-    // The answer line; sets done on quit.
-    std::string run(const std::string& line, bool& done)
-    {
-        std::istringstream in(line);
-        std::vector<std::string> words;
-        for (std::string word; in >> word;)
-            words.push_back(word);
-        if (words.empty())
-            return {};
-        try {
-            const std::string& command = words[0];
-            if (command == "plug")
-                return plug(words);
-            if (command == "unplug" && words.size() == 2) {
-                hub_.unplug(words[1]);
-                return "ok";
-            }
-            if (command == "list" && words.size() == 1)
-                return list();
-            if (command == "quit" && words.size() == 1) {
-                done = true;
-                return "ok";
-            }
-            return "error: usage: plug SERIAL [VID PID] | unplug SERIAL | list | quit";
-        } catch (const std::exception& e) {
-            return std::string("error: ") + e.what();
-        }
-    }
-
-private:
-    std::string plug(const std::vector<std::string>& words)
-    {
-        if (words.size() != 2 && words.size() != 4)
-            return "error: usage: plug SERIAL [VID PID]";
-        usb_identity identity;
-        identity.serial = words[1];
-        if (words.size() == 4) {
-            const auto vendor = parse_id(words[2]);
-            const auto product = parse_id(words[3]);
-            if (!vendor || !product)
-                return "error: VID and PID are 1 to 4 hexadecimal digits";
-            identity.vendor = *vendor;
-            identity.product = *product;
-        }
-        if (identity.serial.find('/') != std::string::npos ||
-            !zarvo::platform::parse_seam_name(file_name(identity)))
-            return "error: a serial is 1 to 126 characters without '/'";
-        auto& model = models_[identity.serial];
-        if (!model)
-            model = std::make_unique<zarvo::emulator::device_model>();
-        hub_.plug(identity, *model);
-        return "ok";
-    }
-
-    std::string list() const
-    {
-        std::string answer = "ok";
-        for (const auto& identity : hub_.plugged())
-            answer += ' ' + file_name(identity);
-        return answer;
-    }
-
-    // Before the hub: the hub's devices serve these models until it goes.
-    std::map<std::string, std::unique_ptr<zarvo::emulator::device_model>> models_;
-    usb_hub hub_;
-};
 
 int usage()
 {
@@ -158,11 +77,14 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    emulator_program program(argv[2]);
+    zarvo::emulator::emulator_program program(argv[2]);
     std::string pending;
     for (bool done = false; !done;) {
-        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {signal_fd, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        // The devices' own doings (restarts, held reads) between commands.
+        const int wait_ms = program.run_pending();
+        pollfd fds[3] = {
+            {STDIN_FILENO, POLLIN, 0}, {signal_fd, POLLIN, 0}, {program.wake_fd(), POLLIN, 0}};
+        if (::poll(fds, 3, wait_ms) < 0) {
             if (errno == EINTR)
                 continue;
             break;
