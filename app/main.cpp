@@ -1,4 +1,5 @@
 // The tray program; for now it only proves that the libraries load.
+#include "app/network/trusted_roots.h"
 #include "connectlib/types/meta_types.h"
 #include "resources/tr/translation_resources.h"
 
@@ -6,9 +7,12 @@
 
 int main()
 {
-    // The program's pictures are compiled into a static library: registering
-    // them here also keeps them in the link.
+    // Before any network object exists, so that each starts from this trust.
+    ConnectGlobals::addTrustedRootsFromEnvironment();
+    // The program's pictures and pages are compiled into static libraries:
+    // registering them here also keeps them in the link.
     Q_INIT_RESOURCE(images);
+    Q_INIT_RESOURCE(pages);
     ConnectLayout::initTranslationResources();
     ConnectLib::registerMetaTypes();
     return 0;

@@ -52,9 +52,6 @@ JsObject::JsObject(QObject* parent)
 JsObject::~JsObject()
 {
     QWebSettings::clearMemoryCaches();
-    delete m_requestTimer;
-    m_requestTimer = nullptr;
-    m_requestTimerId = -1;
     delete m_webTimer;
     m_webTimer = nullptr;
     m_webTimerId = -1;
@@ -95,7 +92,10 @@ void JsObject::initWebView()
         connect(m_webView, SIGNAL(SIGNAL_close()), this, SLOT(SLOT_close()));
 
         QNetworkAccessManager* manager = m_webView->page()->networkAccessManager();
-        // The handler of TLS errors comes with the web transfers.
+        disconnect(manager, SIGNAL(sslErrors(QNetworkReply*, QList<QSslError>)), this,
+                   SLOT(SLOT_handleSslErrors(QNetworkReply*, QList<QSslError>)));
+        connect(manager, SIGNAL(sslErrors(QNetworkReply*, QList<QSslError>)), this,
+                SLOT(SLOT_handleSslErrors(QNetworkReply*, QList<QSslError>)));
 
         // The view keeps its own load handlers (its timing line); only the
         // bridge's earlier ones go.
@@ -108,15 +108,19 @@ void JsObject::initWebView()
 
         // Without a network-management daemon the default configuration is
         // the always-open generic one; the session never holds requests back.
+        // Its state and errors are only logged when a page asks.
         QNetworkConfigurationManager configurations;
         m_networkSession = new QNetworkSession(configurations.defaultConfiguration(), this);
         if (!m_networkSession->isOpen())
             m_networkSession->open();
 
+        disconnect(manager, SIGNAL(finished(QNetworkReply*)), this, nullptr);
+        connect(manager, SIGNAL(finished(QNetworkReply*)), this,
+                SLOT(SLOT_replyReceived(QNetworkReply*)));
+        disconnect(manager, &QNetworkAccessManager::networkAccessibleChanged, this, nullptr);
         connect(manager, &QNetworkAccessManager::networkAccessibleChanged, this,
-                [](QNetworkAccessManager::NetworkAccessibility accessible) {
-                    logLine(QStringLiteral("networkAccessibleChanged: ") +
-                            QString::number(int(accessible)));
+                [this](QNetworkAccessManager::NetworkAccessibility accessible) {
+                    SLOT_networkAccessibleChanged(int(accessible));
                 });
 
         SLOT_resetProxy();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/animation/kantrel_movie.h"
+#include "app/bridge/reply_errors.h"
+#include "app/bridge/reply_facts.h"
 #include "app/sync_state/sync_state.h"
 #include "app/windows/web_view.h"
 #include "connectlib/types/cp_state_flags.h"
@@ -11,6 +13,7 @@
 #include <QLabel>
 #include <QMetaEnum>
 #include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -18,7 +21,9 @@
 #include <QVariant>
 #include <initializer_list>
 
+class QNetworkAccessManager;
 class QNetworkSession;
+class QSslError;
 class QTimer;
 
 // The script object "JSObject" of a sync window's pages: it owns the
@@ -136,10 +141,29 @@ public slots:
     bool SLOT_hasOfflineFile(QString fileName);
     bool SLOT_deleteFwUpdFiles();
 
-    // Page timer.
+    // Page timer (no transfer's time-out depends on it).
     void SLOT_stopReqTimer();
     void SLOT_stopWebReqTimer(int timerId);
     void SLOT_webTimerEvent();
+
+    // Web transfers: raw-data reads and writes (bodies as Base64 text).
+    void SLOT_readBinaryFromRemote(QString url, QString httpMethod, QString acceptType,
+                                   bool useLocalBuffer = false,
+                                   QString showErrorDialog = QStringLiteral("true"));
+    void SLOT_readBinary(QString url, QString httpMethod, QString acceptType);
+    void SLOT_writeBinaryToRemote(QString url, QString httpMethod, QString data,
+                                  QString contentType, QString acceptType,
+                                  QString contentEncoding = QString());
+    void SLOT_writeBinary(QString url, QString httpMethod, QString data, QString contentType,
+                          QString acceptType, QString contentEncoding = QString());
+    void SLOT_readBinaryFromRemoteReplyReceived(QNetworkReply* reply);
+    void SLOT_writeBinaryToRemoteReplyReceived(QNetworkReply* reply);
+    // Every reply of the page's own manager.
+    void SLOT_replyReceived(QNetworkReply* reply);
+    void SLOT_handleSslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
+    void SLOT_networkAccessibleChanged(int accessible);
+    void SLOT_stateChanged(int state);
+    void SLOT_error(int error);
 
     // Device requests: each emits one request signal to the synchroniser.
     // Those with a showErrorDialog argument store it first for the next
@@ -323,6 +347,29 @@ private:
     void startPageTimer();
     void stopTimers();
 
+    // A manager for the bridge's own transfers: the page manager's network
+    // configuration and cookie store, TLS errors and accessibility watched.
+    QNetworkAccessManager* createNetworkManager();
+    QNetworkAccessManager* transferManager();
+    QNetworkAccessManager* pageManager() const;
+    // The request of a raw-data transfer with its headers.
+    QNetworkRequest transferRequest(const QUrl& url, const QString& acceptType);
+    // True (after a log line, with a failure for the page to follow) for
+    // anything but an http or https address with a host.
+    bool refuseAddress(const QUrl& url);
+    // Arms the reply's own time-out ("nwreqtimer" seconds) and connects its
+    // completion to handler.
+    void trackTransfer(QNetworkReply* reply, void (JsObject::*handler)(QNetworkReply*));
+    // The reply's log lines and "replyurl"; the offline dialog's decision.
+    ConnectGlobals::ReplyErrorDecision noteReply(const ConnectGlobals::ReplyFacts& facts,
+                                                 const QByteArray& body);
+    // The page's verdict on a transfer's status: success (with data) only
+    // for a reply that arrived whole, else SIGNAL_fail.
+    void judgeTransfer(const ConnectGlobals::ReplyFacts& facts, bool whole, const QString& data,
+                       void (JsObject::*success)(QString, QString, QString));
+    // The offline error dialog for a failing reply.
+    void showOfflineDialogFor(const QString& textId, const QString& buttons, const QString& script);
+
     ConnectGlobals::SyncState::DialogState m_dialogState = ConnectGlobals::SyncState::SyncDialog;
     // -1 lies outside every state, so the first state a page reports passes.
     int m_lastSyncState = -1;
@@ -344,8 +391,7 @@ private:
     QPointer<QLabel> m_waitingLabel;
     QPointer<KantrelMovie> m_waitingMovie;
 
-    QTimer* m_requestTimer = nullptr;
-    int m_requestTimerId = -1;
+    QNetworkAccessManager* m_transferManager = nullptr;
     QTimer* m_webTimer = nullptr;
     int m_webTimerId = -1;
 

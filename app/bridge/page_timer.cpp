@@ -21,11 +21,10 @@ void JsObject::startPageTimer()
     m_webTimerId = m_webTimer->timerId();
 }
 
+// Each web transfer has a time-out of its own (web_transfers.cpp), which
+// none of these touch.
 void JsObject::stopTimers()
 {
-    if (m_requestTimer)
-        m_requestTimer->stop();
-    m_requestTimerId = -1;
     if (m_webTimer)
         m_webTimer->stop();
     m_webTimerId = -1;

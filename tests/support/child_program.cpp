@@ -80,7 +80,7 @@ int child_program::wait_exit()
     return -1;
 }
 
-std::string child_program::read_line()
+std::string child_program::read_line(int timeout_ms)
 {
     for (;;) {
         const auto end = buffer_.find('\n');
@@ -90,7 +90,7 @@ std::string child_program::read_line()
             return line;
         }
         pollfd p{output_, POLLIN, 0};
-        if (::poll(&p, 1, 20000) <= 0)
+        if (::poll(&p, 1, timeout_ms) <= 0)
             return {};
         char chunk[256];
         const ssize_t got = ::read(output_, chunk, sizeof chunk);

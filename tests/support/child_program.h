@@ -8,7 +8,8 @@
 namespace zarvo::test {
 
 // A program run as a child with pipes on its standard input and output, for
-// programs that answer each command line with one line (the HID emulator).
+// programs that answer each command line with one line (the HID emulator) or
+// greet with a line (the fake web service).
 // Killed on destruction if it has not ended.
 class child_program {
 public:
@@ -19,6 +20,8 @@ public:
 
     // Sends one command and returns its answer line ("" after a time-out).
     std::string command(const std::string& line);
+    // The next line the program writes ("" after timeout_ms or at its end).
+    std::string read_line(int timeout_ms = 20000);
     // Asks the program to end (SIGTERM).
     void terminate();
     void close_input();
@@ -26,8 +29,6 @@ public:
     int wait_exit();
 
 private:
-    std::string read_line();
-
     pid_t pid_ = -1;
     int input_ = -1;
     int output_ = -1;

@@ -1,8 +1,10 @@
 // Entry point of the program's tests. Before the QApplication exists it picks
 // the offscreen platform (unless one is set), gives the process private
 // folders and installs recording handlers for the addresses the program
-// hands to the desktop, so no test starts a browser. The program's built-in
+// hands to the desktop, so no test starts a browser. As in the program, the
+// trust anchors named in the environment come first; the program's built-in
 // resources and the test pages are registered as the program does.
+#include "app/network/trusted_roots.h"
 #include "app/sync_state/sync_state.h"
 #include "connectlib/types/meta_types.h"
 #include "resources/tr/translation_resources.h"
@@ -16,6 +18,8 @@
 
 int main(int argc, char** argv)
 {
+    // As the program does: anchors named by SSL_CERT_FILE and SSL_CERT_DIR.
+    ConnectGlobals::addTrustedRootsFromEnvironment();
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     zarvo::test::temp_dir root;
     ConnectLib::Test::usePrivateFolders(root);
@@ -25,6 +29,7 @@ int main(int argc, char** argv)
     {
         QApplication app(argc, argv);
         Q_INIT_RESOURCE(images);
+        Q_INIT_RESOURCE(pages);
         Q_INIT_RESOURCE(app_test_pages);
         ConnectLayout::initTranslationResources();
         RavoSync::Test::installRecordingUrlHandlers();

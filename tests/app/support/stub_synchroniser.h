@@ -72,6 +72,8 @@ public:
     const QList<Call>& calls() const { return m_calls; }
     QStringList callNames() const;
     void clearCalls() { m_calls.clear(); }
+    // Forgets every answer: requests only record.
+    void clearAnswers() { m_answers.clear(); }
 
 public slots:
     void SLOT_readFromFile(QString url);

@@ -1,0 +1,60 @@
+// The page manager's replies, TLS errors and the network's state: what the
+// window does about replies it did not ask for itself.
+#include "app/bridge/jsobject.h"
+
+#include "app/bridge/reply_errors.h"
+#include "app/bridge/reply_facts.h"
+#include "app/logging/app_log.h"
+
+#include <QNetworkAccessManager>
+#include <QSslError>
+
+using ConnectGlobals::logLine;
+
+void JsObject::SLOT_replyReceived(QNetworkReply* reply)
+{
+    if (!reply)
+        return;
+    // The page manager's replies belong to the web engine, which still reads
+    // them and deletes them: they are only looked at.
+    const bool engineReply = reply->manager() == pageManager();
+    const ConnectGlobals::ReplyFacts facts = ConnectGlobals::replyFacts(reply);
+    const QByteArray body = engineReply ? reply->peek(reply->bytesAvailable()) : reply->readAll();
+    const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
+    if (!decision.quiet)
+        showOfflineDialogFor(decision.textId, decision.buttons, decision.script);
+
+    if (engineReply)
+        return;
+    if (reply->isRunning()) {
+        logLine(QStringLiteral("SLOT_replyReceived: abort reply"));
+        reply->abort();
+    }
+    reply->deleteLater();
+}
+
+void JsObject::SLOT_handleSslErrors(QNetworkReply* reply, const QList<QSslError>& errors)
+{
+    // No TLS error is ever ignored: the reply fails.
+    QStringList texts;
+    for (const QSslError& error : errors)
+        texts.append(error.errorString());
+    const QString host = reply ? reply->url().host() : QString();
+    logLine(QStringLiteral("TLS error from ") + host + QStringLiteral(": ") +
+            texts.join(QStringLiteral("; ")));
+}
+
+void JsObject::SLOT_networkAccessibleChanged(int accessible)
+{
+    logLine(QStringLiteral("networkAccessibleChanged: ") + QString::number(accessible));
+}
+
+void JsObject::SLOT_stateChanged(int state)
+{
+    logLine(QStringLiteral("Session stateChanged: ") + QString::number(state));
+}
+
+void JsObject::SLOT_error(int error)
+{
+    logLine(QStringLiteral("Session error: ") + QString::number(error));
+}

@@ -1,0 +1,118 @@
+// The page manager's replies: the offline dialog for content pages, pages
+// with pictures and requests left to the engine, TLS trust and redirects.
+#include "tests/app/bridge/web_fixture.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QWebElement>
+
+namespace {
+
+using RavoSync::Test::contentBase;
+using RavoSync::Test::FakeRequest;
+using RavoSync::Test::FakeWeb;
+using RavoSync::Test::WebBridgeTest;
+
+class PageNetwork : public WebBridgeTest {};
+
+TEST_F(PageNetwork, AMissingContentPageOpensTheOfflineDialog)
+{
+    m_web->setRoutes({rule(QStringLiteral("/contentserver/test/missing.html"),
+                           {{QStringLiteral("status"), 404},
+                            {QStringLiteral("body"), QStringLiteral("no such page")}})});
+    m_stub->clearCalls();
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/missing.html"));
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return m_dialog->count() > 0; }));
+    const QList<QVariant> dialog = m_dialog->first();
+    EXPECT_EQ(dialog.at(0).toString(), QStringLiteral("ui/progress.html"));
+    EXPECT_EQ(dialog.at(1).toStringList(), QStringList{QStringLiteral("error_message_400")});
+    EXPECT_EQ(dialog.at(2).toString(),
+              QStringLiteral("errorDlgValues.buttons.syncagain=1;errorDlgValues.buttons.close=1;"));
+    EXPECT_EQ(dialog.at(3).toString(), QStringLiteral("App.syncMain.errorCase();"));
+    EXPECT_EQ(m_bridge->SLOT_getVariable(QStringLiteral("replyurl")),
+              contentBase + QStringLiteral("/test/missing.html"));
+    EXPECT_TRUE(m_log.contains(
+        QStringLiteral("Reply: /contentserver/test/missing.html, status: 404, reason: Not Found, "
+                       "ContentNotFoundError")));
+}
+
+TEST_F(PageNetwork, APageWithPicturesAndARequestRendersWhole)
+{
+    // replyurl names each reply as it completes, for the endpoints' filter.
+    QStringList mismatches;
+    QNetworkAccessManager* manager = m_bridge->webView()->page()->networkAccessManager();
+    int replies = 0;
+    QObject::connect(
+        manager, &QNetworkAccessManager::finished, m_bridge.get(), [&](QNetworkReply* reply) {
+            ++replies;
+            const QString replyUrl = m_bridge->SLOT_getVariable(QStringLiteral("replyurl"));
+            if (replyUrl != reply->url().toString())
+                mismatches.append(reply->url().toString());
+        });
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/pictures.html"));
+    ASSERT_TRUE(RavoSync::Test::waitForJs(
+        frame(), QStringLiteral("window.requestDone === true && document.images.length === 3 && "
+                                "Array.prototype.every.call(document.images, function (i) {"
+                                " return i.complete && i.naturalWidth > 0; })")));
+    EXPECT_EQ(js(QStringLiteral("window.requestText")).toString(),
+              QStringLiteral("{\"items\":[1,2,3],\"name\":\"pictures\"}\n"));
+    EXPECT_GE(replies, 5);
+    EXPECT_TRUE(mismatches.isEmpty()) << mismatches.join(QLatin1Char(' ')).toStdString();
+    EXPECT_FALSE(m_log.contains(QStringLiteral("abort reply")));
+    EXPECT_EQ(m_dialog->count(), 0);
+    EXPECT_EQ(js(QStringLiteral("typeof JSObject")).toString(), QStringLiteral("object"));
+}
+
+TEST_F(PageNetwork, AContentPageRedirectedElsewhereIsNotShown)
+{
+    m_web->setRoutes(
+        {rule(QStringLiteral("/contentserver/test/away.html"),
+              {{QStringLiteral("redirect"),
+                QStringLiteral("https://www.other.test/contentserver/test/plain.html")}})});
+    QSignalSpy finished(m_bridge->webView(), &QWebView::loadFinished);
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/away.html"));
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return finished.count() > 0; }));
+    ConnectLib::Test::processFor(200);
+    EXPECT_NE(frame()->url().host(), QStringLiteral("www.other.test"));
+    EXPECT_NE(frame()->findFirstElement(QStringLiteral("#text")).toPlainText(),
+              QStringLiteral("served by the content server"));
+    for (const FakeRequest& request : m_web->requests())
+        EXPECT_NE(request.host, QStringLiteral("www.other.test"));
+    EXPECT_TRUE(m_log.contains(QStringLiteral("redirected to: https://www.other.test/")));
+}
+
+TEST_F(PageNetwork, AnUntrustedHostFailsEvenWhenCfurlNamesIt)
+{
+    m_bridge->SLOT_saveVariable(QStringLiteral("cfurl"),
+                                QStringLiteral("https://untrusted.ravo.test/cdn"));
+    m_bridge->SLOT_readBinaryFromRemote(QStringLiteral("https://untrusted.ravo.test/cdn/a.bin"),
+                                        QStringLiteral("GET"), QStringLiteral("*/*"));
+    ASSERT_TRUE(waitForCompletions(1));
+    EXPECT_EQ(m_read->count(), 0);
+    ASSERT_EQ(m_fail->count(), 1);
+    EXPECT_EQ(m_fail->first().at(1).toString(), QStringLiteral("0"));
+    EXPECT_TRUE(m_log.contains(QStringLiteral("TLS error from untrusted.ravo.test: ")));
+    for (const FakeRequest& request : m_web->requests())
+        EXPECT_NE(request.host, QStringLiteral("untrusted.ravo.test"));
+}
+
+class UntrustedPageNetwork : public WebBridgeTest {
+protected:
+    FakeWeb::Trust trust() const override { return FakeWeb::Trust::Untrusted; }
+};
+
+TEST_F(UntrustedPageNetwork, WithoutTheTestCaTheContentPageFailsWithALoggedTlsError)
+{
+    QSignalSpy finished(m_bridge->webView(), &QWebView::loadFinished);
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/plain.html"));
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return finished.count() > 0; }));
+    EXPECT_FALSE(finished.first().at(0).toBool());
+    EXPECT_TRUE(m_log.contains(QStringLiteral("TLS error from content.ravo.test: ")));
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return m_dialog->count() > 0; }));
+    EXPECT_EQ(m_dialog->first().at(1).toStringList(),
+              QStringList{QStringLiteral("error_message_sslhandshakefailed")});
+    for (const FakeRequest& request : m_web->requests())
+        EXPECT_NE(request.path, QStringLiteral("/contentserver/test/plain.html"));
+}
+
+} // namespace

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "tests/support/child_program.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+namespace RavoSync::Test {
+
+// One request as the fake web service logged it ("requests.jsonl").
+struct FakeRequest {
+    QString method;
+    QString scheme;
+    QString host;
+    QString path;
+    QString query;
+    // Header names in lower case.
+    QHash<QString, QString> headers;
+    qint64 bodyLength = 0;
+    QString bodySha256;
+    // The body when it was small enough to be logged.
+    QByteArray body;
+
+    bool hasHeader(const QString& name) const { return headers.contains(name.toLower()); }
+    QString header(const QString& name) const { return headers.value(name.toLower()); }
+};
+
+// The fake web service and content server (tools/fakeweb/fakeweb.py) as a
+// child process for one test: its state in a folder of its own, the built-in
+// page tree mounted at the content server's "/contentserver/". While it runs
+// it is the application's HTTP proxy and its test CA is trusted (through
+// SSL_CERT_FILE and addTrustedRootsFromEnvironment, as the program does), so
+// the program keeps its built-in addresses. The destructor closes the
+// service's standard input and waits for it to end.
+class FakeWeb {
+public:
+    // Untrusted leaves the test CA out of the trust anchors (every FakeWeb
+    // makes a CA of its own, so an earlier one's trust does not carry over).
+    enum class Trust { TestCa, Untrusted };
+    // A further folder the content server serves below prefix (a path on
+    // content.ravo.test, such as "/contentserver/test/"); a file the page
+    // tree lacks is looked for in the mounts that follow.
+    struct Mount {
+        QString prefix;
+        QString folder;
+    };
+    explicit FakeWeb(Trust trust = Trust::TestCa, const QList<Mount>& extraMounts = {});
+    ~FakeWeb();
+    FakeWeb(const FakeWeb&) = delete;
+    FakeWeb& operator=(const FakeWeb&) = delete;
+
+    // Whether the service runs and listens.
+    bool started() const { return m_port != 0; }
+    quint16 port() const { return m_port; }
+    QString stateDir() const { return m_state.path(); }
+    // The test CA; "untrusted-ca.pem" beside it signs "untrusted.ravo.test".
+    QString caFile() const;
+
+    // Replaces the answer rules (routes.json; see fakeweb.py for the keys).
+    void setRoutes(const QJsonArray& routes);
+    // Every request logged so far, oldest first.
+    QList<FakeRequest> requests() const;
+    // Processes events until a logged request satisfies match; the first such
+    // request, or nothing after timeoutMs (with a test failure).
+    bool waitForRequest(const std::function<bool(const FakeRequest&)>& match, int timeoutMs = 20000,
+                        FakeRequest* found = nullptr);
+
+    // The bytes a rule's "bodySize" gives: byte i is i % 251.
+    static QByteArray deterministicBody(int size);
+
+private:
+    QTemporaryDir m_state;
+    std::unique_ptr<zarvo::test::child_program> m_program;
+    quint16 m_port = 0;
+    int m_routesVersion = 0;
+};
+
+} // namespace RavoSync::Test

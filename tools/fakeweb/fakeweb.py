@@ -1,0 +1,483 @@
+#!/usr/bin/env python3
+"""The fake web service and content server the program's tests talk to.
+
+An HTTP proxy on ::1 (port chosen by the system, announced as "PORT <n>" on
+standard output). The program keeps its built-in addresses: every host is
+served through the proxy. A CONNECT host:port is answered with
+"200 Connection established", then the server side of TLS runs with a
+certificate for that host and HTTP/1.1 with keep-alive is served inside the
+tunnel. Absolute "http://" requests are served the same way, so a test also
+sees what went out without TLS.
+
+State directory (--state):
+  ca.pem            the test CA the program is told to trust (SSL_CERT_FILE)
+  routes.json       answer rules, re-read whenever it changes
+  requests.jsonl    one JSON object per request received
+  fakeweb.log       errors of the service itself
+
+Answers come from the first matching rule of routes.json, else from the
+static mounts (--mount HOST PREFIX DIR, repeated; several DIRs of one HOST
+and PREFIX are searched in the order given), else 404.
+
+A rule (all keys optional but "path"):
+  method      "GET", "POST", ... or "*" (default)
+  host        exact host name, or "*" (default)
+  path        glob pattern (fnmatch) over the path without the query
+  status      default 200 (302 with "redirect"); reason: its text
+  headers     object of header names to values
+  body        text; bodyBase64: bytes; bodyFile: a file; bodySize: N bytes
+              of the deterministic pattern byte i = i % 251
+  encoding    "gzip": the body is sent gzip-compressed with Content-Encoding
+  delayMs     wait before the headers
+  hang        true: read the request, never answer
+  cutAfter    N: announce the full Content-Length, send N body bytes, close
+  chunked     true: chunked transfer coding, no Content-Length
+  trickle     {"bytes": n, "intervalMs": m}: send the body n bytes at a time
+  setCookie   list of Set-Cookie values
+  redirect    a Location; the status defaults to 302
+  handler     name of a built-in handler (HANDLERS below), which answers
+  once        true: the rule matches once only
+
+Stops when standard input reaches end of file, or on SIGTERM.
+"""
+
+import argparse
+import base64
+import fnmatch
+import gzip
+import hashlib
+import http.server
+import json
+import os
+import signal
+import socket
+import socketserver
+import ssl
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+
+SMALL_BODY = 4096
+
+CONTENT_TYPES = {
+    ".html": "text/html; charset=utf-8",
+    ".htm": "text/html; charset=utf-8",
+    ".js": "application/javascript",
+    ".css": "text/css",
+    ".json": "application/json",
+    ".png": "image/png",
+    ".jpg": "image/jpeg",
+    ".gif": "image/gif",
+    ".ttf": "font/ttf",
+    ".zip": "application/zip",
+}
+
+# Hosts whose certificate comes from the CA that nothing trusts.
+UNTRUSTED_HOSTS = {"untrusted.ravo.test"}
+TRUSTED_NAMES = ["*.ravo.test", "*.zarvo.test", "*.other.test"]
+
+
+def deterministic_body(size):
+    pattern = bytes(range(251))
+    whole, rest = divmod(size, len(pattern))
+    return pattern * whole + pattern[:rest]
+
+
+class Certificates:
+    """The test CA, the trusted leaf and the leaf of a CA nobody trusts."""
+
+    def __init__(self, state):
+        self.state = state
+        self._openssl_ca("ca")
+        self._openssl_ca("untrusted-ca")
+        self._openssl_leaf("leaf", "ca", "ravo.test", TRUSTED_NAMES)
+        self._openssl_leaf("untrusted", "untrusted-ca", "untrusted.ravo.test",
+                           sorted(UNTRUSTED_HOSTS))
+        self.trusted = self._context("leaf")
+        self.untrusted = self._context("untrusted")
+
+    def _path(self, name):
+        return os.path.join(self.state, name)
+
+    def _run(self, *args):
+        subprocess.run(["openssl", *args], check=True, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def _openssl_ca(self, name):
+        self._run("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
+                  "-nodes", "-keyout", self._path(name + ".key"),
+                  "-out", self._path(name + ".pem"), "-days", "3650",
+                  "-subj", "/CN=RavoSync test " + name,
+                  "-addext", "basicConstraints=critical,CA:TRUE",
+                  "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+
+    def _openssl_leaf(self, name, ca, common_name, names):
+        self._run("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
+                  "-nodes", "-keyout", self._path(name + ".key"),
+                  "-out", self._path(name + ".pem"), "-days", "825",
+                  "-CA", self._path(ca + ".pem"), "-CAkey", self._path(ca + ".key"),
+                  "-subj", "/CN=" + common_name,
+                  "-addext", "basicConstraints=critical,CA:FALSE",
+                  "-addext", "keyUsage=critical,digitalSignature",
+                  "-addext", "extendedKeyUsage=serverAuth",
+                  "-addext", "subjectAltName=" + ",".join("DNS:" + n for n in names))
+
+    def _context(self, name):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(self._path(name + ".pem"), self._path(name + ".key"))
+        context.set_alpn_protocols(["http/1.1"])
+        return context
+
+    def context_for(self, host):
+        return self.untrusted if host in UNTRUSTED_HOSTS else self.trusted
+
+
+class Routes:
+    """routes.json, read again whenever its modification stamp changes."""
+
+    def __init__(self, path):
+        self.path = path
+        self.lock = threading.Lock()
+        self.stamp = None
+        self.rules = []
+        self.used = set()
+
+    def _reload(self):
+        try:
+            status = os.stat(self.path)
+            stamp = (status.st_mtime_ns, status.st_size, status.st_ino)
+        except FileNotFoundError:
+            stamp = None
+        if stamp == self.stamp:
+            return
+        rules = []
+        if stamp is not None:
+            with open(self.path, encoding="utf-8") as source:
+                loaded = json.load(source)
+            rules = loaded.get("routes", []) if isinstance(loaded, dict) else loaded
+        self.stamp = stamp
+        self.rules = rules
+        self.used = set()
+
+    def match(self, method, host, path):
+        with self.lock:
+            self._reload()
+            for index, rule in enumerate(self.rules):
+                if rule.get("method", "*") not in ("*", method):
+                    continue
+                if rule.get("host", "*") not in ("*", host):
+                    continue
+                if not fnmatch.fnmatchcase(path, rule.get("path", "*")):
+                    continue
+                if rule.get("once") and index in self.used:
+                    continue
+                self.used.add(index)
+                return rule
+        return None
+
+
+class Service:
+    def __init__(self, state, mounts):
+        self.state = state
+        self.mounts = mounts  # list of (host, prefix, [dirs])
+        self.certificates = Certificates(state)
+        self.routes = Routes(os.path.join(state, "routes.json"))
+        self.log_lock = threading.Lock()
+        self.stopping = threading.Event()
+
+    def log_request(self, entry):
+        line = json.dumps(entry, sort_keys=True) + "\n"
+        with self.log_lock:
+            with open(os.path.join(self.state, "requests.jsonl"), "a", encoding="utf-8") as log:
+                log.write(line)
+                log.flush()
+
+    def log_error(self, text):
+        with self.log_lock:
+            with open(os.path.join(self.state, "fakeweb.log"), "a", encoding="utf-8") as log:
+                log.write(time.strftime("%H:%M:%S ") + text + "\n")
+
+    def static_file(self, host, path):
+        """The file a mount serves for host and path, or None."""
+        parts = urllib.parse.unquote(path)
+        for mount_host, prefix, dirs in self.mounts:
+            if mount_host != host or not parts.startswith(prefix):
+                continue
+            relative = parts[len(prefix):]
+            pieces = [p for p in relative.split("/") if p]
+            if not pieces or any(p in (".", "..") or "\0" in p for p in pieces):
+                continue
+            for directory in dirs:
+                candidate = os.path.join(directory, *pieces)
+                if os.path.isfile(candidate):
+                    return candidate
+        return None
+
+
+def handler_echo(request, rule, body):
+    """Answers with the request as JSON (method, path, query, headers, body)."""
+    answer = {
+        "method": request.command,
+        "host": request.target_host,
+        "path": request.target_path,
+        "query": request.target_query,
+        "headers": {k.lower(): v for k, v in request.headers.items()},
+        "bodyBase64": base64.b64encode(body).decode("ascii"),
+    }
+    return 200, {"Content-Type": "application/json"}, json.dumps(answer).encode("utf-8")
+
+
+# Built-in handlers by name: each takes (request handler, rule, request body)
+# and returns (status, headers, body bytes).
+HANDLERS = {
+    "echo": handler_echo,
+}
+
+
+class ProxyHandler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    def version_string(self):
+        return "FakeWeb/1"
+
+    tunnel_host = None
+    tunnel_port = None
+
+    def log_message(self, format, *args):  # noqa: A002 - the base class's name
+        pass
+
+    def handle(self):
+        try:
+            super().handle()
+        except (ConnectionError, ssl.SSLError, socket.timeout, OSError) as error:
+            self.server.service.log_error("connection: %r" % (error,))
+
+    # CONNECT host:port opens a TLS tunnel; the requests inside it go
+    # through the same methods with the tunnel's host.
+    def do_CONNECT(self):
+        host, _, port = self.path.rpartition(":")
+        if not host:
+            host, port = self.path, "443"
+        host = host.strip("[]")
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.wfile.flush()
+        context = self.server.service.certificates.context_for(host)
+        try:
+            tls = context.wrap_socket(self.connection, server_side=True)
+        except (ssl.SSLError, OSError) as error:
+            self.server.service.log_error("TLS handshake with %s: %r" % (host, error))
+            self.close_connection = True
+            return
+        self.connection = tls
+        self.request = tls
+        self.rfile = tls.makefile("rb", self.rbufsize)
+        self.wfile = socketserver._SocketWriter(tls)
+        self.tunnel_host = host
+        self.tunnel_port = int(port) if port.isdigit() else 443
+        self.close_connection = False
+
+    def _target(self):
+        """(scheme, host, path, query) of the current request."""
+        if self.tunnel_host is not None:
+            split = urllib.parse.urlsplit(self.path)
+            return "https", self.tunnel_host, split.path or "/", split.query
+        split = urllib.parse.urlsplit(self.path)
+        if split.scheme:
+            return split.scheme, split.hostname or "", split.path or "/", split.query
+        host = (self.headers.get("Host") or "").rsplit(":", 1)[0].strip("[]")
+        return "http", host, split.path or "/", split.query
+
+    def _read_body(self):
+        if "chunked" in (self.headers.get("Transfer-Encoding") or "").lower():
+            body = b""
+            while True:
+                size = int(self.rfile.readline().split(b";")[0].strip() or b"0", 16)
+                if size == 0:
+                    while self.rfile.readline().strip():
+                        pass
+                    return body
+                body += self.rfile.read(size)
+                self.rfile.readline()
+        length = int(self.headers.get("Content-Length") or 0)
+        return self.rfile.read(length) if length > 0 else b""
+
+    def _serve(self):
+        service = self.server.service
+        scheme, host, path, query = self._target()
+        self.target_host, self.target_path, self.target_query = host, path, query
+        body = self._read_body()
+        entry = {
+            "method": self.command,
+            "scheme": scheme,
+            "host": host,
+            "path": path,
+            "query": query,
+            "headers": {},
+            "bodyLength": len(body),
+            "bodySha256": hashlib.sha256(body).hexdigest(),
+        }
+        # Header names in lower case; a repeated header's values joined.
+        for name, value in self.headers.items():
+            key = name.lower()
+            entry["headers"][key] = (entry["headers"][key] + ", " + value
+                                     if key in entry["headers"] else value)
+        if len(body) <= SMALL_BODY:
+            try:
+                entry["body"] = body.decode("utf-8")
+            except UnicodeDecodeError:
+                entry["bodyBase64"] = base64.b64encode(body).decode("ascii")
+        service.log_request(entry)
+
+        rule = service.routes.match(self.command, host, path)
+        if rule is None:
+            self._serve_static(host, path)
+        else:
+            self._serve_rule(rule, body)
+
+    def _serve_static(self, host, path):
+        file_path = self.server.service.static_file(host, path)
+        if file_path is None or self.command not in ("GET", "HEAD"):
+            self._answer(404, {"Content-Type": "text/plain"}, b"Not found")
+            return
+        with open(file_path, "rb") as source:
+            content = source.read()
+        extension = os.path.splitext(file_path)[1].lower()
+        content_type = CONTENT_TYPES.get(extension, "application/octet-stream")
+        self._answer(200, {"Content-Type": content_type}, content)
+
+    def _rule_body(self, rule):
+        if "bodyBase64" in rule:
+            return base64.b64decode(rule["bodyBase64"])
+        if "bodyFile" in rule:
+            with open(rule["bodyFile"], "rb") as source:
+                return source.read()
+        if "bodySize" in rule:
+            return deterministic_body(int(rule["bodySize"]))
+        return str(rule.get("body", "")).encode("utf-8")
+
+    def _serve_rule(self, rule, request_body):
+        if rule.get("hang"):
+            # Never answers; the connection ends with the service.
+            self.server.service.stopping.wait()
+            self.close_connection = True
+            return
+        delay = rule.get("delayMs", 0)
+        if delay:
+            time.sleep(delay / 1000.0)
+        if rule.get("handler"):
+            status, headers, body = HANDLERS[rule["handler"]](self, rule, request_body)
+            headers = dict(headers)
+            headers.update(rule.get("headers", {}))
+        else:
+            status = rule.get("status", 302 if rule.get("redirect") else 200)
+            headers = dict(rule.get("headers", {}))
+            body = self._rule_body(rule)
+        if rule.get("redirect"):
+            headers["Location"] = rule["redirect"]
+        if rule.get("encoding") == "gzip":
+            body = gzip.compress(body, mtime=0)
+            headers["Content-Encoding"] = "gzip"
+        self._answer(status, headers, body, rule=rule)
+
+    def _answer(self, status, headers, body, rule=None):
+        rule = rule or {}
+        self.send_response(status, rule.get("reason"))
+        for name, value in headers.items():
+            self.send_header(name, value)
+        for cookie in rule.get("setCookie", []):
+            self.send_header("Set-Cookie", cookie)
+        chunked = bool(rule.get("chunked"))
+        if chunked:
+            self.send_header("Transfer-Encoding", "chunked")
+        else:
+            self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if self.command == "HEAD":
+            self.wfile.flush()
+            return
+
+        sent = body
+        if "cutAfter" in rule:
+            sent = body[: int(rule["cutAfter"])]
+        trickle = rule.get("trickle") or {}
+        step = int(trickle.get("bytes", 0)) or len(sent) or 1
+        interval = trickle.get("intervalMs", 0) / 1000.0
+        for offset in range(0, len(sent), step):
+            piece = sent[offset:offset + step]
+            if chunked:
+                self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            else:
+                self.wfile.write(piece)
+            self.wfile.flush()
+            if interval and offset + step < len(sent):
+                time.sleep(interval)
+        if "cutAfter" in rule:
+            self.close_connection = True
+            self._cut()
+            return
+        if chunked:
+            self.wfile.write(b"0\r\n\r\n")
+        self.wfile.flush()
+
+    def _cut(self):
+        # Close the connection and, inside a tunnel, the tunnel too, without
+        # TLS's orderly close, as a dropped line would.
+        try:
+            self.connection.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+    def __getattr__(self, name):
+        # Every method but CONNECT is served from the rules and mounts.
+        if name.startswith("do_"):
+            return self._serve
+        raise AttributeError(name)
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    address_family = socket.AF_INET6
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(description="Fake web service and content server")
+    parser.add_argument("--state", required=True, help="state directory")
+    parser.add_argument("--mount", nargs=3, action="append", default=[],
+                        metavar=("HOST", "PREFIX", "DIR"),
+                        help="serve DIR for HOST under PREFIX (repeatable)")
+    return parser.parse_args()
+
+
+def main():
+    arguments = parse_arguments()
+    os.makedirs(arguments.state, exist_ok=True)
+    mounts = []
+    for host, prefix, directory in arguments.mount:
+        for mount in mounts:
+            if mount[0] == host and mount[1] == prefix:
+                mount[2].append(directory)
+                break
+        else:
+            mounts.append((host, prefix, [directory]))
+
+    service = Service(arguments.state, mounts)
+    server = Server(("::1", 0), ProxyHandler)
+    server.service = service
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+
+    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
+    sys.stdout.write("PORT %d\n" % server.server_address[1])
+    sys.stdout.flush()
+
+    # Never outlive the test that started us.
+    while sys.stdin.buffer.read(4096):
+        pass
+    service.stopping.set()
+    os._exit(0)
+
+
+if __name__ == "__main__":
+    main()
