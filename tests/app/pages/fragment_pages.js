@@ -142,8 +142,9 @@
             $("#ktpage").trigger("tcOnline", ["2", "02", "ZarvoN410"]);
             t.eq($("#wulist").children().length, 2, "two rows");
             t.waitFor(function () {
-                return $(document.getElementById("c_2")).css("opacity") === "1" &&
-                       $(document.getElementById("c_2")).is(":visible");
+                // The list itself stays hidden: only the fade is seen.
+                var $second = $(document.getElementById("c_2"));
+                return $second.css("display") !== "none" && !$second.is(":animated");
             }, function () {
                 App.Common.setTC = function (model) {
                     pictures.push(model);

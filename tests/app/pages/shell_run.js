@@ -8,6 +8,8 @@
     function phaseRequests() {
         return Host.requests.filter(function (url) {
             return url.indexOf("../sync/") === 0;
+        }).map(function (url) {
+            return url.split("?")[0]; // without jQuery's cache breaker
         });
     }
 
@@ -217,5 +219,48 @@
         t.ok(Host.logs.some(function (line) {
             return line.indexOf("-D Undefined textfield found.") === 0;
         }), "log");
+    });
+
+    PT.table("rsVersionCheckDone", [
+        { label: "no device id", devid: "", status: "OK", dir: "U/1", errors: 1,
+          text: "i18n.error_message_libtcconnlost", runs: 0 },
+        { label: "ready device", devid: "4001", status: "OK", dir: "U/1", errors: 0, runs: 1,
+          header: "Syncing" },
+        { label: "busy Tovri", devid: "4001", status: "GENERAL_ERROR, TC_BUSY", dir: "U/1",
+          model: "ZarvoTovri", errors: 0, runs: 0, instr: "Busy one", header: "Something went wrong" },
+        { label: "busy N410", devid: "4001", status: "TC_BUSY", dir: "U/1", model: "ZarvoN410",
+          errors: 0, runs: 0, instr: "Busy two" },
+        { label: "busy other", devid: "4001", status: "SYSTEM_BUSY", dir: "U/1", model: "Other",
+          errors: 0, runs: 0, instr: "Busy three" },
+        { label: "no user folder", devid: "4001", status: "OK", dir: "", model: "zarvotovri2",
+          errors: 0, runs: 0, instr: "Busy one" },
+        { label: "not OK", devid: "4001", status: "TC_NOT_FOUND", dir: "U/1", errors: 0, runs: 0,
+          instr: "The device needs a reset", header: "Cancelled", yes: true },
+        { label: "a flag containing OK is not OK", devid: "4001",
+          status: "GET_CHALLENGE_TOKEN_FAILED", dir: "U/1", errors: 0, runs: 0,
+          instr: "The device needs a reset", yes: true }
+    ], function (row, t) {
+        Host.reset();
+        var runs = 0;
+        window.Authenticate = function () {
+            this.runSyncPhase = function () {
+                ++runs;
+            };
+        };
+        App.Common.setSessionVariable(CONFIG_TAGNAME_CURRENTTCDEVID, row.devid);
+        App.Common.setSessionVariable(CONFIG_TAGNAME_CURRENTTCSTATUS, row.status);
+        App.Common.setSessionVariable(CONFIG_TAGNAME_CURRENTUSERDIR, row.dir);
+        App.Common.setSessionVariable(CONFIG_TAGNAME_CURRENTTCMODEL, row.model || "zarvotovri");
+        smain.errorCase = Host.recorder("errorCase");
+        smain.rsVersionCheckDone();
+        t.eq(Host.calls.errorCase.length, row.errors, "errors");
+        t.eq(runs, row.runs, "authenticate runs");
+        if (row.text)
+            t.eq(errorDlgValues.text_id, row.text, "text");
+        if (row.instr)
+            t.eq($("#pageInstrText").text(), row.instr, "instruction");
+        if (row.header)
+            t.eq($("#index_header").text(), row.header, "header");
+        t.eq($("#button_yes").css("display") !== "none", row.yes === true, "Yes button");
     });
 }());

@@ -28,7 +28,14 @@ var Host = (function () {
             button_retry: "Sync again",
             button_close: "Close",
             button_synchronize: "Synchronize",
-            button_save: "Save"
+            button_save: "Save",
+            progress_syncongoingheader: "Syncing",
+            progress_connecting: "Connecting",
+            error_message_libtcconnbusy_1: "Busy one",
+            error_message_libtcconnbusy_2: "Busy two",
+            error_message_libtcconnbusy_3: "Busy three",
+            error_message_libcancel: "Cancelled",
+            error_message_corrupteddevice: "The device needs a reset"
         };
     };
 
