@@ -897,8 +897,13 @@ var smain = null;
         JSObject.SLOT_showDialog(true);
         if (C().isOfflineDialog()) {
             var script = JSObject.SLOT_executeScript();
-            if (script)
-                (0, eval)(String(script));
+            // After the fragment's own start, which resets its texts and
+            // buttons (ready handlers run in the order they were added).
+            if (script) {
+                $(function () {
+                    (0, eval)(String(script));
+                });
+            }
         }
     };
 
