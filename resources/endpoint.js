@@ -314,18 +314,31 @@ var tcFileArray = [
             error("", "INVALID_PARAMETER");
     }
 
-    local.read = function (p, syncObj, success, error, contentType, showErrorDialog) {
-        var full = this.fullPath(p);
+    function textOf(value) {
+        return value === undefined || value === null ? "" : String(value);
+    }
+
+    // A device read or write: bookkeeping, the page signals, then start.
+    local.transfer = function (connect, syncObj, success, error, showErrorDialog, line, start) {
         try {
             this.storeRequest(syncObj, success, error, showErrorDialog);
-            this.connectReadSignals();
-            if (hasSlot("SLOT_readFromLocal"))
-                callSlot("SLOT_readFromLocal", full, dialogText(showErrorDialog));
-            else
-                callSlot("SLOT_read", full, dialogText(showErrorDialog));
+            this[connect]();
+            start();
         } catch (e) {
-            failedToStart("-D Local.Read fail: " + full, e);
+            failedToStart(line, e);
         }
+    };
+
+    local.read = function (p, syncObj, success, error, contentType, showErrorDialog) {
+        var full = this.fullPath(p);
+        var dialog = dialogText(showErrorDialog);
+        this.transfer("connectReadSignals", syncObj, success, error, showErrorDialog,
+                      "-D Local.Read fail: " + full, function () {
+            if (hasSlot("SLOT_readFromLocal"))
+                callSlot("SLOT_readFromLocal", full, dialog);
+            else
+                callSlot("SLOT_read", full, dialog);
+        });
     };
 
     local.readOfflineFile = function (p, syncObj, success, error, contentType,
@@ -333,9 +346,10 @@ var tcFileArray = [
         var full = this.fullPath(p);
         try {
             if (hasSlot("SLOT_hasOfflineFile") && callSlot("SLOT_hasOfflineFile", full) === true) {
-                this.storeRequest(syncObj, success, error, showErrorDialog);
-                this.connectReadSignals();
-                callSlot("SLOT_readOfflineFile", full, dialogText(showErrorDialog));
+                this.transfer("connectReadSignals", syncObj, success, error, showErrorDialog,
+                              "-D Local.ReadOfflineFile fail: " + full, function () {
+                    callSlot("SLOT_readOfflineFile", full, dialogText(showErrorDialog));
+                });
                 return;
             }
             // A built-in resource: answers status 0 even when it is there.
@@ -360,49 +374,38 @@ var tcFileArray = [
 
     local.write = function (p, syncObj, success, error, contentType, content, showErrorDialog) {
         var full = this.fullPath(p);
-        try {
-            this.storeRequest(syncObj, success, error, showErrorDialog);
-            this.connectWriteSignals();
-            var text = content === undefined || content === null ? "" : String(content);
-            var type = String(contentType === undefined || contentType === null ? "" : contentType);
-            // The local buffer holds a download made for this write; a write
-            // that brings its own content writes that content.
-            var useLocalBuffer = text === "" && type.indexOf("application/x-protobuf") < 0;
+        var text = textOf(content);
+        var dialog = dialogText(showErrorDialog);
+        // The local buffer holds a download made for this write; a write that
+        // brings its own content writes that content.
+        var useLocalBuffer =
+            text === "" && textOf(contentType).indexOf("application/x-protobuf") < 0;
+        this.transfer("connectWriteSignals", syncObj, success, error, showErrorDialog,
+                      "-D Local.Write fail: " + full, function () {
             if (hasSlot("SLOT_writeToLocal"))
-                callSlot("SLOT_writeToLocal", full, text, dialogText(showErrorDialog),
-                         useLocalBuffer);
+                callSlot("SLOT_writeToLocal", full, text, dialog, useLocalBuffer);
             else
-                callSlot("SLOT_write", full, text, dialogText(showErrorDialog));
-        } catch (e) {
-            failedToStart("-D Local.Write fail: " + full, e);
-        }
+                callSlot("SLOT_write", full, text, dialog);
+        });
     };
 
     local.writeOfflineFile = function (p, syncObj, success, error, contentType, content,
                                        showErrorDialog) {
         var full = this.fullPath(p);
-        try {
-            this.storeRequest(syncObj, success, error, showErrorDialog);
-            this.connectWriteSignals();
-            callSlot("SLOT_writeOfflineFile", full, content === undefined ? "" : String(content),
-                     dialogText(showErrorDialog));
-        } catch (e) {
-            failedToStart("-D Local.WriteOfflineFile fail: " + full, e);
-        }
+        this.transfer("connectWriteSignals", syncObj, success, error, showErrorDialog,
+                      "-D Local.WriteOfflineFile fail: " + full, function () {
+            callSlot("SLOT_writeOfflineFile", full, textOf(content), dialogText(showErrorDialog));
+        });
     };
 
     local.writeOfflineFileToTC = function (p, syncObj, success, error, contentType, content,
                                            showErrorDialog) {
         var full = this.fullPath(p);
-        try {
-            this.storeRequest(syncObj, success, error, showErrorDialog);
-            this.connectWriteSignals();
-            callSlot("SLOT_writeOfflineFileToTC", full,
-                     content === undefined ? "" : String(content), dialogText(showErrorDialog),
-                     contentType === undefined ? "" : String(contentType));
-        } catch (e) {
-            failedToStart("-D Local.WriteOfflineFileToTC fail: " + full, e);
-        }
+        this.transfer("connectWriteSignals", syncObj, success, error, showErrorDialog,
+                      "-D Local.WriteOfflineFileToTC fail: " + full, function () {
+            callSlot("SLOT_writeOfflineFileToTC", full, textOf(content),
+                     dialogText(showErrorDialog), textOf(contentType));
+        });
     };
 
     // --- Lists -------------------------------------------------------------

@@ -30,7 +30,8 @@
     PT.table("remote read routing", [
         { label: "protobuf", type: "application/x-protobuf", path: "test/kind/a.bin",
           bridgeData: "QUFB" },
-        { label: "x-json", type: "application/x-json", path: "test/kind/b.bin", bridgeData: "QUFB" },
+        { label: "x-json", type: "application/x-json", path: "test/kind/b.bin",
+          bridgeData: "QUFB" },
         { label: "image keeps the body", type: "application/x-zarvo-image",
           path: "test/kind/c.bin", bridgeData: "" },
         { label: "zip keeps the body", type: "application/x-zip-file", path: "test/kind/d.bin",
@@ -127,7 +128,8 @@
             }), fails(t), "application/json");
             break;
         default:
-            StubDevice.play(JSON.stringify({ flagsFor: { readFromFile: "FILE_OPERATION_FAILED" } }));
+            StubDevice.play(
+                JSON.stringify({ flagsFor: { readFromFile: "FILE_OPERATION_FAILED" } }));
             new App.LocalEndpoint("/U/0").read("A.BPB", obj, t.wrap(function () {
                 t.fail("success");
                 t.done();

@@ -43,7 +43,14 @@ class ZftpClient : public trace_fixture {};
 
 TEST_F(ZftpClient, WritesAndReadsByteExactInBothFramings)
 {
-    const std::size_t sizes[] = {0, 1, 16380, 16381, 16383, 16384, 2 * 16383, 8u << 20};
+#if defined(__SANITIZE_THREAD__)
+    // Under the race checker a large transfer costs minutes on a busy machine; many frames still
+    // pass with the smaller one.
+    constexpr std::size_t large = 1u << 20;
+#else
+    constexpr std::size_t large = 8u << 20;
+#endif
+    const std::size_t sizes[] = {0, 1, 16380, 16381, 16383, 16384, 2 * 16383, large};
     for (const char* version : {"2.0.5", "1.4"}) {
         net_rig rig(version);
         rig.connect();

@@ -58,7 +58,8 @@ var Host = (function () {
     // program).
     host.bridgeNames = [
         "SLOT_getVariable", "SLOT_saveVariable", "SLOT_loadAppSetting", "SLOT_readFromLocal",
-        "SLOT_read", "SLOT_hasOfflineFile", "SLOT_readOfflineFile", "SLOT_writeToLocal", "SLOT_write",
+        "SLOT_read", "SLOT_hasOfflineFile", "SLOT_readOfflineFile", "SLOT_writeToLocal",
+        "SLOT_write",
         "SLOT_writeOfflineFile", "SLOT_writeOfflineFileToTC", "SLOT_getSubdirs",
         "SLOT_getSubdirsWithoutFile", "SLOT_getDailySubdirsWithoutFile", "SLOT_getDailyEntries",
         "SLOT_createDir", "SLOT_removeEntries", "SLOT_getEntries", "SLOT_getFreeSpace",
