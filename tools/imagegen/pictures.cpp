@@ -1,5 +1,8 @@
 #include "tools/imagegen/pictures.h"
 
+#include "tools/imagegen/canvas.h"
+#include "tools/imagegen/page_pictures.h"
+
 #include <QColor>
 #include <QHash>
 #include <QPainter>
@@ -22,17 +25,6 @@ const QColor infoAmber(227, 155, 18);
 
 constexpr int trayFrames = 4;
 constexpr int waitingFrames = 6;
-
-// A transparent picture with a fixed resolution, so the file never depends
-// on the machine's screen.
-QImage blank(int width, int height)
-{
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    image.setDotsPerMeterX(3780);
-    image.setDotsPerMeterY(3780);
-    return image;
-}
 
 QPointF onCircle(const QPointF& centre, double radius, double degrees)
 {
@@ -68,18 +60,6 @@ void trayDisk(QPainter& p, const QColor& colour)
     p.setPen(QPen(colour.darker(140), 1.0));
     p.setBrush(colour);
     p.drawEllipse(QPointF(8, 8), 7.0, 7.0);
-}
-
-using Drawing = std::function<void(QPainter&)>;
-
-QImage paint(int width, int height, const Drawing& draw)
-{
-    QImage image = blank(width, height);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    draw(p);
-    p.end();
-    return image;
 }
 
 // A tray icon: the round base and a white mark that tells the state.
@@ -184,6 +164,7 @@ const QHash<QString, std::function<QImage()>>& table()
         for (int n = 0; n < waitingFrames; ++n)
             t.insert(QStringLiteral("img/waiting/waiting_%1.png").arg(n),
                      [n] { return waiting(n); });
+        addPagePictures(t);
         return t;
     }();
     return pictures;
