@@ -101,6 +101,10 @@ void ConnectClientMain::SLOT_setProcessState(qulonglong deviceId,
                                              ConnectGlobals::SyncState::SyncProcessState state)
 {
     if (DataSynchronizer* synchronizer = qobject_cast<DataSynchronizer*>(sender())) {
+        // A window already closed (its deletion pending) no longer speaks for
+        // its device: its page's last words must not reach the tray.
+        if (!knownSynchronizer(synchronizer))
+            return;
         deviceId = synchronizer->deviceId();
         m_lastDeviceId = deviceId;
         m_lastSyncState = state;
