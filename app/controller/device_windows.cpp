@@ -100,22 +100,25 @@ void ConnectClientMain::SLOT_tcDisappeared(ConnectLib::TCData tcData)
 void ConnectClientMain::SLOT_setProcessState(qulonglong deviceId,
                                              ConnectGlobals::SyncState::SyncProcessState state)
 {
+    // A window already closed (its deletion pending) still records its
+    // device's state, but no longer speaks for the tray or the last state.
+    bool current = true;
     if (DataSynchronizer* synchronizer = qobject_cast<DataSynchronizer*>(sender())) {
-        // A window already closed (its deletion pending) no longer speaks for
-        // its device: its page's last words must not reach the tray.
-        if (!knownSynchronizer(synchronizer))
-            return;
         deviceId = synchronizer->deviceId();
-        m_lastDeviceId = deviceId;
-        m_lastSyncState = state;
+        current = knownSynchronizer(synchronizer) != nullptr;
+        if (current) {
+            m_lastDeviceId = deviceId;
+            m_lastSyncState = state;
+        }
     }
     if (deviceId != 0 && state != SyncState::Idle)
         Common::setSettingsValue(QString::number(deviceId),
                                  QStringLiteral("%0;%1")
                                      .arg(int(state))
                                      .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)));
-    setTrayForDevices(state == SyncState::Idle && !m_devices.isEmpty() ? SyncState::TCFound
-                                                                       : state);
+    if (current)
+        setTrayForDevices(state == SyncState::Idle && !m_devices.isEmpty() ? SyncState::TCFound
+                                                                           : state);
 }
 
 void ConnectClientMain::SLOT_synchronize()
