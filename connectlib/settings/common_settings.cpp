@@ -2,6 +2,7 @@
 #include "connectlib/logging/log_prefix.h"
 #include "connectlib/logging/logger.h"
 #include "connectlib/settings/host_config.h"
+#include "connectlib/settings/settings_file_mode.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -137,9 +138,14 @@ void Common::setSettingsValue(const QString& key, const QString& value)
             appendLogPrefix(QStringLiteral("Could not save sensitive information: ") + key));
         return;
     }
+    // The store holds the proxy password: its file is the owner's alone
+    // before the first value reaches it, and stays so after QSettings has
+    // replaced it on writing.
     QSettings settings;
+    keepSettingsFileOwnerOnly(settings.fileName());
     settings.setValue(key, value);
     settings.sync();
+    keepSettingsFileOwnerOnly(settings.fileName());
 }
 
 bool Common::initRunConfig(QDomDocument& doc, QString file)

@@ -13,6 +13,7 @@ namespace {
 
 const QColor white(255, 255, 255);
 const QColor brand(11, 110, 121);
+const QColor brandLight(52, 176, 188);
 const QColor metal(170, 176, 182);
 const QColor dark(46, 50, 56);
 const QColor cable(70, 74, 80);
@@ -146,16 +147,16 @@ QImage cog(const QColor& colour)
 }
 
 // The help sign: a ring with a dot under a hook.
-QImage help()
+QImage help(const QColor& colour)
 {
-    return paint(24, 24, [](QPainter& p) {
-        p.setPen(QPen(brand, 2.2));
+    return paint(24, 24, [colour](QPainter& p) {
+        p.setPen(QPen(colour, 2.2));
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(QPointF(12, 12), 10.0, 10.0);
         p.drawArc(QRectF(8, 5, 8, 8), 180 * 16, -270 * 16);
         p.drawLine(QPointF(12, 13), QPointF(12, 15));
         p.setPen(Qt::NoPen);
-        p.setBrush(brand);
+        p.setBrush(colour);
         p.drawEllipse(QPointF(12, 18.5), 1.4, 1.4);
     });
 }
@@ -194,7 +195,9 @@ void addPagePictures(QHash<QString, std::function<QImage()>>& t)
     });
     t.insert(QStringLiteral("img/settings_button.png"), [] { return cog(brand); });
     t.insert(QStringLiteral("img/settings_button_disabled.png"), [] { return cog(metal); });
-    t.insert(QStringLiteral("img/help.png"), help);
+    t.insert(QStringLiteral("img/settings_button_hover.png"), [] { return cog(brandLight); });
+    t.insert(QStringLiteral("img/help.png"), [] { return help(brand); });
+    t.insert(QStringLiteral("img/help_hover.png"), [] { return help(brandLight); });
 }
 
 } // namespace ImageGen

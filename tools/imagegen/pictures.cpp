@@ -2,6 +2,7 @@
 
 #include "tools/imagegen/canvas.h"
 #include "tools/imagegen/page_pictures.h"
+#include "tools/imagegen/panel_pictures.h"
 
 #include <QColor>
 #include <QHash>
@@ -165,6 +166,7 @@ const QHash<QString, std::function<QImage()>>& table()
             t.insert(QStringLiteral("img/waiting/waiting_%1.png").arg(n),
                      [n] { return waiting(n); });
         addPagePictures(t);
+        addPanelPictures(t);
         return t;
     }();
     return pictures;

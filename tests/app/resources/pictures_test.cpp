@@ -18,6 +18,8 @@ void PrintTo(const Picture& p, std::ostream* os)
 
 const QSize tray(16, 16);
 const QSize waiting(64, 64);
+const QSize footer(24, 24);
+const QSize panel(16, 16);
 
 class Pictures : public ::testing::TestWithParam<Picture> {};
 
@@ -47,7 +49,20 @@ INSTANTIATE_TEST_SUITE_P(
                       Picture{":/resources/img/waiting/waiting_2.png", waiting},
                       Picture{":/resources/img/waiting/waiting_3.png", waiting},
                       Picture{":/resources/img/waiting/waiting_4.png", waiting},
-                      Picture{":/resources/img/waiting/waiting_5.png", waiting}));
+                      Picture{":/resources/img/waiting/waiting_5.png", waiting},
+                      Picture{":/resources/img/settings_button.png", footer},
+                      Picture{":/resources/img/settings_button_disabled.png", footer},
+                      Picture{":/resources/img/settings_button_hover.png", footer},
+                      Picture{":/resources/img/help.png", footer},
+                      Picture{":/resources/img/help_hover.png", footer},
+                      Picture{":/resources/img/quickhelp.png", QSize(20, 20)},
+                      Picture{":/resources/img/quickhelp_hover.png", QSize(20, 20)},
+                      Picture{":/resources/img/dropdown_arrow.png", QSize(12, 8)},
+                      Picture{":/resources/img/dropdown_arrow_up.png", QSize(12, 8)},
+                      Picture{":/resources/img/checkbox.png", panel},
+                      Picture{":/resources/img/checkbox_checked.png", panel},
+                      Picture{":/resources/img/radio.png", panel},
+                      Picture{":/resources/img/radio_checked.png", panel}));
 
 QImage load(const QString& path)
 {
@@ -66,6 +81,26 @@ TEST(Pictures, TheFourTrayStatesDiffer)
                       load(QStringLiteral(":/resources/img/state_%1_16.png").arg(b)))
                 << a.toStdString() << " and " << b.toStdString();
         }
+    }
+}
+
+// The states of one control must be told apart at a glance.
+TEST(Pictures, ControlStatesDiffer)
+{
+    const char* const pairs[][2] = {
+        {"settings_button", "settings_button_disabled"},
+        {"settings_button", "settings_button_hover"},
+        {"help", "help_hover"},
+        {"quickhelp", "quickhelp_hover"},
+        {"dropdown_arrow", "dropdown_arrow_up"},
+        {"checkbox", "checkbox_checked"},
+        {"radio", "radio_checked"},
+    };
+    for (const auto& pair : pairs) {
+        const QImage a = load(QStringLiteral(":/resources/img/%1.png").arg(QLatin1String(pair[0])));
+        const QImage b = load(QStringLiteral(":/resources/img/%1.png").arg(QLatin1String(pair[1])));
+        ASSERT_FALSE(a.isNull()) << pair[0];
+        EXPECT_NE(a, b) << pair[0] << " and " << pair[1];
     }
 }
 

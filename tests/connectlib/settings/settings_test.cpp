@@ -7,8 +7,11 @@
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <atomic>
 #include <thread>
@@ -153,6 +156,55 @@ TEST(Settings, StoredValuesAndEmptyTextAsUnset)
                               QStringLiteral("/Zarvo/ZarvoRavoSync.conf")));
     EXPECT_EQ(store().value(QStringLiteral("openwebaftersync")).toString(),
               QStringLiteral("false"));
+}
+
+// The store holds the proxy password: its file is the owner's alone, whether
+// the write makes it or finds it readable by others, whatever the umask.
+TEST(Settings, FileIsOwnerOnlyAfterEveryWrite)
+{
+    struct Row {
+        const char* label;
+        bool existing;       // a file is there before the write
+        mode_t existingMode; // its mode then
+    };
+    const std::vector<Row> rows = {
+        {"fresh store", false, 0},
+        {"store readable by others", true, 0644},
+        {"store writable by the group", true, 0664},
+    };
+    const QString file =
+        qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Zarvo/ZarvoRavoSync.conf");
+    const mode_t oldMask = ::umask(022);
+    for (const Row& row : rows) {
+        QFile::remove(file);
+        if (row.existing) {
+            QDir().mkpath(QFileInfo(file).absolutePath());
+            ASSERT_TRUE(writeFile(file, "[General]\nproxyname=old.test\n")) << row.label;
+            ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), row.existingMode), 0);
+        }
+        Common::setSettingsValue(QStringLiteral("proxypassword"), QStringLiteral("secret"));
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0) << row.label;
+        EXPECT_EQ(st.st_mode & 07777, mode_t(0600)) << row.label;
+        EXPECT_EQ(store().value(QStringLiteral("proxypassword")).toString(),
+                  QStringLiteral("secret"))
+            << row.label;
+
+        if (row.existing) {
+            EXPECT_EQ(store().value(QStringLiteral("proxyname")).toString(),
+                      QStringLiteral("old.test"))
+                << row.label;
+        }
+
+        // A second write replaces the file again and keeps the mode.
+        Common::setSettingsValue(QStringLiteral("proxyusername"), QStringLiteral("someone"));
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0) << row.label;
+        EXPECT_EQ(st.st_mode & 07777, mode_t(0600)) << row.label;
+        EXPECT_EQ(store().value(QStringLiteral("proxyusername")).toString(),
+                  QStringLiteral("someone"))
+            << row.label;
+    }
+    ::umask(oldMask);
 }
 
 TEST(Settings, ReadOnlyKeysAreNeverWritten)
