@@ -319,6 +319,7 @@
         t.eq($("#langSelection").css("display"), "none", "closed");
         $("#currentLang").trigger("click");
         t.ok($("#langSelection").css("display") !== "none", "label opens the list");
+        t.ok($("#dd").hasClass("dropdownOpen"), "arrow up");
         $("#about_version").trigger("click");
         t.eq($("#langSelection").css("display"), "none", "a click elsewhere closes it");
         $("#currentLang").trigger("click");
@@ -326,6 +327,7 @@
         t.eq($("#currentLang").attr("lang"), row.list[0], "entry chosen");
         t.eq($("#currentLang").text(), S.plain("language_" + row.list[0]), "its text");
         t.eq($("#langSelection").css("display"), "none", "closed after the choice");
+        t.ok(!$("#dd").hasClass("dropdownOpen"), "arrow down");
     });
 
     function buttonState(id) {

@@ -11,10 +11,13 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QStandardPaths>
 #include <QWebFrame>
+
+#include <sys/stat.h>
 
 namespace RavoSync::Test {
 namespace {
@@ -223,6 +226,27 @@ TEST_F(SettingsPanel, ReinitConfigurationsRetextsTheOpenPanel)
     EXPECT_EQ(js(QStringLiteral("App.syncMain.i18n.LANG_CODE")).toString(), QStringLiteral("de"));
     EXPECT_EQ(js(QStringLiteral("$('#pbSettings').attr('type')")).toString(), QStringLiteral("off"))
         << "the panel stays open";
+}
+
+// The store holds the proxy password: closing the panel leaves its file to
+// the owner alone, even one that others could read before.
+TEST_F(SettingsPanel, SettingsFileIsOwnerOnlyAfterSaving)
+{
+    ASSERT_TRUE(loadMainPage());
+    const QByteArray file = QFile::encodeName(qEnvironmentVariable("XDG_CONFIG_HOME") +
+                                              QStringLiteral("/Zarvo/ZarvoRavoSync.conf"));
+    ASSERT_EQ(::chmod(file.constData(), 0644), 0);
+    const mode_t oldMask = ::umask(022);
+    openPanel();
+    js(QStringLiteral("$('#rbManualProxy').trigger('click'); $('#txtProxy').val('p.zarvo.test');"
+                      "$('#txtProxyPort').val('3128'); $('#txtProxyUser').val('ann');"
+                      "$('#txtProxyPass').val('s3cret');"));
+    closePanel();
+    ::umask(oldMask);
+    EXPECT_EQ(Common::getSettingsValue(QStringLiteral("proxypassword")), QStringLiteral("s3cret"));
+    struct stat st {};
+    ASSERT_EQ(::stat(file.constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode_t(0600));
 }
 
 // The tray's About entry.
