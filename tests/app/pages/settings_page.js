@@ -518,6 +518,10 @@
                                      textId: "generalsettings_factoryreset_unplug",
                                      script: "App.Common.showButtons('ok');" }], "prompt");
                 t.eq(S.setting(d.id + "_LastSync_Agps"), "2026-01-01", "no language copy");
+                if (row.log)
+                    t.eq(S.logs.filter(function (line) {
+                        return line === row.log;
+                    }).length, 1, "handled once");
                 t.done();
             });
         });
