@@ -100,6 +100,11 @@ QString PageScriptTest::evaluateFile(const QString& relativePath) const
 void PageScriptTest::runSuite(const QString& hostPage, const QString& suiteFile)
 {
     ASSERT_TRUE(loadHostPage(hostPage)) << hostPage.toStdString();
+    runLoadedSuite(suiteFile);
+}
+
+void PageScriptTest::runLoadedSuite(const QString& suiteFile)
+{
     const QString runnerError = evaluateFile(QStringLiteral("runner.js"));
     ASSERT_TRUE(runnerError.isEmpty()) << "runner.js: " << runnerError.toStdString();
     const QString suiteError = evaluateFile(suiteFile);

@@ -32,6 +32,8 @@ protected:
     // Loads hostPage, then runs the tables of suiteFile (a path below
     // tests/app/pages/).
     void runSuite(const QString& hostPage, const QString& suiteFile);
+    // Runs the tables of suiteFile in the page already loaded.
+    void runLoadedSuite(const QString& suiteFile);
 
     QWebFrame* frame() const;
     QVariant js(const QString& expression) const;
