@@ -194,18 +194,20 @@ QList<TextKey> elementKeys(const QString& page, const QString& text)
     return keys;
 }
 
-// Literal keys of the text calls in script text: getText("k"),
+// Literal keys of the text calls in script text (a whole argument, not the
+// start of a key built at run time): getText("k"),
 // getTrText("k"), setText(element, "k"), the key of a quick dialog (a
 // literal with an underscore among its arguments) and any "i18n.k" literal.
 QList<TextKey> scriptKeys(const QString& from, const QString& script)
 {
     static const QRegularExpression get(
-        QStringLiteral("\\b(?:getText|getTrText)\\(\\s*[\"']([^\"']+)[\"']"));
+        QStringLiteral("\\b(?:getText|getTrText)\\(\\s*[\"']([^\"']+)[\"']\\s*[,)]"));
     static const QRegularExpression set(
-        QStringLiteral("\\bsetText\\(\\s*[^,()]+,\\s*[\"']([^\"']+)[\"']"));
+        QStringLiteral("\\bsetText\\(\\s*[^,()]+,\\s*[\"']([^\"']+)[\"']\\s*[,)]"));
     static const QRegularExpression i18n(QStringLiteral("[\"'](i18n\\.[A-Za-z0-9_]+)[\"']"));
     static const QRegularExpression quick(QStringLiteral("\\bloadQuickDialog\\(([^;]*)"));
-    static const QRegularExpression keyLiteral(QStringLiteral("[\"']([a-z][a-z0-9]*_[a-z0-9_]*)[\"']"));
+    static const QRegularExpression keyLiteral(
+        QStringLiteral("[\"']([a-z][a-z0-9]*_[a-z0-9_]*)[\"']"));
     QList<TextKey> keys;
     for (const QRegularExpression* re : {&get, &set, &i18n}) {
         for (const QString& key : captures(*re, script))
