@@ -1,6 +1,7 @@
 #include "tools/imagegen/page_pictures.h"
 
 #include "tools/imagegen/canvas.h"
+#include "tools/imagegen/palette.h"
 
 #include <QColor>
 #include <QLinearGradient>
@@ -11,11 +12,6 @@ namespace ImageGen {
 
 namespace {
 
-const QColor white(255, 255, 255);
-const QColor brand(11, 110, 121);
-const QColor brandLight(52, 176, 188);
-const QColor metal(170, 176, 182);
-const QColor dark(46, 50, 56);
 const QColor cable(70, 74, 80);
 const QColor plugGreen(46, 158, 68);
 

@@ -1,6 +1,7 @@
 #include "tools/imagegen/panel_pictures.h"
 
 #include "tools/imagegen/canvas.h"
+#include "tools/imagegen/palette.h"
 
 #include <QColor>
 #include <QPainterPath>
@@ -10,11 +11,7 @@ namespace ImageGen {
 
 namespace {
 
-const QColor white(255, 255, 255);
-const QColor brand(11, 110, 121);
-const QColor brandLight(52, 176, 188);
 const QColor frame(138, 146, 152);
-const QColor dark(46, 50, 56);
 
 // The quick-help icon beside a settings tab: a filled disk with a question
 // mark, lighter under the pointer.

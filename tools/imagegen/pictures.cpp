@@ -2,6 +2,7 @@
 
 #include "tools/imagegen/canvas.h"
 #include "tools/imagegen/page_pictures.h"
+#include "tools/imagegen/palette.h"
 #include "tools/imagegen/panel_pictures.h"
 
 #include <QColor>
@@ -17,8 +18,6 @@ namespace ImageGen {
 
 namespace {
 
-const QColor white(255, 255, 255);
-const QColor brand(11, 110, 121);
 const QColor syncBlue(31, 120, 209);
 const QColor okGreen(46, 158, 68);
 const QColor errorRed(208, 52, 44);
