@@ -142,6 +142,32 @@ TEST_F(QuickPage, PromptIsAtLeast551WideWithItsButtonsAtTheBottom)
               js(QStringLiteral("App.Common.getText('button_cancel')")).toString());
 }
 
+// The view keeps the fixed size of the dialog before; the next dialog's
+// width comes from its own layout all the same.
+TEST_F(QuickPage, EachLayoutKeepsItsWidthAfterTheOther)
+{
+    struct Step {
+        int type;
+        const char* key;
+        int width; // of the dialog, with the page's 10 px padding each side
+    };
+    const Step steps[] = {
+        {quickHelpDialog, "generalsettings_quickhelp", 320},
+        {promptDialog, "generalsettings_factoryreset_prompt", 571},
+        {quickHelpDialog, "networksettings_quickhelp", 320},
+        {promptDialog, "generalsettings_factoryreset_prompt", 571},
+    };
+    for (const Step& step : steps) {
+        ASSERT_TRUE(open(step.type, QString::fromLatin1(step.key),
+                         step.type == promptDialog ? QStringLiteral("App.Common.showButtons('ok');")
+                                                   : QString()))
+            << step.key;
+        EXPECT_EQ(viewer()->quickView()->width(), step.width) << step.key;
+        viewer()->SLOT_close();
+        ASSERT_FALSE(viewer()->quickView()->isVisible());
+    }
+}
+
 struct Answer {
     const char* label;
     const char* buttons; // showButtons' arguments
