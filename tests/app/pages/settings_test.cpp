@@ -249,6 +249,26 @@ TEST_F(SettingsPanel, SettingsFileIsOwnerOnlyAfterSaving)
     EXPECT_EQ(st.st_mode & 07777, mode_t(0600));
 }
 
+// The offline dialog takes the panel from the built-in resources.
+TEST_F(SettingsPanel, OfflineDialogHasThePanel)
+{
+    m_bridge->SLOT_startByLoading(
+        QStringLiteral("qrc:/resources/ui/index.html"), QStringLiteral("ui/progress.html"),
+        QStringList{QStringLiteral("error_nonetworkconnection")},
+        QStringLiteral("errorDlgValues.buttons.syncagain=1;errorDlgValues.buttons.close=1;"),
+        QStringLiteral("App.syncMain.errorCase();"));
+    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("typeof App !== 'undefined' && App.syncMain && "
+                                                  "App.syncMain.errorShown === true && "
+                                                  "typeof loadAllSettings === 'function' && "
+                                                  "$('#networktab').text() === 'Network'")));
+    m_bridge->SLOT_evaluateJS(QStringLiteral("App.Common.showHideSettings(); showTabIndex(1);"));
+    EXPECT_TRUE(js(QStringLiteral("$('#networktabdata').css('display') !== 'none' && "
+                                  "$('input[name=proxytype]:checked').length === 1"))
+                    .toBool());
+    EXPECT_EQ(text(QStringLiteral("#networksettings_manualproxy")), "Manual proxy settings");
+    EXPECT_EQ(text(QStringLiteral("#button_factoryreset")), "Factory reset");
+}
+
 // The tray's About entry.
 TEST_F(SettingsPanel, TrayScriptOpensTheAboutTab)
 {
