@@ -8,7 +8,6 @@
 #include "app/windows/web_view.h"
 #include "connectlib/common/common.h"
 #include "tests/app/support/page_script_test.h"
-#include "tests/app/support/stub_device_script.h"
 #include "tests/app/support/web_wait.h"
 #include "tests/connectlib/support/process_events.h"
 
@@ -89,11 +88,7 @@ protected:
         PageScriptTest::SetUp();
         if (HasFatalFailure())
             return;
-        m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
-        QObject::connect(
-            frame(), &QWebFrame::javaScriptWindowObjectCleared, m_device.get(), [this] {
-                frame()->addToJavaScriptWindowObject(QStringLiteral("StubDevice"), m_device.get());
-            });
+        exposeStubDevice();
         m_web->setRoutes(routes());
         Common::setSettingsValue(QStringLiteral("app_name"), appName);
         Common::setSettingsValue(QStringLiteral("language"), QStringLiteral("en"));
@@ -106,7 +101,6 @@ protected:
         Common::setApplicationAutostart(appName, false);
         Common::setSettingsValue(QStringLiteral("language"), QStringLiteral("en"));
         PageScriptTest::TearDown();
-        m_device.reset();
     }
 
     // The main page with the window's device; true once the settings panel
@@ -154,13 +148,13 @@ protected:
         return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                QStringLiteral("/autostart/") + appName + QStringLiteral(".desktop");
     }
-
-    std::unique_ptr<StubDeviceScript> m_device;
 };
 
 TEST_F(SettingsPanel, Tables)
 {
     ASSERT_TRUE(loadMainPage());
+    const QString error = evaluateFile(QStringLiteral("www/bridge_stand_in.js"));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     runLoadedSuite(QStringLiteral("settings_page.js"));
 }
 
