@@ -3,7 +3,6 @@
 // synchroniser playing the device ("StubDevice") and the fake web service.
 #include "connectlib/common/common.h"
 #include "tests/app/support/page_script_test.h"
-#include "tests/app/support/stub_device_script.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -108,11 +107,7 @@ protected:
         PageScriptTest::SetUp();
         if (HasFatalFailure())
             return;
-        m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
-        QObject::connect(
-            frame(), &QWebFrame::javaScriptWindowObjectCleared, m_device.get(), [this] {
-                frame()->addToJavaScriptWindowObject(QStringLiteral("StubDevice"), m_device.get());
-            });
+        exposeStubDevice();
         m_web->setRoutes(routes());
     }
 
@@ -122,7 +117,6 @@ protected:
             QDir(QCoreApplication::applicationDirPath() + QLatin1Char('/') + m_offlineDir)
                 .removeRecursively();
         PageScriptTest::TearDown();
-        m_device.reset();
     }
 
     // A file beside the program that the offline store's reads find.
@@ -150,7 +144,6 @@ protected:
         return found;
     }
 
-    std::unique_ptr<StubDeviceScript> m_device;
     QString m_offlineDir;
 };
 

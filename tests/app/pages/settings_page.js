@@ -38,33 +38,9 @@
     ];
 
     // Puts a bridge with the slots of overrides in place of the page's own
-    // until the next reset (undefined: absent).
+    // until the next reset (www/bridge_stand_in.js).
     S.standIn = function (overrides) {
-        var partial = {};
-        var names = bridgeNames.slice();
-        for (var key in realBridge)
-            names.push(key);
-        names.forEach(function (name) {
-            var value;
-            try {
-                value = realBridge[name];
-            } catch (e) {
-                return;
-            }
-            if (typeof value === "function" && name.indexOf("SIGNAL_") !== 0) {
-                partial[name] = function () {
-                    return realBridge[name].apply(realBridge, arguments);
-                };
-            } else if (value !== undefined) {
-                partial[name] = value;
-            }
-        });
-        Object.keys(overrides).forEach(function (name) {
-            if (overrides[name] === undefined)
-                delete partial[name];
-            else
-                partial[name] = overrides[name];
-        });
+        var partial = bridgeStandIn(realBridge, bridgeNames, overrides);
         window.JSObject = partial;
         if (window.JSObject !== partial)
             throw new Error("JSObject cannot be replaced");

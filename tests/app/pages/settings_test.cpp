@@ -4,10 +4,12 @@
 // settings_page.js; the cases here look at what lies outside the page (the
 // settings store, the autostart entry, the configuration signal, the fetched
 // translation file, the bridge's own scripts).
+#include "app/windows/viewer.h"
+#include "app/windows/web_view.h"
 #include "connectlib/common/common.h"
 #include "tests/app/support/page_script_test.h"
-#include "tests/app/support/stub_device_script.h"
 #include "tests/app/support/web_wait.h"
+#include "tests/connectlib/support/process_events.h"
 
 #include <QDate>
 #include <QDir>
@@ -86,11 +88,7 @@ protected:
         PageScriptTest::SetUp();
         if (HasFatalFailure())
             return;
-        m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
-        QObject::connect(
-            frame(), &QWebFrame::javaScriptWindowObjectCleared, m_device.get(), [this] {
-                frame()->addToJavaScriptWindowObject(QStringLiteral("StubDevice"), m_device.get());
-            });
+        exposeStubDevice();
         m_web->setRoutes(routes());
         Common::setSettingsValue(QStringLiteral("app_name"), appName);
         Common::setSettingsValue(QStringLiteral("language"), QStringLiteral("en"));
@@ -103,7 +101,6 @@ protected:
         Common::setApplicationAutostart(appName, false);
         Common::setSettingsValue(QStringLiteral("language"), QStringLiteral("en"));
         PageScriptTest::TearDown();
-        m_device.reset();
     }
 
     // The main page with the window's device; true once the settings panel
@@ -151,13 +148,13 @@ protected:
         return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                QStringLiteral("/autostart/") + appName + QStringLiteral(".desktop");
     }
-
-    std::unique_ptr<StubDeviceScript> m_device;
 };
 
 TEST_F(SettingsPanel, Tables)
 {
     ASSERT_TRUE(loadMainPage());
+    const QString error = evaluateFile(QStringLiteral("www/bridge_stand_in.js"));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     runLoadedSuite(QStringLiteral("settings_page.js"));
 }
 
@@ -247,6 +244,80 @@ TEST_F(SettingsPanel, SettingsFileIsOwnerOnlyAfterSaving)
     struct stat st {};
     ASSERT_EQ(::stat(file.constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, mode_t(0600));
+}
+
+// The factory reset button's prompt in the window's quick view: Yes resets
+// the device (a "zarvotovri" sleeps and the unplug prompt follows with OK
+// alone), Cancel only closes the prompt.
+TEST_F(SettingsPanel, FactoryResetPromptAnswers)
+{
+    using ConnectLib::Test::processUntil;
+    struct Row {
+        const char* button;
+        bool resets;
+    };
+    for (const Row& row : {Row{"button_yes", true}, Row{"button_cancel", false}}) {
+        SCOPED_TRACE(row.button);
+        ASSERT_TRUE(loadMainPage());
+        ConnectLayout::Viewer* viewer = m_stub->viewer();
+        viewer->SLOT_showDialog(m_bridge->webView());
+        js(QStringLiteral("App.Common.setSessionVariable('tcmodel', 'ZarvoTovri');"));
+        openPanel();
+        m_stub->clearCalls();
+        js(QStringLiteral("$('#button_factoryreset').trigger('click');"));
+        const auto quickShown = [viewer] {
+            return viewer->quickView() != nullptr && viewer->quickView()->isVisible();
+        };
+        ASSERT_TRUE(processUntil(quickShown));
+        QWebFrame* quick = viewer->quickView()->page()->mainFrame();
+        ASSERT_TRUE(waitForJs(quick, QStringLiteral("typeof $ === 'function' && "
+                                                    "$('#button_yes:visible').length === 1")));
+        EXPECT_EQ(evalJs(quick, QStringLiteral("$('.button:visible').map(function () { return "
+                                               "this.id; }).get()"))
+                      .toStringList(),
+                  QStringList({QStringLiteral("button_yes"), QStringLiteral("button_cancel")}));
+        evalJs(quick, QStringLiteral("$('#%1').trigger('click');").arg(QLatin1String(row.button)));
+        if (row.resets) {
+            ASSERT_TRUE(processUntil(
+                [this] { return m_stub->callNames().contains(QStringLiteral("doReset")); }));
+            EXPECT_EQ(m_stub->calls().front().arguments, (QVariantList{true, true}));
+            // The unplug prompt replaces the question.
+            ASSERT_TRUE(processUntil([&] {
+                return quickShown() &&
+                       evalJs(viewer->quickView()->page()->mainFrame(),
+                              QStringLiteral("typeof $ === 'function' && "
+                                             "$('.button:visible').map(function () { return "
+                                             "this.id; }).get().join(',') === 'button_ok'"))
+                           .toBool();
+            }));
+            EXPECT_EQ(js(QStringLiteral("$('#pbSettings').attr('type')")).toString(),
+                      QStringLiteral("on"))
+                << "the panel closed";
+        } else {
+            ASSERT_TRUE(processUntil([&] { return !quickShown(); }));
+            EXPECT_FALSE(m_stub->callNames().contains(QStringLiteral("doReset")));
+        }
+    }
+}
+
+// The offline dialog takes the panel from the built-in resources.
+TEST_F(SettingsPanel, OfflineDialogHasThePanel)
+{
+    m_bridge->SLOT_startByLoading(
+        QStringLiteral("qrc:/resources/ui/index.html"), QStringLiteral("ui/progress.html"),
+        QStringList{QStringLiteral("error_nonetworkconnection")},
+        QStringLiteral("errorDlgValues.buttons.syncagain=1;errorDlgValues.buttons.close=1;"),
+        QStringLiteral("App.syncMain.errorCase();"));
+    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("typeof App !== 'undefined' && App.syncMain && "
+                                                  "App.syncMain.errorShown === true && "
+                                                  "typeof loadAllSettings === 'function' && "
+                                                  "$('#networktab').text() === 'Network'")));
+    m_bridge->SLOT_evaluateJS(QStringLiteral("App.Common.showHideSettings(); showTabIndex(1);"));
+    EXPECT_TRUE(js(QStringLiteral("$('#networktabdata').css('display') !== 'none' && "
+                                  "$('input[name=proxytype]:checked').length === 1"))
+                    .toBool());
+    EXPECT_EQ(text(QStringLiteral("#networksettings_manualproxy")), "Manual proxy settings");
+    EXPECT_EQ(text(QStringLiteral("#button_factoryreset")), "Factory reset");
 }
 
 // The tray's About entry.

@@ -62,6 +62,15 @@ void PageScriptTest::TearDown()
     m_stub.reset();
     m_bridge.reset();
     m_web.reset();
+    m_device.reset();
+}
+
+void PageScriptTest::exposeStubDevice()
+{
+    m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
+    QObject::connect(frame(), &QWebFrame::javaScriptWindowObjectCleared, m_device.get(), [this] {
+        frame()->addToJavaScriptWindowObject(QStringLiteral("StubDevice"), m_device.get());
+    });
 }
 
 QWebFrame* PageScriptTest::frame() const

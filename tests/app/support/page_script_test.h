@@ -2,6 +2,7 @@
 
 #include "app/bridge/jsobject.h"
 #include "tests/app/support/fake_web.h"
+#include "tests/app/support/stub_device_script.h"
 #include "tests/app/support/stub_synchroniser.h"
 
 #include <QString>
@@ -35,6 +36,10 @@ protected:
     // Runs the tables of suiteFile in the page already loaded.
     void runLoadedSuite(const QString& suiteFile);
 
+    // Gives every page loaded from now on the stub synchroniser as the
+    // script object "StubDevice" (stub_device_script.h).
+    void exposeStubDevice();
+
     QWebFrame* frame() const;
     QVariant js(const QString& expression) const;
     // Evaluates a file below tests/app/pages/ at the page's top level; the
@@ -44,6 +49,7 @@ protected:
     std::unique_ptr<FakeWeb> m_web;
     std::unique_ptr<JsObject> m_bridge;
     std::unique_ptr<StubSynchroniser> m_stub;
+    std::unique_ptr<StubDeviceScript> m_device;
 };
 
 } // namespace RavoSync::Test

@@ -76,35 +76,7 @@ var Host = (function () {
 
     host.withBridge = function (overrides, fn) {
         var real = window.JSObject;
-        var partial = {};
-        var names = [];
-        for (var key in real)
-            names.push(key);
-        // The names the endpoints use, should the bridge object not list
-        // its members.
-        names = names.concat(host.bridgeNames);
-        names.forEach(function (name) {
-            var value;
-            try {
-                value = real[name];
-            } catch (e) {
-                return;
-            }
-            // Signals are callable too, but must stay themselves.
-            if (typeof value === "function" && name.indexOf("SIGNAL_") !== 0) {
-                partial[name] = function () {
-                    return real[name].apply(real, arguments);
-                };
-            } else if (value !== undefined) {
-                partial[name] = value;
-            }
-        });
-        Object.keys(overrides).forEach(function (name) {
-            if (overrides[name] === undefined)
-                delete partial[name];
-            else
-                partial[name] = overrides[name];
-        });
+        var partial = bridgeStandIn(real, host.bridgeNames, overrides);
         window.JSObject = partial;
         try {
             if (window.JSObject !== partial)
