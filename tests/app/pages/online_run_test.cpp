@@ -432,14 +432,14 @@ TEST_F(OnlineRun, RefusedStoredCredentialsBringTheLoginFragmentWithItsError)
     EXPECT_EQ(count(QStringLiteral("stopSync")), 0);
     EXPECT_TRUE(uploads().isEmpty());
 
-    // A second refusal keeps the panel and its error.
+    // A second refusal keeps the panel and says so again.
+    js(QStringLiteral("$('#login_header').text('');"));
     signIn(FakeWeb::defaultUser, QStringLiteral("wrong"));
-    ASSERT_TRUE(
-        m_web->waitForRequest([](const FakeRequest& r) { return r.body.contains("\"wrong\""); }));
-    ConnectLib::Test::processFor(300);
+    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("$('#login_header').text() === %1")
+                                       .arg(literal(text("error_loginfailed")))));
     EXPECT_TRUE(loginPanelShown());
-    EXPECT_EQ(js(QStringLiteral("$('#login_header').text()")).toString(),
-              text("error_loginfailed"));
+    EXPECT_TRUE(m_web->waitForRequest(
+        [](const FakeRequest& r) { return r.body.contains("\"wrong\""); }, 1000));
 
     signIn(FakeWeb::defaultUser, FakeWeb::defaultPassword);
     ASSERT_TRUE(waitForStops(1));
