@@ -69,6 +69,14 @@ QWebFrame* PageScriptTest::frame() const
     return m_bridge->webView()->page()->mainFrame();
 }
 
+void PageScriptTest::exposeObject(const QString& name, QObject* object)
+{
+    QWebFrame* mainFrame = frame();
+    QObject::connect(
+        mainFrame, &QWebFrame::javaScriptWindowObjectCleared, object,
+        [mainFrame, name, object] { mainFrame->addToJavaScriptWindowObject(name, object); });
+}
+
 QVariant PageScriptTest::js(const QString& expression) const
 {
     return evalJs(frame(), expression);

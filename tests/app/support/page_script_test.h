@@ -33,6 +33,9 @@ protected:
     // tests/app/pages/).
     void runSuite(const QString& hostPage, const QString& suiteFile);
 
+    // Gives every document the window loads the script object name.
+    void exposeObject(const QString& name, QObject* object);
+
     QWebFrame* frame() const;
     QVariant js(const QString& expression) const;
     // Evaluates a file below tests/app/pages/ at the page's top level; the
