@@ -15,17 +15,19 @@
     App.pageTiming.ssoBackoffMs = backoffMs;
     App.pageTiming.browserFadeMs = 50;
 
-    function sso(status, extra) {
-        return Host.route("POST", ssoPath, status, status === 200 ? userReply : {}, extra);
+    // The web service's long poll: the answers of pending (504s, each held
+    // holdMs), then the login reply.
+    function sso(pending, extra) {
+        return $.extend({ method: "POST", host: "content.ravo.test", path: ssoPath,
+                          handler: "sso", pending: pending, reply: userReply }, extra || {});
     }
 
     // A fresh controller in first-time use: an authenticate phase with its
     // tokens that records getUserId, the device answering OK.
     function start(rules) {
         Host.reset();
-        Host.setRoutes(rules.concat([Host.route("GET", timePath + "*", 200,
-                                                { utc: "2026-12-11T07:00:00Z",
-                                                  local: "2026-12-11T08:00:00+01:00" })]));
+        Host.setRoutes(rules.concat([{ method: "GET", host: "content.ravo.test",
+                                       path: timePath + "*", handler: "time" }]));
         StubDevice.play(JSON.stringify({ flags: "OK" }));
         JSObject.SLOT_changeSyncState(syncStates.Idle);
         StubDevice.clear();
@@ -68,10 +70,10 @@
 
     PT.table("long poll", [
         { label: "504 twice, then the login: polls wait the back-off and end in the login",
-          rules: [sso(504, { once: true }), sso(504, { once: true }), sso(200)], polls: 3,
+          rules: [sso([504, 504])], polls: 3,
           onTop: [true, true, true] },
         { label: "a resync during the poll: the next poll alone leaves the top",
-          rules: [sso(504, { once: true, delayMs: 400 }), sso(504, { once: true }), sso(200)],
+          rules: [sso([504, 504], { holdMs: 400 })],
           polls: 3, resync: true, onTop: [true, false, true, true] }
     ], function (row, t) {
         var auth = start(row.rules);
@@ -121,7 +123,7 @@
         { label: "Open web again: the second try opens it", refuse: 1, opened: [address] },
         { label: "refused twice: the address can be copied", refuse: 2, opened: [] }
     ], function (row, t) {
-        var auth = start([sso(200, { delayMs: 600 })]);
+        var auth = start([sso([], { delayMs: 600 })]);
         App.Common.setSessionVariable("ftu_url", "");
         Probe.refuseOpens(row.refuse);
         smain.showFirstTimeUseDialog();

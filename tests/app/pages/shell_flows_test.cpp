@@ -1,9 +1,10 @@
 // The sync controller's flows around the device run (run.js in
 // shell_host.html): login, server time, first-time use with its long poll,
 // the post-update run and the diary. The stub synchroniser plays the device
-// ("StubDevice"); "Probe" sets the fake web service's answers per row and
-// shows what reached the desktop (the recording URL handlers), the window
-// and the clipboard.
+// ("StubDevice"); "Probe" sets the fake web service's answers per row (its
+// login, long-poll and clock handlers, or plain rules) and shows what
+// reached the desktop (the recording URL handlers), the window and the
+// clipboard; the content server has the sync fixtures' login fragment.
 #include "tests/app/support/page_probe_script.h"
 #include "tests/app/support/page_script_test.h"
 #include "tests/app/support/stub_device_script.h"
@@ -16,6 +17,8 @@ class ShellFlows : public PageScriptTest {
 protected:
     void SetUp() override
     {
+        // The content server's login fragment.
+        m_firstContent = QStringList{FakeWeb::syncFixturesDir()};
         PageScriptTest::SetUp();
         if (HasFatalFailure())
             return;

@@ -1,6 +1,8 @@
 // Login and server time of the sync controller (run.js) in shell_host.html,
-// against the fake web service's answers each row sets ("Probe") and the
-// stub synchroniser playing the device ("StubDevice"; shell_flows_test.cpp).
+// against the fake web service's answers each row sets ("Probe": its login
+// and clock handlers, or plain rules), the content server's login fragment
+// and the stub synchroniser playing the device ("StubDevice";
+// shell_flows_test.cpp).
 (function () {
     "use strict";
 
@@ -12,6 +14,12 @@
     var sessionKeys = [CONFIG_TAGNAME_SYNCURL, CONFIG_TAGNAME_CURRENTTCDBDEVID,
                        CONFIG_TAGNAME_CURRENTMASTERID, CONFIG_TAGNAME_USERNAME,
                        CONFIG_TAGNAME_PASSWORD];
+
+    // The web service's login: anna with s3cret gets in with userReply.
+    var loginRule = { method: "POST", host: "content.ravo.test", path: loginPath,
+                      handler: "login", users: { anna: "s3cret" }, reply: userReply };
+    var clockRule = { method: "GET", host: "content.ravo.test", path: timePath + "*",
+                      handler: "time", utc: goodTime.utc };
 
     function session(key) {
         return App.Common.getSessionVariable(key);
@@ -47,15 +55,17 @@
 
     PT.table("sendLoginData", [
         { label: "accepted: the user's address and ids are kept, the sync goes on",
-          status: 200, reply: userReply },
-        { label: "refused with 401: the login panel says so", status: 401, reply: {} }
+          user: "anna", password: "s3cret", accepted: true },
+        { label: "a wrong password: 401, the login panel says so", user: "anna",
+          password: "wrong", accepted: false },
+        { label: "an unknown user: 401, the login panel says so", user: "nobody",
+          password: "s3cret", accepted: false }
     ], function (row, t) {
-        var auth = start([Host.route("POST", loginPath, row.status, row.reply),
-                          Host.route("GET", timePath + "*", 200, goodTime)]);
+        var auth = start([loginRule, clockRule]);
         var logins = requestCount(loginPath);
         var times = requestCount(timePath);
-        smain.sendLoginData("anna", "s3cret");
-        if (row.status === 200) {
+        smain.sendLoginData(row.user, row.password);
+        if (row.accepted) {
             t.waitFor(function () {
                 return auth.userIds > 0;
             }, function () {
@@ -69,7 +79,9 @@
                 t.ok(smain.eUserSync instanceof App.RemoteEndpoint, "eUserSync made");
                 t.eq(smain.eUserSync && smain.eUserSync.path, userReply.baseUrl, "eUserSync path");
                 t.ok(auth.userEndpoint === smain.eUserSync, "the phase has the user's endpoint");
-                t.eq(Host.deviceCalls("setTCTimes").length, 1, "clocks set");
+                var set = Host.deviceCalls("setTCTimes");
+                t.eq(set.length, 1, "clocks set once");
+                t.eq(set[0] && set[0].slice(0, 2), [goodTime.utc, true], "from the server");
                 t.eq(auth.userIds, 1, "getUserId once");
                 t.eq(Host.calls.errorCase.length, 0, "no error");
                 t.done();
@@ -79,9 +91,11 @@
         t.waitFor(function () {
             return $("#login_header").text() === "Login failed" && !$("#pageLogin").is(":animated");
         }, function () {
+            t.eq(requestCount(loginPath) - logins, 1, "one login request");
             t.ok($("#pageLogin").is(":visible"), "login panel shown");
             t.eq($("#pageLogin").css("top"), "0px", "slid up");
             t.eq(session(CONFIG_TAGNAME_SYNCURL), "", "no syncUrl");
+            t.eq(session(CONFIG_TAGNAME_USERNAME), "", "nothing stored");
             t.eq(requestCount(timePath), times, "no time request");
             t.eq(Host.deviceCalls("setTCTimes").length, 0, "clocks untouched");
             t.eq(Host.calls.errorCase.length, 0, "no general error");
@@ -91,42 +105,52 @@
         });
     });
 
+    // The content server's login fragment in the panel: its Sign in sends
+    // what the user typed.
     PT.table("runSyncWithLogin", [
         { label: "stored credentials log in at once", user: "anna", password: "s3cret",
-          logins: 1, panel: false },
-        { label: "without stored credentials the login page is shown", user: "", password: "",
-          logins: 0, panel: true },
+          panel: false },
+        { label: "without stored credentials the login page is shown and signs in",
+          user: "", password: "", panel: true },
         { label: "a name without a password is not enough", user: "anna", password: "",
-          logins: 0, panel: true }
+          panel: true }
     ], function (row, t) {
-        var auth = start([Host.route("POST", loginPath, 200, userReply),
-                          Host.route("GET", timePath + "*", 200, goodTime),
-                          Host.route("GET", "/contentserver/ui/login.html", 200,
-                                     "<h1 id='login_header'>Log in to the service</h1>" +
-                                     "<input id='username'><input id='password'>")]);
+        var auth = start([loginRule, clockRule]);
         $("#pageLogin").empty();
         App.Common.setSessionVariable(CONFIG_TAGNAME_USERNAME, row.user);
         App.Common.setSessionVariable(CONFIG_TAGNAME_PASSWORD, row.password);
         var logins = requestCount(loginPath);
         var pages = requestCount("/contentserver/ui/login.html");
         smain.runSyncWithLogin();
-        t.waitFor(function () {
-            return row.panel ? $("#pageLogin #login_header").length > 0 &&
-                                   !$("#pageLogin").is(":animated")
-                             : auth.userIds > 0;
-        }, function () {
-            t.eq(requestCount(loginPath) - logins, row.logins, "login requests");
-            t.eq(requestCount("/contentserver/ui/login.html") - pages, row.panel ? 1 : 0,
-                 "login page requests");
-            if (row.panel) {
-                t.ok($("#pageLogin").is(":visible"), "login panel shown");
-                t.eq($("#pageLogin #username").length, 1, "its fields");
-                t.eq($("#pageContent #login_header").length, 0, "not in the content area");
-            } else {
+        if (!row.panel) {
+            t.waitFor(function () {
+                return auth.userIds > 0;
+            }, function () {
+                t.eq(requestCount("/contentserver/ui/login.html"), pages, "no login page");
                 t.eq(JSON.parse(Host.webRequests(loginPath).pop().body),
                      { username: row.user, password: row.password }, "stored credentials sent");
-            }
-            t.done();
+                t.done();
+            });
+            return;
+        }
+        t.waitFor(function () {
+            return $("#pageLogin #button_signin").length > 0 && !$("#pageLogin").is(":animated");
+        }, function () {
+            t.eq(requestCount(loginPath), logins, "no login before the user signs in");
+            t.eq(requestCount("/contentserver/ui/login.html") - pages, 1, "login page read");
+            t.ok($("#pageLogin").is(":visible"), "login panel shown");
+            t.eq($("#pageContent #login_header").length, 0, "not in the content area");
+            $("#login_username").val("anna");
+            $("#login_password").val("s3cret");
+            $("#button_signin").trigger("click");
+            t.waitFor(function () {
+                return auth.userIds > 0;
+            }, function () {
+                t.eq(JSON.parse(Host.webRequests(loginPath).pop().body),
+                     { username: "anna", password: "s3cret" }, "typed credentials sent");
+                t.eq(session(CONFIG_TAGNAME_PASSWORD), "s3cret", "kept for the next sync");
+                t.done();
+            });
         });
     });
 

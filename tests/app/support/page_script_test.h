@@ -5,6 +5,7 @@
 #include "tests/app/support/stub_synchroniser.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <gtest/gtest.h>
 
@@ -42,6 +43,9 @@ protected:
     // script error, or an empty text.
     QString evaluateFile(const QString& relativePath) const;
 
+    // Folders the content server serves before the page tree (such as
+    // FakeWeb::syncFixturesDir()); set before SetUp.
+    QStringList m_firstContent;
     std::unique_ptr<FakeWeb> m_web;
     std::unique_ptr<JsObject> m_bridge;
     std::unique_ptr<StubSynchroniser> m_stub;
