@@ -24,8 +24,15 @@ std::unique_ptr<Test::FakeWeb>& sharedFakeWeb()
 Test::FakeWeb* fakeWeb()
 {
     std::unique_ptr<Test::FakeWeb>& web = sharedFakeWeb();
-    if (!web)
-        web = std::make_unique<Test::FakeWeb>();
+    if (!web) {
+        // The content server with the sync fixtures and the web service's
+        // handlers, so the main page starts as against the real service.
+        web = std::make_unique<Test::FakeWeb>(Test::FakeWeb::Trust::TestCa,
+                                              QList<Test::FakeWeb::Mount>{},
+                                              QStringList{Test::FakeWeb::syncFixturesDir()});
+        if (web->started())
+            web->setRoutes(Test::FakeWeb::webServiceRoutes());
+    }
     return web->started() ? web.get() : nullptr;
 }
 

@@ -20,8 +20,9 @@ class QWebFrame;
 // animation starts as in a new sync window.
 namespace RavoSync::Bench {
 
-// The fake web service shared by the run, started on first use; null when
-// it could not start.
+// The fake web service shared by the run, started on first use with the
+// sync fixtures and the web service's handlers; null when it could not
+// start.
 Test::FakeWeb* fakeWeb();
 // Stops it (main, before the application ends).
 void releaseFakeWeb();

@@ -77,18 +77,60 @@ QString scriptLiteral(const QString& text)
     return json.mid(1, json.size() - 2);
 }
 
+QString builtInPage(const QString& name)
+{
+    QFile page(QStringLiteral(":/resources/ui/") + name);
+    return page.open(QIODevice::ReadOnly) ? QString::fromUtf8(page.readAll()) : QString();
+}
+
+// Shows html in the content area; true once the fragment's own start (its
+// ready handlers) has run.
+bool showFragment(BenchWindow& window, const QString& variable)
+{
+    // The marker's ready handler runs after the fragment's.
+    window.js(QStringLiteral("window.benchShown = false; smain.showDialog(%1); "
+                             "jQuery(function () { window.benchShown = true; });")
+                  .arg(variable));
+    return dispatchUntil([&] { return window.js(QStringLiteral("window.benchShown")).toBool(); });
+}
+
+// Waits until the page is idle: no request is open and a zero-delay timer
+// fires at once three times in a row (the device list's plug animation
+// runs on, one step now and then).
+bool settle(BenchWindow& window)
+{
+    QElapsedTimer total;
+    total.start();
+    int quick = 0;
+    while (quick < 3) {
+        if (total.elapsed() > 10000)
+            return false;
+        window.js(QStringLiteral("window.benchTick = false; "
+                                 "setTimeout(function () { window.benchTick = true; }, 0);"));
+        QElapsedTimer tick;
+        tick.start();
+        if (!dispatchUntil([&] { return window.js(QStringLiteral("window.benchTick")).toBool(); }))
+            return false;
+        const bool idle =
+            tick.elapsed() < 5 && window.js(QStringLiteral("jQuery.active === 0")).toBool();
+        quick = idle ? quick + 1 : 0;
+    }
+    return true;
+}
+
+// The sync start's switch: from the device list to the progress page.
 void BM_ProgressPageSwitch(benchmark::State& state)
 {
     if (!RavoSync::Bench::fakeWeb()) {
         state.SkipWithError("the fake web service did not start");
         return;
     }
-    QFile page(QStringLiteral(":/resources/ui/progress.html"));
-    if (!page.open(QIODevice::ReadOnly)) {
-        state.SkipWithError("no built-in progress page");
+    const QString progress = builtInPage(QStringLiteral("progress.html"));
+    const QString deviceList = builtInPage(QStringLiteral("devicelist.html"));
+    if (progress.isEmpty() || deviceList.isEmpty()) {
+        state.SkipWithError("no built-in fragments");
         return;
     }
-    const QString html = QString::fromUtf8(page.readAll());
 
     BenchWindow window;
     window.bridge()->SLOT_startByLoading(QStringLiteral("ui/index.html"));
@@ -98,23 +140,24 @@ void BM_ProgressPageSwitch(benchmark::State& state)
             return window
                 .js(QStringLiteral("typeof smain !== 'undefined' && smain !== null && "
                                    "jQuery.active === 0 && (smain.errorShown === true || "
-                                   "smain.phasesStarted === true)"))
+                                   "(smain.phasesStarted === true && "
+                                   "jQuery('#pageContent').children().length > 0))"))
                 .toBool();
         })) {
         state.SkipWithError("the main page did not start");
         return;
     }
-    window.js(QStringLiteral("window.benchProgressPage = %1;").arg(scriptLiteral(html)));
+    window.js(QStringLiteral("window.benchProgressPage = %1; window.benchDeviceList = %2;")
+                  .arg(scriptLiteral(progress), scriptLiteral(deviceList)));
 
     for (auto _ : state) {
+        if (!showFragment(window, QStringLiteral("benchDeviceList")) || !settle(window)) {
+            state.SkipWithError("the device list did not start");
+            return;
+        }
         QElapsedTimer clock;
         clock.start();
-        // The fragment's ready handlers run after the call; the marker's
-        // runs after theirs.
-        window.js(QStringLiteral("window.benchShown = false; smain.showDialog(benchProgressPage); "
-                                 "jQuery(function () { window.benchShown = true; });"));
-        if (!dispatchUntil(
-                [&] { return window.js(QStringLiteral("window.benchShown")).toBool(); })) {
+        if (!showFragment(window, QStringLiteral("benchProgressPage"))) {
             state.SkipWithError("the progress page did not start");
             return;
         }
