@@ -88,8 +88,11 @@ QString builtInPage(const QString& name)
 bool showFragment(BenchWindow& window, const QString& variable)
 {
     // The marker's ready handler runs after the fragment's.
+    // The script's value is converted for the caller: undefined, not the
+    // jQuery object of the document, whose conversion takes longer than the
+    // switch.
     window.js(QStringLiteral("window.benchShown = false; smain.showDialog(%1); "
-                             "jQuery(function () { window.benchShown = true; });")
+                             "jQuery(function () { window.benchShown = true; }); undefined;")
                   .arg(variable));
     return dispatchUntil([&] { return window.js(QStringLiteral("window.benchShown")).toBool(); });
 }
@@ -147,8 +150,9 @@ void BM_ProgressPageSwitch(benchmark::State& state)
         state.SkipWithError("the main page did not start");
         return;
     }
-    window.js(QStringLiteral("window.benchProgressPage = %1; window.benchDeviceList = %2;")
-                  .arg(scriptLiteral(progress), scriptLiteral(deviceList)));
+    window.js(
+        QStringLiteral("window.benchProgressPage = %1; window.benchDeviceList = %2; undefined;")
+            .arg(scriptLiteral(progress), scriptLiteral(deviceList)));
 
     for (auto _ : state) {
         if (!showFragment(window, QStringLiteral("benchDeviceList")) || !settle(window)) {
