@@ -477,9 +477,30 @@ var smain = null;
         this.eRemote.write(this.url_login, caller, function (data, status, jqXHR) {
             self.userLoginDone(data, status, jqXHR, u, p);
         }, function () {
+            self.loginRefused();
+        }, "application/json", "application/json", body);
+    };
+
+    // The login panel says the login failed. Stored credentials that no
+    // longer work found the panel empty: its form comes first, so that the
+    // user can give new ones.
+    proto.loginRefused = function () {
+        var self = this;
+        function refused() {
             C().chgSettings("pageLogin", "up");
             C().setText("login_header", "error_loginfailed");
-        }, "application/json", "application/json", body);
+        }
+        if ($("#pageLogin #login_header").length > 0) {
+            refused();
+            return;
+        }
+        this.eContent.read(this.url_logindialog, this, function (data) {
+            self.showDialog(data);
+            // After the form's own start, which sets its header.
+            $(refused);
+        }, function (a, b, c) {
+            self.errorCase(a, b, c);
+        }, "text/html");
     };
 
     proto.userLoginDone = function (data, status, jqXHR, u, p) {

@@ -113,7 +113,9 @@
         { label: "without stored credentials the login page is shown and signs in",
           user: "", password: "", panel: true },
         { label: "a name without a password is not enough", user: "anna", password: "",
-          panel: true }
+          panel: true },
+        { label: "stored credentials refused: the login form says so and signs in",
+          user: "anna", password: "old", panel: true, refused: true }
     ], function (row, t) {
         var auth = start([loginRule, clockRule]);
         $("#pageLogin").empty();
@@ -134,9 +136,12 @@
             return;
         }
         t.waitFor(function () {
-            return $("#pageLogin #button_signin").length > 0 && !$("#pageLogin").is(":animated");
+            return $("#pageLogin #button_signin").length > 0 && !$("#pageLogin").is(":animated") &&
+                   (!row.refused || $("#login_header").text() === "Login failed");
         }, function () {
-            t.eq(requestCount(loginPath), logins, "no login before the user signs in");
+            t.eq(requestCount(loginPath) - logins, row.refused ? 1 : 0,
+                 "no login before the user signs in but with the stored credentials");
+            t.eq($("#pageLogin #login_header").length, 1, "one form");
             t.eq(requestCount("/contentserver/ui/login.html") - pages, 1, "login page read");
             t.ok($("#pageLogin").is(":visible"), "login panel shown");
             t.eq($("#pageContent #login_header").length, 0, "not in the content area");
