@@ -797,7 +797,10 @@ var smain = null;
         this.password = "";
         var overall = this.getOverallSyncStatus();
         JSObject.SLOT_changeSyncState(overall);
-        var text = this.postFWsyncOnGoing && this.postFWUpdSummaryTexts !== ""
+        // After a post-update run its first run's summary, unless the
+        // post-update run failed: then its own, which says so.
+        var text = this.postFWsyncOnGoing && this.postFWUpdSummaryTexts !== "" &&
+                           overall === syncStates.SyncDone
             ? this.postFWUpdSummaryTexts : this.gatherSummaryText(overall);
         $("#pageInstrText").html(text);
         if (C().getTCDeviceId() !== "")

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QWebFrame>
 
 namespace RavoSync::Test {
 namespace {
