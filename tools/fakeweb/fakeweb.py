@@ -41,7 +41,7 @@ A rule (all keys optional but "path"):
               the handlers' own keys are listed with them
   once        true: the rule matches once only
 
-A rule's handler state (counters, registrations) lives as long as the rule:
+A rule's handler state (the long poll's count) lives as long as the rule:
 writing routes.json starts it afresh.
 
 Content templates: a mounted folder may hold "fakeweb-templates.json",
@@ -54,6 +54,7 @@ Stops when standard input reaches end of file, or on SIGTERM.
 
 import argparse
 import base64
+import datetime
 import fnmatch
 import functools
 import gzip
@@ -69,7 +70,6 @@ import subprocess
 import sys
 import threading
 import time
-import datetime
 import urllib.parse
 
 SMALL_BODY = 4096
@@ -341,8 +341,9 @@ def handler_sso(request, rule, body):
     "publicToken"} (400 without them).
 
     pending  the answers before the login reply, one per poll: a status
-             number (504 by default), "hang" (never answers) or "drop"
-             (closes the connection); a number N means N times 504
+             number, "hang" (never answers) or "drop" (the connection
+             ends after the answer's head); a number N means N times 504.
+             A time-out at the gateway is a 504 held "holdMs"
     holdMs   how long each pending poll is held before its answer
     reply    as for "login"
     """
@@ -608,8 +609,10 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
                 self.close_connection = True
                 return
             if answer == "drop":
-                self.close_connection = True
-                self._cut()
+                # The answer's head, then the line goes before its body: a
+                # client resends a request whose answer had not begun.
+                self._answer(200, {"Content-Type": "application/json"}, b"{}" * 32,
+                             rule={"cutAfter": 0})
                 return
             status, headers, body = answer
             headers = dict(headers)
