@@ -417,6 +417,13 @@ private:
     // The map's file: closed, and removed unless keep.
     void closeDownloadTarget(bool keep);
 
+    // The program update's current file: a library while the index is
+    // below the list's length (and the list names one), else the installer.
+    bool selfUpdateOnLibrary() const;
+    QString selfUpdateFileName() const;
+    // Requests the current file of the program update.
+    void startSelfUpdateFile();
+
     ConnectGlobals::SyncState::DialogState m_dialogState = ConnectGlobals::SyncState::SyncDialog;
     // -1 lies outside every state, so the first state a page reports passes.
     int m_lastSyncState = -1;
