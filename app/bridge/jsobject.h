@@ -423,6 +423,9 @@ private:
     QString selfUpdateFileName() const;
     // Requests the current file of the program update.
     void startSelfUpdateFile();
+    // Set when the update's installer has just been saved: only then does
+    // SLOT_ktInstallerSaved hand it on (a page may call the slot too).
+    bool m_selfUpdateInstallerSaved = false;
 
     ConnectGlobals::SyncState::DialogState m_dialogState = ConnectGlobals::SyncState::SyncDialog;
     // -1 lies outside every state, so the first state a page reports passes.

@@ -181,14 +181,16 @@ void JsObject::SLOT_ravoSyncUpdateFirmwareReceived(QNetworkReply* reply)
         ++selfUpdateIndex;
         startSelfUpdateFile();
     } else {
+        m_selfUpdateInstallerSaved = true;
         SLOT_ktInstallerSaved();
     }
 }
 
 void JsObject::SLOT_ktInstallerSaved()
 {
-    if (selfUpdateFiles.size() != 2)
+    if (!m_selfUpdateInstallerSaved || selfUpdateFiles.size() != 2)
         return;
+    m_selfUpdateInstallerSaved = false;
     SLOT_evaluateJS(setTextScript(QStringLiteral("ktupdate_installing")));
     emit SIGNAL_resizeView(m_webView);
     emit SIGNAL_ravoSyncInstallerDownloadDone(

@@ -274,6 +274,48 @@ TEST_F(SelfUpdate, AnInstallerThatCannotBeWrittenFailsAsAFileOperation)
     EXPECT_TRUE(m_log.contains(QStringLiteral("could not open file: RavoSyncSetup.zip")));
 }
 
+// The download manager is shared: a firmware archive must never be saved as
+// a library or as the installer, whether it runs beside the update or after.
+TEST_F(SelfUpdate, FirmwareDownloadsBesideAndAfterAnUpdateReachOnlyTheFirmwareHandler)
+{
+    const QByteArray archive = FakeWeb::deterministicBody(50000);
+    m_web->setRoutes({
+        file(QStringLiteral("/fw/ZARVO_2_0_0.ZIP"), archive),
+        rule(QStringLiteral("/rs/1.2/libzarvo.so"),
+             {{QStringLiteral("host"), QStringLiteral("cdn.ravo.test")},
+              {QStringLiteral("delayMs"), 1500},
+              {QStringLiteral("bodyBase64"), QString::fromLatin1(m_lib1.toBase64())}}),
+        file(QStringLiteral("/rs/1.2/RavoSyncSetup.zip"), m_installer),
+    });
+    const auto firmwareStored = [this] {
+        return m_stub->callNames().count(QStringLiteral("writeFWFileToAbsolutePath"));
+    };
+
+    ASSERT_TRUE(m_bridge->SLOT_updateRavoSync(cdnBase, QStringLiteral("RavoSyncSetup.zip"),
+                                              {QStringLiteral("libzarvo.so")}));
+    ASSERT_TRUE(m_bridge->SLOT_downloadFirmware(
+        QStringLiteral("https://cdn.ravo.test/fw/ZARVO_2_0_0.ZIP")));
+    ASSERT_TRUE(waitForEnd());
+    ASSERT_EQ(m_installed->count(), 1);
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return firmwareStored() == 1; }, 20000));
+
+    ASSERT_TRUE(m_bridge->SLOT_downloadFirmware(
+        QStringLiteral("https://cdn.ravo.test/fw/ZARVO_2_0_0.ZIP")));
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return firmwareStored() == 2; }, 20000));
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(m_installed->count(), 1);
+    EXPECT_EQ(m_fail->count(), 0);
+    EXPECT_EQ(filesBelow(m_folder),
+              (QStringList{QStringLiteral("RavoSyncSetup.zip"), QStringLiteral("libzarvo.so")}));
+    EXPECT_EQ(readFile(m_folder + QStringLiteral("/libzarvo.so")), m_lib1);
+    EXPECT_EQ(readFile(m_folder + QStringLiteral("/RavoSyncSetup.zip")), m_installer);
+    for (const auto& call : m_stub->calls()) {
+        if (call.name == QLatin1String("writeFWFileToAbsolutePath"))
+            EXPECT_EQ(call.arguments.value(1).toByteArray(), archive);
+    }
+}
+
 TEST_F(SelfUpdate, WithoutAPrivateFolderNothingIsRequested)
 {
     // Qt names no temporary folder for a TMPDIR that does not exist.
@@ -295,6 +337,13 @@ TEST_F(SelfUpdate, APageCallingTheHandlersChangesNothing)
     m_bridge->SLOT_ktInstallerSaved();
     EXPECT_EQ(m_installed->count(), 0);
     EXPECT_EQ(completions(), 0);
+
+    // Nor after an update: its installer was handed on once.
+    ASSERT_TRUE(m_bridge->SLOT_updateRavoSync(cdnBase, QStringLiteral("RavoSyncSetup.zip"), {}));
+    ASSERT_TRUE(waitForEnd());
+    ASSERT_EQ(m_installed->count(), 1);
+    m_bridge->SLOT_ktInstallerSaved();
+    EXPECT_EQ(m_installed->count(), 1);
 }
 
 } // namespace
