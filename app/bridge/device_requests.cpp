@@ -71,8 +71,9 @@ void JsObject::SLOT_write(QString url, QString data, QString showErrorDialog)
 void JsObject::SLOT_writeOfflineFile(QString filename, QString content, QString showErrorDialog)
 {
     storeShowErrorDialog(showErrorDialog);
+    // A map streamed into the offline store; the buffer never held it.
     if (downloadContentType == mapContentType)
-        emit SIGNAL_writeOfflineBinaryFile(filename, localBuffer);
+        writeStreamedMap(filename);
     else
         emit SIGNAL_writeOfflineFile(filename, content);
 }

@@ -414,8 +414,16 @@ private:
     // made from the map's file in the store, answered through the write
     // result.
     void writeStreamedMap(const QString& filename);
-    // The map's file: closed, and removed unless keep.
+    // The map's file: closed, and when it was still being written removed
+    // unless keep.
     void closeDownloadTarget(bool keep);
+    // Whether the map fits the device's last free space; cancels it with
+    // DISK_FULL when not.
+    bool mapFitsDevice();
+    // Counts and writes a piece of the map; false after cancelling it.
+    bool writeMapPiece(const QByteArray& data);
+    // The sync status script, once per whole percent.
+    void showFileProgress(int percent);
 
     // The program update's current file: a library while the index is
     // below the list's length (and the list names one), else the installer.
@@ -500,6 +508,9 @@ protected:
     int lastFilePercent = -2;
     // Bytes the previous progress report gave, for the log.
     qint64 prevBytesReceived = 0;
+    // The whole percent the firmware or program-update download last showed
+    // (-2 before the first).
+    int lastDownloadPercent = -2;
 
     // Program update: its address without a trailing "/", the program-update
     // directory and the installer name, the libraries and the next one's

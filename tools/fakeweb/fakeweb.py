@@ -31,6 +31,8 @@ A rule (all keys optional but "path"):
   delayMs     wait before the headers
   hang        true: read the request, never answer
   cutAfter    N: announce the full Content-Length, send N body bytes, close
+  stallAfter  N: announce the full Content-Length, send N body bytes, then
+              send nothing more while the service runs
   chunked     true: chunked transfer coding, no Content-Length
   trickle     {"bytes": n, "intervalMs": m}: send the body n bytes at a time
   setCookie   list of Set-Cookie values
@@ -53,6 +55,7 @@ Stops when standard input reaches end of file, or on SIGTERM.
 import argparse
 import base64
 import fnmatch
+import functools
 import gzip
 import hashlib
 import http.server
@@ -89,7 +92,9 @@ UNTRUSTED_HOSTS = {"untrusted.ravo.test"}
 TRUSTED_NAMES = ["*.ravo.test", "*.zarvo.test", "*.other.test"]
 
 
+@functools.lru_cache(maxsize=4)
 def deterministic_body(size):
+    # Kept: the benchmarks ask for the same large body again and again.
     pattern = bytes(range(251))
     whole, rest = divmod(size, len(pattern))
     return pattern * whole + pattern[:rest]
@@ -643,6 +648,8 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
         sent = body
         if "cutAfter" in rule:
             sent = body[: int(rule["cutAfter"])]
+        elif "stallAfter" in rule:
+            sent = body[: int(rule["stallAfter"])]
         trickle = rule.get("trickle") or {}
         step = int(trickle.get("bytes", 0)) or len(sent) or 1
         interval = trickle.get("intervalMs", 0) / 1000.0
@@ -658,6 +665,10 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
         if "cutAfter" in rule:
             self.close_connection = True
             self._cut()
+            return
+        if "stallAfter" in rule:
+            self.server.service.stopping.wait()
+            self.close_connection = True
             return
         if chunked:
             self.wfile.write(b"0\r\n\r\n")
