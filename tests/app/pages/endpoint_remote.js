@@ -41,7 +41,7 @@
         { label: "other x- type", type: "application/x-other", path: "test/kind/f.bin",
           bridgeData: "QUFB" },
         { label: "map without a download slot", type: "application/x-zarvo-map",
-          path: "test/kind/g.bin", bridgeData: "QUFB" },
+          path: "test/kind/g.bin", bridgeData: "QUFB", withoutSlot: "SLOT_downloadFile" },
         { label: "json", type: "application/json", path: "test/kind/h.json",
           dataType: "json", data: { a: 1 } },
         { label: "html", type: "text/html", path: "test/kind/i.html", dataType: "html",
@@ -52,7 +52,16 @@
     ], function (row, t) {
         Host.reset();
         t.async();
-        content().read(row.path, obj, t.wrap(function (data, status) {
+        var read = function (path, caller, success, error, type) {
+            content().read(path, caller, success, error, type);
+        };
+        if (row.withoutSlot)
+            read = function (path, caller, success, error, type) {
+                Host.withoutSlot(row.withoutSlot, function () {
+                    content().read(path, caller, success, error, type);
+                });
+            };
+        read(row.path, obj, t.wrap(function (data, status) {
             if (row.dataType === undefined) {
                 t.eq(Host.requests, [], "jQuery requests");
                 t.eq(data, row.bridgeData, "data");
