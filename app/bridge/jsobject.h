@@ -425,6 +425,16 @@ private:
     // The sync status script, once per whole percent.
     void showFileProgress(int percent);
 
+    // The program update's current file: a library while the index is
+    // below the list's length (and the list names one), else the installer.
+    bool selfUpdateOnLibrary() const;
+    QString selfUpdateFileName() const;
+    // Requests the current file of the program update.
+    void startSelfUpdateFile();
+    // Set when the update's installer has just been saved: only then does
+    // SLOT_ktInstallerSaved hand it on (a page may call the slot too).
+    bool m_selfUpdateInstallerSaved = false;
+
     ConnectGlobals::SyncState::DialogState m_dialogState = ConnectGlobals::SyncState::SyncDialog;
     // -1 lies outside every state, so the first state a page reports passes.
     int m_lastSyncState = -1;
