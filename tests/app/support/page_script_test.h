@@ -2,10 +2,10 @@
 
 #include "app/bridge/jsobject.h"
 #include "tests/app/support/fake_web.h"
-#include "tests/app/support/stub_device_script.h"
 #include "tests/app/support/stub_synchroniser.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <gtest/gtest.h>
 
@@ -36,9 +36,8 @@ protected:
     // Runs the tables of suiteFile in the page already loaded.
     void runLoadedSuite(const QString& suiteFile);
 
-    // Gives every page loaded from now on the stub synchroniser as the
-    // script object "StubDevice" (stub_device_script.h).
-    void exposeStubDevice();
+    // Gives every document the window loads the script object name.
+    void exposeObject(const QString& name, QObject* object);
 
     QWebFrame* frame() const;
     QVariant js(const QString& expression) const;
@@ -46,10 +45,12 @@ protected:
     // script error, or an empty text.
     QString evaluateFile(const QString& relativePath) const;
 
+    // Folders the content server serves before the page tree (such as
+    // FakeWeb::syncFixturesDir()); set before SetUp.
+    QStringList m_firstContent;
     std::unique_ptr<FakeWeb> m_web;
     std::unique_ptr<JsObject> m_bridge;
     std::unique_ptr<StubSynchroniser> m_stub;
-    std::unique_ptr<StubDeviceScript> m_device;
 };
 
 } // namespace RavoSync::Test

@@ -95,10 +95,13 @@ TEST(PrivateBase, AMissingTemporaryFolderGivesNoBase)
     const QString missing = QDir::tempPath() + QStringLiteral("/missing/deeper");
     ::setenv("TMPDIR", QFile::encodeName(missing).constData(), 1);
     const QString base = ConnectLib::privateTempBase();
-    const QString working = Common::getBackupDataPath();
+    // Every working folder is then empty, so nothing is written elsewhere.
+    const QStringList working{Common::getTempFilesDataPath(), Common::getFWUpdateDataPath(),
+                              Common::getSelfUpdateDataPath(), Common::getBackupDataPath(),
+                              Common::getLogPath()};
     ::setenv("TMPDIR", saved.constData(), 1);
     EXPECT_EQ(base, QString());
-    EXPECT_EQ(working, QString());
+    EXPECT_EQ(working, (QStringList{QString(), QString(), QString(), QString(), QString()}));
     EXPECT_FALSE(QFile::exists(missing));
 }
 
