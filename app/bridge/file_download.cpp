@@ -242,7 +242,7 @@ void JsObject::SLOT_downloadFileReceived(QNetworkReply* reply)
     const ConnectGlobals::ReplyFacts facts = ConnectGlobals::replyFacts(reply);
     const int status = ConnectGlobals::judgedStatus(facts.status, facts.error);
     // A map's body went to its file; only its unread tail is here.
-    QByteArray rest = reply->readAll();
+    QByteArray rest = reply->isOpen() ? reply->readAll() : QByteArray();
     const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, rest);
     const bool cancelled = fileDownloadAborted;
 

@@ -67,7 +67,7 @@ void JsObject::SLOT_updateFirmwareReceived(QNetworkReply* reply)
         return;
     // Completes once: the abort below must not come back here.
     disconnect(reply, nullptr, this, nullptr);
-    const QByteArray body = reply->readAll();
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     const ConnectGlobals::ReplyFacts facts = ConnectGlobals::replyFacts(reply);
     const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
     const int status = ConnectGlobals::judgedStatus(facts.status, facts.error);

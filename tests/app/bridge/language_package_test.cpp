@@ -4,10 +4,10 @@
 #include "tests/app/bridge/device_fixture.h"
 
 #include "connectlib/common/common.h"
+#include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/zip_archive.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -18,29 +18,13 @@ using ConnectLib::Test::ArchiveEntry;
 using ConnectLib::Test::writeArchive;
 using RavoSync::Test::DeviceBridgeTest;
 
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
+using ConnectLib::Test::filesBelow;
+using ConnectLib::Test::readBytes;
 
-QByteArray readFile(const QString& path)
+// Written with the folders it needs.
+bool writeNewFile(const QString& path, const QByteArray& content)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Files (not folders) below folder, relative, sorted.
-QStringList filesBelow(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
+    return QDir().mkpath(QFileInfo(path).path()) && ConnectLib::Test::writeFile(path, content);
 }
 
 class LanguagePackage : public DeviceBridgeTest {
@@ -55,8 +39,8 @@ protected:
         ASSERT_FALSE(m_firmware.isEmpty());
         m_outside = QDir::tempPath() + QStringLiteral("/outside");
         ASSERT_TRUE(Common::deleteLocalDirectory(m_outside));
-        ASSERT_TRUE(writeFile(m_outside + QStringLiteral("/fi.txt"), "user's"));
-        ASSERT_TRUE(writeFile(m_outside + QStringLiteral("/x.zip"), "user's"));
+        ASSERT_TRUE(writeNewFile(m_outside + QStringLiteral("/fi.txt"), "user's"));
+        ASSERT_TRUE(writeNewFile(m_outside + QStringLiteral("/x.zip"), "user's"));
         m_stub->clearCalls();
     }
 
@@ -65,7 +49,7 @@ protected:
     {
         const QString path = QDir::tempPath() + QStringLiteral("/package.zip");
         ASSERT_TRUE(writeArchive(path, entries));
-        m_device->localBuffer = readFile(path);
+        m_device->localBuffer = readBytes(path);
         ASSERT_FALSE(m_device->localBuffer.isEmpty());
     }
 
@@ -101,8 +85,8 @@ protected:
 TEST_F(LanguagePackage, OnlyTheChosenLanguagesOfThisPackageGoToTheDevice)
 {
     // Left by an earlier firmware or language package.
-    ASSERT_TRUE(writeFile(m_firmware + QStringLiteral("/SYS/stale/en.txt"), "old"));
-    ASSERT_TRUE(writeFile(m_firmware + QStringLiteral("/SYS/SYSUPDAT.IMG"), "old"));
+    ASSERT_TRUE(writeNewFile(m_firmware + QStringLiteral("/SYS/stale/en.txt"), "old"));
+    ASSERT_TRUE(writeNewFile(m_firmware + QStringLiteral("/SYS/SYSUPDAT.IMG"), "old"));
     downloaded({{QStringLiteral("SYS/en.txt"), "en"},
                 {QStringLiteral("SYS/fi.txt"), "fi"},
                 {QStringLiteral("SYS/sub/de.txt"), "de"},
@@ -114,7 +98,7 @@ TEST_F(LanguagePackage, OnlyTheChosenLanguagesOfThisPackageGoToTheDevice)
     EXPECT_TRUE(m_device->langsCopyOngoing);
     EXPECT_EQ(filesBelow(m_firmware + QStringLiteral("/SYS")),
               (QStringList{QStringLiteral("en.txt"), QStringLiteral("sub/EN.font.bin")}));
-    EXPECT_EQ(readFile(m_firmware + QStringLiteral("/SYS/en.txt")), QByteArray("en"));
+    EXPECT_EQ(readBytes(m_firmware + QStringLiteral("/SYS/en.txt")), QByteArray("en"));
 
     // The device's answer ends the copy.
     m_device->SLOT_firmwareDataCopied(ConnectLib::OK);
@@ -159,7 +143,7 @@ TEST_P(PackageRefusals, AnswerThePageAndAskNothingOfTheDevice)
     const QString fileName = QString::fromUtf8(c.fileName);
     if (c.targetIsFolder) {
         ASSERT_TRUE(
-            writeFile(m_firmware + QLatin1Char('/') + fileName + QStringLiteral("/keep"), ""));
+            writeNewFile(m_firmware + QLatin1Char('/') + fileName + QStringLiteral("/keep"), ""));
     }
 
     m_device->SLOT_copyLangsToLocal(fileName, {QStringLiteral("en")});
@@ -201,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LanguagePackage, ARefusedArchiveLeavesNoFileOfItsOwnOrOfEarlierPackages)
 {
-    ASSERT_TRUE(writeFile(m_firmware + QStringLiteral("/SYS/fi.txt"), "old"));
+    ASSERT_TRUE(writeNewFile(m_firmware + QStringLiteral("/SYS/fi.txt"), "old"));
     downloaded({{QStringLiteral("SYS/en.txt"), "en"}, {QStringLiteral("../x"), "x"}});
     m_device->SLOT_copyLangsToLocal(QStringLiteral("langs.zip"), {QStringLiteral("en")});
     EXPECT_EQ(outcome(), QStringLiteral("INVALID_CONTENT"));
@@ -226,10 +210,10 @@ protected:
     void SetUp() override
     {
         LanguagePackage::SetUp();
-        ASSERT_TRUE(writeFile(m_firmware + QStringLiteral("/SYS/en.txt"), "en"));
-        ASSERT_TRUE(writeFile(m_firmware + QStringLiteral("/SYS/fi.txt"), "fi"));
-        ASSERT_TRUE(writeFile(m_firmware + QStringLiteral("/SYS/sub/de.txt"), "de"));
-        ASSERT_TRUE(writeFile(m_firmware + QStringLiteral("/fi.zip"), "fi"));
+        ASSERT_TRUE(writeNewFile(m_firmware + QStringLiteral("/SYS/en.txt"), "en"));
+        ASSERT_TRUE(writeNewFile(m_firmware + QStringLiteral("/SYS/fi.txt"), "fi"));
+        ASSERT_TRUE(writeNewFile(m_firmware + QStringLiteral("/SYS/sub/de.txt"), "de"));
+        ASSERT_TRUE(writeNewFile(m_firmware + QStringLiteral("/fi.zip"), "fi"));
     }
     QStringList firmwareFiles() { return filesBelow(m_firmware); }
     const QStringList m_all{QStringLiteral("SYS/en.txt"), QStringLiteral("SYS/fi.txt"),

@@ -4,9 +4,9 @@
 #include "tests/app/bridge/web_fixture.h"
 
 #include "connectlib/common/common.h"
+#include "tests/connectlib/support/ktlib_test_support.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -17,24 +17,10 @@ using RavoSync::Test::FakeRequest;
 using RavoSync::Test::FakeWeb;
 using RavoSync::Test::WebBridgeTest;
 
+using ConnectLib::Test::filesBelow;
+using ConnectLib::Test::readBytes;
+
 const QString cdnBase = QStringLiteral("https://cdn.ravo.test/rs/1.2");
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList filesBelow(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
 
 class SelfUpdate : public WebBridgeTest {
 protected:
@@ -115,9 +101,9 @@ TEST_F(SelfUpdate, LibrariesInOrderThenTheInstallerWithoutCredentials)
     EXPECT_EQ(filesBelow(m_folder),
               (QStringList{QStringLiteral("RavoSyncSetup.zip"), QStringLiteral("libktlib.so"),
                            QStringLiteral("libzarvo.so")}));
-    EXPECT_EQ(readFile(m_folder + QStringLiteral("/libzarvo.so")), m_lib1);
-    EXPECT_EQ(readFile(m_folder + QStringLiteral("/libktlib.so")), m_lib2);
-    EXPECT_EQ(readFile(m_folder + QStringLiteral("/RavoSyncSetup.zip")), m_installer);
+    EXPECT_EQ(readBytes(m_folder + QStringLiteral("/libzarvo.so")), m_lib1);
+    EXPECT_EQ(readBytes(m_folder + QStringLiteral("/libktlib.so")), m_lib2);
+    EXPECT_EQ(readBytes(m_folder + QStringLiteral("/RavoSyncSetup.zip")), m_installer);
 
     EXPECT_EQ(requestedPaths(), (QStringList{QStringLiteral("/rs/1.2/libzarvo.so"),
                                              QStringLiteral("/rs/1.2/libktlib.so"),
@@ -148,7 +134,7 @@ TEST_F(SelfUpdate, ASecondUpdateWithoutLibrariesReusesTheFirstList)
             m_bridge->SLOT_updateRavoSync(cdnBase, QStringLiteral("RavoSyncSetup.zip"), libs));
         ASSERT_TRUE(waitForEnd());
         ASSERT_EQ(m_installed->count(), 1);
-        EXPECT_EQ(readFile(m_folder + QStringLiteral("/libktlib.so")), m_lib2);
+        EXPECT_EQ(readBytes(m_folder + QStringLiteral("/libktlib.so")), m_lib2);
     }
     EXPECT_EQ(requestedPaths().count(QStringLiteral("/rs/1.2/libktlib.so")), 3);
     EXPECT_EQ(texts().count(QStringLiteral("progress_syncmessage ktupdate_downloading 1/2")), 3);
@@ -308,8 +294,8 @@ TEST_F(SelfUpdate, FirmwareDownloadsBesideAndAfterAnUpdateReachOnlyTheFirmwareHa
     EXPECT_EQ(m_fail->count(), 0);
     EXPECT_EQ(filesBelow(m_folder),
               (QStringList{QStringLiteral("RavoSyncSetup.zip"), QStringLiteral("libzarvo.so")}));
-    EXPECT_EQ(readFile(m_folder + QStringLiteral("/libzarvo.so")), m_lib1);
-    EXPECT_EQ(readFile(m_folder + QStringLiteral("/RavoSyncSetup.zip")), m_installer);
+    EXPECT_EQ(readBytes(m_folder + QStringLiteral("/libzarvo.so")), m_lib1);
+    EXPECT_EQ(readBytes(m_folder + QStringLiteral("/RavoSyncSetup.zip")), m_installer);
     for (const auto& call : m_stub->calls()) {
         if (call.name == QLatin1String("writeFWFileToAbsolutePath"))
             EXPECT_EQ(call.arguments.value(1).toByteArray(), archive);

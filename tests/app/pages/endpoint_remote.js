@@ -52,27 +52,29 @@
     ], function (row, t) {
         Host.reset();
         t.async();
-        function read() {
-            content().read(row.path, obj, t.wrap(function (data, status) {
-                if (row.dataType === undefined) {
-                    t.eq(Host.requests, [], "jQuery requests");
-                    t.eq(data, row.bridgeData, "data");
-                    t.eq(status, "200", "status");
-                } else {
-                    t.eq(Host.requests.length, 1, "jQuery requests");
-                    t.eq(Host.requests[0].dataType, row.dataType, "data type");
-                    t.eq(status, "success", "status");
-                    if (row.data !== undefined)
-                        t.eq(data, row.data, "data");
-                }
-                t.done();
-            }), fails(t), row.type);
-        }
-        // The read picks its transfer at once, while the slot is away.
+        var read = function (path, caller, success, error, type) {
+            content().read(path, caller, success, error, type);
+        };
         if (row.withoutSlot)
-            Host.withoutSlot(row.withoutSlot, read);
-        else
-            read();
+            read = function (path, caller, success, error, type) {
+                Host.withoutSlot(row.withoutSlot, function () {
+                    content().read(path, caller, success, error, type);
+                });
+            };
+        read(row.path, obj, t.wrap(function (data, status) {
+            if (row.dataType === undefined) {
+                t.eq(Host.requests, [], "jQuery requests");
+                t.eq(data, row.bridgeData, "data");
+                t.eq(status, "200", "status");
+            } else {
+                t.eq(Host.requests.length, 1, "jQuery requests");
+                t.eq(Host.requests[0].dataType, row.dataType, "data type");
+                t.eq(status, "success", "status");
+                if (row.data !== undefined)
+                    t.eq(data, row.data, "data");
+            }
+            t.done();
+        }), fails(t), row.type);
     });
 
     PT.table("map with the download slot", [{ label: "downloadFile" }], function (row, t) {

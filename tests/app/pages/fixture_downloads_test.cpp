@@ -9,6 +9,7 @@
 #include "tests/app/support/fake_web.h"
 #include "tests/app/support/stub_synchroniser.h"
 #include "tests/app/support/web_wait.h"
+#include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/support/process_events.h"
 
 #include <QFile>
@@ -28,15 +29,10 @@ namespace RavoSync::Test {
 namespace {
 
 using ConnectLib::Common;
+using ConnectLib::Test::readBytes;
 
 const QString hexDeviceId = QStringLiteral("0000ABCD");
 const QString fixtureFolder = QStringLiteral("/contentserver/sync/zarvotovri/1.2.3/");
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QJsonObject jsonRule(const QString& path, const QJsonObject& body)
 {
@@ -116,7 +112,7 @@ protected:
                     bridge->SLOT_getVariable(QStringLiteral("tcdeviceid")).toULongLong(&ok, 16);
                 m_mapSource = ConnectGlobals::offlineStorePath(
                     id, bridge->SLOT_getVariable(QStringLiteral("storagefilename")));
-                m_mapOnDevice = readFile(m_mapSource);
+                m_mapOnDevice = readBytes(m_mapSource);
                 bridge->SLOT_writeToLocalDone(
                     m_mapOnDevice.isEmpty() ? ConnectLib::FILE_OPERATION_FAILED : ConnectLib::OK);
             });
@@ -175,7 +171,7 @@ TEST_F(FixtureDownloads, AFirmwareNamedByTheLookupIsUpdatedFromWhereItWasStored)
     const QString stored = Common::getFWUpdateDataPath() + QStringLiteral("/ZARVO_2_0_0.ZIP");
     EXPECT_EQ(calls(QStringLiteral("updateFirmware")).first(), (QVariantList{stored, true}));
     EXPECT_EQ(m_bridge->SLOT_getVariable(QStringLiteral("fwupdfilezippath")), stored);
-    EXPECT_EQ(readFile(stored), archive);
+    EXPECT_EQ(readBytes(stored), archive);
     EXPECT_EQ(calls(QStringLiteral("stopSync")).size(), 0) << "the device restarts first";
 
     // The device comes back updated: the phase ends and so does the run.
@@ -196,7 +192,8 @@ TEST_F(FixtureDownloads, AMapStreamsIntoTheStoreAndIsWrittenToTheDeviceFromThere
                      {QStringLiteral("path"), QStringLiteral("/maps/europe.map")},
                      {QStringLiteral("bodySize"), mapSize}}});
 
-    ASSERT_TRUE(waitForCall(QStringLiteral("writeOfflineToTCFile")));
+    // The run ends after the device write was answered.
+    ASSERT_TRUE(waitForCall(QStringLiteral("stopSync")));
     const QStringList asked = m_stub->callNames().filter(
         QRegularExpression(QStringLiteral("^(getFreeSpace|writeOfflineToTCFile)$")));
     EXPECT_EQ(asked, (QStringList{QStringLiteral("getFreeSpace"),
@@ -207,8 +204,6 @@ TEST_F(FixtureDownloads, AMapStreamsIntoTheStoreAndIsWrittenToTheDeviceFromThere
         << m_mapSource.toStdString();
     EXPECT_EQ(m_mapOnDevice.size(), mapSize);
     EXPECT_EQ(m_mapOnDevice, FakeWeb::deterministicBody(mapSize));
-
-    ASSERT_TRUE(waitForCall(QStringLiteral("stopSync")));
     EXPECT_EQ(calls(QStringLiteral("stopSync")).first(), QVariantList{true});
     EXPECT_TRUE(js(QStringLiteral("$('#pageInstrText').text()"))
                     .toString()
@@ -237,8 +232,8 @@ TEST_F(FixtureDownloads, AMandatoryProgramUpdateEndsWithTheInstaller)
     EXPECT_EQ(calls(QStringLiteral("ravoSyncInstallerDownloadDone")).first(),
               (QVariantList{folder + QStringLiteral("/RavoSyncSetup.zip"),
                             QStringLiteral("https://cdn.ravo.test/rs/9.0.0")}));
-    EXPECT_EQ(readFile(folder + QStringLiteral("/libktlib.so")), library);
-    EXPECT_EQ(readFile(folder + QStringLiteral("/RavoSyncSetup.zip")), installer);
+    EXPECT_EQ(readBytes(folder + QStringLiteral("/libktlib.so")), library);
+    EXPECT_EQ(readBytes(folder + QStringLiteral("/RavoSyncSetup.zip")), installer);
     // The update comes before any sync.
     EXPECT_TRUE(calls(QStringLiteral("startSync")).isEmpty());
 }

@@ -30,6 +30,13 @@ inline QString qpath(const std::filesystem::path& path)
 // Writes text to path, creating or replacing it; false on failure.
 bool writeFile(const QString& path, const QByteArray& content);
 
+// A file's bytes; empty when it cannot be read.
+QByteArray readBytes(const QString& path);
+
+// The files (links to files too) below folder, relative to it and sorted;
+// links to folders are not entered.
+QStringList filesBelow(const QString& folder);
+
 // Sets a file's last-modified time.
 bool setModified(const QString& path, const QDateTime& when);
 
