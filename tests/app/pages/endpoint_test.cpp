@@ -3,6 +3,7 @@
 // synchroniser playing the device ("StubDevice") and the fake web service.
 #include "connectlib/common/common.h"
 #include "tests/app/support/page_script_test.h"
+#include "tests/app/support/stub_device_script.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -106,7 +107,8 @@ protected:
         PageScriptTest::SetUp();
         if (HasFatalFailure())
             return;
-        exposeStubDevice();
+        m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
+        exposeObject(QStringLiteral("StubDevice"), m_device.get());
         m_web->setRoutes(routes());
     }
 
@@ -116,6 +118,7 @@ protected:
             QDir(QCoreApplication::applicationDirPath() + QLatin1Char('/') + m_offlineDir)
                 .removeRecursively();
         PageScriptTest::TearDown();
+        m_device.reset();
     }
 
     // A file beside the program that the offline store's reads find.
@@ -143,6 +146,7 @@ protected:
         return found;
     }
 
+    std::unique_ptr<StubDeviceScript> m_device;
     QString m_offlineDir;
 };
 

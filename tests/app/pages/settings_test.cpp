@@ -8,6 +8,7 @@
 #include "app/windows/web_view.h"
 #include "connectlib/common/common.h"
 #include "tests/app/support/page_script_test.h"
+#include "tests/app/support/stub_device_script.h"
 #include "tests/app/support/web_wait.h"
 #include "tests/connectlib/support/process_events.h"
 
@@ -88,7 +89,8 @@ protected:
         PageScriptTest::SetUp();
         if (HasFatalFailure())
             return;
-        exposeStubDevice();
+        m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
+        exposeObject(QStringLiteral("StubDevice"), m_device.get());
         m_web->setRoutes(routes());
         Common::setSettingsValue(QStringLiteral("app_name"), appName);
         Common::setSettingsValue(QStringLiteral("language"), QStringLiteral("en"));
@@ -101,6 +103,7 @@ protected:
         Common::setApplicationAutostart(appName, false);
         Common::setSettingsValue(QStringLiteral("language"), QStringLiteral("en"));
         PageScriptTest::TearDown();
+        m_device.reset();
     }
 
     // The main page with the window's device; true once the settings panel
@@ -148,6 +151,8 @@ protected:
         return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                QStringLiteral("/autostart/") + appName + QStringLiteral(".desktop");
     }
+
+    std::unique_ptr<StubDeviceScript> m_device;
 };
 
 TEST_F(SettingsPanel, Tables)

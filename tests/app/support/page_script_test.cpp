@@ -66,12 +66,6 @@ void PageScriptTest::TearDown()
     m_web.reset();
 }
 
-void PageScriptTest::exposeStubDevice()
-{
-    m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
-    exposeObject(QStringLiteral("StubDevice"), m_device.get());
-}
-
 QWebFrame* PageScriptTest::frame() const
 {
     return m_bridge->webView()->page()->mainFrame();

@@ -2,7 +2,6 @@
 
 #include "app/bridge/jsobject.h"
 #include "tests/app/support/fake_web.h"
-#include "tests/app/support/stub_device_script.h"
 #include "tests/app/support/stub_synchroniser.h"
 
 #include <QString>
@@ -37,10 +36,6 @@ protected:
     // Runs the tables of suiteFile in the page already loaded.
     void runLoadedSuite(const QString& suiteFile);
 
-    // Gives every page loaded from now on the stub synchroniser as the
-    // script object "StubDevice" (stub_device_script.h).
-    void exposeStubDevice();
-
     // Gives every document the window loads the script object name.
     void exposeObject(const QString& name, QObject* object);
 
@@ -56,7 +51,6 @@ protected:
     std::unique_ptr<FakeWeb> m_web;
     std::unique_ptr<JsObject> m_bridge;
     std::unique_ptr<StubSynchroniser> m_stub;
-    std::unique_ptr<StubDeviceScript> m_device;
 };
 
 } // namespace RavoSync::Test
