@@ -253,8 +253,9 @@ TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
                     .match(done)
                     .hasMatch())
         << done.toStdString();
-    EXPECT_EQ(m_run->sandbox().setting(QStringLiteral("secondtimeuse")).toString(),
-              QStringLiteral("1"));
+    // Stored right after the state.
+    EXPECT_TRUE(m_run->waitForSetting(QStringLiteral("secondtimeuse"),
+                                      [](const QString& value) { return value == "1"; }));
     // A known device: no first-time use, so the diary opened.
     EXPECT_TRUE(m_run->waitUntil(
         [&] { return m_run->openedUrls().contains(QStringLiteral("https://www.ravo.test/diary")); },
@@ -274,6 +275,62 @@ TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
         << "state: " << state(device).toStdString();
     EXPECT_EQ(exerciseUploads(), int(exercises.size()));
     expectScreenshot(QStringLiteral("tray-after-sync"));
+
+    stopAndCheckEveryScenario();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EndToEnd, UnplugInTheMiddleOfASyncThenTheNextSync)
+{
+    m_run->setRoutes(scenarioRoutes());
+    const std::vector<Exercise> exercises = someExercises();
+    const Exercise& interrupted = exercises.at(2);
+    zarvo::test::usb_test_device device;
+    seed(device, exercises);
+    ASSERT_TRUE(m_run->startProgram());
+    ASSERT_TRUE(m_run->waitForRequest(
+        [](const FakeRequest& request) { return request.path == indexPage; }));
+
+    // The device goes two reports into the read of one exercise file.
+    ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
+    ASSERT_EQ(m_run->emulator("unplug " + device.serial() + " during " +
+                              interrupted.file().toStdString() + " 2"),
+              "ok");
+    ASSERT_TRUE(
+        m_run->waitForLog(QStringLiteral("Device disappeared: DeviceId: ") + decimalId(device)));
+    // The page ends the run in its error case, with the connection lost.
+    EXPECT_TRUE(m_run->waitForLogAfter(QStringLiteral("e2e exercises to upload"),
+                                       QStringLiteral("ErrorCase: ")));
+    ASSERT_TRUE(m_run->waitForSetting(
+        decimalId(device),
+        [](const QString& value) { return !value.startsWith(QLatin1String("2;")); }))
+        << "state: " << state(device).toStdString();
+    EXPECT_GT(EndToEndRun::peakKiB(m_run->programPid()), 0) << "the program keeps running";
+    expectScreenshot(QStringLiteral("error"));
+
+    // Nothing reported as success.
+    EXPECT_FALSE(state(device).startsWith(QLatin1String("5;"))) << state(device).toStdString();
+    EXPECT_TRUE(m_run->sandbox().setting(QStringLiteral("secondtimeuse")).toString().isEmpty());
+    EXPECT_TRUE(uploadsOf(interrupted).isEmpty());
+
+    // Plugged in again, the device's next sync uploads what is left.
+    ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
+    ASSERT_TRUE(m_run->waitForSetting(
+        decimalId(device),
+        [](const QString& value) { return value.startsWith(QLatin1String("5;")); }, 180000))
+        << "state: " << state(device).toStdString();
+    for (const Exercise& exercise : exercises) {
+        const QList<FakeRequest> uploads = uploadsOf(exercise);
+        ASSERT_EQ(uploads.size(), 1) << exercise.uploadPath().toStdString();
+        EXPECT_EQ(uploads.first().bodySha256, sha256(exercise.bytes));
+    }
+    EXPECT_EQ(exerciseUploads(), int(exercises.size()));
+    // Stored right after the state.
+    EXPECT_TRUE(m_run->waitForSetting(QStringLiteral("secondtimeuse"),
+                                      [](const QString& value) { return value == "1"; }));
 
     stopAndCheckEveryScenario();
 }
