@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -200,6 +201,13 @@ TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
         << "the autostart entry is in the test's own XDG folder";
     EXPECT_TRUE(m_run->waitForRequest(
         [](const FakeRequest& request) { return request.path == indexPage; }));
+    // The version file names the program's own version: no program update.
+    QFile versionFile(EndToEndRun::fixturesDir() + QStringLiteral("/ver/rs_ver.json"));
+    ASSERT_TRUE(versionFile.open(QIODevice::ReadOnly));
+    const QString version =
+        QJsonDocument::fromJson(versionFile.readAll()).object().value("version").toString();
+    EXPECT_TRUE(m_run->sandbox().logHas(QStringLiteral("Application version: ") + version))
+        << version.toStdString();
 
     // The device arrives and its sync runs by itself.
     ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");

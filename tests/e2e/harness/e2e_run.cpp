@@ -42,7 +42,7 @@ EndToEndRun::EndToEndRun(const QString& scenario)
     // This run's fixtures take the place of the sync fixtures' phase scripts.
     m_web = std::make_unique<Test::FakeWebService>(
         QList<Test::FakeWebService::Mount>{},
-        QStringList{QStringLiteral(RAVO_E2E_FIXTURES), Test::FakeWebService::syncFixturesDir()});
+        QStringList{fixturesDir(), Test::FakeWebService::syncFixturesDir()});
     if (!m_web->started()) {
         m_error = QStringLiteral("the fake web service did not start");
         return;
@@ -93,6 +93,11 @@ EndToEndRun::~EndToEndRun()
         m_xvfb->terminate();
         m_xvfb->wait_exit();
     }
+}
+
+QString EndToEndRun::fixturesDir()
+{
+    return QStringLiteral(RAVO_E2E_FIXTURES);
 }
 
 void EndToEndRun::keepTraces() const

@@ -44,6 +44,9 @@ public:
     bool ready() const { return m_error.isEmpty(); }
     const QString& error() const { return m_error; }
 
+    // This run's fixture folder of the content server (tools/fakeweb/content/e2e).
+    static QString fixturesDir();
+
     Test::ProgramSandbox& sandbox() { return m_sandbox; }
     Test::FakeWebService& web() { return *m_web; }
     QString display() const { return m_display; }
