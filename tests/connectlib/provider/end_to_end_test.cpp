@@ -3,7 +3,7 @@
 // ZARVO_HID_DIR.
 #include "tests/connectlib/provider/provider_fixture.h"
 
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 #include "tests/support/child_program.h"
 
 #include <QSignalSpy>
