@@ -3,79 +3,20 @@
 #include "app/network/trusted_roots.h"
 #include "tests/connectlib/support/process_events.h"
 
-#include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkProxy>
-#include <QSaveFile>
-#include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 namespace RavoSync::Test {
 
-namespace {
-
-const QString contentHost = QStringLiteral("content.ravo.test");
-const QString contentPrefix = QStringLiteral("/contentserver/");
-
-FakeRequest fromJson(const QJsonObject& line)
-{
-    FakeRequest request;
-    request.method = line.value(QLatin1String("method")).toString();
-    request.scheme = line.value(QLatin1String("scheme")).toString();
-    request.host = line.value(QLatin1String("host")).toString();
-    request.path = line.value(QLatin1String("path")).toString();
-    request.query = line.value(QLatin1String("query")).toString();
-    const QJsonObject headers = line.value(QLatin1String("headers")).toObject();
-    for (auto it = headers.begin(); it != headers.end(); ++it)
-        request.headers.insert(it.key(), it.value().toString());
-    request.bodyLength = line.value(QLatin1String("bodyLength")).toVariant().toLongLong();
-    request.bodySha256 = line.value(QLatin1String("bodySha256")).toString();
-    if (line.contains(QLatin1String("bodyBase64")))
-        request.body =
-            QByteArray::fromBase64(line.value(QLatin1String("bodyBase64")).toString().toLatin1());
-    else
-        request.body = line.value(QLatin1String("body")).toString().toUtf8();
-    return request;
-}
-
-} // namespace
-
 FakeWeb::FakeWeb(Trust trust, const QList<Mount>& extraMounts, const QStringList& firstContent)
+    : m_service(extraMounts, firstContent)
 {
-    std::vector<std::string> arguments{RAVO_FAKEWEB_SCRIPT, "--state",
-                                       QDir(m_state.path()).absolutePath().toStdString()};
-    // The page tree as the content server holds it: the build tree's
-    // generated files, the source folders, then the fixtures.
-    const QStringList folders =
-        firstContent +
-        QString::fromUtf8(RAVO_FAKEWEB_CONTENT_DIRS).split(QLatin1Char('|'), Qt::SkipEmptyParts);
-    for (const QString& folder : folders) {
-        arguments.push_back("--mount");
-        arguments.push_back(contentHost.toStdString());
-        arguments.push_back(contentPrefix.toStdString());
-        arguments.push_back(folder.toStdString());
-    }
-    for (const Mount& mount : extraMounts) {
-        arguments.push_back("--mount");
-        arguments.push_back(contentHost.toStdString());
-        arguments.push_back(mount.prefix.toStdString());
-        arguments.push_back(QDir(mount.folder).absolutePath().toStdString());
-    }
-    m_program = std::make_unique<zarvo::test::child_program>(RAVO_FAKEWEB_PYTHON, arguments);
-    const QString greeting = QString::fromStdString(m_program->read_line(60000));
-    if (!greeting.startsWith(QLatin1String("PORT "))) {
-        ADD_FAILURE() << "the fake web service did not start: '" << greeting.toStdString() << "'";
+    if (!m_service.started())
         return;
-    }
-    m_port = greeting.mid(5).toUShort();
-
     QNetworkProxy::setApplicationProxy(
-        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("::1"), m_port));
+        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("::1"), m_service.port()));
     if (trust == Trust::TestCa) {
         ::setenv("SSL_CERT_FILE", QFile::encodeName(caFile()).constData(), 1);
         ConnectGlobals::addTrustedRootsFromEnvironment();
@@ -85,46 +26,6 @@ FakeWeb::FakeWeb(Trust trust, const QList<Mount>& extraMounts, const QStringList
 FakeWeb::~FakeWeb()
 {
     QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));
-    m_program->close_input();
-    m_program->wait_exit();
-}
-
-QString FakeWeb::caFile() const
-{
-    return m_state.filePath(QStringLiteral("ca.pem"));
-}
-
-void FakeWeb::setRoutes(const QJsonArray& routes)
-{
-    // Written whole and renamed into place, so the service never reads half
-    // a file; the version keeps two writes within one clock tick apart.
-    QJsonObject document;
-    document.insert(QStringLiteral("routes"), routes);
-    document.insert(QStringLiteral("version"), ++m_routesVersion);
-    QSaveFile file(m_state.filePath(QStringLiteral("routes.json")));
-    if (!file.open(QIODevice::WriteOnly)) {
-        ADD_FAILURE() << "cannot write routes.json";
-        return;
-    }
-    file.write(QJsonDocument(document).toJson(QJsonDocument::Compact));
-    if (!file.commit())
-        ADD_FAILURE() << "cannot write routes.json";
-}
-
-QList<FakeRequest> FakeWeb::requests() const
-{
-    QList<FakeRequest> result;
-    QFile log(m_state.filePath(QStringLiteral("requests.jsonl")));
-    if (!log.open(QIODevice::ReadOnly))
-        return result;
-    const QList<QByteArray> lines = log.readAll().split('\n');
-    for (const QByteArray& line : lines) {
-        // The last line may still be on its way.
-        const QJsonDocument entry = QJsonDocument::fromJson(line);
-        if (entry.isObject())
-            result.append(fromJson(entry.object()));
-    }
-    return result;
 }
 
 bool FakeWeb::waitForRequest(const std::function<bool(const FakeRequest&)>& match, int timeoutMs,
@@ -143,14 +44,6 @@ bool FakeWeb::waitForRequest(const std::function<bool(const FakeRequest&)>& matc
         },
         timeoutMs);
     return seen;
-}
-
-QByteArray FakeWeb::deterministicBody(int size)
-{
-    QByteArray body(size, '\0');
-    for (int i = 0; i < size; ++i)
-        body[i] = char(i % 251);
-    return body;
 }
 
 } // namespace RavoSync::Test

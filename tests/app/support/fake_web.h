@@ -1,38 +1,16 @@
 #pragma once
 
-#include "tests/support/child_program.h"
+#include "tests/support/program_run/fake_web_service.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QJsonArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <QUrl>
 
 #include <functional>
-#include <memory>
 
 namespace RavoSync::Test {
-
-// One request as the fake web service logged it ("requests.jsonl").
-struct FakeRequest {
-    QString method;
-    QString scheme;
-    QString host;
-    QString path;
-    QString query;
-    // Header names in lower case.
-    QHash<QString, QString> headers;
-    qint64 bodyLength = 0;
-    QString bodySha256;
-    // The body when it was small enough to be logged.
-    QByteArray body;
-
-    bool hasHeader(const QString& name) const { return headers.contains(name.toLower()); }
-    QString header(const QString& name) const { return headers.value(name.toLower()); }
-};
 
 // The fake web service and content server (tools/fakeweb/fakeweb.py) as a
 // child process for one test: its state in a folder of its own, the built-in
@@ -49,10 +27,7 @@ public:
     // A further folder the content server serves below prefix (a path on
     // content.ravo.test, such as "/contentserver/test/"); a file the page
     // tree lacks is looked for in the mounts that follow.
-    struct Mount {
-        QString prefix;
-        QString folder;
-    };
+    using Mount = FakeWebService::Mount;
     // firstContent: folders served at "/contentserver/" before the page tree.
     explicit FakeWeb(Trust trust = Trust::TestCa, const QList<Mount>& extraMounts = {},
                      const QStringList& firstContent = {});
@@ -61,29 +36,29 @@ public:
     FakeWeb& operator=(const FakeWeb&) = delete;
 
     // Whether the service runs and listens.
-    bool started() const { return m_port != 0; }
-    quint16 port() const { return m_port; }
-    QString stateDir() const { return m_state.path(); }
+    bool started() const { return m_service.started(); }
+    quint16 port() const { return m_service.port(); }
+    QString stateDir() const { return m_service.stateDir(); }
     // The test CA; "untrusted-ca.pem" beside it signs "untrusted.ravo.test".
-    QString caFile() const;
+    QString caFile() const { return m_service.caFile(); }
 
     // Replaces the answer rules (routes.json; see fakeweb.py for the keys).
-    void setRoutes(const QJsonArray& routes);
+    void setRoutes(const QJsonArray& routes) { m_service.setRoutes(routes); }
     // Every request logged so far, oldest first.
-    QList<FakeRequest> requests() const;
+    QList<FakeRequest> requests() const { return m_service.requests(); }
     // Processes events until a logged request satisfies match; the first such
     // request, or nothing after timeoutMs (with a test failure).
     bool waitForRequest(const std::function<bool(const FakeRequest&)>& match, int timeoutMs = 20000,
                         FakeRequest* found = nullptr);
 
     // The bytes a rule's "bodySize" gives: byte i is i % 251.
-    static QByteArray deterministicBody(int size);
+    static QByteArray deterministicBody(int size)
+    {
+        return FakeWebService::deterministicBody(size);
+    }
 
 private:
-    QTemporaryDir m_state;
-    std::unique_ptr<zarvo::test::child_program> m_program;
-    quint16 m_port = 0;
-    int m_routesVersion = 0;
+    FakeWebService m_service;
 };
 
 } // namespace RavoSync::Test

@@ -8,7 +8,7 @@
 
 #include "connectlib/common/common.h"
 #include "connectlib/provider/connection_provider.h"
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 #include "tests/support/temp_dir.h"
 
 #include <QFile>

@@ -5,8 +5,8 @@
 
 #include "connectlib/common/common.h"
 #include "tests/connectlib/worker/zip_archive.h"
-#include "tests/devicelib/usb/usb_test_device.h"
 #include "tests/support/child_program.h"
+#include "tests/support/usb_test_device.h"
 
 #include <QDir>
 #include <QFile>

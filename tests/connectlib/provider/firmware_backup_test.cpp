@@ -7,7 +7,7 @@
 #include "connectlib/common/common.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/zip_archive.h"
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 #include "tools/emulator/usb_hub.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 // serves files at once.
 #include "tests/connectlib/provider/provider_fixture.h"
 
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 #include "tests/support/process_resources.h"
 #include "tests/support/unplug_points.h"
 #include "tools/emulator/usb_hub.h"

@@ -11,7 +11,7 @@
 #include "tests/connectlib/worker/emulator_model.h"
 #include "tests/connectlib/worker/worker_harness.h"
 #include "tests/devicelib/core/test_device.h"
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 #include "tests/support/fake_connection.h"
 #include "tests/support/temp_dir.h"
 

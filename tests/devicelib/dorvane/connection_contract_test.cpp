@@ -5,7 +5,7 @@
 #include "devicelib/core/posting.h"
 #include "devicelib/core/session.h"
 #include "devicelib/dorvane/zftp_client.h"
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 #include "tests/support/connection_contract.h"
 #include "tests/support/contract_device.h"
 #include "tests/support/engine_messages.h"

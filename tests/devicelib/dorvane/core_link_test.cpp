@@ -5,7 +5,7 @@
 #include "devicelib/core/posting.h"
 #include "devicelib/core/session.h"
 #include "devicelib/dorvane/zftp_client.h"
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 #include "tests/support/engine_messages.h"
 #include "tests/support/fake_listener.h"
 #include "tools/emulator/device_model.h"

@@ -3,7 +3,7 @@
 // An emulated network device on ::1 for the driver suites, static and shared.
 
 #include "devicelib/core/connection.h"
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 #include "tools/emulator/device_model.h"
 #include "tools/emulator/tcp_front_end.h"
 #include "tools/emulator/usb_device.h"

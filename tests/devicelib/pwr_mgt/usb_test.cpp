@@ -4,7 +4,7 @@
 #include "devicelib/core/posting.h"
 #include "devicelib/usb/hid_driver.h"
 #include "tests/devicelib/pwr_mgt/power_fixture.h"
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_power_source.h"
 #include "tools/emulator/device_model.h"

@@ -5,7 +5,7 @@
 #include "devicelib/core/session.h"
 #include "devicelib/core/session_lock.h"
 #include "devicelib/errors/errors.h"
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 #include "tests/support/fake_listener.h"
 #include "tests/support/process_resources.h"
 #include "tests/support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "tests/devicelib/usb/usb_test_device.h"
+#include "tests/support/usb_test_device.h"
 
 #include <atomic>
 #include <cstdio>
