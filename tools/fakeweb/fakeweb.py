@@ -35,8 +35,17 @@ A rule (all keys optional but "path"):
   trickle     {"bytes": n, "intervalMs": m}: send the body n bytes at a time
   setCookie   list of Set-Cookie values
   redirect    a Location; the status defaults to 302
-  handler     name of a built-in handler (HANDLERS below), which answers
+  handler     name of a built-in handler (HANDLERS below), which answers;
+              the handlers' own keys are listed with them
   once        true: the rule matches once only
+
+A rule's handler state (counters, registrations) lives as long as the rule:
+writing routes.json starts it afresh.
+
+Content templates: a mounted folder may hold "fakeweb-templates.json",
+{"<relative path>": {"template": "<relative path>", "values": {"KEY": "text"}}}.
+A requested file that no folder of the mount holds is made from its template
+with every "@KEY@" replaced by its text (content type by the requested name).
 
 Stops when standard input reaches end of file, or on SIGTERM.
 """
@@ -57,6 +66,7 @@ import subprocess
 import sys
 import threading
 import time
+import datetime
 import urllib.parse
 
 SMALL_BODY = 4096
@@ -174,6 +184,7 @@ class Routes:
                 if rule.get("once") and index in self.used:
                     continue
                 self.used.add(index)
+                rule.setdefault("_state", {})
                 return rule
         return None
 
@@ -185,6 +196,8 @@ class Service:
         self.certificates = Certificates(state)
         self.routes = Routes(os.path.join(state, "routes.json"))
         self.log_lock = threading.Lock()
+        self.state_lock = threading.Lock()
+        self.store_lock = threading.Lock()
         self.stopping = threading.Event()
 
     def log_request(self, entry):
@@ -215,6 +228,44 @@ class Service:
                     return candidate
         return None
 
+    def templated_file(self, host, path):
+        """The bytes a mount's template makes for host and path, or None."""
+        parts = urllib.parse.unquote(path)
+        for mount_host, prefix, dirs in self.mounts:
+            if mount_host != host or not parts.startswith(prefix):
+                continue
+            pieces = [p for p in parts[len(prefix):].split("/") if p]
+            if not pieces or any(p in (".", "..") or "\0" in p for p in pieces):
+                continue
+            relative = "/".join(pieces)
+            for directory in dirs:
+                index = os.path.join(directory, "fakeweb-templates.json")
+                if not os.path.isfile(index):
+                    continue
+                with open(index, encoding="utf-8") as source:
+                    entry = json.load(source).get(relative)
+                if not isinstance(entry, dict):
+                    continue
+                template = [p for p in str(entry.get("template", "")).split("/") if p]
+                if not template or any(p in (".", "..") for p in template):
+                    continue
+                with open(os.path.join(directory, *template), encoding="utf-8") as source:
+                    text = source.read()
+                for key, value in entry.get("values", {}).items():
+                    text = text.replace("@" + key + "@", str(value))
+                return text.encode("utf-8")
+        return None
+
+    def stored_path(self, host, path):
+        """Where the store handler keeps the body of host and path, or None
+        for a name that would leave the store."""
+        pieces = [p for p in urllib.parse.unquote(path).split("/") if p]
+        if not host or any(p in (".", "..") or "\0" in p for p in pieces + [host]):
+            return None
+        if "/" in host or not pieces:
+            return None
+        return os.path.join(self.state, "store", host, *pieces)
+
 
 def handler_echo(request, rule, body):
     """Answers with the request as JSON (method, path, query, headers, body)."""
@@ -229,10 +280,181 @@ def handler_echo(request, rule, body):
     return 200, {"Content-Type": "application/json"}, json.dumps(answer).encode("utf-8")
 
 
+def json_answer(status, value):
+    return status, {"Content-Type": "application/json"}, json.dumps(value).encode("utf-8")
+
+
+def request_object(body):
+    """The request body as a JSON object, or None."""
+    try:
+        value = json.loads(body.decode("utf-8"))
+    except (UnicodeDecodeError, ValueError):
+        return None
+    return value if isinstance(value, dict) else None
+
+
+# What a login answers when the rule says nothing else.
+DEFAULT_LOGIN_REPLY = {
+    "baseUrl": "https://sync.ravo.test/v2/users/1001",
+    "id": 1001,
+    "trainingComputerDeviceId": 2001,
+}
+
+
+def login_reply(rule, extra=None):
+    reply = dict(DEFAULT_LOGIN_REPLY)
+    reply.update(rule.get("reply", {}))
+    reply.update(extra or {})
+    return reply
+
+
+def handler_login(request, rule, body):
+    """POST login/user/associateToApp with {"username", "password"}.
+
+    users   {"<name>": "<password>"} or {"<name>": {"password": ..., and
+            members that replace the reply's}}; nobody else gets in (401)
+    reply   members over the default reply {"baseUrl", "id",
+            "trainingComputerDeviceId"}
+    A body that is not such an object answers 400.
+    """
+    data = request_object(body)
+    if (data is None or not isinstance(data.get("username"), str)
+            or not isinstance(data.get("password"), str)):
+        return json_answer(400, {"error": "username and password expected"})
+    entry = rule.get("users", {}).get(data["username"])
+    extra = {}
+    if isinstance(entry, dict):
+        extra = {k: v for k, v in entry.items() if k != "password"}
+        entry = entry.get("password")
+    if entry is None or str(entry) != data["password"]:
+        return json_answer(401, {"error": "unauthorized"})
+    return json_answer(200, login_reply(rule, extra))
+
+
+def handler_sso(request, rule, body):
+    """POST login/sso/associateToApp, the long poll, with {"secretToken",
+    "publicToken"} (400 without them).
+
+    pending  the answers before the login reply, one per poll: a status
+             number (504 by default), "hang" (never answers) or "drop"
+             (closes the connection); a number N means N times 504
+    holdMs   how long each pending poll is held before its answer
+    reply    as for "login"
+    """
+    data = request_object(body)
+    if data is None or not all(isinstance(data.get(k), str) and data.get(k)
+                               for k in ("secretToken", "publicToken")):
+        return json_answer(400, {"error": "secretToken and publicToken expected"})
+    service = request.server.service
+    with service.state_lock:
+        poll = rule["_state"].get("polls", 0)
+        rule["_state"]["polls"] = poll + 1
+    pending = rule.get("pending", [])
+    if isinstance(pending, int):
+        pending = [504] * pending
+    if poll < len(pending):
+        step = pending[poll]
+        hold = rule.get("holdMs", 0)
+        if hold:
+            service.stopping.wait(hold / 1000.0)
+        if step == "hang":
+            return None
+        if step == "drop":
+            return "drop"
+        return json_answer(int(step), {"error": "no login yet"})
+    return json_answer(200, login_reply(rule))
+
+
+# The fake clock when the rule sets none.
+DEFAULT_UTC = "2026-01-15T09:30:00Z"
+
+
+def handler_time(request, rule, body):
+    """GET time/<minutes east of UTC>?timeUnit=minute.
+
+    utc   the fake clock, ISO 8601 UTC ("2026-01-15T09:30:00Z" by default)
+    Answers {"utc", "local"}: the clock and the same instant as local time
+    with its offset. Another time unit or a zone that is no integer: 400.
+    """
+    query = urllib.parse.parse_qs(request.target_query)
+    zone = request.target_path.rstrip("/").rsplit("/", 1)[-1]
+    try:
+        minutes = int(zone)
+    except ValueError:
+        return json_answer(400, {"error": "time zone in minutes expected"})
+    if query.get("timeUnit") != ["minute"] or abs(minutes) > 24 * 60:
+        return json_answer(400, {"error": "timeUnit=minute expected"})
+    utc = datetime.datetime.strptime(rule.get("utc", DEFAULT_UTC), "%Y-%m-%dT%H:%M:%SZ")
+    local = utc + datetime.timedelta(minutes=minutes)
+    sign = "-" if minutes < 0 else "+"
+    offset = "%s%02d:%02d" % (sign, abs(minutes) // 60, abs(minutes) % 60)
+    return json_answer(200, {"utc": utc.strftime("%Y-%m-%dT%H:%M:%SZ"),
+                             "local": local.strftime("%Y-%m-%dT%H:%M:%S") + offset})
+
+
+def handler_registration(request, rule, body):
+    """GET devices/<device id>/registration: whether the device has an owner.
+
+    registered  true (every device, the default), false, or a list of the
+                registered devices' ids (decimal texts)
+    Answers {"deviceId", "registered"}.
+    """
+    parts = [p for p in request.target_path.split("/") if p]
+    device = parts[-2] if len(parts) >= 2 and parts[-1] == "registration" else ""
+    if not device:
+        return json_answer(400, {"error": "devices/<id>/registration expected"})
+    registered = rule.get("registered", True)
+    if isinstance(registered, list):
+        known = device in [str(d) for d in registered]
+    else:
+        known = bool(registered)
+    return json_answer(200, {"deviceId": device, "registered": known})
+
+
+def handler_store(request, rule, body):
+    """User data: POST or PUT stores the body under the request's host and
+    path (state folder "store/<host>/<path>"), GET answers it back (404 when
+    none), DELETE removes it. A store answers
+    {"path", "length", "sha256"} with status 201 for POST, 200 for PUT.
+    """
+    service = request.server.service
+    target = service.stored_path(request.target_host, request.target_path)
+    if target is None:
+        return json_answer(400, {"error": "bad name"})
+    method = request.command
+    with service.store_lock:
+        if method in ("POST", "PUT"):
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            with open(target + ".part", "wb") as out:
+                out.write(body)
+            os.replace(target + ".part", target)
+            return json_answer(201 if method == "POST" else 200, {
+                "path": request.target_path,
+                "length": len(body),
+                "sha256": hashlib.sha256(body).hexdigest(),
+            })
+        if method in ("GET", "HEAD"):
+            if not os.path.isfile(target):
+                return json_answer(404, {"error": "not stored"})
+            with open(target, "rb") as source:
+                return 200, {"Content-Type": "application/octet-stream"}, source.read()
+        if method == "DELETE":
+            if os.path.isfile(target):
+                os.remove(target)
+            return 204, {}, b""
+    return json_answer(405, {"error": "method not allowed"})
+
+
 # Built-in handlers by name: each takes (request handler, rule, request body)
-# and returns (status, headers, body bytes).
+# and returns (status, headers, body bytes), None to never answer or "drop"
+# to close the connection unanswered.
 HANDLERS = {
     "echo": handler_echo,
+    "login": handler_login,
+    "sso": handler_sso,
+    "time": handler_time,
+    "registration": handler_registration,
+    "store": handler_store,
 }
 
 
@@ -337,12 +559,20 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
             self._serve_rule(rule, body)
 
     def _serve_static(self, host, path):
-        file_path = self.server.service.static_file(host, path)
-        if file_path is None or self.command not in ("GET", "HEAD"):
+        service = self.server.service
+        if self.command not in ("GET", "HEAD"):
             self._answer(404, {"Content-Type": "text/plain"}, b"Not found")
             return
-        with open(file_path, "rb") as source:
-            content = source.read()
+        file_path = service.static_file(host, path)
+        if file_path is not None:
+            with open(file_path, "rb") as source:
+                content = source.read()
+        else:
+            content = service.templated_file(host, path)
+            file_path = urllib.parse.unquote(path)
+        if content is None:
+            self._answer(404, {"Content-Type": "text/plain"}, b"Not found")
+            return
         extension = os.path.splitext(file_path)[1].lower()
         content_type = CONTENT_TYPES.get(extension, "application/octet-stream")
         self._answer(200, {"Content-Type": content_type}, content)
@@ -367,7 +597,16 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
         if delay:
             time.sleep(delay / 1000.0)
         if rule.get("handler"):
-            status, headers, body = HANDLERS[rule["handler"]](self, rule, request_body)
+            answer = HANDLERS[rule["handler"]](self, rule, request_body)
+            if answer is None:
+                self.server.service.stopping.wait()
+                self.close_connection = True
+                return
+            if answer == "drop":
+                self.close_connection = True
+                self._cut()
+                return
+            status, headers, body = answer
             headers = dict(headers)
             headers.update(rule.get("headers", {}))
         else:

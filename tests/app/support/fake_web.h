@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -56,6 +57,24 @@ public:
     {
         return FakeWebService::deterministicBody(size);
     }
+
+    // What the "store" handler holds for host and path (empty when nothing).
+    QByteArray storedBody(const QString& host, const QString& path) const
+    {
+        return m_service.storedBody(host, path);
+    }
+    // The web-service rules and fixtures of FakeWebService.
+    static QJsonObject handlerRule(const QString& method, const QString& pathPattern,
+                                   const QString& handler, const QJsonObject& fields = {})
+    {
+        return FakeWebService::handlerRule(method, pathPattern, handler, fields);
+    }
+    static QJsonArray webServiceRoutes() { return FakeWebService::webServiceRoutes(); }
+    static inline const QString& defaultUser = FakeWebService::defaultUser;
+    static inline const QString& defaultPassword = FakeWebService::defaultPassword;
+    static inline const QString& defaultUtc = FakeWebService::defaultUtc;
+    static inline const QString& syncHost = FakeWebService::syncHost;
+    static QString syncFixturesDir() { return FakeWebService::syncFixturesDir(); }
 
 private:
     FakeWebService m_service;

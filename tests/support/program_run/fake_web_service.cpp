@@ -128,6 +128,53 @@ QList<FakeRequest> FakeWebService::requests() const
     return result;
 }
 
+const QString FakeWebService::defaultUser = QStringLiteral("user@ravo.test");
+const QString FakeWebService::defaultPassword = QStringLiteral("secret");
+const QString FakeWebService::defaultUtc = QStringLiteral("2026-01-15T09:30:00Z");
+const QString FakeWebService::syncHost = QStringLiteral("sync.ravo.test");
+
+QByteArray FakeWebService::storedBody(const QString& host, const QString& path) const
+{
+    QFile file(m_state.filePath(QStringLiteral("store/") + host + QLatin1Char('/') + path));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+QJsonObject FakeWebService::handlerRule(const QString& method, const QString& pathPattern,
+                                        const QString& handler, const QJsonObject& fields)
+{
+    QJsonObject rule = fields;
+    rule.insert(QStringLiteral("method"), method);
+    rule.insert(QStringLiteral("path"), pathPattern);
+    rule.insert(QStringLiteral("handler"), handler);
+    return rule;
+}
+
+QJsonArray FakeWebService::webServiceRoutes()
+{
+    QJsonObject storeAll{{"host", syncHost}};
+    return QJsonArray{
+        handlerRule(QStringLiteral("POST"), QStringLiteral("*/login/user/associateToApp"),
+                    QStringLiteral("login"),
+                    {{"users", QJsonObject{{defaultUser, defaultPassword}}}}),
+        handlerRule(QStringLiteral("POST"), QStringLiteral("*/login/sso/associateToApp"),
+                    QStringLiteral("sso")),
+        handlerRule(QStringLiteral("GET"), QStringLiteral("*/time/*"), QStringLiteral("time"),
+                    {{"utc", defaultUtc}}),
+        handlerRule(QStringLiteral("GET"), QStringLiteral("*/devices/*/registration"),
+                    QStringLiteral("registration")),
+        handlerRule(QStringLiteral("POST"), QStringLiteral("*/devices/*/firsttime"),
+                    QStringLiteral("store")),
+        handlerRule(QStringLiteral("*"), QStringLiteral("/*"), QStringLiteral("store"), storeAll),
+    };
+}
+
+QString FakeWebService::syncFixturesDir()
+{
+    return QStringLiteral(RAVO_FAKEWEB_SYNC_FIXTURES);
+}
+
 QByteArray FakeWebService::deterministicBody(int size)
 {
     QByteArray body(size, '\0');

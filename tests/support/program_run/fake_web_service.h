@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -71,6 +72,26 @@ public:
 
     // The bytes a rule's "bodySize" gives: byte i is i % 251.
     static QByteArray deterministicBody(int size);
+
+    // What the "store" handler holds for host and path (empty when nothing).
+    QByteArray storedBody(const QString& host, const QString& path) const;
+
+    // A rule answered by one of fakeweb.py's handlers, with its own keys.
+    static QJsonObject handlerRule(const QString& method, const QString& pathPattern,
+                                   const QString& handler, const QJsonObject& fields = {});
+    // The web service as the sync fixtures use it, below any "remoteurl":
+    // login (defaultUser with defaultPassword), the single-sign-on poll
+    // answering at once, the time on the clock defaultUtc, every device
+    // registered, first-time data and the user data below the login's
+    // "baseUrl" (host syncHost) stored. Rules put before these win.
+    static QJsonArray webServiceRoutes();
+    static const QString defaultUser;
+    static const QString defaultPassword;
+    static const QString defaultUtc;
+    static const QString syncHost;
+    // The content server's sync fixtures (phase scripts, sync logic, version
+    // file, login fragment): pass as firstContent to serve them.
+    static QString syncFixturesDir();
 
 private:
     QTemporaryDir m_state;
