@@ -31,7 +31,7 @@ constexpr int exerciseBytes = 32 * 1024;
 // about 34 s per MiB.
 constexpr double wirePayloadBytesPerSecond = 30500;
 
-const QString startLine = QStringLiteral("-D Start... Version: ");
+const QString startLine = QStringLiteral("Start... Version: ");
 
 // The program logs in its own zone (the harness's fixed +120 minutes); the
 // milliseconds of the day there.
@@ -46,7 +46,8 @@ qint64 programClockMs()
 // The time stamp "[HH:mm:ss.zzz]" that starts a log line, -1 without one.
 qint64 lineClockMs(const QString& line)
 {
-    static const QRegularExpression stamp(QStringLiteral("^\\[(\\d\\d):(\\d\\d):(\\d\\d)\\.(\\d\\d\\d)\\]"));
+    static const QRegularExpression stamp(
+        QStringLiteral("^\\[(\\d\\d):(\\d\\d):(\\d\\d)\\.(\\d\\d\\d)\\]"));
     const QRegularExpressionMatch m = stamp.match(line);
     if (!m.hasMatch())
         return -1;
@@ -120,8 +121,7 @@ void BM_PlugInAndSync(benchmark::State& state)
             state.SkipWithError("could not seed the exercises");
             return;
         }
-        if (!run.startProgram() ||
-            !run.waitForLog(QStringLiteral("Application started"), 60000)) {
+        if (!run.startProgram() || !run.waitForLog(QStringLiteral("Application started"), 60000)) {
             state.SkipWithError("the program did not start");
             return;
         }

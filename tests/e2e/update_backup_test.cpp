@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -56,6 +57,21 @@ QJsonObject rule(const QString& path, const QJsonObject& more)
     return r;
 }
 
+// The device's sync logic for these runs: the user's settings and exercises,
+// then the phase under test.
+QJsonObject syncLogicWith(const QString& phase)
+{
+    return {{"files", QJsonArray{"user_settings", "exercises", phase}}};
+}
+
+QJsonObject jsonRule(const QString& name, const QJsonObject& body)
+{
+    // Found wherever the page looks first (per model and firmware).
+    return rule(QStringLiteral("/contentserver/sync/*") + name,
+                {{"body", QString::fromUtf8(QJsonDocument(body).toJson(QJsonDocument::Compact))},
+                 {"headers", QJsonObject{{"Content-Type", "application/json"}}}});
+}
+
 class DeviceRestarts : public ::testing::Test {
 protected:
     void SetUp() override
@@ -65,6 +81,18 @@ protected:
         ASSERT_TRUE(m_run->ready()) << m_run->error().toStdString();
         // Past the first start: no window before the device's own.
         m_run->sandbox().setSetting(QStringLiteral("secondtimeuse"), QStringLiteral("1"));
+    }
+    void TearDown() override
+    {
+        // What the program last did, for a failure's reader.
+        if (HasFailure() && m_run) {
+            const QStringList lines = m_run->sandbox().logLines();
+            std::cout << "--- stored state: "
+                      << m_run->sandbox().setting(decimalId()).toString().toStdString()
+                      << "; the program's last log lines" << std::endl;
+            for (int i = std::max(0, int(lines.size()) - 120); i < lines.size(); ++i)
+                std::cout << lines.at(i).toStdString() << std::endl;
+        }
     }
 
     std::string serial() const { return m_device.serial(); }
@@ -78,6 +106,18 @@ protected:
     void setRoutes(const QJsonArray& first)
     {
         QJsonArray routes = first;
+        // The user the fixtures' login fragment signs in with.
+        routes.append(FakeWebService::handlerRule(
+            QStringLiteral("POST"), QStringLiteral("*/login/user/associateToApp"),
+            QStringLiteral("login"),
+            {{"users", QJsonObject{{"e2e.user@ravo.test", "e2e-password"}}}}));
+        // The user's settings the web service holds.
+        routes.append(
+            QJsonObject{{"method", "GET"},
+                        {"host", FakeWebService::syncHost},
+                        {"path", "*/user-settings"},
+                        {"bodyBase64", QString::fromLatin1(pattern(300, 9).toBase64())},
+                        {"headers", QJsonObject{{"Content-Type", "application/x-protobuf"}}}});
         for (const auto& r : FakeWebService::webServiceRoutes())
             routes.append(r);
         m_run->web().setRoutes(routes);
@@ -180,9 +220,8 @@ TEST_F(DeviceRestarts, AFirmwareUpdateThroughThePages)
     const QJsonObject named{{"version", "9.9.9"},
                             {"url", QStringLiteral("https://") + contentHost + archivePath}};
     setRoutes(
-        {rule(QStringLiteral("/contentserver/sync/fwupdate.json"),
-              {{"body", QString::fromUtf8(QJsonDocument(named).toJson(QJsonDocument::Compact))},
-               {"headers", QJsonObject{{"Content-Type", "application/json"}}}}),
+        {jsonRule(QStringLiteral("synclogic.json"), syncLogicWith(QStringLiteral("fwupdate"))),
+         jsonRule(QStringLiteral("fwupdate.json"), named),
          // Held a moment, so the picture shows the update under way.
          rule(archivePath, {{"bodyFile", archive},
                             {"delayMs", 2000},
@@ -222,9 +261,8 @@ TEST_F(DeviceRestarts, AFirmwareUpdateThroughThePages)
             written[w.path] = w.bytes;
         }
     }
-    const std::vector<QString> expected{
-        "remove /SYS/FONTS", "remove /SYS/LANG", "put /BTUPDAT.BIN", "put /TCHUPDAT.BIN",
-        "put /SYSUPDAT.IMG"};
+    const std::vector<QString> expected{"remove /SYS/FONTS", "remove /SYS/LANG", "put /BTUPDAT.BIN",
+                                        "put /TCHUPDAT.BIN", "put /SYSUPDAT.IMG"};
     EXPECT_EQ(order, expected);
     EXPECT_EQ(written[QStringLiteral("/BTUPDAT.BIN")], entries[0].second);
     EXPECT_EQ(written[QStringLiteral("/TCHUPDAT.BIN")], entries[1].second);
@@ -238,10 +276,7 @@ TEST_F(DeviceRestarts, AFirmwareUpdateThroughThePages)
     EXPECT_EQ(requestsFor(indexPage), 1);
     EXPECT_TRUE(m_run->waitForLogAfter(QStringLiteral("is back with firmware 9.9.9"),
                                        QStringLiteral("Firmware 9.9.9 is up to date."), 1000));
-    EXPECT_TRUE(m_run->sandbox()
-                    .setting(decimalId())
-                    .toString()
-                    .startsWith(QLatin1String("5;")));
+    EXPECT_TRUE(m_run->sandbox().setting(decimalId()).toString().startsWith(QLatin1String("5;")));
     expectScreenshot(QStringLiteral("updated"));
     stopAndCheckEveryScenario();
 }
@@ -258,9 +293,10 @@ TEST_F(DeviceRestarts, ABackupAndItsRestoreThroughThePages)
     // Not in the backup list: the factory reset takes it for good.
     files[QStringLiteral("/U/0/NOTES.TXT")] = "not backed up";
     seed(files);
-    setRoutes({rule(QStringLiteral("/contentserver/sync/backup.json"),
-                    {{"body", "{\"backup\": true}"},
-                     {"headers", QJsonObject{{"Content-Type", "application/json"}}}})});
+    // The backup phase, switched on by its flag.
+    setRoutes(
+        {jsonRule(QStringLiteral("synclogic.json"), syncLogicWith(QStringLiteral("resetsync"))),
+         jsonRule(QStringLiteral("backup.json"), {{"backup", true}})});
 
     ASSERT_TRUE(m_run->startProgram());
     ASSERT_EQ(m_run->emulator("plug " + serial()), "ok");
@@ -281,7 +317,8 @@ TEST_F(DeviceRestarts, ABackupAndItsRestoreThroughThePages)
 
     // After the factory reset and the restore: every backed-up file as it
     // was, nothing else of the user's; the backup is gone.
-    EXPECT_TRUE(m_run->sandbox().logHas(QStringLiteral("Do factory reset for deviceid: ") + hexId()));
+    EXPECT_TRUE(
+        m_run->sandbox().logHas(QStringLiteral("Do factory reset for deviceid: ") + hexId()));
     EXPECT_TRUE(m_run->sandbox().logHas(QStringLiteral("is back after the reset")));
     for (const auto& [path, bytes] : backedUp)
         EXPECT_EQ(deviceFile(path), bytes) << path.toStdString();
