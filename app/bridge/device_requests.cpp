@@ -4,6 +4,7 @@
 // provider answers it as a request for an unknown device.
 #include "app/bridge/jsobject.h"
 
+#include "app/bridge/download_rules.h"
 #include "app/logging/app_log.h"
 #include "connectlib/common/common.h"
 
@@ -12,12 +13,9 @@
 #include <limits>
 
 using ConnectGlobals::logLine;
+using ConnectGlobals::mapContentType;
 
 namespace {
-
-// The content type of a map download, which the device takes from the local
-// buffer rather than from the page.
-const QLatin1String mapContentType("application/x-zarvo-map");
 
 // text as an unsigned decimal number of at most max; false when it is not
 // one (a sign, a letter, nothing, or too large).
@@ -73,8 +71,9 @@ void JsObject::SLOT_write(QString url, QString data, QString showErrorDialog)
 void JsObject::SLOT_writeOfflineFile(QString filename, QString content, QString showErrorDialog)
 {
     storeShowErrorDialog(showErrorDialog);
+    // A map streamed into the offline store; the buffer never held it.
     if (downloadContentType == mapContentType)
-        emit SIGNAL_writeOfflineBinaryFile(filename, localBuffer);
+        writeStreamedMap(filename);
     else
         emit SIGNAL_writeOfflineFile(filename, content);
 }

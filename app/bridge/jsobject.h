@@ -9,6 +9,8 @@
 #include "connectlib/types/tc_data.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QFile>
 #include <QHash>
 #include <QLabel>
 #include <QMetaEnum>
@@ -248,6 +250,27 @@ public slots:
     void SLOT_cancelFWDownload(ConnectLib::CPStateFlags flags);
     void SLOT_cancelFileDownload(ConnectLib::CPStateFlags flags);
 
+    // Downloads, https only, each on a reply of its own: a firmware archive
+    // for the synchroniser, a file streamed into the offline store (maps) or
+    // read whole for the page (any other content type), the program's own
+    // update. A refused address or name answers false.
+    bool SLOT_downloadFirmware(QString url);
+    bool SLOT_downloadFile(QString url, QString httpMethod, QString contentType, QString acceptType,
+                           QString showErrorDialog);
+    bool SLOT_updateRavoSync(QString url, QString filename, QStringList libs);
+    // A language package (downloaded into the local buffer) to the device.
+    void SLOT_copyLangsToLocal(QString langResourceFileName, QStringList langs = QStringList());
+    bool SLOT_deleteUnwantedLangfiles(QString path, QStringList langs);
+    // The downloads' reply signals. Scripts may call them too: a reply the
+    // bridge does not track (or none) is ignored.
+    void SLOT_downloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+    void SLOT_fileDownloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+    void SLOT_downloadReadyRead();
+    void SLOT_updateFirmwareReceived(QNetworkReply* reply);
+    void SLOT_downloadFileReceived(QNetworkReply* reply);
+    void SLOT_ravoSyncUpdateFirmwareReceived(QNetworkReply* reply);
+    void SLOT_ktInstallerSaved();
+
 signals:
     // To the window object.
     void SIGNAL_showDialog(ConnectLayout::WebView* webView);
@@ -370,6 +393,38 @@ private:
     // The offline error dialog for a failing reply.
     void showOfflineDialogFor(const QString& textId, const QString& buttons, const QString& script);
 
+    // The download side, shared by the firmware, file and program-update
+    // downloads. The manager is made on the first download; its own
+    // completion signal goes nowhere: every download connects its reply's
+    // signals to its kind's handlers.
+    QNetworkAccessManager* downloadManager();
+    // A download's request: "Content-Type", "Accept", "Accept-Language",
+    // the credentials when withAuthorization (only over https to the
+    // service hosts, as for the transfers) and the inactivity time-out
+    // ("nwreqtimer" seconds without a byte ends the reply).
+    QNetworkRequest downloadRequest(const QUrl& url, const QString& contentType,
+                                    const QString& acceptType, bool withAuthorization);
+    // GET on the download manager. The local buffer is emptied first: what
+    // an earlier transfer left there never goes out with a later write.
+    QNetworkReply* startDownload(const QNetworkRequest& request);
+    // logLine(prefix + proxy host + ", port: " + proxy port) for the
+    // download manager's proxy.
+    void logDownloadProxy(const QString& prefix);
+    // SLOT_writeOfflineFile of a streamed map: the named offline file is
+    // made from the map's file in the store, answered through the write
+    // result.
+    void writeStreamedMap(const QString& filename);
+    // The map's file: closed, and when it was still being written removed
+    // unless keep.
+    void closeDownloadTarget(bool keep);
+    // Whether the map fits the device's last free space; cancels it with
+    // DISK_FULL when not.
+    bool mapFitsDevice();
+    // Counts and writes a piece of the map; false after cancelling it.
+    bool writeMapPiece(const QByteArray& data);
+    // The sync status script, once per whole percent.
+    void showFileProgress(int percent);
+
     ConnectGlobals::SyncState::DialogState m_dialogState = ConnectGlobals::SyncState::SyncDialog;
     // -1 lies outside every state, so the first state a page reports passes.
     int m_lastSyncState = -1;
@@ -392,6 +447,7 @@ private:
     QPointer<KantrelMovie> m_waitingMovie;
 
     QNetworkAccessManager* m_transferManager = nullptr;
+    QNetworkAccessManager* m_downloadManager = nullptr;
     QTimer* m_webTimer = nullptr;
     int m_webTimerId = -1;
 
@@ -428,6 +484,32 @@ protected:
     bool fileDownloadAborted = true;
     bool fileDownloadReplyDeleted = true;
     ConnectLib::CPStateFlags fileCancelFlags = ConnectLib::OK;
+    // The map's file in the offline store while it streams in, and its
+    // path (kept after the download: SLOT_writeOfflineFile names it).
+    QFile downloadTarget;
+    QString downloadTargetPath;
+    // The map's size from its headers (-1 while unknown) and the bytes
+    // written so far.
+    qint64 fileBytesExpected = -1;
+    qint64 fileBytesReceived = 0;
+    QDateTime downloadStartTime;
+    QDateTime downloadEndTime;
+    // The whole percent a file download last showed (-2 before the first).
+    int lastFilePercent = -2;
+    // Bytes the previous progress report gave, for the log.
+    qint64 prevBytesReceived = 0;
+    // The whole percent the firmware or program-update download last showed
+    // (-2 before the first).
+    int lastDownloadPercent = -2;
+
+    // Program update: its address without a trailing "/", the program-update
+    // directory and the installer name, the libraries and the next one's
+    // index, the running reply.
+    QString selfUpdateBaseUrl;
+    QStringList selfUpdateFiles;
+    QStringList selfUpdateLibs;
+    int selfUpdateIndex = 0;
+    QPointer<QNetworkReply> selfUpdateReply;
 
 private:
     // The last whole percent each kind of device-write progress showed; -1

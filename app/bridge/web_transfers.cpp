@@ -8,6 +8,7 @@
 // complete through each other's handler or flags.
 #include "app/bridge/jsobject.h"
 
+#include "app/bridge/download_rules.h"
 #include "app/bridge/reply_errors.h"
 #include "app/bridge/reply_facts.h"
 #include "app/logging/app_log.h"
@@ -17,8 +18,6 @@
 #include <QNetworkCookieJar>
 #include <QTimer>
 #include <QWebPage>
-
-#include <climits>
 
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
@@ -36,23 +35,6 @@ namespace {
 const char* const useLocalBufferProperty = "ravoUseLocalBuffer";
 const char* const showErrorDialogProperty = "ravoShowErrorDialog";
 const char* const completedProperty = "ravoCompleted";
-
-constexpr int defaultTimeoutSeconds = 60;
-
-// "nwreqtimer" in milliseconds; anything but a positive whole number of
-// seconds means the default, so that no transfer fails before it started.
-int requestTimeoutMs()
-{
-    const QString text = Common::getSettingsValue(QStringLiteral("nwreqtimer"));
-    bool ok = false;
-    const qlonglong seconds = text.trimmed().toLongLong(&ok);
-    if (!ok || seconds <= 0) {
-        logLine(QStringLiteral("nwreqtimer is not a positive number of seconds: '") + text +
-                QStringLiteral("', using ") + QString::number(defaultTimeoutSeconds));
-        return defaultTimeoutSeconds * 1000;
-    }
-    return int(qMin<qlonglong>(seconds, INT_MAX / 1000) * 1000);
-}
 
 // The host of an address setting or page variable ("https://a.b/c" or a
 // bare "a.b"), in lower case.
@@ -182,7 +164,7 @@ void JsObject::trackTransfer(QNetworkReply* reply, void (JsObject::*handler)(QNe
         reply->setProperty(ConnectGlobals::timedOutProperty, true);
         reply->abort();
     });
-    timeout->start(requestTimeoutMs());
+    timeout->start(ConnectGlobals::requestTimeoutMs());
 }
 
 void JsObject::SLOT_readBinary(QString url, QString httpMethod, QString acceptType)

@@ -31,6 +31,8 @@ A rule (all keys optional but "path"):
   delayMs     wait before the headers
   hang        true: read the request, never answer
   cutAfter    N: announce the full Content-Length, send N body bytes, close
+  stallAfter  N: announce the full Content-Length, send N body bytes, then
+              send nothing more while the service runs
   chunked     true: chunked transfer coding, no Content-Length
   trickle     {"bytes": n, "intervalMs": m}: send the body n bytes at a time
   setCookie   list of Set-Cookie values
@@ -640,6 +642,8 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
         sent = body
         if "cutAfter" in rule:
             sent = body[: int(rule["cutAfter"])]
+        elif "stallAfter" in rule:
+            sent = body[: int(rule["stallAfter"])]
         trickle = rule.get("trickle") or {}
         step = int(trickle.get("bytes", 0)) or len(sent) or 1
         interval = trickle.get("intervalMs", 0) / 1000.0
@@ -655,6 +659,10 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
         if "cutAfter" in rule:
             self.close_connection = True
             self._cut()
+            return
+        if "stallAfter" in rule:
+            self.server.service.stopping.wait()
+            self.close_connection = True
             return
         if chunked:
             self.wfile.write(b"0\r\n\r\n")

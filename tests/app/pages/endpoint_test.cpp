@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QWebFrame>
 
 namespace RavoSync::Test {
 namespace {
@@ -109,10 +108,7 @@ protected:
         if (HasFatalFailure())
             return;
         m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
-        QObject::connect(
-            frame(), &QWebFrame::javaScriptWindowObjectCleared, m_device.get(), [this] {
-                frame()->addToJavaScriptWindowObject(QStringLiteral("StubDevice"), m_device.get());
-            });
+        exposeObject(QStringLiteral("StubDevice"), m_device.get());
         m_web->setRoutes(routes());
     }
 

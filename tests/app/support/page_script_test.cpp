@@ -50,7 +50,8 @@ void PageScriptTest::SetUp()
 {
     m_web = std::make_unique<FakeWeb>(
         FakeWeb::Trust::TestCa,
-        QList<FakeWeb::Mount>{{QStringLiteral("/contentserver/test/"), pagesDir + "/www"}});
+        QList<FakeWeb::Mount>{{QStringLiteral("/contentserver/test/"), pagesDir + "/www"}},
+        m_firstContent);
     ASSERT_TRUE(m_web->started());
     m_bridge = std::make_unique<JsObject>(nullptr);
     m_stub = std::make_unique<StubSynchroniser>(m_bridge.get());
@@ -67,6 +68,14 @@ void PageScriptTest::TearDown()
 QWebFrame* PageScriptTest::frame() const
 {
     return m_bridge->webView()->page()->mainFrame();
+}
+
+void PageScriptTest::exposeObject(const QString& name, QObject* object)
+{
+    QWebFrame* mainFrame = frame();
+    QObject::connect(
+        mainFrame, &QWebFrame::javaScriptWindowObjectCleared, object,
+        [mainFrame, name, object] { mainFrame->addToJavaScriptWindowObject(name, object); });
 }
 
 QVariant PageScriptTest::js(const QString& expression) const

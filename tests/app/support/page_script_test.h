@@ -5,6 +5,7 @@
 #include "tests/app/support/stub_synchroniser.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <gtest/gtest.h>
 
@@ -33,12 +34,18 @@ protected:
     // tests/app/pages/).
     void runSuite(const QString& hostPage, const QString& suiteFile);
 
+    // Gives every document the window loads the script object name.
+    void exposeObject(const QString& name, QObject* object);
+
     QWebFrame* frame() const;
     QVariant js(const QString& expression) const;
     // Evaluates a file below tests/app/pages/ at the page's top level; the
     // script error, or an empty text.
     QString evaluateFile(const QString& relativePath) const;
 
+    // Folders the content server serves before the page tree (such as
+    // FakeWeb::syncFixturesDir()); set before SetUp.
+    QStringList m_firstContent;
     std::unique_ptr<FakeWeb> m_web;
     std::unique_ptr<JsObject> m_bridge;
     std::unique_ptr<StubSynchroniser> m_stub;

@@ -69,6 +69,7 @@ var Host = (function () {
         host.forgetPhases();
         host.logs = [];
         host.requests = [];
+        host.sendTimes = [];
         host.calls = {};
         App.Common.initErrorDlgButtonValues();
         errorDlgValues.text_id = "";
@@ -80,8 +81,42 @@ var Host = (function () {
             window.hideButtons();
     };
 
+    // The flow tables' helpers (shell_flows_test.cpp gives the page "Probe"
+    // and "StubDevice"): a rule of the fake web service on the content host,
+    // with a JSON body unless text is given.
+    host.route = function (method, path, status, body, extra) {
+        var rule = { method: method, host: "content.ravo.test", path: path, status: status };
+        if (body !== undefined) {
+            rule.body = typeof body === "string" ? body : JSON.stringify(body);
+            rule.headers = { "Content-Type": typeof body === "string" ? "text/html"
+                                                                        : "application/json" };
+        }
+        return $.extend(rule, extra || {});
+    };
+    host.setRoutes = function (rules) {
+        Probe.setRoutes(JSON.stringify(rules));
+    };
+    // The arguments of each request of that name that reached the stub
+    // synchroniser.
+    host.deviceCalls = function (name) {
+        return JSON.parse(StubDevice.calls()).filter(function (call) {
+            return call.name === name;
+        }).map(function (call) {
+            return call.args;
+        });
+    };
+    // The fake's log of requests whose path starts with prefix.
+    host.webRequests = function (prefix) {
+        return JSON.parse(Probe.requests()).filter(function (request) {
+            return request.path.indexOf(prefix) === 0;
+        });
+    };
+    // Send times of the page's jQuery requests, by address.
+    host.sendTimes = [];
+
     $(document).on("ajaxSend", function (event, xhr, settings) {
         host.requests.push(settings.url);
+        host.sendTimes.push({ url: settings.url, at: Date.now() });
     });
     $(document).on("keydown", App.onKeyDown);
 

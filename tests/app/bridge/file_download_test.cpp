@@ -1,0 +1,355 @@
+// File downloads through the fake web service: maps streamed into the
+// offline store against the device's free space, the names a page may give,
+// the map's later offline write, and other content types read whole.
+#include "tests/app/bridge/download_fixture.h"
+
+#include "app/synchronizer/offline_paths.h"
+#include "connectlib/common/common.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <limits>
+
+namespace {
+
+using ConnectLib::Common;
+using RavoSync::Test::DownloadTest;
+using RavoSync::Test::FakeWeb;
+
+const QString mapType = QStringLiteral("application/x-zarvo-map");
+const QString mapBase = QStringLiteral("https://content.ravo.test/maps/");
+constexpr qint64 MB = 1048576;
+constexpr quint64 noFigure = std::numeric_limits<quint64>::max();
+
+QByteArray sha(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+QByteArray fileSha(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
+
+// The store's folder for device 0xabcd.
+QString storeFile(const QString& name)
+{
+    return ConnectGlobals::offlineStorePath(0xabcd, name);
+}
+
+class MapDownload : public DownloadTest {
+protected:
+    void SetUp() override
+    {
+        DownloadTest::SetUp();
+        m_bridge->SLOT_saveVariable(QStringLiteral("tcdeviceid"), QStringLiteral("0000ABCD"));
+        QDir(QFileInfo(storeFile(QStringLiteral("x"))).absolutePath()).removeRecursively();
+    }
+    void TearDown() override
+    {
+        Common::setSettingsValue(QStringLiteral("nwreqtimer"), QString());
+        DownloadTest::TearDown();
+    }
+    // The device's free space as its result gives it; none: never asked.
+    void freeSpace(quint64 bytes) { m_bridge->SLOT_freeSpaceReceived(bytes, ConnectLib::OK); }
+    bool download(const QString& name, const QString& showErrorDialog = QStringLiteral("true"))
+    {
+        return m_bridge->SLOT_downloadFile(mapBase + name, QStringLiteral("GET"), mapType, mapType,
+                                           showErrorDialog);
+    }
+};
+
+struct MapCase {
+    const char* name;
+    qint64 size;
+    bool chunked;
+    // The device's free space; 0 stands for never asked.
+    quint64 free;
+    // SIGNAL_fail's flags text; empty: the map arrives whole.
+    const char* flags;
+    // Further keys of the map's rule.
+    std::function<QJsonObject()> extra = [] { return QJsonObject(); };
+    const char* showErrorDialog = "true";
+    int timeoutSeconds = 0;
+};
+
+void PrintTo(const MapCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class MapOutcome : public MapDownload, public ::testing::WithParamInterface<MapCase> {};
+
+TEST_P(MapOutcome, StreamsIntoTheStoreOrLeavesNothing)
+{
+    const MapCase& c = GetParam();
+    if (c.timeoutSeconds)
+        Common::setSettingsValue(QStringLiteral("nwreqtimer"), QString::number(c.timeoutSeconds));
+    QJsonObject route = c.extra();
+    route.insert(QStringLiteral("path"), QStringLiteral("/maps/m.map"));
+    route.insert(QStringLiteral("bodySize"), double(c.size));
+    route.insert(QStringLiteral("chunked"), c.chunked);
+    m_web->setRoutes({route});
+    if (c.free)
+        freeSpace(c.free);
+    // Left by an earlier transfer: it never goes out with the map.
+    m_downloads->localBuffer = QByteArray("left over");
+
+    ASSERT_TRUE(download(QStringLiteral("m.map"), QString::fromLatin1(c.showErrorDialog)));
+    EXPECT_TRUE(m_downloads->localBuffer.isEmpty());
+    ASSERT_TRUE(waitForAnswers(1));
+    ConnectLib::Test::processFor(50);
+    EXPECT_EQ(answers(), 1);
+    EXPECT_EQ(m_bridge->SLOT_getVariable(QStringLiteral("storagefilename")),
+              QStringLiteral("m.map"));
+    const QString path = storeFile(QStringLiteral("m.map"));
+    EXPECT_TRUE(path.contains(QStringLiteral("/zarvo/resources/abcd/m.map"))) << path.toStdString();
+    if (QString::fromLatin1(c.flags).isEmpty()) {
+        const QList<QVariantList> read = emitted(QStringLiteral("SIGNAL_fileRead"));
+        ASSERT_EQ(read.size(), 1) << failFlags().toStdString();
+        EXPECT_EQ(read[0][0].toString(), QString::number(c.size));
+        EXPECT_EQ(read[0][1].toString(), QStringLiteral("200"));
+        EXPECT_EQ(fileSha(path), sha(FakeWeb::deterministicBody(int(c.size))));
+        EXPECT_EQ(m_downloads->localBuffer.size(), 0);
+        EXPECT_EQ(emitted(QStringLiteral("SIGNAL_resizeView")).size(), 1);
+    } else {
+        EXPECT_EQ(failFlags(), QString::fromLatin1(c.flags));
+        EXPECT_FALSE(QFileInfo::exists(path));
+        EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fileRead")).isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MapOutcome,
+    ::testing::Values(
+        MapCase{"with_length", 8 * MB, false, 16 * MB, ""},
+        MapCase{"without_length", 8 * MB, true, 16 * MB, ""},
+        MapCase{"free_space_never_asked", 8 * MB, false, 0, "DISK_FULL, FW_UPDATE_FAILED"},
+        MapCase{"no_free_space_figure", 8 * MB, false, noFigure, ""},
+        MapCase{"too_large", 8 * MB, false, 4 * MB, "DISK_FULL, FW_UPDATE_FAILED"},
+        MapCase{"too_large_without_length", 8 * MB, true, 4 * MB, "DISK_FULL, FW_UPDATE_FAILED"},
+        MapCase{"cancelled_without_dialog", 8 * MB, false, 4 * MB, "DISK_FULL, FW_UPDATE_FAILED",
+                [] { return QJsonObject(); }, "false"},
+        MapCase{"not_found", 2000, false, 16 * MB, "INVALID_CONTENT, FW_UPDATE_FAILED",
+                [] {
+                    return QJsonObject{{QStringLiteral("status"), 404}};
+                }},
+        MapCase{"not_found_without_dialog", 2000, false, 16 * MB, "404",
+                [] {
+                    return QJsonObject{{QStringLiteral("status"), 404}};
+                },
+                "false"},
+        MapCase{"cut_short", 2 * MB, false, 16 * MB, "INVALID_CONTENT, FW_UPDATE_FAILED",
+                [] {
+                    return QJsonObject{{QStringLiteral("cutAfter"), 100000}};
+                }},
+        MapCase{"stalled", 2 * MB, false, 16 * MB, "INVALID_CONTENT, FW_UPDATE_FAILED",
+                [] {
+                    return QJsonObject{{QStringLiteral("stallAfter"), 100000}};
+                },
+                "true", 1},
+        MapCase{"empty", 0, false, 16 * MB, ""}),
+    [](const ::testing::TestParamInfo<MapCase>& info) { return info.param.name; });
+
+TEST_F(MapDownload, ContentServerFailureOpensTheOfflineDialog)
+{
+    m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("status"), 500}})});
+    freeSpace(16 * MB);
+    const QString contentServer = Common::getSettingsValue(QStringLiteral("contenturl"));
+    ASSERT_FALSE(contentServer.isEmpty());
+    ASSERT_TRUE(m_bridge->SLOT_downloadFile(contentServer + QStringLiteral("/maps/c.map"),
+                                            QStringLiteral("GET"), mapType, mapType,
+                                            QStringLiteral("true")));
+    ASSERT_TRUE(waitForAnswers(1));
+    const QList<QVariantList> dialogs = emitted(QStringLiteral("SIGNAL_showOfflineDialog"));
+    ASSERT_EQ(dialogs.size(), 1) << failFlags().toStdString();
+    EXPECT_EQ(dialogs[0][0].toString(), QStringLiteral("ui/progress.html"));
+    EXPECT_FALSE(QFileInfo::exists(storeFile(QStringLiteral("c.map"))));
+}
+
+TEST_F(MapDownload, BlockedStoreFolderFailsBeforeAnyRequest)
+{
+    const QString folder = QFileInfo(storeFile(QStringLiteral("x"))).absolutePath();
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("bodySize"), 100}})});
+    freeSpace(16 * MB);
+    EXPECT_FALSE(download(QStringLiteral("b.map")));
+    EXPECT_EQ(failFlags(), QStringLiteral("FILE_OPERATION_FAILED"));
+    ConnectLib::Test::processFor(100);
+    EXPECT_EQ(requestsFor(QStringLiteral("/maps/b.map")), 0);
+    QFile::remove(folder);
+}
+
+// Names a page gives that would be joined to a folder: each refused with
+// INVALID_PARAMETER before any request, nothing written.
+struct NameCase {
+    const char* name;
+    const char* address; // after the maps folder's address
+    const char* deviceId;
+};
+
+void PrintTo(const NameCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class MapNames : public MapDownload, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(MapNames, RefusedBeforeAnyRequest)
+{
+    m_web->setRoutes({rule(QStringLiteral("*"), {{QStringLiteral("bodySize"), 100}})});
+    freeSpace(16 * MB);
+    m_bridge->SLOT_saveVariable(QStringLiteral("tcdeviceid"),
+                                QString::fromLatin1(GetParam().deviceId));
+    EXPECT_FALSE(m_bridge->SLOT_downloadFile(mapBase + QString::fromLatin1(GetParam().address),
+                                             QStringLiteral("GET"), mapType, mapType,
+                                             QStringLiteral("true")));
+    const QList<QVariantList> fails = emitted(QStringLiteral("SIGNAL_fail"));
+    ASSERT_EQ(fails.size(), 1);
+    EXPECT_EQ(fails[0], (QVariantList{QString(), QStringLiteral("INVALID_PARAMETER"), QString()}));
+    ConnectLib::Test::processFor(100);
+    EXPECT_TRUE(m_web->requests().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(storeFile(QStringLiteral("x"))).absolutePath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MapNames,
+    ::testing::Values(NameCase{"dot_dot", "..", "ABCD"}, NameCase{"empty_tail", "", "ABCD"},
+                      NameCase{"backslash", "a\\b", "ABCD"},
+                      NameCase{"device_id_path", "m.map", "../../x"},
+                      NameCase{"device_id_empty", "m.map", ""},
+                      NameCase{"device_id_prefixed", "m.map", "0xABCD"},
+                      NameCase{"device_id_too_long", "m.map", "00000000000000ABCD"},
+                      NameCase{"device_id_blank", "m.map", " ABCD"}),
+    [](const ::testing::TestParamInfo<NameCase>& info) { return info.param.name; });
+
+TEST_F(MapDownload, PlainHttpIsRefused)
+{
+    EXPECT_FALSE(m_bridge->SLOT_downloadFile(QStringLiteral("http://content.ravo.test/maps/h.map"),
+                                             QStringLiteral("GET"), mapType, mapType,
+                                             QStringLiteral("true")));
+    EXPECT_EQ(failFlags(), QStringLiteral("INVALID_PARAMETER"));
+    ConnectLib::Test::processFor(100);
+    EXPECT_TRUE(m_web->requests().isEmpty());
+}
+
+// The map's later offline write takes the streamed file, never the buffer,
+// and answers through the write result.
+TEST_F(MapDownload, OfflineWriteOfAStreamedMapUsesTheStoredFile)
+{
+    const qint64 size = 3 * MB + 17;
+    m_web->setRoutes(
+        {rule(QStringLiteral("/maps/*"), {{QStringLiteral("bodySize"), double(size)}})});
+    freeSpace(16 * MB);
+    ASSERT_TRUE(download(QStringLiteral("w.map")));
+    ASSERT_TRUE(waitForAnswers(1));
+    ASSERT_EQ(emitted(QStringLiteral("SIGNAL_fileRead")).size(), 1) << failFlags().toStdString();
+    const QByteArray expected = sha(FakeWeb::deterministicBody(int(size)));
+
+    // Under its own name: nothing to write.
+    m_signals->clear();
+    m_bridge->SLOT_writeOfflineFile(QStringLiteral("w.map"), QStringLiteral("QUJD"),
+                                    QStringLiteral("true"));
+    EXPECT_EQ(emitted(QStringLiteral("SIGNAL_fileWritten")).size(), 1);
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_writeOfflineBinaryFile")).isEmpty());
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_writeOfflineFile")).isEmpty());
+    EXPECT_EQ(fileSha(storeFile(QStringLiteral("w.map"))), expected);
+
+    // Under another name: a whole copy.
+    m_signals->clear();
+    m_bridge->SLOT_writeOfflineFile(QStringLiteral("sub/copy.map"), QString(),
+                                    QStringLiteral("true"));
+    EXPECT_EQ(emitted(QStringLiteral("SIGNAL_fileWritten")).size(), 1);
+    EXPECT_EQ(fileSha(storeFile(QStringLiteral("sub/copy.map"))), expected);
+
+    // A name that would leave the store fails through the write result.
+    m_signals->clear();
+    m_bridge->SLOT_writeOfflineFile(QStringLiteral("../x.map"), QString(), QStringLiteral("true"));
+    EXPECT_EQ(failFlags(), QStringLiteral("FILE_OPERATION_FAILED"));
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fileWritten")).isEmpty());
+}
+
+TEST_F(MapDownload, OfflineWriteWithoutACompleteMapFails)
+{
+    m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("bodySize"), 4096}})});
+    // Never asked for free space: the map is cancelled at its first data.
+    ASSERT_TRUE(download(QStringLiteral("f.map")));
+    ASSERT_TRUE(waitForAnswers(1));
+    m_signals->clear();
+    m_bridge->SLOT_writeOfflineFile(QStringLiteral("f.map"), QString(), QStringLiteral("true"));
+    EXPECT_EQ(failFlags(), QStringLiteral("FILE_OPERATION_FAILED"));
+    EXPECT_FALSE(QFileInfo::exists(storeFile(QStringLiteral("f.map"))));
+}
+
+// Any other content type is read whole and handed to the page, with no file
+// in the store.
+struct OtherCase {
+    const char* name;
+    const char* replyType;
+    bool base64;
+};
+
+void PrintTo(const OtherCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class OtherTypes : public MapDownload, public ::testing::WithParamInterface<OtherCase> {};
+
+TEST_P(OtherTypes, CompleteThroughFileRead)
+{
+    const QByteArray body =
+        GetParam().base64 ? FakeWeb::deterministicBody(5000) : QByteArray("{\"text\":\"Zoë\"}");
+    m_web->setRoutes({rule(
+        QStringLiteral("/maps/*"),
+        {{QStringLiteral("bodyBase64"), QString::fromLatin1(body.toBase64())},
+         {QStringLiteral("headers"), QJsonObject{{QStringLiteral("Content-Type"),
+                                                  QString::fromLatin1(GetParam().replyType)}}}})});
+    ASSERT_TRUE(m_bridge->SLOT_downloadFile(
+        mapBase + QStringLiteral("o.bin"), QStringLiteral("GET"),
+        QStringLiteral("application/x-other"), QStringLiteral("*/*"), QStringLiteral("true")));
+    ASSERT_TRUE(waitForAnswers(1));
+    const QList<QVariantList> read = emitted(QStringLiteral("SIGNAL_fileRead"));
+    ASSERT_EQ(read.size(), 1) << failFlags().toStdString();
+    if (GetParam().base64)
+        EXPECT_EQ(QByteArray::fromBase64(read[0][0].toString().toLatin1()), body);
+    else
+        EXPECT_EQ(read[0][0].toString(), QString::fromUtf8(body));
+    EXPECT_EQ(read[0][1].toString(), QStringLiteral("200"));
+    EXPECT_FALSE(QFileInfo::exists(storeFile(QStringLiteral("o.bin"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OtherTypes,
+                         ::testing::Values(OtherCase{"binary", "application/x-other", true},
+                                           OtherCase{"text", "application/json", false}),
+                         [](const ::testing::TestParamInfo<OtherCase>& info) {
+                             return info.param.name;
+                         });
+
+// The sync status of a map moves once per whole percent; an unknown size
+// stays at 0.
+TEST_F(MapDownload, SyncStatusOncePerWholePercent)
+{
+    m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("hang"), true}})});
+    m_bridge->SLOT_saveVariable(QStringLiteral("major_phases"), QStringLiteral("5"));
+    m_bridge->SLOT_saveVariable(QStringLiteral("major_phase"), QStringLiteral("2"));
+    freeSpace(noFigure);
+    ASSERT_TRUE(download(QStringLiteral("s.map")));
+    for (const auto& report : QList<QPair<qint64, qint64>>{
+             {0, -1}, {10, -1}, {0, 1000}, {3, 1000}, {9, 1000}, {10, 1000}, {1000, 1000}})
+        m_bridge->SLOT_fileDownloadProgress(report.first, report.second);
+    EXPECT_EQ(js(QStringLiteral("JSON.stringify(Stub.statuses)")).toString(),
+              QStringLiteral("[[5,2,100,0],[5,2,100,1],[5,2,100,100]]"));
+}
+
+} // namespace
