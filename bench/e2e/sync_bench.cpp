@@ -9,7 +9,7 @@
 // The emulator answers at once; beside each sync the time the same bytes
 // would take on a full-speed USB HID link is printed for context.
 #include "tests/e2e/harness/e2e_run.h"
-#include "tests/support/program_run/fake_web_service.h"
+#include "tests/e2e/sync_routes.h"
 #include "tests/support/usb_test_device.h"
 
 #include <QDateTime>
@@ -116,7 +116,7 @@ void BM_PlugInAndSync(benchmark::State& state)
             QStringLiteral("%1").arg(quint64(device.id()), 8, 16, QLatin1Char('0')).toUpper();
         // Past the first start: no window exists before the device's.
         run.sandbox().setSetting(QStringLiteral("secondtimeuse"), QStringLiteral("1"));
-        run.web().setRoutes(RavoSync::Test::FakeWebService::webServiceRoutes());
+        run.web().setRoutes(RavoSync::E2e::syncRunRoutes());
         if (!seedExercises(run, device.serial(), files)) {
             state.SkipWithError("could not seed the exercises");
             return;
@@ -137,10 +137,16 @@ void BM_PlugInAndSync(benchmark::State& state)
             return;
         }
         const qint64 started = lineClockMs(lineAfter(run, appeared, startLine));
+        // Synced ("5;"), or ended with an error ("6;").
+        const QString key = QString::number(quint64(device.id()));
         if (!run.waitForSetting(
-                QString::number(quint64(device.id())),
-                [](const QString& value) { return value.startsWith(QLatin1String("5;")); },
-                600000)) {
+                key,
+                [](const QString& value) {
+                    return value.startsWith(QLatin1String("5;")) ||
+                           value.startsWith(QLatin1String("6;"));
+                },
+                1800000) ||
+            !run.sandbox().setting(key).toString().startsWith(QLatin1String("5;"))) {
             state.SkipWithError("the sync did not end as synced");
             return;
         }

@@ -39,7 +39,7 @@ EndToEndRun::EndToEndRun(const QString& scenario)
     if (!startDisplay() || !startTrayHost())
         return;
     m_web = std::make_unique<Test::FakeWebService>(QList<Test::FakeWebService::Mount>{},
-                                                   QStringList{QStringLiteral(RAVO_E2E_FIXTURES)});
+                                                   QStringList{QStringLiteral(RAVO_E2E_FIXTURES), Test::FakeWebService::syncFixturesDir()});
     if (!m_web->started()) {
         m_error = QStringLiteral("the fake web service did not start");
         return;
