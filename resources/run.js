@@ -477,8 +477,22 @@ var smain = null;
         this.eRemote.write(this.url_login, caller, function (data, status, jqXHR) {
             self.userLoginDone(data, status, jqXHR, u, p);
         }, function () {
-            C().chgSettings("pageLogin", "up");
-            C().setText("login_header", "error_loginfailed");
+            function refused() {
+                C().chgSettings("pageLogin", "up");
+                C().setText("login_header", "error_loginfailed");
+            }
+            // Stored credentials the service refuses: the login fragment is
+            // not there yet, and an empty panel would leave no way to sign in.
+            if ($("#pageLogin #login_header").length > 0) {
+                refused();
+                return;
+            }
+            self.eContent.read(self.url_logindialog, self, function (data) {
+                self.showDialog(data);
+                refused();
+            }, function (a, b, c) {
+                self.errorCase(a, b, c);
+            }, "text/html");
         }, "application/json", "application/json", body);
     };
 
@@ -492,6 +506,9 @@ var smain = null;
             JSObject.SIGNAL_hideQuickDialog();
         C().setText("index_header", "progress_syncongoingheader");
         C().setText("progress_syncmessage", "progress_connecting");
+        // Signed in: the login panel gives the progress page back.
+        if ($("#pageLogin").is(":visible"))
+            C().chgSettings("pageLogin", "down");
         if (u !== undefined && p !== undefined) {
             this.username = String(u);
             this.password = String(p);
@@ -746,8 +763,10 @@ var smain = null;
     proto.continueSync = function () {
         var obj = this.syncPhaseObjs[this.syncIndex];
         if (obj) {
-            obj.runSyncPhase();
+            // Before the run: a phase that ends at once may end the whole
+            // sync, whose final state must not be overwritten.
             JSObject.SLOT_changeSyncState(syncStates.SyncOn);
+            obj.runSyncPhase();
         } else if (this.runPostSyncProcess) {
             this.runPostSyncProcess = false;
             JSObject.SLOT_startSync();

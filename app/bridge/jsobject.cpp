@@ -195,6 +195,7 @@ void JsObject::SLOT_setProgress(int progress)
 
 void JsObject::SLOT_loadFinnished(bool status)
 {
+    m_replacingPage = false;
     logLine(QStringLiteral("status: ") + QString::number(status ? 1 : 0));
 }
 

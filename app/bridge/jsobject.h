@@ -426,6 +426,9 @@ private:
     void showFileProgress(int percent);
 
     ConnectGlobals::SyncState::DialogState m_dialogState = ConnectGlobals::SyncState::SyncDialog;
+    // From a page load the bridge starts until that load finishes: the engine
+    // cancels the replaced page's requests meanwhile.
+    bool m_replacingPage = false;
     // -1 lies outside every state, so the first state a page reports passes.
     int m_lastSyncState = -1;
     ConnectLayout::WebView* m_webView = nullptr;

@@ -7,6 +7,7 @@
 #include "app/logging/app_log.h"
 
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSslError>
 
 using ConnectGlobals::logLine;
@@ -21,7 +22,12 @@ void JsObject::SLOT_replyReceived(QNetworkReply* reply)
     const ConnectGlobals::ReplyFacts facts = ConnectGlobals::replyFacts(reply);
     const QByteArray body = engineReply ? reply->peek(reply->bytesAvailable()) : reply->readAll();
     const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
-    if (!decision.quiet)
+    // A request the engine cancelled because the bridge is loading another
+    // page (a device taking over the device-less window) says nothing about
+    // the network: an error dialog for it would replace the new page.
+    const bool replacedPage =
+        engineReply && m_replacingPage && facts.error == QNetworkReply::OperationCanceledError;
+    if (!decision.quiet && !replacedPage)
         showOfflineDialogFor(decision.textId, decision.buttons, decision.script);
 
     if (engineReply)

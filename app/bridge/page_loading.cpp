@@ -74,6 +74,7 @@ void JsObject::SLOT_startByLoading(QString htmlFileName, QString contentHtmlName
     }
 
     startPageTimer();
+    m_replacingPage = true;
     if (m_dialogState != SyncState::OfflineDialog) {
         const QNetworkProxy proxy = m_webView->page()->networkAccessManager()->proxy();
         ConnectGlobals::logLine(QStringLiteral("With proxy: ") + proxy.hostName() +

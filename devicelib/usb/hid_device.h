@@ -93,6 +93,9 @@ public:
     void stop_thread();
 
     bool is_open() const { return channel_.is_open(); }
+    // Whether both are copies of one opened device (a device plugged in again
+    // at the same path is another one).
+    bool same_device(const hid_device& other) const { return stop_ == other.stop_; }
     const std::string& path() const { return path_; }
     std::uint16_t vendor_id() const { return identity_.vendor_id; }
     std::uint16_t product_id() const { return identity_.product_id; }

@@ -122,7 +122,13 @@ void hid_driver::device_removal(const std::string& path)
 void hid_driver::report_removal(hid_device& device)
 {
     const std::string path = device.path();
-    backend_.invoke_sync([this, &path] { device_removal(path); });
+    backend_.invoke_sync([this, &path, &device] {
+        // The path may already name the device plugged in again after this
+        // one; that one stays.
+        const auto entry = devices_.find(lower_case(path));
+        if (entry != devices_.end() && entry->second.same_device(device))
+            device_removal(path);
+    });
 }
 
 std::vector<std::string> hid_driver::device_paths() const

@@ -3,17 +3,66 @@
 #include "tests/e2e/harness/e2e_run.h"
 #include "tests/support/usb_test_device.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <iostream>
 #include <memory>
+#include <vector>
 
 namespace {
 
 using RavoSync::E2e::EndToEndRun;
 using RavoSync::E2e::FakeRequest;
 
+using RavoSync::Test::FakeWebService;
+
 const QString indexPage = QStringLiteral("/contentserver/ui/index.html");
+// The fake clock of these runs and the program's zone (EET-2).
+const QString fakeUtc = QStringLiteral("2026-03-05T10:20:30Z");
+const QString fakeLocal = QStringLiteral("2026-03-05T12:20:30+02:00");
+
+// One exercise on the device: "/U/0/<day>/E/<time>/BASE.BPB".
+struct Exercise {
+    QString day;
+    QString time;
+    QByteArray bytes;
+
+    QString folder() const { return QStringLiteral("/U/0/%1/E/%2").arg(day, time); }
+    QString file() const { return folder() + QStringLiteral("/BASE.BPB"); }
+    // Where the exercises phase uploads it, below the login's sync address.
+    QString uploadPath() const { return QStringLiteral("exercises/%1/%2").arg(day, time); }
+};
+
+// Several days of exercises, each file of its own bytes and size.
+std::vector<Exercise> someExercises()
+{
+    const std::vector<std::pair<const char*, const char*>> names{{"20260302", "071500"},
+                                                                 {"20260303", "064000"},
+                                                                 {"20260303", "181000"},
+                                                                 {"20260304", "120000"}};
+    std::vector<Exercise> exercises;
+    int index = 0;
+    for (const auto& [day, time] : names) {
+        QByteArray bytes;
+        for (int i = 0; i < 3000 + 2500 * index; ++i)
+            bytes.append(char((i * 7 + index * 31) % 251));
+        exercises.push_back({QLatin1String(day), QLatin1String(time), bytes});
+        ++index;
+    }
+    return exercises;
+}
+
+QString sha256(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -44,8 +93,81 @@ protected:
             << moment.toStdString() << ": " << m_run->lastError().toStdString();
     }
 
+    // Writes the exercises below a folder of the run and copies it into the
+    // device's files.
+    void seed(const zarvo::test::usb_test_device& device, const std::vector<Exercise>& exercises)
+    {
+        const QString root = m_run->sandbox().path(QStringLiteral("seed"));
+        for (const Exercise& exercise : exercises) {
+            const QString folder = root + exercise.folder();
+            ASSERT_TRUE(QDir().mkpath(folder));
+            QFile file(root + exercise.file());
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(exercise.bytes);
+        }
+        ASSERT_EQ(m_run->emulator("seed " + device.serial() + " " + root.toStdString()), "ok");
+    }
+
+    // The device's file, "" when it cannot be read.
+    QByteArray deviceFile(const zarvo::test::usb_test_device& device, const QString& path)
+    {
+        const std::string answer =
+            m_run->emulator("cat " + device.serial() + " " + path.toStdString());
+        if (answer.rfind("ok ", 0) != 0)
+            return answer == "ok" ? QByteArray("") : QByteArray();
+        return QByteArray::fromBase64(QByteArray::fromStdString(answer.substr(3)));
+    }
+
+    // The uploads of exercise files the fake received, by path.
+    QList<FakeRequest> uploadsOf(const Exercise& exercise) const
+    {
+        QList<FakeRequest> found;
+        for (const FakeRequest& request : m_run->web().requests()) {
+            if (request.method == QLatin1String("PUT") &&
+                request.path.endsWith(QLatin1Char('/') + exercise.uploadPath()))
+                found.append(request);
+        }
+        return found;
+    }
+    int exerciseUploads() const
+    {
+        int count = 0;
+        for (const FakeRequest& request : m_run->web().requests())
+            count += request.method == QLatin1String("PUT") &&
+                     request.path.contains(QLatin1String("/exercises/"));
+        return count;
+    }
+
+    static QString hexId(const zarvo::test::usb_test_device& device)
+    {
+        return QStringLiteral("%1").arg(quint64(device.id()), 8, 16, QLatin1Char('0')).toUpper();
+    }
+    static QString decimalId(const zarvo::test::usb_test_device& device)
+    {
+        return QString::number(device.id());
+    }
+    QString state(const zarvo::test::usb_test_device& device)
+    {
+        return m_run->sandbox().setting(decimalId(device)).toString();
+    }
+
     std::unique_ptr<EndToEndRun> m_run;
 };
+
+// The user's settings as the web service holds them; the user settings phase
+// writes them to the device.
+const QByteArray userSettings = QByteArray("\x0a\x05e2e\x00\x01\x12\x03\xff\x80\x7f settings", 20);
+
+QJsonArray scenarioRoutes()
+{
+    return QJsonArray{
+        QJsonObject{{"method", "GET"},
+                    {"path", "*/user-settings"},
+                    {"headers", QJsonObject{{"Content-Type", "application/x-protobuf"}}},
+                    {"bodyBase64", QString::fromLatin1(userSettings.toBase64())}},
+        FakeWebService::handlerRule(QStringLiteral("GET"), QStringLiteral("*/time/*"),
+                                    QStringLiteral("time"), {{"utc", fakeUtc}})};
+}
 
 TEST_F(EndToEnd, FirstStartShowsTheDeviceLessWindowAndEndsOnSigterm)
 {
@@ -55,6 +177,161 @@ TEST_F(EndToEnd, FirstStartShowsTheDeviceLessWindowAndEndsOnSigterm)
         [](const FakeRequest& request) { return request.path == indexPage; }));
     EXPECT_TRUE(m_run->waitUntil([&] { return !m_run->syncWindowArea().isEmpty(); }, 60000));
     expectScreenshot(QStringLiteral("start"));
+    stopAndCheckEveryScenario();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
+{
+    m_run->setRoutes(scenarioRoutes());
+    const std::vector<Exercise> exercises = someExercises();
+    zarvo::test::usb_test_device device;
+    seed(device, exercises);
+
+    // First start: the device-less window.
+    ASSERT_TRUE(m_run->startProgram());
+    EXPECT_TRUE(m_run->waitForLog(QStringLiteral("*** First time use detected ***")));
+    EXPECT_FALSE(QDir(m_run->sandbox().path(QStringLiteral("config/autostart")))
+                     .entryList({QStringLiteral("*.desktop")}, QDir::Files)
+                     .isEmpty())
+        << "the autostart entry is in the test's own XDG folder";
+    EXPECT_TRUE(m_run->waitForRequest(
+        [](const FakeRequest& request) { return request.path == indexPage; }));
+
+    // The device arrives and its sync runs by itself.
+    ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
+    const QString appeared = QStringLiteral("Device appeared. DeviceId: ") + hexId(device);
+    ASSERT_TRUE(m_run->waitForLog(appeared));
+    EXPECT_TRUE(m_run->waitForLogAfter(appeared, QStringLiteral("Start... Version: ")));
+    EXPECT_TRUE(m_run->waitForRequest([](const FakeRequest& request) {
+        return request.path.endsWith(QLatin1String("/login/user/associateToApp"));
+    }));
+    expectScreenshot(QStringLiteral("tray-during-sync"));
+    ASSERT_TRUE(m_run->waitForSetting(
+        decimalId(device),
+        [](const QString& value) { return value.startsWith(QLatin1String("5;")); }, 180000))
+        << "state: " << state(device).toStdString();
+    EXPECT_EQ(m_run->programWindows().size(), 1) << "one window serves the device";
+    expectScreenshot(QStringLiteral("summary"));
+
+    // The login reached the web service with the test user.
+    FakeRequest login;
+    ASSERT_TRUE(m_run->waitForRequest(
+        [](const FakeRequest& request) {
+            return request.path.endsWith(QLatin1String("/login/user/associateToApp"));
+        },
+        0, &login));
+    EXPECT_TRUE(login.body.contains(FakeWebService::defaultUser.toUtf8()))
+        << login.body.toStdString();
+
+    // The clocks: the fake's "utc", trusted, and its "local" at +120 minutes.
+    EXPECT_EQ(m_run->emulator("clock " + device.serial()),
+              "ok " + fakeUtc.toStdString() + " trusted " + fakeLocal.toStdString());
+
+    // Every exercise uploaded once, byte for byte, with the application's
+    // Basic authorisation.
+    for (const Exercise& exercise : exercises) {
+        const QList<FakeRequest> uploads = uploadsOf(exercise);
+        ASSERT_EQ(uploads.size(), 1) << exercise.uploadPath().toStdString();
+        EXPECT_EQ(uploads.first().scheme, QStringLiteral("https"));
+        EXPECT_EQ(uploads.first().bodySha256, sha256(exercise.bytes));
+        EXPECT_EQ(uploads.first().header(QStringLiteral("content-type")),
+                  QStringLiteral("application/x-protobuf"));
+        EXPECT_TRUE(uploads.first().header(QStringLiteral("authorization")).startsWith("Basic "));
+        EXPECT_EQ(uploads.first().header(QStringLiteral("authorization")),
+                  login.header(QStringLiteral("authorization")));
+    }
+    EXPECT_EQ(exerciseUploads(), int(exercises.size()));
+    EXPECT_EQ(deviceFile(device, QStringLiteral("/U/0/UDEVSET.BPB")), userSettings);
+
+    // The stored state and the second use.
+    const QString done = state(device);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^5;\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}"))
+                    .match(done)
+                    .hasMatch())
+        << done.toStdString();
+    // Stored right after the state.
+    EXPECT_TRUE(m_run->waitForSetting(QStringLiteral("secondtimeuse"),
+                                      [](const QString& value) { return value == "1"; }));
+    // A known device: no first-time use, so the diary opened.
+    EXPECT_TRUE(m_run->waitUntil(
+        [&] { return m_run->openedUrls().contains(QStringLiteral("https://www.ravo.test/diary")); },
+        30000))
+        << m_run->openedUrls().join(QLatin1Char(' ')).toStdString();
+
+    // Unplugged and plugged again: the second sync uploads nothing.
+    ASSERT_EQ(m_run->emulator("unplug " + device.serial()), "ok");
+    ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
+    // The arrival stores its state first, the sync's end a later time.
+    ASSERT_TRUE(m_run->waitForSetting(
+        decimalId(device),
+        [&](const QString& value) {
+            return value.startsWith(QLatin1String("5;")) && value != done;
+        },
+        180000))
+        << "state: " << state(device).toStdString();
+    EXPECT_EQ(exerciseUploads(), int(exercises.size()));
+    expectScreenshot(QStringLiteral("tray-after-sync"));
+
+    stopAndCheckEveryScenario();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EndToEnd, UnplugInTheMiddleOfASyncThenTheNextSync)
+{
+    m_run->setRoutes(scenarioRoutes());
+    const std::vector<Exercise> exercises = someExercises();
+    const Exercise& interrupted = exercises.at(2);
+    zarvo::test::usb_test_device device;
+    seed(device, exercises);
+    ASSERT_TRUE(m_run->startProgram());
+    ASSERT_TRUE(m_run->waitForRequest(
+        [](const FakeRequest& request) { return request.path == indexPage; }));
+
+    // The device goes two reports into the read of one exercise file.
+    ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
+    ASSERT_EQ(m_run->emulator("unplug " + device.serial() + " during " +
+                              interrupted.file().toStdString() + " 2"),
+              "ok");
+    ASSERT_TRUE(
+        m_run->waitForLog(QStringLiteral("Device disappeared: DeviceId: ") + decimalId(device)));
+    // The page ends the run in its error case, with the connection lost.
+    EXPECT_TRUE(m_run->waitForLogAfter(QStringLiteral("e2e exercises to upload"),
+                                       QStringLiteral("ErrorCase: ")));
+    ASSERT_TRUE(m_run->waitForSetting(
+        decimalId(device),
+        [](const QString& value) { return !value.startsWith(QLatin1String("2;")); }))
+        << "state: " << state(device).toStdString();
+    EXPECT_GT(EndToEndRun::peakKiB(m_run->programPid()), 0) << "the program keeps running";
+    expectScreenshot(QStringLiteral("error"));
+
+    // Nothing reported as success.
+    EXPECT_FALSE(state(device).startsWith(QLatin1String("5;"))) << state(device).toStdString();
+    EXPECT_TRUE(m_run->sandbox().setting(QStringLiteral("secondtimeuse")).toString().isEmpty());
+    EXPECT_TRUE(uploadsOf(interrupted).isEmpty());
+
+    // Plugged in again, the device's next sync uploads what is left.
+    ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
+    ASSERT_TRUE(m_run->waitForSetting(
+        decimalId(device),
+        [](const QString& value) { return value.startsWith(QLatin1String("5;")); }, 180000))
+        << "state: " << state(device).toStdString();
+    for (const Exercise& exercise : exercises) {
+        const QList<FakeRequest> uploads = uploadsOf(exercise);
+        ASSERT_EQ(uploads.size(), 1) << exercise.uploadPath().toStdString();
+        EXPECT_EQ(uploads.first().bodySha256, sha256(exercise.bytes));
+    }
+    EXPECT_EQ(exerciseUploads(), int(exercises.size()));
+    // Stored right after the state.
+    EXPECT_TRUE(m_run->waitForSetting(QStringLiteral("secondtimeuse"),
+                                      [](const QString& value) { return value == "1"; }));
+
     stopAndCheckEveryScenario();
 }
 

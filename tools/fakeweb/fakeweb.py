@@ -338,8 +338,9 @@ def handler_sso(request, rule, body):
     "publicToken"} (400 without them).
 
     pending  the answers before the login reply, one per poll: a status
-             number (504 by default), "hang" (never answers) or "drop"
-             (closes the connection); a number N means N times 504
+             number, "hang" (never answers) or "drop" (the connection
+             ends after the answer's head); a number N means N times 504.
+             A time-out at the gateway is a 504 held "holdMs"
     holdMs   how long each pending poll is held before its answer
     reply    as for "login"
     """
@@ -605,8 +606,10 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
                 self.close_connection = True
                 return
             if answer == "drop":
-                self.close_connection = True
-                self._cut()
+                # The answer's head, then the line goes before its body: a
+                # client resends a request whose answer had not begun.
+                self._answer(200, {"Content-Type": "application/json"}, b"{}" * 32,
+                             rule={"cutAfter": 0})
                 return
             status, headers, body = answer
             headers = dict(headers)

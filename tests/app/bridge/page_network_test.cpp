@@ -63,6 +63,50 @@ TEST_F(PageNetwork, APageWithPicturesAndARequestRendersWhole)
     EXPECT_EQ(js(QStringLiteral("typeof JSObject")).toString(), QStringLiteral("object"));
 }
 
+// A page request cancelled while the bridge loads another page (the engine
+// drops the old page's requests) opens no dialog over the new page; one the
+// page cancels itself still counts as a failed content request.
+TEST_F(PageNetwork, ARequestCancelledByTheNextPageLoadOpensNoDialog)
+{
+    struct Row {
+        const char* name;
+        bool loadAnotherPage;
+        int dialogs;
+    };
+    const Row rows[] = {{"replaced by the next page", true, 0},
+                        {"cancelled by the page", false, 1}};
+    m_web->setRoutes(
+        {rule(QStringLiteral("/contentserver/test/slow.js"), {{QStringLiteral("hang"), true}})});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_dialog->clear();
+        QSignalSpy finished(m_bridge->webView(), &QWebView::loadFinished);
+        m_bridge->SLOT_startByLoading(QStringLiteral("test/plain.html"));
+        ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return finished.count() > 0; }));
+        const int asked = m_web->requests().size();
+        js(QStringLiteral("window.slow = new XMLHttpRequest();"
+                          "window.slow.open('GET', '/contentserver/test/slow.js');"
+                          "window.slow.send();"));
+        ASSERT_TRUE(m_web->waitForRequest([&](const FakeRequest& request) {
+            return request.path == QStringLiteral("/contentserver/test/slow.js") &&
+                   m_web->requests().size() > asked;
+        }));
+        finished.clear();
+        if (row.loadAnotherPage) {
+            m_bridge->SLOT_startByLoading(QStringLiteral("test/plain.html"));
+            ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return finished.count() > 0; }));
+        } else {
+            js(QStringLiteral("window.slow.abort();"));
+        }
+        ASSERT_TRUE(ConnectLib::Test::processUntil([&] {
+            return m_log.contains(QStringLiteral("Reply: /contentserver/test/slow.js, status: 0"));
+        }));
+        ConnectLib::Test::processFor(200);
+        EXPECT_EQ(m_dialog->count(), row.dialogs);
+        m_log.clear();
+    }
+}
+
 TEST_F(PageNetwork, AContentPageRedirectedElsewhereIsNotShown)
 {
     m_web->setRoutes(

@@ -10,12 +10,14 @@
 #include "connectlib/common/common.h"
 #include "tests/app/support/fake_web.h"
 #include "tests/app/support/stub_synchroniser.h"
+#include "tests/app/support/url_handlers.h"
 #include "tests/app/support/web_wait.h"
 #include "tests/connectlib/support/process_events.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -24,6 +26,7 @@
 #include <QWebPage>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -78,6 +81,13 @@ QByteArray deviceFile(const QString& path)
 QString sha256(const QByteArray& data)
 {
     return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+}
+
+// A script text literal.
+QString literal(const QString& text)
+{
+    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
 }
 
 QJsonObject germanTexts()
@@ -149,6 +159,90 @@ protected:
         return movie && movie->timer() && movie->timer()->isActive();
     }
 
+    void start()
+    {
+        m_bridge->SLOT_startByLoading(QStringLiteral("ui/index.html"));
+        ASSERT_TRUE(waitForJs(frame(), QStringLiteral("typeof smain !== 'undefined' && smain "
+                                                      "!== null")));
+    }
+
+    int count(const QString& name) const { return m_stub->callNames().count(name); }
+
+    // Processes events until the page has stopped the program's sync n times.
+    bool waitForStops(int n, int timeoutMs = 60000)
+    {
+        return ConnectLib::Test::processUntil(
+            [&] { return count(QStringLiteral("stopSync")) >= n; }, timeoutMs);
+    }
+
+    // One argument of every recorded request of that name, in order.
+    QVariantList argumentOf(const QString& name, int index) const
+    {
+        QVariantList seen;
+        for (const StubSynchroniser::Call& call : m_stub->calls()) {
+            if (call.name == name)
+                seen.append(call.arguments.value(index));
+        }
+        return seen;
+    }
+
+    QList<int> states() const
+    {
+        QList<int> seen;
+        for (const QVariant& state : argumentOf(QStringLiteral("syncProcessStateChanged"), 1))
+            seen.append(state.toInt());
+        return seen;
+    }
+
+    QStringList stops() const
+    {
+        QStringList seen;
+        for (const QVariant& success : argumentOf(QStringLiteral("stopSync"), 0))
+            seen.append(success.toString());
+        return seen;
+    }
+
+    // The user-data uploads the web service received, by path.
+    QStringList uploads() const
+    {
+        QStringList paths;
+        for (const FakeRequest& r : m_web->requests()) {
+            if (r.method == QLatin1String("PUT") && r.host == FakeWeb::syncHost)
+                paths.append(r.path);
+        }
+        return paths;
+    }
+
+    static QStringList allUploads()
+    {
+        QStringList paths;
+        for (const DataPhase& phase : dataPhases)
+            paths.append(QStringLiteral("/v2/users/1001/") + QLatin1String(phase.resource));
+        return paths;
+    }
+
+    QStringList summaryItems() const
+    {
+        return js(QStringLiteral("$('#pageInstrText ul.summarylist li').map(function () { "
+                                 "return $(this).text(); }).get().join('\\n')"))
+            .toString()
+            .split(QLatin1Char('\n'));
+    }
+
+    QString text(const char* key) const { return m_german.value(QLatin1String(key)).toString(); }
+    bool loginPanelShown() const
+    {
+        return js(QStringLiteral("$('#pageLogin').is(':visible') && "
+                                 "$('#pageLogin #login_header').length === 1"))
+            .toBool();
+    }
+    void signIn(const QString& user, const QString& password)
+    {
+        js(QStringLiteral("$('#login_username').val(%1); $('#login_password').val(%2); "
+                          "$('#button_signin').trigger('click');")
+               .arg(literal(user), literal(password)));
+    }
+
     // The index of the first logged request that matches, or -1.
     int requestIndex(const std::function<bool(const FakeRequest&)>& match) const
     {
@@ -164,6 +258,7 @@ protected:
     std::unique_ptr<JsObject> m_bridge;
     std::unique_ptr<StubSynchroniser> m_stub;
     std::map<QString, QByteArray> m_served;
+    const QJsonObject m_german = germanTexts();
 };
 
 TEST_F(OnlineRun, ADeviceSyncsFromTheVersionCheckToTheSummary)
@@ -194,21 +289,12 @@ TEST_F(OnlineRun, ADeviceSyncsFromTheVersionCheckToTheSummary)
         10000));
 
     // The program: started, on, done, stopped with success.
-    QList<int> states;
-    QStringList control;
-    QVariantList times;
-    for (const StubSynchroniser::Call& call : m_stub->calls()) {
-        if (call.name == QLatin1String("syncProcessStateChanged"))
-            states.append(call.arguments.value(1).toInt());
-        if (call.name == QLatin1String("startSync") || call.name == QLatin1String("stopSync"))
-            control.append(call.name + QLatin1Char('(') + call.arguments.value(0).toString() +
-                           QLatin1Char(')'));
-        if (call.name == QLatin1String("setTCTimes"))
-            times = call.arguments;
-    }
-    EXPECT_EQ(states, (QList<int>{SyncState::SyncOn, SyncState::SyncDone}));
-    EXPECT_EQ(control,
-              (QStringList{QStringLiteral("startSync()"), QStringLiteral("stopSync(true)")}));
+    EXPECT_EQ(count(QStringLiteral("startSync")), 1);
+    EXPECT_EQ(states(), (QList<int>{SyncState::SyncOn, SyncState::SyncDone}));
+    EXPECT_EQ(stops(), QStringList{QStringLiteral("true")});
+    ASSERT_EQ(count(QStringLiteral("setTCTimes")), 1);
+    const QVariantList times =
+        m_stub->calls()[m_stub->callNames().indexOf(QStringLiteral("setTCTimes"))].arguments;
     EXPECT_EQ(Common::getSettingsValue(QStringLiteral("secondtimeuse")), QStringLiteral("1"));
 
     // The clocks from the fake clock, with the computer's zone.
@@ -267,10 +353,8 @@ TEST_F(OnlineRun, ADeviceSyncsFromTheVersionCheckToTheSummary)
 
     // The device's files read in the sync logic's order after its user file.
     QStringList reads;
-    for (const StubSynchroniser::Call& call : m_stub->calls()) {
-        if (call.name == QLatin1String("readFromFile"))
-            reads.append(call.arguments.value(0).toString());
-    }
+    for (const QVariant& path : argumentOf(QStringLiteral("readFromFile"), 0))
+        reads.append(path.toString());
     QStringList expectedReads{userDir + QStringLiteral("/USERID.BPB")};
     for (const DataPhase& phase : dataPhases)
         expectedReads.append(userDir + QLatin1Char('/') + QLatin1String(phase.file));
@@ -311,6 +395,185 @@ TEST_F(OnlineRun, ADeviceSyncsFromTheVersionCheckToTheSummary)
     const QJsonObject credentials = QJsonDocument::fromJson(login.body).object();
     EXPECT_EQ(credentials.value(QStringLiteral("username")).toString(), FakeWeb::defaultUser);
     EXPECT_EQ(credentials.value(QStringLiteral("password")).toString(), FakeWeb::defaultPassword);
+}
+
+TEST_F(OnlineRun, WithoutStoredCredentialsTheLoginFragmentSignsTheUserIn)
+{
+    m_bridge->SLOT_saveVariable(QStringLiteral("username"), QString());
+    m_bridge->SLOT_saveVariable(QStringLiteral("password"), QString());
+    start();
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return loginPanelShown(); }, 30000));
+    EXPECT_EQ(js(QStringLiteral("$('#login_header').text()")).toString(),
+              text("login_header")
+                  .replace(QStringLiteral("[WEBSERVICENAME]"),
+                           js(QStringLiteral("smain.i18n.WEBSERVICENAME")).toString()));
+    EXPECT_EQ(count(QStringLiteral("stopSync")), 0);
+
+    signIn(FakeWeb::defaultUser, FakeWeb::defaultPassword);
+    ASSERT_TRUE(waitForStops(1));
+    EXPECT_EQ(states(), (QList<int>{SyncState::SyncOn, SyncState::SyncDone}));
+    EXPECT_EQ(uploads(), allUploads());
+    EXPECT_EQ(m_bridge->SLOT_getVariable(QStringLiteral("username")), FakeWeb::defaultUser);
+    // The panel gave the summary back.
+    EXPECT_TRUE(waitForJs(frame(), QStringLiteral("!$('#pageLogin').is(':visible')")));
+}
+
+TEST_F(OnlineRun, RefusedStoredCredentialsBringTheLoginFragmentWithItsError)
+{
+    m_bridge->SLOT_saveVariable(QStringLiteral("password"), QStringLiteral("changed"));
+    start();
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return loginPanelShown(); }, 30000));
+    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("$('#login_header').text() === %1")
+                                       .arg(literal(text("error_loginfailed")))));
+    EXPECT_EQ(count(QStringLiteral("stopSync")), 0);
+    EXPECT_TRUE(uploads().isEmpty());
+
+    // A second refusal keeps the panel and says so again.
+    js(QStringLiteral("$('#login_header').text('');"));
+    signIn(FakeWeb::defaultUser, QStringLiteral("wrong"));
+    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("$('#login_header').text() === %1")
+                                       .arg(literal(text("error_loginfailed")))));
+    EXPECT_TRUE(loginPanelShown());
+    EXPECT_TRUE(m_web->waitForRequest(
+        [](const FakeRequest& r) { return r.body.contains("\"wrong\""); }, 1000));
+
+    signIn(FakeWeb::defaultUser, FakeWeb::defaultPassword);
+    ASSERT_TRUE(waitForStops(1));
+    EXPECT_EQ(stops(), QStringList{QStringLiteral("true")});
+    EXPECT_EQ(states().last(), int(SyncState::SyncDone));
+    EXPECT_EQ(uploads(), allUploads());
+    EXPECT_EQ(m_bridge->SLOT_getVariable(QStringLiteral("password")), FakeWeb::defaultPassword);
+}
+
+TEST_F(OnlineRun, AnUnregisteredDeviceIsClaimedInTheBrowserAndThenSyncs)
+{
+    Common::setSettingsValue(QStringLiteral("openwebaftersync"), QStringLiteral("true"));
+    QJsonArray routes{
+        FakeWeb::handlerRule(QStringLiteral("GET"), QStringLiteral("*/devices/*/registration"),
+                             QStringLiteral("registration"), {{"registered", QJsonArray{}}}),
+        FakeWeb::handlerRule(QStringLiteral("POST"), QStringLiteral("*/login/sso/associateToApp"),
+                             QStringLiteral("sso"), {{"pending", QJsonArray{504, 504}}}),
+    };
+    for (const QJsonValue& rule : FakeWeb::webServiceRoutes())
+        routes.append(rule);
+    m_web->setRoutes(routes);
+    clearRecordedUrls();
+    start();
+    js(QStringLiteral("App.pageTiming.ssoBackoffMs = 20; App.pageTiming.browserFadeMs = 20;"));
+    ASSERT_TRUE(waitForStops(1));
+    EXPECT_EQ(states(), (QList<int>{SyncState::SyncOn, SyncState::SyncDone}));
+    EXPECT_EQ(uploads(), allUploads());
+
+    // The device's data went to the web service with the token the browser
+    // address carries.
+    const QJsonObject firstTime =
+        QJsonDocument::fromJson(m_web->storedBody(QStringLiteral("content.ravo.test"),
+                                                  QStringLiteral("v2/devices/") + deviceId +
+                                                      QStringLiteral("/firsttime")))
+            .object();
+    EXPECT_EQ(firstTime.value(QStringLiteral("deviceId")).toString(), deviceId);
+    const QString token = firstTime.value(QStringLiteral("publicToken")).toString();
+    EXPECT_FALSE(token.isEmpty());
+    const QList<QUrl> opened = recordedUrls();
+    ASSERT_EQ(opened.size(), 1) << "the claim only, no diary after a first-time use";
+    EXPECT_EQ(opened[0].toString(QUrl::FullyEncoded),
+              QStringLiteral("https://www.ravo.test/settings/device/firstTime?token=") + token +
+                  QStringLiteral("&deviceid=") + deviceId);
+
+    // Polled until the user had claimed the device, with the token pair.
+    int polls = 0;
+    for (const FakeRequest& r : m_web->requests()) {
+        if (!r.path.endsWith(QLatin1String("/login/sso/associateToApp")))
+            continue;
+        ++polls;
+        const QJsonObject tokens = QJsonDocument::fromJson(r.body).object();
+        EXPECT_EQ(tokens.value(QStringLiteral("publicToken")).toString(), token);
+        EXPECT_FALSE(tokens.value(QStringLiteral("secretToken")).toString().isEmpty());
+    }
+    EXPECT_EQ(polls, 3);
+}
+
+TEST_F(OnlineRun, AnOptionalFirmwareUpdateIsOfferedOnceAndTheRunEnds)
+{
+    QJsonArray routes{QJsonObject{{"method", "GET"},
+                                  {"path", "/contentserver/sync/zarvotovri/1.2.3/fwupdate.json"},
+                                  {"headers", QJsonObject{{"Content-Type", "application/json"}}},
+                                  {"body", "{\"optional\": true}"}}};
+    for (const QJsonValue& rule : FakeWeb::webServiceRoutes())
+        routes.append(rule);
+    m_web->setRoutes(routes);
+    start();
+    ASSERT_TRUE(waitForStops(1));
+    EXPECT_EQ(states(), (QList<int>{SyncState::SyncOn, SyncState::SyncDone}));
+    EXPECT_EQ(uploads(), allUploads());
+    // Moved behind the others (the phone update with it), run there once
+    // more, and looked up only once.
+    EXPECT_EQ(js(QStringLiteral("smain.syncPhaseObjs.map(function (p) { return p.name; })"
+                                ".slice(-3).join()"))
+                  .toString(),
+              QStringLiteral("physical_info,fwupdate,apkupdate"));
+    EXPECT_EQ(
+        js(QStringLiteral("smain.syncPhaseObjs[smain.syncPhaseObjs.length - 2].runs")).toInt(), 2);
+    int lookups = 0;
+    for (const FakeRequest& r : m_web->requests())
+        lookups += r.path.endsWith(QLatin1String("/fwupdate.json")) ? 1 : 0;
+    EXPECT_EQ(lookups, 1);
+    EXPECT_EQ(js(QStringLiteral("smain.fwUpdCheckStatus")).toInt(), 0);
+}
+
+TEST_F(OnlineRun, AFileTheDeviceCannotReadFailsItsPhaseOnly)
+{
+    const QString missing = userDir + QStringLiteral("/S/SENSORS.BPB");
+    m_stub->answer(QStringLiteral("readFromFile"), StubSynchroniser::When::Later,
+                   [this, missing](JsObject* bridge, const QVariantList& arguments) {
+                       const QString path = arguments.value(0).toString();
+                       if (path == missing) {
+                           bridge->SLOT_readFromLocalDone(ConnectLib::FILE_OPERATION_FAILED |
+                                                              ConnectLib::FILE_OR_DIR_NOT_FOUND,
+                                                          QString());
+                           return;
+                       }
+                       m_served[path] = deviceFile(path);
+                       bridge->SLOT_readFromLocalDone(
+                           ConnectLib::OK, QString::fromLatin1(m_served[path].toBase64()));
+                   });
+    start();
+    ASSERT_TRUE(waitForStops(1));
+    EXPECT_EQ(states(), (QList<int>{SyncState::SyncOn, SyncState::SyncError}));
+    EXPECT_EQ(stops(), QStringList{QStringLiteral("true")});
+    QStringList expected = allUploads();
+    expected.removeAll(QStringLiteral("/v2/users/1001/sensors"));
+    EXPECT_EQ(uploads(), expected);
+    ASSERT_TRUE(waitForJs(frame(), QStringLiteral("$('#pageInstrText ul.summarylist li').length "
+                                                  "=== 12")));
+    QStringList expectedSummary;
+    for (const DataPhase& phase : dataPhases) {
+        expectedSummary.append(text(phase.name == QLatin1String("sensors")
+                                        ? "progress_info_sensorsfail"
+                                        : phase.summaryKey));
+    }
+    EXPECT_EQ(summaryItems(), expectedSummary);
+    const QString summary = js(QStringLiteral("$('#pageInstrText').text()")).toString();
+    EXPECT_TRUE(summary.contains(text("app_menu_state_syncerror")));
+    EXPECT_TRUE(summary.contains(text("progress_info_syncproblems")));
+}
+
+TEST_F(OnlineRun, ResetSyncRemovesTheBookkeepingAndSyncsEverythingAgain)
+{
+    start();
+    ASSERT_TRUE(waitForStops(1));
+    js(QStringLiteral("smain.resetSync();"));
+    ASSERT_TRUE(waitForStops(2));
+    const QList<StubSynchroniser::Call>& calls = m_stub->calls();
+    const auto removal = std::find_if(calls.begin(), calls.end(), [](const auto& call) {
+        return call.name == QLatin1String("removeEntries");
+    });
+    ASSERT_NE(removal, calls.end());
+    EXPECT_EQ(removal->arguments.value(0).toStringList(),
+              QStringList{userDir + QStringLiteral("/SYNC/SYNCINFO.BPB")});
+    EXPECT_EQ(states(), (QList<int>{SyncState::SyncOn, SyncState::SyncDone, SyncState::SyncOn,
+                                    SyncState::SyncDone}));
+    EXPECT_EQ(uploads(), allUploads() + allUploads());
 }
 
 } // namespace

@@ -5,9 +5,9 @@
 // serves files at once.
 #include "tests/connectlib/provider/provider_fixture.h"
 
-#include "tests/support/usb_test_device.h"
 #include "tests/support/process_resources.h"
 #include "tests/support/unplug_points.h"
+#include "tests/support/usb_test_device.h"
 #include "tools/emulator/usb_hub.h"
 
 #include <QSignalSpy>
@@ -158,4 +158,28 @@ TEST_F(ProviderUnplug, EveryReportBoundaryFailsTheRequestAnnouncesTheDepartureAn
 }
 
 } // namespace
+// A device plugged in again at once, before its departure has been dealt
+// with, is announced again after that departure and serves requests.
+TEST_F(ProviderUnplug, APlugRightAfterAnUnplugIsAnnouncedAgain)
+{
+    createProvider();
+    ASSERT_EQ(plug().deviceId(), m_device.id());
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        m_events.clear();
+        m_hub->unplug(m_device.serial());
+        m_hub->plug({m_device.serial()}, *m_model);
+        ASSERT_TRUE(waitDisappeared(m_device.id()));
+        const TCData record = waitAppeared(m_device.id());
+        ASSERT_EQ(record.deviceId(), m_device.id()) << "the device plugged again was not announced";
+        settle();
+        const auto events = m_events.of(QStringLiteral("appeared"), m_device.id());
+        ASSERT_FALSE(m_events.events().empty());
+        EXPECT_EQ(m_events.events().back().kind, QStringLiteral("appeared"));
+        bool same = false;
+        EXPECT_EQ(runTransfer(record, transfer::read, &same), CPStateFlags(OK));
+        EXPECT_TRUE(same);
+    }
+}
+
 } // namespace ConnectLib::Test

@@ -1,5 +1,6 @@
 #include "devicelib/core/device_id.h"
 #include "devicelib/errors/errors.h"
+#include "devicelib/usb/hid_connection.h"
 #include "tests/devicelib/usb/driver_fixture.h"
 #include "tests/support/latch.h"
 
@@ -241,11 +242,18 @@ TEST_F(hid_driver_test, a_connection_outliving_its_driver_reports_a_hang_up_to_n
     EXPECT_EQ(posts(), std::vector<post_record>{published(id_a, 0)});
 }
 
+// A copy of the driver's own device for the connection of id, as the
+// connection's notification thread reports with.
+usb::hid_device device_of(recording_poster& poster, std::uint64_t id)
+{
+    return usb::hid_device(static_cast<usb::hid_connection*>(poster.connection(id))->device());
+}
+
 TEST_F(hid_driver_test, report_removal_runs_directly_on_the_event_thread)
 {
-    const std::string path = plug(serial_a);
+    plug(serial_a);
     driver->start();
-    usb::hid_device device(nullptr, path);
+    usb::hid_device device = device_of(poster, id_a);
     driver->backend().invoke_sync([&] { driver->report_removal(device); });
     EXPECT_EQ(posts(), (std::vector<post_record>{published(id_a, 0), withdrawn(id_a)}));
     driver->stop();
@@ -253,11 +261,17 @@ TEST_F(hid_driver_test, report_removal_runs_directly_on_the_event_thread)
 
 TEST_F(hid_driver_test, report_removal_made_during_start_is_carried_out_once_the_thread_runs)
 {
-    const std::string path = plug(serial_a);
-    usb::hid_device device(nullptr, path);
+    plug(serial_a);
     std::thread reporter;
-    driver->set_start_hook(
-        [&] { reporter = std::thread([&] { driver->report_removal(device); }); });
+    // The report comes once the device is published, before the event
+    // thread runs.
+    driver->set_start_hook([&] {
+        reporter = std::thread([&] {
+            ASSERT_TRUE(poster.wait_posts(1));
+            usb::hid_device device = device_of(poster, id_a);
+            driver->report_removal(device);
+        });
+    });
     driver->start();
     reporter.join();
     EXPECT_EQ(posts(), (std::vector<post_record>{published(id_a, 0), withdrawn(id_a)}));
@@ -266,9 +280,9 @@ TEST_F(hid_driver_test, report_removal_made_during_start_is_carried_out_once_the
 
 TEST_F(hid_driver_test, report_removal_returns_when_it_races_with_stop)
 {
-    const std::string path = plug(serial_a);
+    plug(serial_a);
     driver->start();
-    usb::hid_device device(nullptr, path);
+    usb::hid_device device = device_of(poster, id_a);
     latch busy, release, returned;
     std::thread blocker([&] {
         driver->backend().invoke_sync([&] {
@@ -292,6 +306,26 @@ TEST_F(hid_driver_test, report_removal_returns_when_it_races_with_stop)
     EXPECT_EQ(posts(), (std::vector<post_record>{published(id_a, 0), withdrawn(id_a)}));
     // After stop it returns at once.
     driver->report_removal(device);
+}
+
+TEST_F(hid_driver_test, a_device_plugged_again_at_once_stays_when_the_old_one_reports_its_loss)
+{
+    plug(serial_a);
+    driver->start();
+    usb::hid_device old_device = device_of(poster, id_a);
+    // Gone and back at the same path before the old device's loss is told.
+    unplug(serial_a);
+    plug(serial_a);
+    ASSERT_TRUE(poster.wait_posts(3));
+    driver->report_removal(old_device);
+    settle();
+    const auto p = posts();
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(p[1], withdrawn(id_a));
+    EXPECT_EQ(p[2], published(id_a, 500));
+    EXPECT_EQ(device_paths().size(), 1u);
+    EXPECT_EQ(connection_ids(), std::vector<std::uint64_t>{id_a});
+    driver->stop();
 }
 
 TEST_F(hid_driver_test, a_device_plugged_between_watch_and_listing_is_published_once)

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonValue>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -38,12 +39,15 @@ EndToEndRun::EndToEndRun(const QString& scenario)
     }
     if (!startDisplay() || !startTrayHost())
         return;
-    m_web = std::make_unique<Test::FakeWebService>(QList<Test::FakeWebService::Mount>{},
-                                                   QStringList{QStringLiteral(RAVO_E2E_FIXTURES), Test::FakeWebService::syncFixturesDir()});
+    // This run's fixtures take the place of the sync fixtures' phase scripts.
+    m_web = std::make_unique<Test::FakeWebService>(
+        QList<Test::FakeWebService::Mount>{},
+        QStringList{QStringLiteral(RAVO_E2E_FIXTURES), Test::FakeWebService::syncFixturesDir()});
     if (!m_web->started()) {
         m_error = QStringLiteral("the fake web service did not start");
         return;
     }
+    setRoutes({});
     m_sandbox.useProxy(m_web->port());
     m_sandbox.setSetting(QStringLiteral("delaynew"), QStringLiteral("100"));
     m_sandbox.setSetting(QStringLiteral("openwebaftersync"), QStringLiteral("true"));
@@ -74,6 +78,7 @@ EndToEndRun::~EndToEndRun()
 {
     if (m_program)
         stopProgram();
+    keepTraces();
     if (m_emulator) {
         emulator("quit");
         m_emulator->wait_exit();
@@ -88,6 +93,24 @@ EndToEndRun::~EndToEndRun()
         m_xvfb->terminate();
         m_xvfb->wait_exit();
     }
+}
+
+void EndToEndRun::keepTraces() const
+{
+    // What a failed run leaves to look at, beside its pictures.
+    const QString base = QStringLiteral(RAVO_E2E_ARTIFACTS "/") + m_scenario;
+    QDir().mkpath(QStringLiteral(RAVO_E2E_ARTIFACTS));
+    const auto keep = [](const QString& from, const QString& to) {
+        QFile::remove(to);
+        QFile::copy(from, to);
+    };
+    QFile log(base + QStringLiteral(".log"));
+    if (log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        log.write(m_sandbox.logLines().join(QLatin1Char('\n')).toUtf8());
+    keep(m_sandbox.path(QStringLiteral("program.err")), base + QStringLiteral("-program.err"));
+    if (m_web)
+        keep(m_web->stateDir() + QStringLiteral("/requests.jsonl"),
+             base + QStringLiteral("-requests.jsonl"));
 }
 
 bool EndToEndRun::startDisplay()
@@ -154,6 +177,14 @@ QString EndToEndRun::runTool(const QString& program, const QStringList& argument
     *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return QString::fromUtf8(process.readAllStandardOutput()) +
            QString::fromUtf8(process.readAllStandardError());
+}
+
+void EndToEndRun::setRoutes(const QJsonArray& first)
+{
+    QJsonArray routes = first;
+    for (const QJsonValue& rule : Test::FakeWebService::webServiceRoutes())
+        routes.append(rule);
+    m_web->setRoutes(routes);
 }
 
 std::string EndToEndRun::emulator(const std::string& command)

@@ -10,6 +10,7 @@
 #include "tests/support/program_run/fake_web_service.h"
 #include "tests/support/program_run/program_sandbox.h"
 
+#include <QJsonArray>
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -34,7 +35,7 @@ public:
     // screenshots.
     explicit EndToEndRun(const QString& scenario);
     // Ends whatever still runs: the program, the emulator, the fake, the
-    // tray host, the display.
+    // tray host, the display; keeps the run's traces beside its pictures.
     ~EndToEndRun();
     EndToEndRun(const EndToEndRun&) = delete;
     EndToEndRun& operator=(const EndToEndRun&) = delete;
@@ -46,6 +47,10 @@ public:
     Test::ProgramSandbox& sandbox() { return m_sandbox; }
     Test::FakeWebService& web() { return *m_web; }
     QString display() const { return m_display; }
+
+    // The fake's rules: first, then the web service of the sync fixtures
+    // (FakeWebService::webServiceRoutes), which every run starts with.
+    void setRoutes(const QJsonArray& first);
 
     // One emulator command and its answer line ("" after its time-out).
     std::string emulator(const std::string& command);
@@ -97,6 +102,9 @@ public:
     QList<FakeRequest> plainRequests() const;
 
 private:
+    // Copies the log, the program's standard error and the fake's request
+    // log next to the screenshots.
+    void keepTraces() const;
     bool startDisplay();
     bool startTrayHost();
     bool hasTopLevel(const QString& name) const;

@@ -5,12 +5,14 @@
 // then the marker file is written, so the next sync skips the folder.
 function Exercises(eLocal, eUserSync) {
     "use strict";
+    this.name = "exercises";
     this.eLocal = eLocal;
     this.eUserSync = eUserSync;
     this.syncStatus = 0;
     this.syncFailStatus = 0;
     this.showInSummary = true;
     this.finishText = "progress_info_exercises";
+    this.moreInfoText = "";
     this.folders = [];
 }
 
@@ -41,7 +43,7 @@ Exercises.prototype.upload = function (index) {
     "use strict";
     var self = this;
     if (index >= this.folders.length) {
-        this.syncStatus = 1;
+        this.syncStatus = 0;
         smain.updateSyncStatus("exercises", 100);
         smain.syncPhaseReady();
         return;
@@ -73,5 +75,6 @@ Exercises.prototype.fail = function (what) {
     this.syncStatus = -1;
     this.syncFailStatus = 1;
     this.finishText = "progress_info_exercisesfail";
+    this.moreInfoText = App.Common.escapeHtml("exercises: " + what);
     smain.syncPhaseReady();
 };

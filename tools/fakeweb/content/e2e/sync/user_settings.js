@@ -3,12 +3,14 @@
 // written to the device as "UDEVSET.BPB" in the user's folder.
 function UserSettings(eLocal, eUserSync) {
     "use strict";
+    this.name = "user_settings";
     this.eLocal = eLocal;
     this.eUserSync = eUserSync;
     this.syncStatus = 0;
     this.syncFailStatus = 0;
     this.showInSummary = false;
     this.finishText = "";
+    this.moreInfoText = "";
 }
 
 UserSettings.settingsFile = "UDEVSET.BPB";
@@ -21,7 +23,7 @@ UserSettings.prototype.runSyncPhase = function () {
     smain.updateSyncStatus("user_settings", 0);
     this.eUserSync.read("user-settings", this, function (data) {
         self.eLocal.write(UserSettings.settingsFile, self, function () {
-            self.syncStatus = 1;
+            self.syncStatus = 0;
             smain.updateSyncStatus("user_settings", 100);
             smain.syncPhaseReady();
         }, function (data, status) {
@@ -37,5 +39,6 @@ UserSettings.prototype.fail = function (what) {
     App.Common.log("e2e user settings failed: " + what);
     this.syncStatus = -1;
     this.syncFailStatus = 1;
+    this.moreInfoText = App.Common.escapeHtml("user_settings: " + what);
     smain.syncPhaseReady();
 };

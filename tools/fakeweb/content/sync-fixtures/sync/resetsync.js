@@ -18,7 +18,7 @@ ResetSync.prototype.runSyncPhase = function () {
     }
     // A device without bookkeeping yet has nothing to remove.
     this.eLocal.removeEntries(this, again, function (data, status) {
-        if (App.Common.hasFlag(status, "FILE_NOT_FOUND")) {
+        if (App.Common.hasFlag(status, "FILE_OR_DIR_NOT_FOUND")) {
             again();
             return;
         }
