@@ -145,7 +145,7 @@ void BM_PlugInAndSync(benchmark::State& state)
                     return value.startsWith(QLatin1String("5;")) ||
                            value.startsWith(QLatin1String("6;"));
                 },
-                1800000) ||
+                120000 + files * 1000) ||
             !run.sandbox().setting(key).toString().startsWith(QLatin1String("5;"))) {
             state.SkipWithError("the sync did not end as synced");
             return;

@@ -24,10 +24,6 @@ QJsonArray syncRunRoutes(const QStringList& morePhases, const QJsonArray& first)
     for (const QString& phase : morePhases)
         phases.append(phase);
     routes.append(syncResourceRule(QStringLiteral("synclogic.json"), {{"files", phases}}));
-    // The user the fixtures' login fragment signs in with.
-    routes.append(FakeWebService::handlerRule(
-        QStringLiteral("POST"), QStringLiteral("*/login/user/associateToApp"),
-        QStringLiteral("login"), {{"users", QJsonObject{{"e2e.user@ravo.test", "e2e-password"}}}}));
     // The user's settings the web service holds.
     QByteArray settings(300, '\0');
     for (int i = 0; i < settings.size(); ++i)

@@ -1,7 +1,7 @@
 #pragma once
 
 // The fake web service's answers for a sync run of the end-to-end fixtures:
-// the fixtures' login user, the user's settings, and a sync logic of the
+// the user's settings and a sync logic of the
 // user's settings and exercises followed by further phases. Rules given
 // first win over these, these over the web service's own.
 
