@@ -41,7 +41,7 @@ A rule (all keys optional but "path"):
               the handlers' own keys are listed with them
   once        true: the rule matches once only
 
-A rule's handler state (counters, registrations) lives as long as the rule:
+A rule's handler state (the long poll's count) lives as long as the rule:
 writing routes.json starts it afresh.
 
 Content templates: a mounted folder may hold "fakeweb-templates.json",
@@ -54,6 +54,7 @@ Stops when standard input reaches end of file, or on SIGTERM.
 
 import argparse
 import base64
+import datetime
 import fnmatch
 import gzip
 import hashlib
@@ -68,7 +69,6 @@ import subprocess
 import sys
 import threading
 import time
-import datetime
 import urllib.parse
 
 SMALL_BODY = 4096
