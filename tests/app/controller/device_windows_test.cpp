@@ -181,6 +181,47 @@ TEST_F(DeviceWindows, ADisappearanceMovesTheWindowToTheDeviceLessKey)
     EXPECT_EQ(controller().synchronizers().size(), 2);
 }
 
+// A device restarting after a firmware update or a factory reset that its
+// window's page waits for (excluded from the automatic sync) comes back to
+// that window, which goes on with it: no second window, no current-user
+// request and no page load. Once the page lets it go, a return loads the
+// page again.
+TEST_F(DeviceWindows, AnAwaitedDeviceComesBackToItsWindowWithoutAPageLoad)
+{
+    const ConnectLib::TCData record = device(0x10);
+    appear(record);
+    DataSynchronizer* window = controller().window(0x10);
+    waitLoaded(window);
+    JsObject* bridge = window->bridge();
+    bridge->SLOT_dontAutosyncDevice(record.deviceIdAsHexString());
+    // As the page stores it while the device restarts for its update.
+    setSetting("16", QStringLiteral("8;2026-01-01T00:00:00Z"));
+    m_provider->clearCalls();
+    QSignalSpy continued(bridge, SIGNAL(SIGNAL_continueWithDevice(QString, QString)));
+    QSignalSpy loads(bridge->webView()->page()->mainFrame(), SIGNAL(loadStarted()));
+
+    disappear(0x10);
+    EXPECT_EQ(controller().window(0), window);
+    appear(record);
+    EXPECT_EQ(controller().windowKeys(), QList<quint64>{0x10});
+    EXPECT_EQ(controller().window(0x10), window);
+    EXPECT_EQ(controller().synchronizers().size(), 1);
+    ASSERT_EQ(continued.size(), 1);
+    EXPECT_EQ(continued.front().at(0).toString(), record.deviceIdAsHexString());
+    EXPECT_EQ(continued.front().at(1).toString(), QStringLiteral("OK"));
+    EXPECT_EQ(bridge->SLOT_getVariable(QStringLiteral("tcdeviceid")), record.deviceIdAsHexString());
+    EXPECT_FALSE(m_provider->callNames().contains(QStringLiteral("getCurrentUserData")));
+    settle();
+    EXPECT_EQ(loads.size(), 0);
+
+    // Let go, the device's next return starts its sync as an arrival does.
+    bridge->SLOT_dontAutosyncDevice(QString());
+    disappear(0x10);
+    appear(record);
+    EXPECT_EQ(continued.size(), 1);
+    EXPECT_TRUE(m_provider->callNames().contains(QStringLiteral("getCurrentUserData")));
+}
+
 TEST_F(DeviceWindows, DirectStateCallsStoreNothingForIdZeroOrIdle)
 {
     controller().SLOT_setProcessState(0, SyncState::SyncError);

@@ -120,6 +120,9 @@ TEST(hid_emulator_program, answers_questions_from_the_device_model)
         {"version 0000B001", "error: no such device: 0000B001"},
         {"seed 0000B001 " + seed.string(), "ok"},
         {"version 0000B001", "ok 3.2.18-beta"},
+        {"writes 0000B001", "ok []"},
+        {"writes", "error: usage: writes SERIAL"},
+        {"writes 0000B009", "error: no such device: 0000B009"},
         {"clock 0000B001", "ok 2026-01-01T12:00:00Z trusted 2026-01-01T12:00:00"},
         {"ls 0000B001 /", R"(ok ["DEVICE.BPB","U/","odd \"name\"\\"])"},
         {"ls 0000B001 /U/0", R"(ok ["20260101/","20260102/","USERID.BPB"])"},
@@ -249,6 +252,10 @@ TEST_F(hid_emulator_program_host, restarts_after_a_firmware_install_and_a_factor
     EXPECT_EQ(listener.count(callback::disconnected, device.id()), 1);
     EXPECT_EQ(command("version"), "ok 4.0.1");
     EXPECT_EQ(program.command("ls " + device.serial() + " /"), R"(ok ["DEVICE.BPB","U/"])");
+    // What reached the device, in order, the refused image included.
+    EXPECT_EQ(command("writes"), R"(ok ["put 203 bm8gdmVyc2lvbgo= /SYSUPDAT.IMG",)"
+                                 R"("put 0 YnQ= /BTUPDAT.BIN","put 0 dG91Y2g= /TCHUPDAT.BIN",)"
+                                 R"("put 0 NC4wLjENCmltYWdl /SYSUPDAT.IMG"])");
 
     with_session(2, [](zarvo::session& s) { s.reset(false, true); });
     with_session(3, [](zarvo::session& s) {

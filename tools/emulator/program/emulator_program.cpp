@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 const char usage[] = "error: usage: plug SERIAL [VID PID] | unplug SERIAL [during PATH [REPORTS]] "
                      "| list | seed SERIAL DIR | cat SERIAL PATH | ls SERIAL PATH | clock SERIAL "
-                     "| version SERIAL | quit";
+                     "| version SERIAL | writes SERIAL | quit";
 
 // 1 to 4 hexadecimal digits in either case.
 std::optional<std::uint16_t> parse_id(std::string text)
@@ -119,6 +119,8 @@ std::string emulator_program::run(const std::string& line, bool& done)
             return clock(w);
         if (command == "version")
             return version(w);
+        if (command == "writes")
+            return writes(w);
         if (command == "quit" && w.size() == 1) {
             done = true;
             return "ok";
@@ -366,6 +368,39 @@ std::string emulator_program::version(const words& w)
     if (w.size() != 2)
         return "error: usage: version SERIAL";
     return value(model(w[1], false).firmware().text());
+}
+
+// Every change the host asked of the device's files, in order, across its
+// restarts: "put ANSWER BASE64 PATH" ("-" for no bytes, as for a folder),
+// "merge …" and "remove …".
+std::string emulator_program::writes(const words& w)
+{
+    if (w.size() != 2)
+        return "error: usage: writes SERIAL";
+    std::vector<std::string> lines;
+    for (const exchange_record& r : model(w[1], false).transcript()) {
+        if (r.way != direction::host_to_device || r.kind != exchange_kind::file_operation)
+            continue;
+        const char* name = nullptr;
+        switch (command(r.code)) {
+        case command::put:
+            name = "put";
+            break;
+        case command::merge:
+            name = "merge";
+            break;
+        case command::remove:
+            name = "remove";
+            break;
+        case command::get:
+            continue;
+        }
+        if (!name)
+            continue;
+        lines.push_back(std::string(name) + ' ' + std::to_string(r.answer) + ' ' +
+                        (r.data.empty() ? std::string("-") : base64(r.data)) + ' ' + r.path);
+    }
+    return value(json_array(lines));
 }
 
 } // namespace zarvo::emulator
