@@ -60,7 +60,6 @@ void PageScriptTest::SetUp()
 
 void PageScriptTest::TearDown()
 {
-    m_device.reset();
     m_stub.reset();
     m_bridge.reset();
     m_web.reset();
