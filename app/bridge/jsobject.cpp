@@ -154,6 +154,9 @@ void JsObject::SLOT_addJSObject()
     if (!m_webView || !m_webView->page())
         return;
     QWebFrame* frame = m_webView->page()->mainFrame();
+    // The new document exists: the replaced page's requests were all
+    // cancelled before it.
+    m_replacingPage = false;
     // Judged at this moment: the origin is already the new document's.
     const QUrl origin = originUrl(frame->securityOrigin());
     if (!ConnectLayout::isTrustedPageOrigin(origin)) {
@@ -195,7 +198,11 @@ void JsObject::SLOT_setProgress(int progress)
 
 void JsObject::SLOT_loadFinnished(bool status)
 {
-    m_replacingPage = false;
+    // The replaced page's own load ends failed while the new one runs: only
+    // a load that succeeded (or the new document, SLOT_addJSObject) ends the
+    // replacement.
+    if (status)
+        m_replacingPage = false;
     logLine(QStringLiteral("status: ") + QString::number(status ? 1 : 0));
 }
 

@@ -107,6 +107,36 @@ TEST_F(PageNetwork, ARequestCancelledByTheNextPageLoadOpensNoDialog)
     }
 }
 
+// The replaced page was itself still loading: its load ends failed while the
+// next one runs, and its requests cancelled after that open no dialog either.
+TEST_F(PageNetwork, APageReplacedWhileStillLoadingOpensNoDialog)
+{
+    QJsonArray hanging;
+    for (const char* path : {"/contentserver/img/ravosync.png", "/contentserver/test/slow*"})
+        hanging.append(rule(QString::fromLatin1(path), {{QStringLiteral("hang"), true}}));
+    m_web->setRoutes(hanging);
+    QSignalSpy finished(m_bridge->webView(), &QWebView::loadFinished);
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/pictures.html"));
+    ASSERT_TRUE(m_web->waitForRequest([](const FakeRequest& request) {
+        return request.path == QStringLiteral("/contentserver/img/ravosync.png");
+    }));
+    // Requests of the page's own, sent while its load still runs.
+    js(QStringLiteral("window.slow = [1, 2, 3].map(function (n) {"
+                      "  var x = new XMLHttpRequest();"
+                      "  x.open('GET', '/contentserver/test/slow' + n + '.js'); x.send();"
+                      "  return x; });"));
+    ASSERT_TRUE(m_web->waitForRequest([](const FakeRequest& request) {
+        return request.path == QStringLiteral("/contentserver/test/slow3.js");
+    }));
+    EXPECT_EQ(finished.count(), 0);
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/plain.html"));
+    ASSERT_TRUE(ConnectLib::Test::processUntil(
+        [&] { return finished.count() > 0 && finished.last().at(0).toBool(); }));
+    ConnectLib::Test::processFor(300);
+    EXPECT_TRUE(m_log.contains(QStringLiteral("Reply: /contentserver/test/slow3.js, status: 0")));
+    EXPECT_EQ(m_dialog->count(), 0);
+}
+
 TEST_F(PageNetwork, AContentPageRedirectedElsewhereIsNotShown)
 {
     m_web->setRoutes(
