@@ -1,6 +1,7 @@
 // Scenarios of the whole system on a private display: the real RavoSync,
 // the HID emulator program and the fake web service (see harness/e2e_run.h).
 #include "tests/e2e/harness/e2e_run.h"
+#include "tests/e2e/harness/scenario_checks.h"
 #include "tests/support/usb_test_device.h"
 
 #include <QCryptographicHash>
@@ -20,7 +21,9 @@
 namespace {
 
 using RavoSync::E2e::EndToEndRun;
+using RavoSync::E2e::expectScreenshot;
 using RavoSync::E2e::FakeRequest;
+using RavoSync::E2e::stopAndCheckEveryScenario;
 
 using RavoSync::Test::FakeWebService;
 
@@ -72,26 +75,6 @@ protected:
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_run = std::make_unique<EndToEndRun>(QString::fromUtf8(info->name()));
         ASSERT_TRUE(m_run->ready()) << m_run->error().toStdString();
-    }
-
-    // The rows every scenario shows, once the program has been asked to end.
-    void stopAndCheckEveryScenario()
-    {
-        const long emulatorPeak = m_run->emulatorPeakKiB();
-        EXPECT_EQ(m_run->stopProgram(), 0) << "SIGTERM ends the program with exit code 0";
-        std::cout << "peak memory: RavoSync " << m_run->programPeakKiB() << " KiB, emulator "
-                  << emulatorPeak << " KiB" << std::endl;
-        EXPECT_EQ(m_run->faultLines(), QStringList());
-        for (const FakeRequest& request : m_run->plainRequests())
-            ADD_FAILURE() << "without TLS: " << request.method.toStdString() << " "
-                          << request.scheme.toStdString() << "://" << request.host.toStdString()
-                          << request.path.toStdString();
-    }
-
-    void expectScreenshot(const QString& moment)
-    {
-        EXPECT_FALSE(m_run->screenshot(moment).isEmpty())
-            << moment.toStdString() << ": " << m_run->lastError().toStdString();
     }
 
     // Writes the exercises below a folder of the run and copies it into the
@@ -177,8 +160,8 @@ TEST_F(EndToEnd, FirstStartShowsTheDeviceLessWindowAndEndsOnSigterm)
     EXPECT_TRUE(m_run->waitForRequest(
         [](const FakeRequest& request) { return request.path == indexPage; }));
     EXPECT_TRUE(m_run->waitUntil([&] { return !m_run->syncWindowArea().isEmpty(); }, 60000));
-    expectScreenshot(QStringLiteral("start"));
-    stopAndCheckEveryScenario();
+    expectScreenshot(*m_run, QStringLiteral("start"));
+    stopAndCheckEveryScenario(*m_run);
 }
 
 } // namespace
@@ -217,13 +200,13 @@ TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
     EXPECT_TRUE(m_run->waitForRequest([](const FakeRequest& request) {
         return request.path.endsWith(QLatin1String("/login/user/associateToApp"));
     }));
-    expectScreenshot(QStringLiteral("tray-during-sync"));
+    expectScreenshot(*m_run, QStringLiteral("tray-during-sync"));
     ASSERT_TRUE(m_run->waitForSetting(
         decimalId(device),
         [](const QString& value) { return value.startsWith(QLatin1String("5;")); }, 180000))
         << "state: " << state(device).toStdString();
     EXPECT_EQ(m_run->programWindows().size(), 1) << "one window serves the device";
-    expectScreenshot(QStringLiteral("summary"));
+    expectScreenshot(*m_run, QStringLiteral("summary"));
 
     // The login reached the web service with the test user.
     FakeRequest login;
@@ -282,9 +265,9 @@ TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
         180000))
         << "state: " << state(device).toStdString();
     EXPECT_EQ(exerciseUploads(), int(exercises.size()));
-    expectScreenshot(QStringLiteral("tray-after-sync"));
+    expectScreenshot(*m_run, QStringLiteral("tray-after-sync"));
 
-    stopAndCheckEveryScenario();
+    stopAndCheckEveryScenario(*m_run);
 }
 
 } // namespace
@@ -317,7 +300,7 @@ TEST_F(EndToEnd, UnplugInTheMiddleOfASyncThenTheNextSync)
         [](const QString& value) { return !value.startsWith(QLatin1String("2;")); }))
         << "state: " << state(device).toStdString();
     EXPECT_GT(EndToEndRun::peakKiB(m_run->programPid()), 0) << "the program keeps running";
-    expectScreenshot(QStringLiteral("error"));
+    expectScreenshot(*m_run, QStringLiteral("error"));
 
     // Nothing reported as success.
     EXPECT_FALSE(state(device).startsWith(QLatin1String("5;"))) << state(device).toStdString();
@@ -340,7 +323,7 @@ TEST_F(EndToEnd, UnplugInTheMiddleOfASyncThenTheNextSync)
     EXPECT_TRUE(m_run->waitForSetting(QStringLiteral("secondtimeuse"),
                                       [](const QString& value) { return value == "1"; }));
 
-    stopAndCheckEveryScenario();
+    stopAndCheckEveryScenario(*m_run);
 }
 
 } // namespace

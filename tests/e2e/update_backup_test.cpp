@@ -4,6 +4,7 @@
 // sync runs once more) and a backup with its restore around a factory reset.
 #include "tests/connectlib/worker/zip_archive.h"
 #include "tests/e2e/harness/e2e_run.h"
+#include "tests/e2e/harness/scenario_checks.h"
 #include "tests/e2e/sync_routes.h"
 #include "tests/support/usb_test_device.h"
 
@@ -27,7 +28,9 @@ namespace {
 
 using ConnectLib::Test::ArchiveEntry;
 using RavoSync::E2e::EndToEndRun;
+using RavoSync::E2e::expectScreenshot;
 using RavoSync::E2e::FakeRequest;
+using RavoSync::E2e::stopAndCheckEveryScenario;
 using RavoSync::E2e::syncResourceRule;
 using RavoSync::Test::FakeWebService;
 
@@ -153,25 +156,6 @@ protected:
             limitMs);
     }
 
-    void expectScreenshot(const QString& moment)
-    {
-        EXPECT_FALSE(m_run->screenshot(moment).isEmpty())
-            << moment.toStdString() << ": " << m_run->lastError().toStdString();
-    }
-
-    // What every scenario shows once the program has been asked to end.
-    void stopAndCheckEveryScenario()
-    {
-        const long emulatorPeak = m_run->emulatorPeakKiB();
-        EXPECT_EQ(m_run->stopProgram(), 0) << "SIGTERM ends the program with exit code 0";
-        std::cout << "peak memory: RavoSync " << m_run->programPeakKiB() << " KiB, emulator "
-                  << emulatorPeak << " KiB" << std::endl;
-        EXPECT_EQ(m_run->faultLines(), QStringList());
-        for (const FakeRequest& request : m_run->plainRequests())
-            ADD_FAILURE() << "without TLS: " << request.method.toStdString() << " "
-                          << request.host.toStdString() << request.path.toStdString();
-    }
-
     zarvo::test::usb_test_device m_device;
     std::unique_ptr<EndToEndRun> m_run;
 };
@@ -208,7 +192,7 @@ TEST_F(DeviceRestarts, AFirmwareUpdateThroughThePages)
     ASSERT_TRUE(m_run->waitForRequest(
         [&](const FakeRequest& request) { return request.path == archivePath; }, 120000,
         &download));
-    expectScreenshot(QStringLiteral("update"));
+    expectScreenshot(*m_run, QStringLiteral("update"));
     ASSERT_TRUE(m_run->waitForLog(QStringLiteral("is back with firmware 9.9.9"), 120000));
     ASSERT_TRUE(waitForSyncEnd());
 
@@ -251,8 +235,8 @@ TEST_F(DeviceRestarts, AFirmwareUpdateThroughThePages)
     EXPECT_TRUE(m_run->waitForLogAfter(QStringLiteral("is back with firmware 9.9.9"),
                                        QStringLiteral("Firmware 9.9.9 is up to date."), 1000));
     EXPECT_TRUE(m_run->sandbox().setting(decimalId()).toString().startsWith(QLatin1String("5;")));
-    expectScreenshot(QStringLiteral("updated"));
-    stopAndCheckEveryScenario();
+    expectScreenshot(*m_run, QStringLiteral("updated"));
+    stopAndCheckEveryScenario(*m_run);
 }
 
 TEST_F(DeviceRestarts, ABackupAndItsRestoreThroughThePages)
@@ -298,7 +282,7 @@ TEST_F(DeviceRestarts, ABackupAndItsRestoreThroughThePages)
     EXPECT_EQ(deviceFile(QStringLiteral("/U/0/NOTES.TXT")), std::nullopt);
     EXPECT_FALSE(QFileInfo::exists(backupDir));
     EXPECT_EQ(requestsFor(indexPage), 1);
-    stopAndCheckEveryScenario();
+    stopAndCheckEveryScenario(*m_run);
 }
 
 } // namespace

@@ -1,0 +1,35 @@
+#pragma once
+
+// Checks every end-to-end scenario makes, shared by the scenario programs.
+
+#include "tests/e2e/harness/e2e_run.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+namespace RavoSync::E2e {
+
+// A screen grab of this moment; fails when the sync window shows nothing.
+inline void expectScreenshot(EndToEndRun& run, const QString& moment)
+{
+    EXPECT_FALSE(run.screenshot(moment).isEmpty())
+        << moment.toStdString() << ": " << run.lastError().toStdString();
+}
+
+// Asks the program to end, then: exit code 0, no crash or failed connection
+// group in the log, no request without TLS; prints the peak memory.
+inline void stopAndCheckEveryScenario(EndToEndRun& run)
+{
+    const long emulatorPeak = run.emulatorPeakKiB();
+    EXPECT_EQ(run.stopProgram(), 0) << "SIGTERM ends the program with exit code 0";
+    std::cout << "peak memory: RavoSync " << run.programPeakKiB() << " KiB, emulator "
+              << emulatorPeak << " KiB" << std::endl;
+    EXPECT_EQ(run.faultLines(), QStringList());
+    for (const FakeRequest& request : run.plainRequests())
+        ADD_FAILURE() << "without TLS: " << request.method.toStdString() << " "
+                      << request.scheme.toStdString() << "://" << request.host.toStdString()
+                      << request.path.toStdString();
+}
+
+} // namespace RavoSync::E2e
