@@ -107,8 +107,7 @@ protected:
         PageScriptTest::SetUp();
         if (HasFatalFailure())
             return;
-        m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
-        exposeObject(QStringLiteral("StubDevice"), m_device.get());
+        exposeStubDevice();
         m_web->setRoutes(routes());
     }
 
@@ -118,7 +117,6 @@ protected:
             QDir(QCoreApplication::applicationDirPath() + QLatin1Char('/') + m_offlineDir)
                 .removeRecursively();
         PageScriptTest::TearDown();
-        m_device.reset();
     }
 
     // A file beside the program that the offline store's reads find.
@@ -146,7 +144,6 @@ protected:
         return found;
     }
 
-    std::unique_ptr<StubDeviceScript> m_device;
     QString m_offlineDir;
 };
 

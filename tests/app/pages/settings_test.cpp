@@ -89,8 +89,7 @@ protected:
         PageScriptTest::SetUp();
         if (HasFatalFailure())
             return;
-        m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
-        exposeObject(QStringLiteral("StubDevice"), m_device.get());
+        exposeStubDevice();
         m_web->setRoutes(routes());
         Common::setSettingsValue(QStringLiteral("app_name"), appName);
         Common::setSettingsValue(QStringLiteral("language"), QStringLiteral("en"));
@@ -103,7 +102,6 @@ protected:
         Common::setApplicationAutostart(appName, false);
         Common::setSettingsValue(QStringLiteral("language"), QStringLiteral("en"));
         PageScriptTest::TearDown();
-        m_device.reset();
     }
 
     // The main page with the window's device; true once the settings panel
@@ -151,8 +149,6 @@ protected:
         return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                QStringLiteral("/autostart/") + appName + QStringLiteral(".desktop");
     }
-
-    std::unique_ptr<StubDeviceScript> m_device;
 };
 
 TEST_F(SettingsPanel, Tables)

@@ -23,9 +23,8 @@ protected:
         if (HasFatalFailure())
             return;
         clearRecordedUrls();
-        m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
+        exposeStubDevice();
         m_probe = std::make_unique<PageProbeScript>(m_bridge.get(), m_web.get());
-        exposeObject(QStringLiteral("StubDevice"), m_device.get());
         exposeObject(QStringLiteral("Probe"), m_probe.get());
     }
 
@@ -33,11 +32,9 @@ protected:
     {
         m_probe.reset();
         PageScriptTest::TearDown();
-        m_device.reset();
         clearRecordedUrls();
     }
 
-    std::unique_ptr<StubDeviceScript> m_device;
     std::unique_ptr<PageProbeScript> m_probe;
 };
 

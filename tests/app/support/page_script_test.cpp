@@ -60,9 +60,16 @@ void PageScriptTest::SetUp()
 
 void PageScriptTest::TearDown()
 {
+    m_device.reset();
     m_stub.reset();
     m_bridge.reset();
     m_web.reset();
+}
+
+void PageScriptTest::exposeStubDevice()
+{
+    m_device = std::make_unique<StubDeviceScript>(m_bridge.get(), m_stub.get());
+    exposeObject(QStringLiteral("StubDevice"), m_device.get());
 }
 
 QWebFrame* PageScriptTest::frame() const

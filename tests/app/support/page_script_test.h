@@ -2,6 +2,7 @@
 
 #include "app/bridge/jsobject.h"
 #include "tests/app/support/fake_web.h"
+#include "tests/app/support/stub_device_script.h"
 #include "tests/app/support/stub_synchroniser.h"
 
 #include <QString>
@@ -38,6 +39,9 @@ protected:
 
     // Gives every document the window loads the script object name.
     void exposeObject(const QString& name, QObject* object);
+    // Gives every document the stub synchroniser as the script object
+    // "StubDevice" (stub_device_script.h).
+    void exposeStubDevice();
 
     QWebFrame* frame() const;
     QVariant js(const QString& expression) const;
@@ -51,6 +55,7 @@ protected:
     std::unique_ptr<FakeWeb> m_web;
     std::unique_ptr<JsObject> m_bridge;
     std::unique_ptr<StubSynchroniser> m_stub;
+    std::unique_ptr<StubDeviceScript> m_device;
 };
 
 } // namespace RavoSync::Test

@@ -37,24 +37,6 @@ std::string binary(int size, int seed)
     return out;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Every file below folder as its path relative to it, sorted.
-QStringList filesBelow(const QString& folder)
-{
-    QStringList out;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(folder).relativeFilePath(it.next());
-    out.sort();
-    return out;
-}
-
 class Backup : public KT::DeviceFixture {
 protected:
     void SetUp() override
@@ -130,10 +112,10 @@ TEST_F(Backup, ASingleFileLandsAtItsDevicePathBelowTheBackupFolder)
     zarvo::emulator::device_model& model = publishModel();
     putBackupFile(QStringLiteral("/OLD.TXT"), "old");
     EXPECT_EQ(backup(QStringLiteral("/DEVICE.BPB")), std::make_pair(backupDir(), CPStateFlags(OK)));
-    EXPECT_EQ(readAll(backupDir() + QStringLiteral("/DEVICE.BPB")),
+    EXPECT_EQ(KT::readBytes(backupDir() + QStringLiteral("/DEVICE.BPB")),
               QByteArray::fromStdString(*model.file("/DEVICE.BPB")));
     // A new backup first deletes the device's previous one.
-    EXPECT_EQ(filesBelow(backupDir()), QStringList{"DEVICE.BPB"});
+    EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"DEVICE.BPB"});
     EXPECT_TRUE(log.lines().filter(QStringLiteral("CPStateFlag")).isEmpty());
 }
 
@@ -145,7 +127,7 @@ TEST_F(Backup, DataPathsWithoutLeadingSlashOrEmptyAreSkipped)
     const QStringList lines = log.lines();
     EXPECT_TRUE(lines.contains(QStringLiteral("Data path no good. Must start with '/'. Now U/0")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Data path no good. Must start with '/'. Now ")));
-    EXPECT_EQ(filesBelow(backupDir()), QStringList{"DEVICE.BPB"});
+    EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"DEVICE.BPB"});
 
     // Every data path rejected: 0.
     EXPECT_EQ(backup(QStringLiteral("x,y")), std::make_pair(backupDir(), CPStateFlags()));
@@ -158,15 +140,16 @@ TEST_F(Backup, UserTagGivesOneDataPathPerUser)
     model.put_file("/U/1/S/B.BIN", binary(200, 2));
     EXPECT_EQ(backup(QStringLiteral("/U/[USER]/S")), std::make_pair(backupDir(), CPStateFlags(OK)));
     EXPECT_EQ(exportedPaths(), (QStringList{"/U/0/S", "/U/1/S"}));
-    EXPECT_EQ(filesBelow(backupDir()), (QStringList{"U/0/S/A.BIN", "U/1/S/B.BIN"}));
-    EXPECT_EQ(readAll(backupDir() + "/U/1/S/B.BIN"), QByteArray::fromStdString(binary(200, 2)));
+    EXPECT_EQ(KT::filesBelow(backupDir()), (QStringList{"U/0/S/A.BIN", "U/1/S/B.BIN"}));
+    EXPECT_EQ(KT::readBytes(backupDir() + "/U/1/S/B.BIN"),
+              QByteArray::fromStdString(binary(200, 2)));
 
     // A failed listing of /U: no user, nothing exported for the tag.
     log.clear();
     model.script_answer(match::file(command::get), 101, 1);
     EXPECT_EQ(backup(QStringLiteral("/U/[USER]/S")), std::make_pair(backupDir(), CPStateFlags()));
     EXPECT_TRUE(exportedPaths().isEmpty());
-    EXPECT_TRUE(filesBelow(backupDir()).isEmpty());
+    EXPECT_TRUE(KT::filesBelow(backupDir()).isEmpty());
 }
 
 TEST_F(Backup, DailySelectionOfASubFolderIgnoresTheFromDate)
@@ -179,7 +162,7 @@ TEST_F(Backup, DailySelectionOfASubFolderIgnoresTheFromDate)
     EXPECT_EQ(backup(QStringLiteral("/U/0/[YYYYMMDD]/ACT"), QStringLiteral("2024-01-02")),
               std::make_pair(backupDir(), CPStateFlags(OK)));
     EXPECT_EQ(exportedPaths(), (QStringList{"/U/0/20240101/ACT", "/U/0/20240102/ACT"}));
-    EXPECT_EQ(filesBelow(backupDir()),
+    EXPECT_EQ(KT::filesBelow(backupDir()),
               (QStringList{"U/0/20240101/ACT/A.BIN", "U/0/20240102/ACT/B.BIN"}));
 }
 
@@ -194,7 +177,7 @@ TEST_F(Backup, DailySelectionByTimeFoldersFromADate)
     backup(QStringLiteral("/U/0/[YYYYMMDD]/E/[HHMMSS]/ID.BPB"), QStringLiteral("2024-01-02"));
     EXPECT_EQ(exportedPaths(),
               (QStringList{"/U/0/20240102/E/101010/X/ID.BPB", "/U/0/20240103/E/121212/Y/ID.BPB"}));
-    EXPECT_EQ(readAll(backupDir() + "/U/0/20240103/E/121212/Y/ID.BPB"), QByteArray("wanted"));
+    EXPECT_EQ(KT::readBytes(backupDir() + "/U/0/20240103/E/121212/Y/ID.BPB"), QByteArray("wanted"));
     EXPECT_FALSE(QFileInfo::exists(backupDir() + "/U/0/20240101"));
 }
 
@@ -206,7 +189,7 @@ TEST_F(Backup, ATreeExportStopsAtAFailingFile)
     model.put_file("/U/0/S/C.BIN", "c");
     model.script_answer(match::file(command::get, "/U/0/S/B.BIN"), 103, 1);
     EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), CPStateFlags()));
-    EXPECT_EQ(filesBelow(backupDir()), QStringList{"U/0/S/A.BIN"});
+    EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"U/0/S/A.BIN"});
     EXPECT_TRUE(log.lines().contains(QStringLiteral("Export failed with data path /U/0/S to ") +
                                      backupDir() + QStringLiteral("/U/0/SState: OK")));
 }
@@ -215,11 +198,11 @@ TEST_F(Backup, DotComponentsWriteNothingOutside)
 {
     zarvo::emulator::device_model& model = publishModel();
     model.put_file("/U/0/S/A.BIN", "a");
-    const QStringList before = filesBelow(QFileInfo(m_backups).path());
+    const QStringList before = KT::filesBelow(QFileInfo(m_backups).path());
     EXPECT_EQ(backup(QStringLiteral("/U/../../x,/U/0/../../DEVICE.BPB,/./DEVICE.BPB,/U/0/S/..")),
               std::make_pair(backupDir(), CPStateFlags()));
     EXPECT_EQ(log.lines().filter(QStringLiteral("Data path refused")).size(), 4);
-    EXPECT_EQ(filesBelow(QFileInfo(m_backups).path()), before);
+    EXPECT_EQ(KT::filesBelow(QFileInfo(m_backups).path()), before);
 }
 
 TEST_F(Backup, AFileNamedLikeAnEarlierFolderLandsInItsRealFolder)
@@ -227,8 +210,8 @@ TEST_F(Backup, AFileNamedLikeAnEarlierFolderLandsInItsRealFolder)
     zarvo::emulator::device_model& model = publishModel();
     model.put_file("/A.B/X/A.B", "deep");
     EXPECT_EQ(backup(QStringLiteral("/A.B/X/A.B")), std::make_pair(backupDir(), CPStateFlags(OK)));
-    EXPECT_EQ(filesBelow(backupDir()), QStringList{"A.B/X/A.B"});
-    EXPECT_EQ(readAll(backupDir() + "/A.B/X/A.B"), QByteArray("deep"));
+    EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"A.B/X/A.B"});
+    EXPECT_EQ(KT::readBytes(backupDir() + "/A.B/X/A.B"), QByteArray("deep"));
 }
 
 TEST_F(Backup, RoundTripOfNestedFoldersByteForByte)
@@ -283,7 +266,7 @@ TEST_F(Backup, ARestoreThatLosesTheDeviceFailsAndKeepsTheBackup)
     EXPECT_EQ(flags, importFailure | TC_CONNECTION_LOST);
     EXPECT_TRUE(
         log.lines().contains(QStringLiteral("Import failed with data path ") + backupDir()));
-    EXPECT_EQ(filesBelow(backupDir()).size(), 4);
+    EXPECT_EQ(KT::filesBelow(backupDir()).size(), 4);
     // The worker's root is empty again: a device path names no file of the
     // kept backup.
     bool found = true;
@@ -299,7 +282,7 @@ TEST_F(Backup, ABusySystemFailsTheRestoreWithItsCause)
     putBackupFile(QStringLiteral("/U/0/B.BIN"), "b");
     connection.script(connection_op::write, connection_action::throws(zarvo::system_busy()));
     EXPECT_EQ(restore(backupDir()), importFailure | SYSTEM_BUSY);
-    EXPECT_EQ(filesBelow(backupDir()).size(), 2);
+    EXPECT_EQ(KT::filesBelow(backupDir()).size(), 2);
     // The walk went on with the next file.
     int writes = 0;
     for (const auto& call : connection.calls())
