@@ -205,8 +205,9 @@ TEST_F(sd_driver_test, ADeviceClosingWhileIdentifiedIsNeverLeftPublished)
                has_trace("General error: ") || rig.poster.posts().size() == 2;
     }));
     const auto posts = rig.poster.posts();
-    if (!posts.empty())
+    if (!posts.empty()) {
         EXPECT_EQ(posts, (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id())}));
+    }
     EXPECT_TRUE(rig.driver->unique_ids().empty());
 }
 
