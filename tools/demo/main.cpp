@@ -8,8 +8,8 @@
 //
 //   ravosync_demo [--exit-after-sync] [program arguments]
 //
-// --exit-after-sync ends the program once the device's sync has completed
-// (the test of this run uses it); the exit code is 0 only when it did.
+// --exit-after-sync ends the program once the device's sync has completed,
+// for scripted runs; the exit code is 0 only when it did.
 #include "tests/e2e/sync_routes.h"
 #include "tests/support/child_program.h"
 #include "tests/support/program_run/fake_web_service.h"

@@ -2,7 +2,8 @@
 # The demonstration run (tools/demo, "scripts/run --demo") on a private Xvfb
 # with a tray host: the device's sync completes, a screen grab shows it,
 # SIGTERM ends the run with exit code 0, every process it started is gone,
-# its private folders are removed and the user's home stays untouched.
+# its private folders are removed and the user's home stays untouched. A
+# second run with --exit-after-sync ends by itself after its sync.
 #
 #   demo_run_test.sh DEMO XVFB TRAYER SCREENSHOT ARTIFACTS
 set -euo pipefail
@@ -73,4 +74,10 @@ done
 [ ! -e "$root" ] || fail "$root is still there"
 [ -z "$(ls -A "$work/user-home")" ] || fail "the user's home changed: $(find "$work/user-home")"
 cat "$work/demo.out"
+
+DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent \
+  HOME="$work/user-home" timeout 300 "$demo" --exit-after-sync >"$work/demo.out" 2>&1 ||
+  fail "the run with --exit-after-sync ended with $?"
+grep -q '^Sync completed' "$work/demo.out" || fail "--exit-after-sync: no completed sync"
+[ -z "$(ls -A "$work/user-home")" ] || fail "the user's home changed: $(find "$work/user-home")"
 echo "PASS"
