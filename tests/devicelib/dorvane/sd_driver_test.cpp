@@ -86,6 +86,13 @@ const greeting_row greeting_rows[] = {
     {"version_2_0_5", [](net_device& d) { d.front.set_version("2.0.5"); }, true, true},
     {"version_2_0_5_beta", [](net_device& d) { d.front.set_version("2.0.5-beta"); }, true, true},
     {"version_1_4", [](net_device& d) { d.front.set_version("1.4"); }, true, false},
+    {"cr_lf",
+     [](net_device& d) {
+         std::string line = emulator::greeting_line("2.0.5", d.model.profile().serial());
+         line.insert(line.size() - 1, "\r");
+         d.front.set_greeting(line, true);
+     },
+     true, true},
     // Narrowed to 8 bits, 256 would read as 0, the older framing.
     {"version_256_0", [](net_device& d) { d.front.set_version("256.0"); }, true, true},
     {"id_00000000",
@@ -205,8 +212,9 @@ TEST_F(sd_driver_test, ADeviceClosingWhileIdentifiedIsNeverLeftPublished)
                has_trace("General error: ") || rig.poster.posts().size() == 2;
     }));
     const auto posts = rig.poster.posts();
-    if (!posts.empty())
+    if (!posts.empty()) {
         EXPECT_EQ(posts, (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id())}));
+    }
     EXPECT_TRUE(rig.driver->unique_ids().empty());
 }
 
