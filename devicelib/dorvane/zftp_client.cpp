@@ -158,6 +158,7 @@ void zftp_client::settle_stream()
     // proof that it never will.
     ZARVO_TRACE("zarvo::dorvane::zftp_client::settle_stream",
                 "exchange abandoned with device bytes possibly in flight, closing the link");
+    ended_by_host_ = true;
     ::shutdown(socket_.fd(), SHUT_RDWR);
     tell_observer();
 }
@@ -466,6 +467,7 @@ bool zftp_client::listen_frame()
         ZARVO_TRACE("zarvo::dorvane::zftp_client::socket_receive",
                     "device frame unfinished in time, the stream is out of step");
         // Its rest may still come and would be read as an answer.
+        ended_by_host_ = true;
         ::shutdown(socket_.fd(), SHUT_RDWR);
         tell_observer();
         return false;

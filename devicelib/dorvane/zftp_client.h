@@ -72,6 +72,11 @@ public:
     int readiness() override;
     void withdrawn() override;
 
+    // The host itself ended the link (an abandoned exchange or an unfinished
+    // device frame), not the device: the device may well still be there.
+    // Set before the observer is told.
+    bool ended_by_host() const { return ended_by_host_; }
+
     std::uint64_t unique_id() const { return unique_id_; }
     std::uint64_t device_id() const { return device_id_; }
     void set_device_id(std::uint64_t id) { device_id_ = id; }
@@ -131,6 +136,7 @@ private:
     platform::event abort_;
     platform::pause_handshake handshake_;
     std::atomic<bool> observer_told_{false};
+    std::atomic<bool> ended_by_host_{false};
     // Set by the operation thread only, while it holds the exchange.
     bool out_of_step_ = false;
     bool link_ended_ = false;
