@@ -56,7 +56,11 @@ TEST_F(hid_device_test, reports_queued_before_an_exchange_are_discarded_notifica
 TEST_F(hid_device_test, a_stale_report_in_place_of_the_first_response_report_is_out_of_step)
 {
     handler.answer_with([](const auto&) { return device_answer::ok("real"); });
-    device.inject_at(usb_front_end::point::before_response_report, 0, {stale_report(7)});
+    // The last report of an earlier response: nothing waits for an answer to
+    // it (one that announces more is stopped, below).
+    std::string stale = stale_report(7);
+    stale[1] = static_cast<char>(62 << 2);
+    device.inject_at(usb_front_end::point::before_response_report, 0, {stale});
     auto request = request_of("q");
     std::stringstream response;
     try {
@@ -77,6 +81,38 @@ TEST_F(hid_device_test, a_stale_report_in_place_of_the_first_response_report_is_
     EXPECT_EQ(host->download(next, answer, cancel), 0);
     EXPECT_EQ(answer.str(), "next");
     EXPECT_TRUE(traced("Discarded 1 report(s) of an earlier exchange."));
+    EXPECT_THAT(device.violations(), IsEmpty());
+}
+
+TEST_F(hid_device_test, a_corrupt_first_report_announcing_more_is_stopped_before_the_next_message)
+{
+    // The device's own response, its first report's ring counter corrupted:
+    // the device waits for an answer to it, like to any report that
+    // announces more.
+    auto reports = emulator::response_reports(0, bytes_of(200, 5));
+    ASSERT_GT(reports.size(), 1u);
+    reports[0][2] = 7;
+    handler.answer_with([=](const auto&) {
+        device_answer a;
+        a.type = device_answer::kind::raw;
+        a.reports = reports;
+        return a;
+    });
+    auto request = request_of("q");
+    std::stringstream response;
+    try {
+        host->download(request, response, cancel);
+        ADD_FAILURE() << "no error";
+    } catch (const bad_response& e) {
+        EXPECT_THAT(e.what(), ::testing::HasSubstr("Expected first response frame."));
+    }
+    // Stopped, as any abandoned response is; the next message is heard as one.
+    EXPECT_THAT(host_lines_when(2), ElementsAre(::testing::_, "H0 010407"));
+    handler.answer_with([](const auto&) { return device_answer::ok("next"); });
+    auto next = request_of("n");
+    std::stringstream answer;
+    EXPECT_EQ(host->download(next, answer, cancel), 0);
+    EXPECT_EQ(answer.str(), "next");
     EXPECT_THAT(device.violations(), IsEmpty());
 }
 
