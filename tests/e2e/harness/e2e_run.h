@@ -92,11 +92,19 @@ public:
     // The sync window on the screen (the largest of those); empty when there
     // is none.
     QRect syncWindowArea() const;
+    // The program's tray icon inside the tray host, in screen coordinates;
+    // empty when there is none.
+    QRect trayIconArea() const;
+    // The content area of a sync window at that place: between the main
+    // page's header and footer.
+    static QRect contentArea(const QRect& window);
     // Grabs the screen to "<artifacts>/<scenario>-<moment>.png" and prints
-    // its path; with checkWindow, a sync window that shows one colour only
-    // (the web engine drew nothing), or none at all, fails. The picture's
-    // path, or "" with the reason in lastError().
-    QString screenshot(const QString& moment, bool checkWindow = true);
+    // its path; with checkWindow, a sync window whose content area shows one
+    // colour only (the web engine drew nothing), or none at all, fails, and
+    // with trayColour ("rrggbb") so does a tray icon without that colour.
+    // The picture's path, or "" with the reason in lastError().
+    QString screenshot(const QString& moment, bool checkWindow = true,
+                       const QString& trayColour = QString());
     const QString& lastError() const { return m_lastError; }
 
     // What no scenario may show: log lines reporting a crash or a failed

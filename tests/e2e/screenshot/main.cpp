@@ -1,24 +1,39 @@
 // Grabs the whole screen of $DISPLAY into a PNG file and prints its path.
 //
-//   ravo_e2e_screenshot FILE [X Y WIDTH HEIGHT]
+//   ravo_e2e_screenshot FILE [X Y WIDTH HEIGHT [--colour RRGGBB X Y WIDTH HEIGHT]]
 //
 // With an area it also checks that the area shows more than one colour and
 // exits with 3 when it does not (a window the web engine drew nothing in).
+// With --colour the second area must hold that colour somewhere (a tray
+// icon's state), else it exits with 4.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
 
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QRect areaOf(char** argv)
+{
+    return QRect(std::atoi(argv[0]), std::atoi(argv[1]), std::atoi(argv[2]), std::atoi(argv[3]));
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && argc != 6) {
-        std::fprintf(stderr, "usage: ravo_e2e_screenshot FILE [X Y WIDTH HEIGHT]\n");
+    const bool colourCheck = argc == 12 && QByteArray(argv[6]) == "--colour";
+    if (argc != 2 && argc != 6 && !colourCheck) {
+        std::fprintf(stderr, "usage: ravo_e2e_screenshot FILE [X Y WIDTH HEIGHT "
+                             "[--colour RRGGBB X Y WIDTH HEIGHT]]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication application(argc, argv);
+    int qtArgc = 1;
+    QGuiApplication application(qtArgc, argv);
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) {
         std::fprintf(stderr, "no screen\n");
@@ -33,20 +48,38 @@ int main(int argc, char** argv)
     if (argc == 2)
         return 0;
 
-    const QRect area =
-        QRect(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5])).intersected(image.rect());
+    const QRect area = areaOf(argv + 2).intersected(image.rect());
     if (area.isEmpty()) {
         std::printf("the area lies outside the screen\n");
         return 3;
     }
     const QRgb first = image.pixel(area.topLeft());
-    for (int y = area.top(); y <= area.bottom(); ++y) {
+    bool oneColour = true;
+    for (int y = area.top(); y <= area.bottom() && oneColour; ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            if (image.pixel(x, y) != first)
+            if (image.pixel(x, y) != first) {
+                oneColour = false;
+                break;
+            }
+        }
+    }
+    if (oneColour) {
+        std::printf("the area %dx%d+%d+%d is one colour (#%06x)\n", area.width(), area.height(),
+                    area.x(), area.y(), unsigned(first & 0xFFFFFF));
+        return 3;
+    }
+    if (!colourCheck)
+        return 0;
+
+    const QRgb wanted = QRgb(std::strtoul(argv[7], nullptr, 16)) & 0xFFFFFF;
+    const QRect icon = areaOf(argv + 8).intersected(image.rect());
+    for (int y = icon.top(); y <= icon.bottom(); ++y) {
+        for (int x = icon.left(); x <= icon.right(); ++x) {
+            if ((image.pixel(x, y) & 0xFFFFFF) == wanted)
                 return 0;
         }
     }
-    std::printf("the area %dx%d+%d+%d is one colour (#%06x)\n", area.width(), area.height(),
-                area.x(), area.y(), unsigned(first & 0xFFFFFF));
-    return 3;
+    std::printf("the area %dx%d+%d+%d lacks the colour #%06x\n", icon.width(), icon.height(),
+                icon.x(), icon.y(), unsigned(wanted));
+    return 4;
 }
