@@ -394,7 +394,7 @@ QRect EndToEndRun::contentArea(const QRect& window)
 }
 
 QString EndToEndRun::screenshot(const QString& moment, bool checkWindow,
-                                const QString& trayColour)
+                                const QString& trayColours)
 {
     m_lastError.clear();
     QDir().mkpath(QStringLiteral(RAVO_E2E_ARTIFACTS));
@@ -409,13 +409,13 @@ QString EndToEndRun::screenshot(const QString& moment, bool checkWindow,
         const QRect area = contentArea(window);
         arguments << QString::number(area.x()) << QString::number(area.y())
                   << QString::number(area.width()) << QString::number(area.height());
-        if (!trayColour.isEmpty()) {
+        if (!trayColours.isEmpty()) {
             const QRect icon = trayIconArea();
             if (icon.isEmpty()) {
                 m_lastError = QStringLiteral("no tray icon on the screen:\n") + windowTree();
                 return QString();
             }
-            arguments << QStringLiteral("--colour") << trayColour << QString::number(icon.x())
+            arguments << QStringLiteral("--colour") << trayColours << QString::number(icon.x())
                       << QString::number(icon.y()) << QString::number(icon.width())
                       << QString::number(icon.height());
         }

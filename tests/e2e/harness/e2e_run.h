@@ -101,10 +101,11 @@ public:
     // Grabs the screen to "<artifacts>/<scenario>-<moment>.png" and prints
     // its path; with checkWindow, a sync window whose content area shows one
     // colour only (the web engine drew nothing), or none at all, fails, and
-    // with trayColour ("rrggbb") so does a tray icon without that colour.
+    // with trayColours (comma-separated "rrggbb", "-rrggbb" for a colour that
+    // must not show) so does a tray icon that lacks or shows them.
     // The picture's path, or "" with the reason in lastError().
     QString screenshot(const QString& moment, bool checkWindow = true,
-                       const QString& trayColour = QString());
+                       const QString& trayColours = QString());
     const QString& lastError() const { return m_lastError; }
 
     // What no scenario may show: log lines reporting a crash or a failed

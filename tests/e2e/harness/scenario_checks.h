@@ -10,10 +10,19 @@
 
 namespace RavoSync::E2e {
 
-// A screen grab of this moment; fails when the sync window shows nothing.
-inline void expectScreenshot(EndToEndRun& run, const QString& moment)
+// The tray icon's state pictures (tools/imagegen/pictures.cpp), each a disk
+// of one colour: the running sync, a sync done and a sync failed.
+inline const QString traySyncOn = QStringLiteral("1f78d1");
+inline const QString traySyncDone = QStringLiteral("2e9e44");
+inline const QString traySyncError = QStringLiteral("d0342c");
+
+// A screen grab of this moment; fails when the sync window shows nothing,
+// or with trayColours (see EndToEndRun::screenshot) when the tray icon shows
+// another state.
+inline void expectScreenshot(EndToEndRun& run, const QString& moment,
+                             const QString& trayColours = QString())
 {
-    EXPECT_FALSE(run.screenshot(moment).isEmpty())
+    EXPECT_FALSE(run.screenshot(moment, true, trayColours).isEmpty())
         << moment.toStdString() << ": " << run.lastError().toStdString();
 }
 

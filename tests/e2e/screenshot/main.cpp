@@ -1,15 +1,18 @@
 // Grabs the whole screen of $DISPLAY into a PNG file and prints its path.
 //
-//   ravo_e2e_screenshot FILE [X Y WIDTH HEIGHT [--colour RRGGBB X Y WIDTH HEIGHT]]
+//   ravo_e2e_screenshot FILE [X Y WIDTH HEIGHT [--colour COLOURS X Y WIDTH HEIGHT]]
 //
 // With an area it also checks that the area shows more than one colour and
 // exits with 3 when it does not (a window the web engine drew nothing in).
-// With --colour the second area must hold that colour somewhere (a tray
-// icon's state), else it exits with 4.
+// With --colour the second area (a tray icon) must hold each colour of the
+// comma-separated list ("rrggbb") somewhere and none marked "-rrggbb", else
+// it exits with 4.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+
+#include <QByteArray>
 
 #include <cstdio>
 #include <cstdlib>
@@ -71,15 +74,21 @@ int main(int argc, char** argv)
     if (!colourCheck)
         return 0;
 
-    const QRgb wanted = QRgb(std::strtoul(argv[7], nullptr, 16)) & 0xFFFFFF;
     const QRect icon = areaOf(argv + 8).intersected(image.rect());
-    for (int y = icon.top(); y <= icon.bottom(); ++y) {
-        for (int x = icon.left(); x <= icon.right(); ++x) {
-            if ((image.pixel(x, y) & 0xFFFFFF) == wanted)
-                return 0;
+    int result = 0;
+    for (const QByteArray& entry : QByteArray(argv[7]).split(',')) {
+        const bool absent = entry.startsWith('-');
+        const QRgb colour = QRgb(entry.mid(absent ? 1 : 0).toUInt(nullptr, 16)) & 0xFFFFFF;
+        bool found = false;
+        for (int y = icon.top(); y <= icon.bottom() && !found; ++y) {
+            for (int x = icon.left(); x <= icon.right() && !found; ++x)
+                found = (image.pixel(x, y) & 0xFFFFFF) == colour;
+        }
+        if (found == absent) {
+            std::printf("the area %dx%d+%d+%d %s the colour #%06x\n", icon.width(), icon.height(),
+                        icon.x(), icon.y(), absent ? "holds" : "lacks", unsigned(colour));
+            result = 4;
         }
     }
-    std::printf("the area %dx%d+%d+%d lacks the colour #%06x\n", icon.width(), icon.height(),
-                icon.x(), icon.y(), unsigned(wanted));
-    return 4;
+    return result;
 }
