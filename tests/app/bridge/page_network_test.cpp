@@ -54,7 +54,8 @@ TEST_F(PageNetwork, AnAbortedReplyIsLookedAtQuietly)
         return m_log.contains(QStringLiteral("Reply: /contentserver/test/hanging.html"));
     })) << m_log.lines().join(QLatin1Char('\n')).toStdString();
     for (const auto& message : messages.messages())
-        EXPECT_FALSE(message.text.contains(QLatin1String("QIODevice"))) << message.text.toStdString();
+        EXPECT_FALSE(message.text.contains(QLatin1String("QIODevice")))
+            << message.text.toStdString();
     reply->deleteLater();
 }
 

@@ -7,8 +7,8 @@
 #include "tests/support/program_run/program_sandbox.h"
 #include "tests/support/usb_test_device.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -123,8 +123,8 @@ struct HostsFile {
     const char* address; // as the log line quotes it
 };
 
-class UnusableHostsFile : public ProgramEndToEnd, public ::testing::WithParamInterface<HostsFile> {
-};
+class UnusableHostsFile : public ProgramEndToEnd,
+                          public ::testing::WithParamInterface<HostsFile> {};
 
 TEST_P(UnusableHostsFile, EndsOnTheOfflinePage)
 {

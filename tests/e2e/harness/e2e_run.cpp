@@ -393,8 +393,7 @@ QRect EndToEndRun::contentArea(const QRect& window)
     return QRect(window.x(), window.y() + 49, window.width(), qMax(height, 0));
 }
 
-QString EndToEndRun::screenshot(const QString& moment, bool checkWindow,
-                                const QString& trayColours)
+QString EndToEndRun::screenshot(const QString& moment, bool checkWindow, const QString& trayColours)
 {
     m_lastError.clear();
     QDir().mkpath(QStringLiteral(RAVO_E2E_ARTIFACTS));
