@@ -302,11 +302,11 @@ var smain = null;
             // start in an error instead of an idle window.
             if (self.syncPhasesLoad(doneArray))
                 return;
-            // The engine reports some failed loads without a status: those
-            // are no sign of a missing network.
-            if (failure && failure[0] && failure[0].status > 0)
-                C().parseRemoteReply(failure[0].status, failure[0]);
-            else
+            // The engine reports some failed loads without a status (no sign
+            // of a missing network), and a script that would not run comes
+            // with 200: both show the general error.
+            var reply = failure ? failure[0] : null;
+            if (!(reply && reply.status > 0 && C().parseRemoteReply(reply.status, reply) === false))
                 C().parseLocalReply("GENERAL_ERROR");
             self.errorCase.apply(self, failure || []);
         }
