@@ -55,6 +55,13 @@
                 t.eq(phaseRequests(), row.requests, "requests");
                 t.eq(loads.length, row.loads, "syncPhasesLoad calls");
                 t.eq(Host.calls.errorCase.length, row.errors, "errors");
+                // One line names the scripts to load; the probe logs nothing.
+                t.eq(Host.logs.filter(function (l) {
+                    return l.indexOf("-D Loading phase scripts: ") === 0;
+                }).length, row.requests.length > 0 ? 1 : 0, "loading line");
+                t.ok(!Host.logs.some(function (l) {
+                    return l.indexOf("ReferenceError") >= 0;
+                }), "no probe errors");
                 if (row.text)
                     t.eq(errorDlgValues.text_id, row.text, "text");
                 if (row.log)
