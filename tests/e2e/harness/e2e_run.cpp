@@ -385,10 +385,15 @@ QRect EndToEndRun::trayIconArea() const
     return icon;
 }
 
+// The main page's layout (resources/ui/css/styles.css): a 49-pixel header,
+// then the content area, a 40-pixel footer, 430 pixels in all.
+QRect EndToEndRun::headerArea(const QRect& window)
+{
+    return QRect(window.x(), window.y(), window.width(), qMin(window.height(), 49));
+}
+
 QRect EndToEndRun::contentArea(const QRect& window)
 {
-    // The main page's layout (resources/ui/css/styles.css): a 49-pixel
-    // header, then the content area, a 40-pixel footer, 430 pixels in all.
     const int height = qMin(window.height(), 430) - 49 - 40;
     return QRect(window.x(), window.y() + 49, window.width(), qMax(height, 0));
 }
@@ -405,9 +410,10 @@ QString EndToEndRun::screenshot(const QString& moment, bool checkWindow, const Q
             m_lastError = QStringLiteral("no sync window on the screen:\n") + windowTree();
             return QString();
         }
-        const QRect area = contentArea(window);
-        arguments << QString::number(area.x()) << QString::number(area.y())
-                  << QString::number(area.width()) << QString::number(area.height());
+        for (const QRect& area : {headerArea(window), contentArea(window)}) {
+            arguments << QString::number(area.x()) << QString::number(area.y())
+                      << QString::number(area.width()) << QString::number(area.height());
+        }
         if (!trayColours.isEmpty()) {
             const QRect icon = trayIconArea();
             if (icon.isEmpty()) {

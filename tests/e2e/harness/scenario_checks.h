@@ -16,13 +16,14 @@ inline const QString traySyncOn = QStringLiteral("1f78d1");
 inline const QString traySyncDone = QStringLiteral("2e9e44");
 inline const QString traySyncError = QStringLiteral("d0342c");
 
-// A screen grab of this moment; fails when the sync window shows nothing,
-// or with trayColours (see EndToEndRun::screenshot) when the tray icon shows
-// another state.
+// A screen grab of this moment, once the sync window shows its header and
+// content (and with trayColours, see EndToEndRun::screenshot, the tray icon
+// its state); fails when that does not happen within a few seconds.
 inline void expectScreenshot(EndToEndRun& run, const QString& moment,
                              const QString& trayColours = QString())
 {
-    EXPECT_FALSE(run.screenshot(moment, true, trayColours).isEmpty())
+    EXPECT_TRUE(EndToEndRun::waitUntil(
+        [&] { return !run.screenshot(moment, true, trayColours).isEmpty(); }, 10000))
         << moment.toStdString() << ": " << run.lastError().toStdString();
 }
 
