@@ -244,7 +244,7 @@ var tcFileArray = [
         }
         if (isFunction(contFunc) && contFunc === syncMain().errorCase) {
             App.Common.parseRemoteReply(status, obj);
-            contFunc(obj, status, status);
+            contFunc.call(syncMain(), obj, status, status);
             return;
         }
         if (isFunction(contFunc))

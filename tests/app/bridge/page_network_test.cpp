@@ -1,6 +1,7 @@
 // The page manager's replies: the offline dialog for content pages, pages
 // with pictures and requests left to the engine, TLS trust and redirects.
 #include "tests/app/bridge/web_fixture.h"
+#include "tests/connectlib/support/ktlib_test_support.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -34,6 +35,28 @@ TEST_F(PageNetwork, AMissingContentPageOpensTheOfflineDialog)
     EXPECT_TRUE(m_log.contains(
         QStringLiteral("Reply: /contentserver/test/missing.html, status: 404, reason: Not Found, "
                        "ContentNotFoundError")));
+}
+
+// A reply aborted before it answered is closed and has no body: the bridge
+// looks at it without a complaint from Qt.
+TEST_F(PageNetwork, AnAbortedReplyIsLookedAtQuietly)
+{
+    m_web->setRoutes({rule(QStringLiteral("/contentserver/test/hanging.html"),
+                           {{QStringLiteral("hang"), true}})});
+    ConnectLib::Test::MessageCapture messages;
+    QNetworkAccessManager* manager = m_bridge->webView()->page()->networkAccessManager();
+    QNetworkReply* reply =
+        manager->get(QNetworkRequest(QUrl(contentBase + QStringLiteral("/test/hanging.html"))));
+    ASSERT_TRUE(m_web->waitForRequest(
+        [](const FakeRequest& request) { return request.path.endsWith("/test/hanging.html"); }));
+    reply->abort();
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] {
+        return m_log.contains(QStringLiteral("Reply: /contentserver/test/hanging.html"));
+    })) << m_log.lines().join(QLatin1Char('\n')).toStdString();
+    for (const auto& message : messages.messages())
+        EXPECT_FALSE(message.text.contains(QLatin1String("QIODevice")))
+            << message.text.toStdString();
+    reply->deleteLater();
 }
 
 TEST_F(PageNetwork, APageWithPicturesAndARequestRendersWhole)

@@ -121,6 +121,7 @@ protected:
                                                  "typeof loadAllSettings === 'function' && "
                                                  "typeof updateProgressbarStatus === 'function' && "
                                                  "$('#generaltab').text() === 'General' && "
+                                                 "$('#about_copyright').text() !== '' && "
                                                  "$('#index_header [textid]').attr('textid') === "
                                                  "'progress_syncongoingheader' && "
                                                  "typeof StubDevice !== 'undefined'"));
