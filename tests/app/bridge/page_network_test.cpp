@@ -2,6 +2,7 @@
 // with pictures and requests left to the engine, TLS trust and redirects.
 #include "tests/app/bridge/web_fixture.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QWebElement>
@@ -206,6 +207,8 @@ TEST_P(ClosingPageNetwork, ARequestInFlightOpensNoDialog)
         m_bridge.reset();
         break;
     }
+    // The view goes when the event dispatch is back, as in the program.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(ConnectLib::Test::processUntil([&] {
         return m_log.contains(QStringLiteral("Reply: /contentserver/test/slow.js, status: 0"));
     }));
