@@ -314,8 +314,9 @@ TEST_F(SelfUpdate, FirmwareDownloadsBesideAndAfterAnUpdateReachOnlyTheFirmwareHa
     EXPECT_EQ(readBytes(m_folder + QStringLiteral("/libzarvo.so")), m_lib1);
     EXPECT_EQ(readBytes(m_folder + QStringLiteral("/RavoSyncSetup.zip")), m_installer);
     for (const auto& call : m_stub->calls()) {
-        if (call.name == QLatin1String("writeFWFileToAbsolutePath"))
+        if (call.name == QLatin1String("writeFWFileToAbsolutePath")) {
             EXPECT_EQ(call.arguments.value(1).toByteArray(), archive);
+        }
     }
 }
 

@@ -223,8 +223,9 @@ TEST_F(Transfers, AuthorizationGoesOnlyToOurHostsOverHttps)
             20000, &request))
             << c.address;
         EXPECT_EQ(request.hasHeader(QStringLiteral("Authorization")), c.sent) << c.address;
-        if (c.sent)
+        if (c.sent) {
             EXPECT_EQ(request.header(QStringLiteral("Authorization")), key) << c.address;
+        }
     }
 }
 
