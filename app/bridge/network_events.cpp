@@ -30,7 +30,7 @@ void JsObject::SLOT_replyReceived(QNetworkReply* reply)
     // the network: an error dialog for it would replace the new page.
     const bool replacedPage =
         engineReply && m_replacingPage && facts.error == QNetworkReply::OperationCanceledError;
-    if (!decision.quiet && !replacedPage)
+    if (!decision.quiet && !replacedPage && !m_closing)
         showOfflineDialogFor(decision.textId, decision.buttons, decision.script);
 
     if (engineReply)

@@ -75,7 +75,7 @@ void JsObject::SLOT_startByLoading(QString htmlFileName, QString contentHtmlName
                             : SyncState::SyncDialog;
     }
 
-    emit SIGNAL_showDialog(m_webView);
+    emit m_requests->SIGNAL_showDialog(m_webView);
 
     // Only a window that has shown nothing yet waits with the animation.
     if (m_webView && htmlFileName.contains(QLatin1String("index.html")) &&

@@ -3,6 +3,7 @@
 #include "tests/app/bridge/web_fixture.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QWebElement>
@@ -192,6 +193,54 @@ TEST_F(PageNetwork, AnUntrustedHostFailsEvenWhenCfurlNamesIt)
     for (const FakeRequest& request : m_web->requests())
         EXPECT_NE(request.host, QStringLiteral("untrusted.ravo.test"));
 }
+
+// A window closing with a content request in flight: the engine cancels the
+// request as the view goes, and no offline dialog opens in the window being
+// deleted.
+enum class Closing { Close, Quit, Destroy };
+
+class ClosingPageNetwork : public WebBridgeTest, public ::testing::WithParamInterface<Closing> {};
+
+TEST_P(ClosingPageNetwork, ARequestInFlightOpensNoDialog)
+{
+    m_web->setRoutes(
+        {rule(QStringLiteral("/contentserver/test/slow.js"), {{QStringLiteral("hang"), true}})});
+    QSignalSpy finished(m_bridge->webView(), &QWebView::loadFinished);
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/plain.html"));
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return finished.count() > 0; }));
+    js(QStringLiteral("window.slow = new XMLHttpRequest();"
+                      "window.slow.open('GET', '/contentserver/test/slow.js');"
+                      "window.slow.send();"));
+    ASSERT_TRUE(m_web->waitForRequest([](const FakeRequest& request) {
+        return request.path == QStringLiteral("/contentserver/test/slow.js");
+    }));
+    // Counted past the bridge's own end.
+    int dialogs = 0;
+    QObject::connect(m_bridge->requests(), &BridgeRequests::SIGNAL_showOfflineDialog,
+                     [&dialogs] { ++dialogs; });
+    switch (GetParam()) {
+    case Closing::Close:
+        m_bridge->SLOT_close();
+        break;
+    case Closing::Quit:
+        m_bridge->SLOT_quit();
+        break;
+    case Closing::Destroy:
+        m_stub.reset();
+        m_bridge.reset();
+        break;
+    }
+    // The view goes when the event dispatch is back, as in the program.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] {
+        return m_log.contains(QStringLiteral("Reply: /contentserver/test/slow.js, status: 0"));
+    }));
+    ConnectLib::Test::processFor(200);
+    EXPECT_EQ(dialogs, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ClosingPageNetwork,
+                         ::testing::Values(Closing::Close, Closing::Quit, Closing::Destroy));
 
 class UntrustedPageNetwork : public WebBridgeTest {
 protected:

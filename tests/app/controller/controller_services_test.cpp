@@ -206,7 +206,7 @@ TEST_F(ControllerStart, FirstUseWritesTheAutostartEntry)
 {
     makeController();
     EXPECT_TRUE(m_log.contains(QStringLiteral("*** First time use detected ***")));
-    EXPECT_TRUE(QFileInfo(autostartFolder() + QStringLiteral("/Zarvo RavoSync.desktop")).isFile());
+    EXPECT_TRUE(QFileInfo(autostartFolder() + QStringLiteral("/ravosync.desktop")).isFile());
 }
 
 TEST_F(ControllerStart, ASecondUseWritesNoAutostartEntry)

@@ -145,11 +145,7 @@ protected:
 
     int callsNamed(const QString& name) const { return m_stub->callNames().count(name); }
 
-    static QString autostartEntry()
-    {
-        return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-               QStringLiteral("/autostart/") + appName + QStringLiteral(".desktop");
-    }
+    static QString autostartEntry() { return Common::autostartEntryPath(); }
 };
 
 TEST_F(SettingsPanel, Tables)
