@@ -4,7 +4,7 @@
 
 #include "app/logging/app_log.h"
 #include "app/platform/systemhooks.h"
-#include "app/synchronizer/offline_paths.h"
+#include "app/common/offline_paths.h"
 #include "connectlib/common/common.h"
 #include "connectlib/logging/logger.h"
 

@@ -11,7 +11,7 @@
 #include "app/bridge/download_rules.h"
 #include "app/bridge/reply_facts.h"
 #include "app/logging/app_log.h"
-#include "app/synchronizer/offline_paths.h"
+#include "app/common/offline_paths.h"
 #include "connectlib/common/common.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "app/bridge/jsobject.h"
 #include "app/logging/app_log.h"
 #include "app/synchronizer/data_synchronizer.h"
-#include "app/synchronizer/offline_paths.h"
+#include "app/common/offline_paths.h"
 #include "connectlib/common/common.h"
 
 #include <QDir>
