@@ -234,9 +234,15 @@ void ConnectClientMain::SLOT_reannounceTCs()
     // serves is handed over, and the asking window becomes its window. A
     // device with a window of its own keeps it: that window is shown.
     const QList<quint64> ids = m_devices.keys();
+    const auto handOver = [&](quint64 id) {
+        logLine(QStringLiteral("Attached devices asked for: ") +
+                m_devices.value(id).deviceIdAsHexString() +
+                QStringLiteral(" goes to the window that asked."));
+        synchronizer->SLOT_startSyncProcess(m_devices.value(id));
+    };
     for (const quint64 id : ids) {
         if (m_windows.value(id) == synchronizer) {
-            synchronizer->SLOT_startSyncProcess(m_devices.value(id));
+            handOver(id);
             return;
         }
     }
@@ -245,9 +251,10 @@ void ConnectClientMain::SLOT_reannounceTCs()
             continue;
         m_windows.removeValue(synchronizer);
         m_windows.insert(id, synchronizer);
-        synchronizer->SLOT_startSyncProcess(m_devices.value(id));
+        handOver(id);
         return;
     }
+    logLine(QStringLiteral("Attached devices asked for: each has its own window."));
     if (DataSynchronizer* first = m_windows.value(ids.first()))
         first->showDialogIfLoaded();
 }

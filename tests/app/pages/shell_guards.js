@@ -47,7 +47,7 @@
           stop: false }
     ], function (row, t) {
         var runs = start();
-        t.async(6000);
+        t.async(10000);
         if (row.syncAgain) {
             App.Common.parseLocalReply("GENERAL_ERROR");
             smain.errorCase();
@@ -121,7 +121,7 @@
                 };
             };
         }
-        t.async(6000);
+        t.async(10000);
         $("#pbSynchronize").trigger("click");
         t.waitFor(function () {
             return runs.starts === 1 || smain.errorShown;
@@ -172,7 +172,7 @@
                 }, 0);
             };
         };
-        t.async(6000);
+        t.async(10000);
         smain.processSynclogic({ files: ["exercises"] });
         t.waitFor(function () {
             return stops().length > 0;
