@@ -3,9 +3,9 @@
 // page names is checked here: a page is remote content and must not pick
 // where on the disk bytes land.
 #include "app/bridge/jsobject.h"
+#include "app/common/offline_paths.h"
 #include "app/logging/app_log.h"
 #include "app/synchronizer/data_synchronizer.h"
-#include "app/common/offline_paths.h"
 #include "connectlib/common/common.h"
 
 #include <QDir>

@@ -504,17 +504,16 @@ TEST_P(RunningWindow, IsOnlyShownNeverReloaded)
     EXPECT_EQ(controller().synchronizers().size(), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, RunningWindow,
-                         ::testing::Values(RunningCase{"sync", SyncState::SyncOn, false},
-                                           RunningCase{"firmware update",
-                                                       SyncState::FwUpdateOnGoing, false},
-                                           RunningCase{"reset or restore", SyncState::SyncDone,
-                                                       true}),
-                         [](const ::testing::TestParamInfo<RunningCase>& info) {
-                             std::string name = info.param.name;
-                             std::replace(name.begin(), name.end(), ' ', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Table, RunningWindow,
+    ::testing::Values(RunningCase{"sync", SyncState::SyncOn, false},
+                      RunningCase{"firmware update", SyncState::FwUpdateOnGoing, false},
+                      RunningCase{"reset or restore", SyncState::SyncDone, true}),
+    [](const ::testing::TestParamInfo<RunningCase>& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
 
 // Once the run has ended, the tray's Sync starts the pages again.
 TEST_F(DeviceWindows, AWindowWhoseRunEndedIsLoadedAgain)

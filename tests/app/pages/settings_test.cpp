@@ -248,8 +248,8 @@ TEST_F(SettingsPanel, SettingsFileIsOwnerOnlyAfterSaving)
 }
 
 // The factory reset button's prompt in the window's quick view, once the
-// page's run has ended: Yes resets the device (a "zarvotovri" sleeps and the unplug prompt follows with OK
-// alone), Cancel only closes the prompt.
+// page's run has ended: Yes resets the device (a "zarvotovri" sleeps and the unplug prompt follows
+// with OK alone), Cancel only closes the prompt.
 TEST_F(SettingsPanel, FactoryResetPromptAnswers)
 {
     using ConnectLib::Test::processUntil;
