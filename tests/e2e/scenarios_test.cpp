@@ -149,8 +149,12 @@ protected:
 };
 
 // The user's settings as the web service holds them; the user settings phase
-// writes them to the device.
-const QByteArray userSettings = QByteArray("\x0a\x05e2e\x00\x01\x12\x03\xff\x80\x7f settings", 20);
+// writes them to the device. The literal is split after "\x05": written
+// together, "\x05e2e" is one out-of-range escape and the 20 bytes taken
+// reach past the literal's end.
+const QByteArray userSettings = QByteArray("\x0a\x05"
+                                           "e2e\x00\x01\x12\x03\xff\x80\x7f settings",
+                                           20);
 
 QJsonArray scenarioRoutes()
 {
