@@ -79,6 +79,25 @@ var smain = null;
             window.enableSyncResetButton();
     }
 
+    // Starts a phase (start makes and runs it). One that throws as it
+    // starts would leave the run waiting for ever: the run ends in the
+    // general error instead, so a later sync can start. False then. The
+    // error case comes on a fresh stack, after the start of a fragment the
+    // phase's caller has just shown (it sets its own texts).
+    function startPhase(self, start) {
+        try {
+            start();
+            return true;
+        } catch (e) {
+            C().log("A sync phase failed to start: " + e);
+            window.setTimeout(function () {
+                C().parseLocalReply("GENERAL_ERROR");
+                self.errorCase();
+            }, 0);
+            return false;
+        }
+    }
+
     function isUpdatePhase(obj) {
         return (typeof window.Fwupdate === "function" && obj instanceof window.Fwupdate) ||
                (typeof window.Apkupdate === "function" && obj instanceof window.Apkupdate);
@@ -118,6 +137,11 @@ var smain = null;
         this.password = "";
         this.syncIndex = 0;
         this.syncOngoing = false;
+        // From the request of the progress page to the run's summary or
+        // error: a second run would take the first one's device handlers.
+        this.runOngoing = false;
+        // Set by the settings panel from a factory reset to its end.
+        this.factoryResetOngoing = false;
         this.fwUpdCheckStatus = fwCheckStatusEnum.notchecked;
         this.runPostSyncProcess = false;
         this.postFWsyncOnGoing = false;
@@ -404,6 +428,8 @@ var smain = null;
     proto.startSyncProcess = function () {
         var self = this;
         this.errorShown = false;
+        this.runOngoing = true;
+        C().disableSyncButton();
         this.eContent.read(this.url_syncprogress, this, function (data) {
             self.progressDialogReceived(data);
         }, function (a, b, c) {
@@ -419,8 +445,11 @@ var smain = null;
     };
 
     proto.checkRSversion = function () {
-        this.selfUpdObj = this.createSyncPhase("selfupdate");
-        this.selfUpdObj.runSyncPhase();
+        var self = this;
+        startPhase(this, function () {
+            self.selfUpdObj = self.createSyncPhase("selfupdate");
+            self.selfUpdObj.runSyncPhase();
+        });
     };
 
     function busyText(model) {
@@ -445,8 +474,11 @@ var smain = null;
             C().parseLocalReply("TC_CONNECTION_LOST");
             this.errorCase();
         } else if (C().hasFlag(status, "OK") && userDir !== "") {
-            this.authenticateObj = this.createSyncPhase("authenticate");
-            this.authenticateObj.runSyncPhase();
+            if (!startPhase(this, function () {
+                self.authenticateObj = self.createSyncPhase("authenticate");
+                self.authenticateObj.runSyncPhase();
+            }))
+                return;
             JSObject.SLOT_startSync();
             JSObject.SLOT_changeSyncState(syncStates.SyncOn);
             C().setTC(C().getTCModel());
@@ -461,8 +493,11 @@ var smain = null;
             C().showPageInstruction();
             C().stopBlink();
             $("#progress_syncmessage").empty();
+            this.runOngoing = false;
             enableButtons();
         } else {
+            // The run ends here; only the prompt's reset may follow.
+            this.runOngoing = false;
             C().setText("index_header", "error_message_libcancel");
             C().setText("pageInstrText", "error_message_corrupteddevice");
             C().showPageInstruction();
@@ -479,9 +514,12 @@ var smain = null;
     // --- Login ---------------------------------------------------------------
 
     proto.deviceRegistered = function () {
-        this.firstTimeUseObj = this.createSyncPhase("first_time_use");
-        this.firstTimeUseObj.runSyncPhase(this.authenticateObj ? this.authenticateObj.publicToken
-                                                               : "");
+        var self = this;
+        startPhase(this, function () {
+            self.firstTimeUseObj = self.createSyncPhase("first_time_use");
+            self.firstTimeUseObj.runSyncPhase(self.authenticateObj
+                                                  ? self.authenticateObj.publicToken : "");
+        });
     };
 
     proto.firstTimeDataDone = function () {
@@ -752,8 +790,11 @@ var smain = null;
         this.movedPhases = [];
         this.progressDone = 0;
         this.fwUpdCheckStatus = fwCheckStatusEnum.notchecked;
-        this.deviceInfoObj = this.createSyncPhase("device_info");
-        this.deviceInfoObj.runSyncPhase();
+        var self = this;
+        startPhase(this, function () {
+            self.deviceInfoObj = self.createSyncPhase("device_info");
+            self.deviceInfoObj.runSyncPhase();
+        });
     };
 
     proto.processSynclogic = function (data) {
@@ -772,6 +813,8 @@ var smain = null;
             }
         } catch (e) {
             C().log("Error in processSynclogic. e: " + e);
+            C().parseLocalReply("GENERAL_ERROR");
+            this.errorCase();
             return;
         }
         C().chgProgressbar("up");
@@ -802,7 +845,9 @@ var smain = null;
             // Before the run: a phase that ends at once may end the whole
             // sync, whose final state must not be overwritten.
             JSObject.SLOT_changeSyncState(syncStates.SyncOn);
-            obj.runSyncPhase();
+            startPhase(this, function () {
+                obj.runSyncPhase();
+            });
         } else if (this.runPostSyncProcess) {
             this.runPostSyncProcess = false;
             JSObject.SLOT_startSync();
@@ -861,9 +906,11 @@ var smain = null;
         C().chgProgressbar("down");
         C().showPageInstruction();
         JSObject.SLOT_syncIsReady();
-        JSObject.SLOT_stopSync(true);
+        // A phase that failed only through its fail status failed the sync.
+        JSObject.SLOT_stopSync(overall === syncStates.SyncDone);
         var firstTimeUse = !!(this.authenticateObj && this.authenticateObj.firstTimeUse);
         this.syncOngoing = false;
+        this.runOngoing = false;
         this.postFWsyncOnGoing = false;
         this.fwUpdCheckStatus = fwCheckStatusEnum.notchecked;
         if (this.authenticateObj)
@@ -924,6 +971,14 @@ var smain = null;
     };
 
     proto.reSync = function () {
+        // One run at a time: a second would take the first one's device
+        // handlers and strand it. The first-time use's long poll waits for
+        // the user, not the device, and may start again.
+        if ((this.runOngoing || this.resetSyncOngoing || this.factoryResetOngoing) &&
+            !ssoPollSent) {
+            C().log("A sync is under way: the request to sync again is refused.");
+            return;
+        }
         if (C().isOfflineDialog()) {
             JSObject.SLOT_resync();
             return;
@@ -1025,6 +1080,7 @@ var smain = null;
     proto.errorCase = function (jqXHR, textStatus, errorThrown) {
         C().log("ErrorCase: " + errorCause(arguments));
         this.syncOngoing = false;
+        this.runOngoing = false;
         this.postFWsyncOnGoing = false;
         JSObject.SLOT_changeSyncState(syncStates.SyncError);
         this.errorShown = true;

@@ -2,9 +2,9 @@
 // facts, the browser, the clipboard, the log file, secrets and local files.
 #include "app/bridge/jsobject.h"
 
+#include "app/common/offline_paths.h"
 #include "app/logging/app_log.h"
 #include "app/platform/systemhooks.h"
-#include "app/synchronizer/offline_paths.h"
 #include "connectlib/common/common.h"
 #include "connectlib/logging/logger.h"
 

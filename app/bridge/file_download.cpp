@@ -10,8 +10,8 @@
 
 #include "app/bridge/download_rules.h"
 #include "app/bridge/reply_facts.h"
+#include "app/common/offline_paths.h"
 #include "app/logging/app_log.h"
-#include "app/synchronizer/offline_paths.h"
 #include "connectlib/common/common.h"
 
 #include <QDir>

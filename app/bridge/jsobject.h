@@ -66,6 +66,17 @@ public:
     // Whether the page timer (restarted by every page load) is running.
     bool pageTimerRunning() const { return m_webTimerId != -1; }
 
+    // Whether the pages run something a page load would cut short: a sync
+    // or firmware update they reported, or a device they wait for (after
+    // an update, a reset, during a restore).
+    bool runUnderWay() const;
+    // Whether the pages wait for this device (hexadecimal id) to return.
+    bool awaitsDevice(const QString& hexId) const;
+    // The window takes a device or loads a page: a run still reported ends
+    // as a failure, and the next state the pages report reaches the
+    // controller whatever the last one was.
+    void startStatesAfresh();
+
 public slots:
     // Page variables.
     void SLOT_saveVariable(QString key, QString value);
@@ -323,7 +334,8 @@ private:
     void initWebView();
     // Removes every connection of each of this object's signals named.
     void disconnectSignals(std::initializer_list<const char*> signalNames);
-    // SyncOn ends as SyncDone with a stop request (closing, quitting).
+    // A running sync ends as SyncError with a failed stop (closing,
+    // quitting, a page load).
     void endRunningSync();
     void startPageTimer();
     void stopTimers();

@@ -94,6 +94,7 @@ void JsObject::SLOT_startByLoading(QString htmlFileName, QString contentHtmlName
         return;
     }
 
+    startStatesAfresh();
     startPageTimer();
     m_replacingPage = true;
     if (m_dialogState != SyncState::OfflineDialog) {

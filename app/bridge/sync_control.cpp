@@ -22,6 +22,23 @@ void JsObject::SLOT_changeSyncState(int state)
     emit m_requests->SIGNAL_syncProcessStateChanged(0, SyncState::SyncProcessState(state));
 }
 
+bool JsObject::runUnderWay() const
+{
+    return m_lastSyncState == SyncState::SyncOn || m_lastSyncState == SyncState::FwUpdateOnGoing ||
+           !m_dontAutosyncDevice.isEmpty();
+}
+
+bool JsObject::awaitsDevice(const QString& hexId) const
+{
+    return !m_dontAutosyncDevice.isEmpty() && m_dontAutosyncDevice == hexId;
+}
+
+void JsObject::startStatesAfresh()
+{
+    endRunningSync();
+    m_lastSyncState = -1;
+}
+
 void JsObject::SLOT_syncIsReady()
 {
     ConnectLib::Common::setSettingsValue(QStringLiteral("secondtimeuse"), QStringLiteral("1"));

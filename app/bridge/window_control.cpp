@@ -44,10 +44,12 @@ void JsObject::SLOT_enableClose()
 
 void JsObject::endRunningSync()
 {
+    // A run cut short did not complete: stored as done, its files not sent
+    // would read as synced.
     if (m_lastSyncState != SyncState::SyncOn)
         return;
-    m_lastSyncState = SyncState::SyncDone;
-    emit m_requests->SIGNAL_syncProcessStateChanged(0, SyncState::SyncDone);
+    m_lastSyncState = SyncState::SyncError;
+    emit m_requests->SIGNAL_syncProcessStateChanged(0, SyncState::SyncError);
     emit m_requests->SIGNAL_stopSync(false);
 }
 

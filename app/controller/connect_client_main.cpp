@@ -1,6 +1,6 @@
 #include "app/controller/connect_client_main.h"
 
-#include "app/controller/connection_group.h"
+#include "app/common/connection_group.h"
 #include "app/logging/app_log.h"
 #include "app/synchronizer/data_synchronizer.h"
 #include "app/tray/tray_icon.h"

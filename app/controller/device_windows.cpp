@@ -89,7 +89,10 @@ void ConnectClientMain::SLOT_tcDisappeared(ConnectLib::TCData tcData)
     const quint64 id = tcData.deviceId();
     if (m_devices.contains(id)) {
         m_devices.take(id);
-        setTrayForDevices(m_devices.isEmpty() ? SyncState::Idle : SyncState::TCFound);
+        // A failure stays in the tray while its window shows it: the tray's
+        // click still reaches that window (the last state's fallback).
+        if (id != m_lastDeviceId || m_lastSyncState != SyncState::SyncError)
+            setTrayForDevices(m_devices.isEmpty() ? SyncState::Idle : SyncState::TCFound);
     }
     // The window stays open as the device-less window; one already there
     // stays owned and closable.
@@ -132,9 +135,10 @@ void ConnectClientMain::SLOT_synchronize(ConnectLib::TCData* ptrTCData)
         ptrTCData ? ptrTCData->deviceId() : (m_devices.isEmpty() ? 0 : m_devices.firstKey());
 
     // The device's own window first; else the device-less window takes the
-    // device. Two windows never serve one device.
+    // device, unless its pages still run what another device began. Two
+    // windows never serve one device.
     DataSynchronizer* synchronizer = m_windows.value(id);
-    if (!synchronizer && m_windows.contains(0)) {
+    if (!synchronizer && m_windows.contains(0) && !m_windows.value(0)->busyFor(ptrTCData)) {
         synchronizer = m_windows.take(0);
         m_windows.insert(id, synchronizer);
     }
@@ -226,7 +230,33 @@ void ConnectClientMain::SLOT_reannounceTCs()
     DataSynchronizer* synchronizer = knownSynchronizer(sender());
     if (!synchronizer || m_devices.isEmpty())
         return;
-    synchronizer->SLOT_startSyncProcess(m_devices.first());
+    // The asking window's own device first; else only a device no window
+    // serves is handed over, and the asking window becomes its window. A
+    // device with a window of its own keeps it: that window is shown.
+    const QList<quint64> ids = m_devices.keys();
+    const auto handOver = [&](quint64 id) {
+        logLine(QStringLiteral("Attached devices asked for: ") +
+                m_devices.value(id).deviceIdAsHexString() +
+                QStringLiteral(" goes to the window that asked."));
+        synchronizer->SLOT_startSyncProcess(m_devices.value(id));
+    };
+    for (const quint64 id : ids) {
+        if (m_windows.value(id) == synchronizer) {
+            handOver(id);
+            return;
+        }
+    }
+    for (const quint64 id : ids) {
+        if (m_windows.contains(id))
+            continue;
+        m_windows.removeValue(synchronizer);
+        m_windows.insert(id, synchronizer);
+        handOver(id);
+        return;
+    }
+    logLine(QStringLiteral("Attached devices asked for: each has its own window."));
+    if (DataSynchronizer* first = m_windows.value(ids.first()))
+        first->showDialogIfLoaded();
 }
 
 void ConnectClientMain::SLOT_showLastSyncState(ConnectGlobals::SyncState::SyncProcessState)

@@ -3,7 +3,7 @@
 #include "app/synchronizer/data_synchronizer.h"
 
 #include "app/bridge/jsobject.h"
-#include "app/controller/connection_group.h"
+#include "app/common/connection_group.h"
 #include "app/logging/app_log.h"
 #include "app/windows/viewer.h"
 #include "connectlib/common/common.h"

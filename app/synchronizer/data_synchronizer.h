@@ -39,6 +39,10 @@ public:
 
     // Shows the window and answers true when its page already has text.
     bool showDialogIfLoaded();
+    // Whether its pages run a sync, firmware update, reset or restore that
+    // taking record (or none) would cut short; the device a page waits for
+    // is no obstacle.
+    bool busyFor(const ConnectLib::TCData* record) const;
 
     quint64 deviceId() const { return m_tcData.deviceId(); }
     QString deviceModel() const { return m_tcData.model(); }
@@ -232,6 +236,9 @@ signals:
 
 private:
     void connectBridge();
+    // True (after a log line) while the pages' run is under way: nothing
+    // restarts it.
+    bool keepsRun(const QString& what) const;
     // Device events pass for the device-less window and the window's own
     // device, results only for the window's own device; a dropped signal is
     // logged.
@@ -256,4 +263,11 @@ private:
     QList<quint64> m_requestedIds;
     // Set while this window's own device request is being sent.
     bool m_sendingDeviceRequest = false;
+    // The offline store answers every window alike and in request order:
+    // each window takes as many answers as it asked for.
+    int m_pendingOfflineReads = 0;
+    int m_pendingOfflineWrites = 0;
+    // Set from this window's firmware request until its result: only then
+    // is the provider's progress (which names no device) its own.
+    bool m_firmwarePending = false;
 };

@@ -3,9 +3,9 @@
 // page names is checked here: a page is remote content and must not pick
 // where on the disk bytes land.
 #include "app/bridge/jsobject.h"
+#include "app/common/offline_paths.h"
 #include "app/logging/app_log.h"
 #include "app/synchronizer/data_synchronizer.h"
-#include "app/synchronizer/offline_paths.h"
 #include "connectlib/common/common.h"
 
 #include <QDir>
@@ -39,6 +39,8 @@ void DataSynchronizer::SLOT_writeOfflineBinaryFile(QString url, QByteArray bytes
         emit SIGNAL_fileWritten(ConnectLib::FILE_OPERATION_FAILED);
         return;
     }
+    // Counted first: a provider without its store answers inside the call.
+    ++m_pendingOfflineWrites;
     emit SIGNAL_writeOfflineFile(path, bytes);
 }
 
@@ -59,9 +61,10 @@ void DataSynchronizer::SLOT_readOfflineFile(QString url)
     const QString path = ConnectGlobals::offlineReadPath(url);
     if (path.isEmpty()) {
         logRefusedOfflineName(url);
-        SLOT_offlineFileRead(QByteArray(), ConnectLib::FILE_OPERATION_FAILED);
+        m_bridge->SLOT_readFromLocalDone(ConnectLib::FILE_OPERATION_FAILED, QString());
         return;
     }
+    ++m_pendingOfflineReads;
     emit SIGNAL_readOfflineFile(path);
 }
 

@@ -4,7 +4,6 @@
 #include "app/synchronizer/data_synchronizer.h"
 #include "connectlib/common/common.h"
 
-using ConnectGlobals::SyncState;
 using ConnectLib::CPStateFlags;
 using ConnectLib::TCData;
 
@@ -44,24 +43,44 @@ void DataSynchronizer::publishTCData(const TCData& tcData)
         m_bridge->SLOT_saveVariable(QString::fromLatin1(variable.key), variable.value);
 }
 
+bool DataSynchronizer::busyFor(const TCData* record) const
+{
+    return m_bridge->runUnderWay() &&
+           !(record && m_bridge->awaitsDevice(record->deviceIdAsHexString()));
+}
+
+bool DataSynchronizer::keepsRun(const QString& what) const
+{
+    if (!m_bridge->runUnderWay())
+        return false;
+    ConnectGlobals::logLine(QStringLiteral("Not starting ") + what +
+                            QStringLiteral(": the window's run goes on."));
+    return true;
+}
+
 void DataSynchronizer::SLOT_startSyncProcess(TCData tcData)
 {
-    m_tcData = tcData;
-    const int stored = ConnectGlobals::storedSyncState(m_tcData.deviceId());
-    if (m_bridge->SLOT_dontAutosyncDevice() == m_tcData.deviceIdAsHexString()) {
-        // The device a page waits for after a reset: that page goes on.
+    if (m_bridge->awaitsDevice(tcData.deviceIdAsHexString())) {
+        // The device a page waits for after a reset or an update: that page
+        // goes on.
+        m_tcData = tcData;
         publishTCData(m_tcData);
         m_bridge->SLOT_continueWithDevice(m_tcData.deviceIdAsHexString(), ConnectLib::OK);
         return;
     }
-    // A device whose sync or firmware update is still running does not get
-    // its pages loaded again.
-    if (stored != SyncState::SyncOn && stored != SyncState::FwUpdateOnGoing)
-        emit SIGNAL_getCurrentUserData(m_tcData);
+    // A page load would start the run again from its login: the clocks set
+    // twice, files sent twice.
+    if (keepsRun(QStringLiteral("a sync for ") + tcData.deviceIdAsHexString()))
+        return;
+    m_tcData = tcData;
+    m_bridge->startStatesAfresh();
+    emit SIGNAL_getCurrentUserData(m_tcData);
 }
 
 void DataSynchronizer::SLOT_startSyncProcess()
 {
+    if (keepsRun(QStringLiteral("the sync page")))
+        return;
     m_bridge->SLOT_startByLoading(syncPage);
 }
 

@@ -126,11 +126,13 @@ void DataSynchronizer::SLOT_generateChallengeToken(uint userId, QByteArray nonse
 
 void DataSynchronizer::SLOT_updateFirmware(QString zipPath, bool makeRoom)
 {
+    m_firmwarePending = true;
     emit SIGNAL_updateFW(m_tcData, zipPath, makeRoom);
 }
 
 void DataSynchronizer::SLOT_ZFTP_installUpdate(QString zipPath, bool makeRoom)
 {
+    m_firmwarePending = true;
     emit SIGNAL_ZFTP_installUpdate(m_tcData, zipPath, makeRoom);
 }
 

@@ -15,6 +15,9 @@ void DataSynchronizer::SLOT_fileRead(TCData tcData, QByteArray fileData, CPState
 
 void DataSynchronizer::SLOT_offlineFileRead(QByteArray content, CPStateFlags status)
 {
+    if (m_pendingOfflineReads == 0)
+        return;
+    --m_pendingOfflineReads;
     const int end = content.indexOf('\0');
     m_bridge->SLOT_readFromLocalDone(status,
                                      QString::fromUtf8(end < 0 ? content : content.left(end)));
@@ -28,6 +31,9 @@ void DataSynchronizer::SLOT_fileWrote(TCData tcData, qlonglong, CPStateFlags sta
 
 void DataSynchronizer::SLOT_offlineFileWrote(CPStateFlags status)
 {
+    if (m_pendingOfflineWrites == 0)
+        return;
+    --m_pendingOfflineWrites;
     SLOT_fileWrote(m_tcData, 1, status);
 }
 
@@ -135,25 +141,32 @@ void DataSynchronizer::SLOT_firmwareDataCopied(TCData tcData, CPStateFlags statu
 
 void DataSynchronizer::SLOT_fwUpdateProgress(int progress, int total, CPStateFlags)
 {
-    emit SIGNAL_fwUpdateProgress(progress, total);
+    if (m_firmwarePending)
+        emit SIGNAL_fwUpdateProgress(progress, total);
 }
 
 void DataSynchronizer::SLOT_fileWriteProgress(int progress, int total, CPStateFlags)
 {
-    emit SIGNAL_fileWriteProgress(progress, total);
+    if (m_firmwarePending)
+        emit SIGNAL_fileWriteProgress(progress, total);
 }
 
 void DataSynchronizer::SLOT_firmwareUpdated(TCData tcData, CPStateFlags status)
 {
+    if (!passesResult(tcData))
+        return;
+    m_firmwarePending = false;
     // A successful update restarts the device, which comes back as an event.
-    if (passesResult(tcData) && status.testFlag(ConnectLib::FW_UPDATE_FAILED))
+    if (status.testFlag(ConnectLib::FW_UPDATE_FAILED))
         m_bridge->SLOT_continueWithDevice(m_tcData.deviceIdAsHexString(), status);
 }
 
 void DataSynchronizer::SLOT_ZFTP_installUpdateCompleted(TCData tcData, CPStateFlags status)
 {
-    if (passesResult(tcData))
-        m_bridge->SLOT_continueWithDevice(m_tcData.deviceIdAsHexString(), status);
+    if (!passesResult(tcData))
+        return;
+    m_firmwarePending = false;
+    m_bridge->SLOT_continueWithDevice(m_tcData.deviceIdAsHexString(), status);
 }
 
 void DataSynchronizer::SLOT_tcAppeared(TCData tcData)

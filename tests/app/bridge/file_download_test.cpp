@@ -3,7 +3,7 @@
 // the map's later offline write, and other content types read whole.
 #include "tests/app/bridge/download_fixture.h"
 
-#include "app/synchronizer/offline_paths.h"
+#include "app/common/offline_paths.h"
 #include "connectlib/common/common.h"
 
 #include <QCryptographicHash>

@@ -44,13 +44,35 @@ TEST_F(BridgeWindow, ASyncStateIsReportedOnceAndClosingEndsIt)
     m_bridge->SLOT_close();
     ASSERT_GE(m_stub->calls().size(), 2);
     EXPECT_EQ(m_stub->calls()[0].name, QStringLiteral("syncProcessStateChanged"));
+    // Cut short, the run is a failure: never stored as done.
     EXPECT_EQ(m_stub->calls()[0].arguments,
-              (QVariantList{qulonglong(0), int(SyncState::SyncDone)}));
+              (QVariantList{qulonglong(0), int(SyncState::SyncError)}));
     EXPECT_EQ(m_stub->calls()[1].name, QStringLiteral("stopSync"));
     EXPECT_EQ(m_stub->calls()[1].arguments, QVariantList{false});
     ASSERT_TRUE(gone(view));
     EXPECT_EQ(count(QStringLiteral("quit")), 1);
     EXPECT_EQ(m_bridge->webView(), nullptr);
+}
+
+// A page load replaces the pages that reported the last state: a run they
+// had going ends as a failure, and the new pages' first state passes even
+// when it repeats the last one.
+TEST_F(BridgeWindow, APageLoadStartsTheStatesAfresh)
+{
+    m_bridge->SLOT_changeSyncState(SyncState::SyncError);
+    loadStubPage();
+    m_stub->clearCalls();
+    m_bridge->SLOT_changeSyncState(SyncState::SyncError);
+    EXPECT_EQ(count(QStringLiteral("syncProcessStateChanged")), 1);
+
+    m_bridge->SLOT_changeSyncState(SyncState::SyncOn);
+    m_stub->clearCalls();
+    loadStubPage();
+    ASSERT_GE(m_stub->calls().size(), 2);
+    EXPECT_EQ(m_stub->calls()[0].arguments,
+              (QVariantList{qulonglong(0), int(SyncState::SyncError)}));
+    EXPECT_EQ(m_stub->calls()[1].name, QStringLiteral("stopSync"));
+    EXPECT_EQ(m_stub->calls()[1].arguments, QVariantList{false});
 }
 
 TEST_F(BridgeWindow, TheFirstStatePassesAndUnknownOnesAreIgnored)

@@ -24,6 +24,8 @@
 #include <QWebFrame>
 #include <QWebPage>
 
+#include <algorithm>
+
 namespace RavoSync::Test {
 
 // A provider whose signals end before the connection table's third row.
@@ -71,6 +73,17 @@ protected:
     void idle(const ConnectLib::TCData& record) { emit m_provider->SIGNAL_TCIdling(record); }
     void disappear(quint64 id) { emit m_provider->SIGNAL_TCDisappeared(device(id)); }
 
+    // The devices whose user the provider was asked for, in order.
+    QList<quint64> userRequests() const
+    {
+        QList<quint64> ids;
+        for (const auto& call : m_provider->calls()) {
+            if (call.name == QLatin1String("getCurrentUserData"))
+                ids.append(call.arguments.first().value<ConnectLib::TCData>().deviceId());
+        }
+        return ids;
+    }
+
     // Waits until the window's page has text, so it is shown again rather
     // than made anew.
     static void waitLoaded(DataSynchronizer* window)
@@ -79,6 +92,22 @@ protected:
         ASSERT_TRUE(processUntil([window] {
             const QWebPage* page = window->bridge()->webView()->page();
             return !page->mainFrame()->toPlainText().isEmpty();
+        }));
+    }
+    // Waits until the window's page has ended in its error case (the test
+    // hosts serve no pages), so no later state of its own crosses the
+    // states a test reports for it.
+    static void waitSettled(DataSynchronizer* window)
+    {
+        waitLoaded(window);
+        ASSERT_TRUE(processUntil([window] {
+            return window->bridge()
+                ->webView()
+                ->page()
+                ->mainFrame()
+                ->evaluateJavaScript(QStringLiteral("!!(window.App && App.syncMain && "
+                                                    "App.syncMain.errorShown === true)"))
+                .toBool();
         }));
     }
     // Lets deferred deletions run.
@@ -386,22 +415,257 @@ TEST_F(DeviceWindows, AboutWithoutAWindowOpensTheThirdTab)
               QStringLiteral("App.Common.showHideSettings(); showTabIndex(2);"));
 }
 
-TEST_F(DeviceWindows, ReannouncingStartsTheCallingWindowWithTheFirstDevice)
+// The device list asks for the attached devices again (after another
+// device left): a device another window serves is never handed over, so no
+// device gets a second window and sync.
+TEST_F(DeviceWindows, ReannouncingHandsOverOnlyADeviceNoOtherWindowServes)
 {
     appear(device(0x31));
     appear(device(0x32));
-    DataSynchronizer* window = controller().window(0x32);
+    DataSynchronizer* leaving = controller().window(0x31);
+    DataSynchronizer* other = controller().window(0x32);
+    waitSettled(leaving);
+    waitSettled(other);
+    disappear(0x31);
+    QSignalSpy shown(other->bridge(), &JsObject::SIGNAL_showDialog);
     m_provider->clearCalls();
-    emit window->SIGNAL_requestAvailableTCs();
-    ASSERT_EQ(m_provider->callNames(), QStringList{QStringLiteral("getCurrentUserData")});
-    EXPECT_EQ(m_provider->calls().first().arguments.first().value<ConnectLib::TCData>().deviceId(),
-              0x31u);
+
+    emit leaving->SIGNAL_requestAvailableTCs();
+    EXPECT_TRUE(userRequests().isEmpty());
+    EXPECT_EQ(controller().window(0), leaving);
+    EXPECT_EQ(controller().window(0x32), other);
+    EXPECT_EQ(shown.count(), 1);
+
+    // Its own device, asked for by its own window, is its to take.
+    emit other->SIGNAL_requestAvailableTCs();
+    EXPECT_EQ(userRequests(), QList<quint64>{0x32});
+
+    // A device whose window was closed goes to the asking window, which
+    // becomes its window. (The device-less window is busy while the device
+    // arrives, so the device gets a window of its own first.)
+    leaving->bridge()->SLOT_changeSyncState(SyncState::SyncOn);
+    appear(device(0x33));
+    ASSERT_NE(controller().window(0x33), leaving);
+    emit controller().window(0x33)->SIGNAL_quit();
+    settle();
+    leaving->bridge()->SLOT_changeSyncState(SyncState::SyncError);
+    m_provider->clearCalls();
+    emit leaving->SIGNAL_requestAvailableTCs();
+    EXPECT_EQ(userRequests(), QList<quint64>{0x33});
+    EXPECT_EQ(controller().window(0x33), leaving);
+    EXPECT_FALSE(controller().windowKeys().contains(0));
 
     // Not for a direct call.
     m_provider->clearCalls();
     controller().SLOT_reannounceTCs();
-    EXPECT_TRUE(m_provider->calls().isEmpty());
+    EXPECT_TRUE(userRequests().isEmpty());
 }
+
+// What the pages of a loaded window may have under way; with two devices
+// attached, the second start, the tray's Sync and its double click (all for
+// the first device) and the device's own record only show that window then.
+struct RunningCase {
+    const char* name;
+    int state;          // reported by the page, -1 none
+    bool awaitsAnother; // the page waits for another device (reset, restore)
+};
+
+void PrintTo(const RunningCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class RunningWindow : public DeviceWindows, public ::testing::WithParamInterface<RunningCase> {};
+
+TEST_P(RunningWindow, IsOnlyShownNeverReloaded)
+{
+    appear(device(0x10));
+    appear(device(0x11));
+    DataSynchronizer* window = controller().window(0x10);
+    waitSettled(window);
+    JsObject* bridge = window->bridge();
+    if (GetParam().state >= 0)
+        bridge->SLOT_changeSyncState(GetParam().state);
+    if (GetParam().awaitsAnother)
+        bridge->SLOT_dontAutosyncDevice(QStringLiteral("0BADCAFE"));
+    m_provider->clearCalls();
+    QSignalSpy loads(bridge->webView()->page()->mainFrame(), SIGNAL(loadStarted()));
+    QSignalSpy shown(bridge, &JsObject::SIGNAL_showDialog);
+
+    // A second start, the tray's Sync, its double click; the device's own
+    // record again.
+    controller().SLOT_singleAppMessage(QStringLiteral("wakeup"));
+    controller().SLOT_synchronize();
+    controller().trayIcon()->SLOT_iconActivated(QSystemTrayIcon::DoubleClick);
+    window->SLOT_startSyncProcess(device(0x10));
+    settle();
+    EXPECT_EQ(loads.size(), 0);
+    EXPECT_TRUE(userRequests().isEmpty());
+    EXPECT_EQ(shown.size(), 3);
+    EXPECT_EQ(controller().window(0x10), window);
+    EXPECT_EQ(controller().synchronizers().size(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RunningWindow,
+    ::testing::Values(RunningCase{"sync", SyncState::SyncOn, false},
+                      RunningCase{"firmware update", SyncState::FwUpdateOnGoing, false},
+                      RunningCase{"reset or restore", SyncState::SyncDone, true}),
+    [](const ::testing::TestParamInfo<RunningCase>& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
+
+// Once the run has ended, the tray's Sync starts the pages again.
+TEST_F(DeviceWindows, AWindowWhoseRunEndedIsLoadedAgain)
+{
+    appear(device(0x10));
+    DataSynchronizer* window = controller().window(0x10);
+    waitSettled(window);
+    window->bridge()->SLOT_changeSyncState(SyncState::SyncOn);
+    window->bridge()->SLOT_changeSyncState(SyncState::SyncDone);
+    QSignalSpy loads(window->bridge()->webView()->page()->mainFrame(), SIGNAL(loadStarted()));
+    controller().SLOT_synchronize();
+    EXPECT_TRUE(processUntil([&loads] { return loads.size() > 0; }));
+}
+
+// A device arriving while the device-less window still runs what its
+// departed device began gets a window of its own.
+TEST_F(DeviceWindows, ABusyDeviceLessWindowIsNotTakenOver)
+{
+    appear(device(0x20));
+    DataSynchronizer* busy = controller().window(0x20);
+    waitSettled(busy);
+    busy->bridge()->SLOT_changeSyncState(SyncState::SyncOn);
+    disappear(0x20);
+    appear(device(0x21));
+    EXPECT_EQ(controller().window(0), busy);
+    ASSERT_NE(controller().window(0x21), nullptr);
+    EXPECT_NE(controller().window(0x21), busy);
+}
+
+// The pages' states reach the tray and the store even when they repeat
+// what the window reported before it took its device: after an offline
+// error, a plug and the same error again, the tray and the store show it.
+TEST_F(DeviceWindows, AWindowTakingADeviceReportsItsNextStateAfresh)
+{
+    controller().SLOT_synchronize();
+    DataSynchronizer* window = controller().window(0);
+    waitSettled(window);
+    window->bridge()->SLOT_changeSyncState(SyncState::SyncError);
+    appear(device(0x40));
+    ASSERT_EQ(controller().window(0x40), window);
+    window->bridge()->SLOT_changeSyncState(SyncState::SyncError);
+    EXPECT_EQ(trayState(), SyncState::SyncError);
+    EXPECT_TRUE(setting("64").startsWith(QStringLiteral("6;")));
+    EXPECT_EQ(controller().lastDeviceId(), 0x40u);
+}
+
+// A sync cut short by closing its window or ending the program is stored
+// as failed, never as done.
+struct InterruptCase {
+    const char* name;
+    bool shutdown; // the program ends; else the window closes
+};
+
+void PrintTo(const InterruptCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class Interrupted : public DeviceWindows, public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(Interrupted, IsStoredAsAnError)
+{
+    appear(device(0x50));
+    DataSynchronizer* window = controller().window(0x50);
+    waitSettled(window);
+    window->bridge()->SLOT_changeSyncState(SyncState::SyncOn);
+    ASSERT_TRUE(setting("80").startsWith(QStringLiteral("4;")));
+    if (GetParam().shutdown) {
+        m_controller.reset();
+    } else {
+        window->bridge()->SLOT_close();
+        settle();
+    }
+    EXPECT_TRUE(setting("80").startsWith(QStringLiteral("6;"))) << setting("80").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Interrupted,
+                         ::testing::Values(InterruptCase{"WindowClosed", false},
+                                           InterruptCase{"ProgramEnds", true}),
+                         [](const ::testing::TestParamInfo<InterruptCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// Closing the last device's window forgets the last pair, wherever the
+// window stands in the table; the tray's last state then shows nothing.
+struct LastPairCase {
+    const char* name;
+    bool unplugged; // the window went to the device-less key first
+    SyncState::SyncProcessState tray;
+};
+
+void PrintTo(const LastPairCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class LastPair : public DeviceWindows, public ::testing::WithParamInterface<LastPairCase> {};
+
+TEST_P(LastPair, IsResetByClosingItsWindow)
+{
+    appear(device(0x60));
+    DataSynchronizer* window = controller().window(0x60);
+    emit window->SIGNAL_syncProcessStateChanged(0, SyncState::SyncError);
+    ASSERT_EQ(controller().lastDeviceId(), 0x60u);
+    if (GetParam().unplugged)
+        disappear(0x60);
+    emit window->SIGNAL_quit();
+    EXPECT_EQ(controller().lastDeviceId(), 0u);
+    EXPECT_EQ(controller().lastSyncState(), SyncState::Idle);
+    EXPECT_EQ(trayState(), GetParam().tray);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, LastPair,
+                         ::testing::Values(LastPairCase{"Attached", false, SyncState::TCFound},
+                                           LastPairCase{"Unplugged", true, SyncState::Idle}),
+                         [](const ::testing::TestParamInfo<LastPairCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// An unplug after a failure keeps the failure in the tray (the window
+// still shows it, and the tray's click reaches it); after any other state
+// the tray follows the attached devices.
+struct UnplugCase {
+    const char* name;
+    SyncState::SyncProcessState last;
+    SyncState::SyncProcessState tray;
+};
+
+void PrintTo(const UnplugCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class Unplug : public DeviceWindows, public ::testing::WithParamInterface<UnplugCase> {};
+
+TEST_P(Unplug, KeepsOnlyAFailureInTheTray)
+{
+    appear(device(0x70));
+    DataSynchronizer* window = controller().window(0x70);
+    emit window->SIGNAL_syncProcessStateChanged(0, GetParam().last);
+    disappear(0x70);
+    EXPECT_EQ(trayState(), GetParam().tray);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Unplug,
+    ::testing::Values(UnplugCase{"AfterAnError", SyncState::SyncError, SyncState::SyncError},
+                      UnplugCase{"AfterASync", SyncState::SyncDone, SyncState::Idle},
+                      UnplugCase{"DuringASync", SyncState::SyncOn, SyncState::Idle}),
+    [](const ::testing::TestParamInfo<UnplugCase>& info) { return std::string(info.param.name); });
 
 TEST_F(DeviceWindows, ANetworkDeviceAnnouncementReachesOrOpensAWindow)
 {

@@ -4,7 +4,7 @@
 // store before it is written to the device, and a mandatory program update
 // in the version file ends with the installer for the controller.
 #include "app/bridge/jsobject.h"
-#include "app/synchronizer/offline_paths.h"
+#include "app/common/offline_paths.h"
 #include "connectlib/common/common.h"
 #include "tests/app/support/fake_web.h"
 #include "tests/app/support/stub_synchroniser.h"

@@ -540,7 +540,8 @@ TEST_F(OnlineRun, AFileTheDeviceCannotReadFailsItsPhaseOnly)
     start();
     ASSERT_TRUE(waitForStops(1));
     EXPECT_EQ(states(), (QList<int>{SyncState::SyncOn, SyncState::SyncError}));
-    EXPECT_EQ(stops(), QStringList{QStringLiteral("true")});
+    // A failed phase fails the sync: the device is not told it succeeded.
+    EXPECT_EQ(stops(), QStringList{QStringLiteral("false")});
     QStringList expected = allUploads();
     expected.removeAll(QStringLiteral("/v2/users/1001/sensors"));
     EXPECT_EQ(uploads(), expected);

@@ -71,7 +71,9 @@
         S.setDevice(d || device);
         realBridge.SLOT_saveAppSetting("language", "en");
         smain.syncOngoing = false;
+        smain.runOngoing = false;
         smain.resetSyncOngoing = false;
+        smain.factoryResetOngoing = false;
         smain.errorShown = false;
     };
 
@@ -319,17 +321,20 @@
         { label: "device gone", id: "", trigger: "tcOffline.settings",
           factory: [true, "devicelist_notcavailable"], resync: [true, "devicelist_notcavailable"] },
         { label: "sync running", id: "00004001", syncOngoing: true, trigger: "tcOnline",
-          factory: [false, "generalsettings_factoryreset"], resync: [true, ""] },
+          factory: [true, ""], resync: [true, ""] },
+        { label: "run started, not yet signed in", id: "00004001", runOngoing: true,
+          trigger: "tcOnline", factory: [true, ""], resync: [true, ""] },
         { label: "resync running", id: "00004001", resetSyncOngoing: true, trigger: "tcOnline",
-          factory: [false, "generalsettings_factoryreset"], resync: [true, ""] },
+          factory: [true, ""], resync: [true, ""] },
+        { label: "factory reset running", id: "00004001", factoryResetOngoing: true,
+          trigger: "tcOnline", factory: [true, ""], resync: [true, ""] },
         { label: "panel opened without a device", id: "", open: true,
           factory: [true, "devicelist_notcavailable"], resync: [true, "devicelist_notcavailable"] },
         { label: "panel opened with a device", id: "00004001", open: true,
           factory: [false, "generalsettings_factoryreset"],
           resync: [false, "generalsettings_syncreset"] },
-        { label: "shell disables the resync", id: "00004001", trigger: "tcOnline",
-          shell: "disableSyncResetButton", factory: [false, "generalsettings_factoryreset"],
-          resync: [true, ""] },
+        { label: "shell disables both at a run's start", id: "00004001", trigger: "tcOnline",
+          shell: "disableSyncResetButton", factory: [true, ""], resync: [true, ""] },
         { label: "shell enables it again", id: "00004001", trigger: "tcOnline",
           shell: "enableSyncResetButton", first: "disableSyncResetButton",
           factory: [false, "generalsettings_factoryreset"],
@@ -338,13 +343,15 @@
           shell: "enableSyncResetButton", first: "disableSyncResetButton",
           factory: [true, "devicelist_notcavailable"], resync: [true, "devicelist_notcavailable"] },
         { label: "shell enables it during a sync", id: "00004001", syncOngoing: true,
-          trigger: "tcOnline", shell: "enableSyncResetButton",
-          factory: [false, "generalsettings_factoryreset"], resync: [true, ""] }
+          trigger: "tcOnline", shell: "enableSyncResetButton", factory: [true, ""],
+          resync: [true, ""] }
     ], function (row, t) {
         S.reset();
         C.setSessionVariable("tcdeviceid", row.id);
         smain.syncOngoing = !!row.syncOngoing;
+        smain.runOngoing = !!row.runOngoing;
         smain.resetSyncOngoing = !!row.resetSyncOngoing;
+        smain.factoryResetOngoing = !!row.factoryResetOngoing;
         if (row.first)
             window[row.first]();
         if (row.trigger)
@@ -456,11 +463,12 @@
           instruction: "generalsettings_factoryreset_resetting",
           log: "-D Device 0000BEEF appeared, but it is not the device we were waiting for.",
           excluded: "00004001" },
+        // Released, the device is no longer awaited: its window may sync it again.
         { label: "a failure only lets go", model: "ZarvoN410", returns: "00004001",
           flags: "GENERAL_ERROR,FACTORYRESET_FAILED",
           calls: [["doReset", [false, true]], ["initConfigs", []]], header: "generalsettings_factoryreset_header",
           instruction: "generalsettings_factoryreset_resetting", log: null,
-          excluded: "00004001", released: true },
+          excluded: "", released: true },
         { label: "ZarvoTovri sleeps and asks to unplug", model: "ZarvoTovri", returns: null,
           calls: [["doReset", [true, true]], ["initConfigs", []]], header: "devicelist_header", instruction: null,
           unplug: true, excluded: "" }
@@ -566,6 +574,54 @@
                 t.eq($("#progress_syncmessage").text(), "", "progress message");
                 t.done();
             });
+        });
+    });
+
+    // A factory reset's handlers would take a running sync's: the reset waits
+    // for the run's end (done or failed), and no sync starts during the reset.
+    PT.table("factory reset during a sync", [
+        { label: "after the run is done", end: "ready" },
+        { label: "after the run failed", end: "error" }
+    ], function (row, t) {
+        var d = { id: "00004001", model: "ZarvoN410", firmware: "1.0.0", fullModel: "ZarvoN410" };
+        S.reset(d);
+        StubDevice.play(JSON.stringify({ flags: "OK" }));
+        StubDevice.answerReset(d.id, "OK");
+        // As the run's start leaves the panel.
+        smain.runOngoing = true;
+        window.disableSyncResetButton();
+        S.open();
+        $("#button_factoryreset").trigger("click");
+        t.eq(S.quick.length, 0, "no prompt during the sync");
+        // A prompt left open while the run began.
+        quickClicked("button_yes");
+        t.eq(S.callsNamed("doReset").length, 0, "no reset during the sync");
+        t.ok(S.logged("-D A sync is under way: the factory reset is refused."), "refusal logged");
+
+        if (row.end === "ready") {
+            smain.syncReady(false);
+        } else {
+            C.parseLocalReply("GENERAL_ERROR");
+            smain.errorCase();
+        }
+        t.eq(buttonState("button_factoryreset").disabled, false, "factory reset enabled");
+        $("#button_factoryreset").trigger("click");
+        t.eq(S.quick.length, 1, "prompt after the run");
+        t.async(20000);
+        quickClicked("button_yes");
+        t.eq(S.callsNamed("doReset").length, 1, "reset");
+        t.eq(buttonState("button_factoryreset").disabled, true, "no second reset");
+        t.ok($("#button_synchronize").hasClass("buttonDisabled"), "Synchronize disabled");
+        smain.reSync();
+        t.ok(S.logged("-D A sync is under way: the request to sync again is refused."),
+             "no sync during the reset");
+        t.waitFor(function () {
+            return S.logged("-D N410 factory reset done.");
+        }, function () {
+            t.eq(smain.factoryResetOngoing, false, "reset over");
+            t.ok(!$("#button_synchronize").hasClass("buttonDisabled"), "Synchronize enabled");
+            t.eq(buttonState("button_factoryreset").disabled, false, "factory reset enabled");
+            t.done();
         });
     });
 

@@ -244,9 +244,9 @@ TEST_F(SettingsPanel, SettingsFileIsOwnerOnlyAfterSaving)
     EXPECT_EQ(st.st_mode & 07777, mode_t(0600));
 }
 
-// The factory reset button's prompt in the window's quick view: Yes resets
-// the device (a "zarvotovri" sleeps and the unplug prompt follows with OK
-// alone), Cancel only closes the prompt.
+// The factory reset button's prompt in the window's quick view, once the
+// page's run has ended: Yes resets the device (a "zarvotovri" sleeps and the unplug prompt follows
+// with OK alone), Cancel only closes the prompt.
 TEST_F(SettingsPanel, FactoryResetPromptAnswers)
 {
     using ConnectLib::Test::processUntil;
@@ -260,6 +260,8 @@ TEST_F(SettingsPanel, FactoryResetPromptAnswers)
         ConnectLayout::Viewer* viewer = m_stub->viewer();
         viewer->SLOT_showDialog(m_bridge->webView());
         js(QStringLiteral("App.Common.setSessionVariable('tcmodel', 'ZarvoTovri');"));
+        // No factory reset while a sync runs: the page's run ends first.
+        js(QStringLiteral("App.syncMain.syncReady(false);"));
         openPanel();
         m_stub->clearCalls();
         js(QStringLiteral("$('#button_factoryreset').trigger('click');"));

@@ -1,6 +1,6 @@
 // The sync controller's flows around the device run (run.js in
 // shell_host.html): login, server time, first-time use with its long poll,
-// the post-update run and the diary. The stub synchroniser plays the device
+// the post-update run and the diary, one run at a time. The stub synchroniser plays the device
 // ("StubDevice"); "Probe" sets the fake web service's answers per row (its
 // login, long-poll and clock handlers, or plain rules) and shows what
 // reached the desktop (the recording URL handlers), the window and the
@@ -46,6 +46,11 @@ TEST_F(ShellFlows, LoginAndServerTime)
 TEST_F(ShellFlows, FirstTimeUse)
 {
     runSuite(QStringLiteral("shell_host.html"), QStringLiteral("shell_first_use.js"));
+}
+
+TEST_F(ShellFlows, OneRunAtATime)
+{
+    runSuite(QStringLiteral("shell_host.html"), QStringLiteral("shell_guards.js"));
 }
 
 TEST_F(ShellFlows, PostUpdateRunAndDiary)

@@ -2,7 +2,7 @@
 // the program, the firmware archive; and the device clock request.
 #include "tests/app/synchronizer/synchronizer_fixture.h"
 
-#include "app/synchronizer/offline_paths.h"
+#include "app/common/offline_paths.h"
 #include "connectlib/common/common.h"
 
 #include <QCoreApplication>

@@ -8,6 +8,8 @@
 #include <QNetworkReply>
 #include <QRegularExpression>
 
+#include <QSignalSpy>
+
 #include <functional>
 #include <vector>
 
@@ -317,6 +319,8 @@ struct ResultCase {
     std::function<void(FakeProvider&, const TCData&)> result;
     const char* pageSignal;
     QString expected; // the page's recorded calls as JSON
+    // What the window asked first, for answers that name no device.
+    std::function<void(DataSynchronizer&)> ask = nullptr;
 };
 
 std::vector<ResultCase> resultCases()
@@ -339,7 +343,8 @@ std::vector<ResultCase> resultCases()
          [](FakeProvider& p, const TCData&) {
              emit p.SIGNAL_offLineFileRead(QByteArray("ab\xc3\xa9\x00zz", 7), ConnectLib::OK);
          },
-         "SIGNAL_fileRead", QStringLiteral("[[\"ab\u00e9\",\"%1\",\"\"]]").arg(ok)},
+         "SIGNAL_fileRead", QStringLiteral("[[\"ab\u00e9\",\"%1\",\"\"]]").arg(ok),
+         [](DataSynchronizer& s) { s.SLOT_readOfflineFile(QStringLiteral("help.txt")); }},
         {"EntriesOnlyFilesWithContent",
          [](FakeProvider& p, const TCData& r) {
              emit p.SIGNAL_entriesReceived(r, entryTree(), ConnectLib::OK);
@@ -385,7 +390,10 @@ std::vector<ResultCase> resultCases()
          "SIGNAL_batteryStatusReceived", QStringLiteral("[[80,\"%1\"]]").arg(ok)},
         {"OfflineWriteAsWriteResult",
          [](FakeProvider& p, const TCData&) { emit p.SIGNAL_offLineFileWrote(ConnectLib::OK); },
-         "SIGNAL_fileWritten", QStringLiteral("[[\"\",\"%1\",\"\"]]").arg(ok)},
+         "SIGNAL_fileWritten", QStringLiteral("[[\"\",\"%1\",\"\"]]").arg(ok),
+         [](DataSynchronizer& s) {
+             s.SLOT_writeOfflineBinaryFile(QStringLiteral("a.map"), QByteArray("x"));
+         }},
         {"InstallUpdateContinues",
          [](FakeProvider& p, const TCData& r) {
              emit p.SIGNAL_ZFTP_installUpdateComplete(r, ConnectLib::OK);
@@ -415,8 +423,50 @@ TEST_P(Results, ReachThePageInItsForm)
     // The page judges failures as failures.
     evalJs(frame(), QStringLiteral("App.Common.parseLocalReply = function (f) { "
                                    "return f.indexOf('OK') >= 0; }"));
+    if (GetParam().ask)
+        GetParam().ask(*m_sync);
     GetParam().result(m_provider, m_sync->tcData());
     EXPECT_EQ(pageCalls(signal), GetParam().expected);
+}
+
+// Offline-store answers and firmware progress name no device: each reaches
+// only the window that asked, as device answers do, and one nobody asked
+// for reaches none.
+TEST_F(Relay, AnswersWithoutADeviceReachOnlyTheAskingWindow)
+{
+    takeDevice(ownId);
+    std::unique_ptr<DataSynchronizer> other = makeSynchronizer();
+    ASSERT_TRUE(other);
+    const QStringList listened{QStringLiteral("SIGNAL_fileRead"),
+                               QStringLiteral("SIGNAL_fileWritten")};
+    loadStubPage(listened);
+    loadStubPage(other.get(), listened);
+    QSignalSpy ownProgress(m_sync.get(), &DataSynchronizer::SIGNAL_fwUpdateProgress);
+    QSignalSpy otherProgress(other.get(), &DataSynchronizer::SIGNAL_fwUpdateProgress);
+
+    m_sync->SLOT_readOfflineFile(QStringLiteral("help.txt"));
+    m_sync->SLOT_writeOfflineBinaryFile(QStringLiteral("a.map"), QByteArray("x"));
+    m_sync->SLOT_updateFirmware(QStringLiteral("fw.zip"), true);
+    for (int twice = 0; twice < 2; ++twice) {
+        emit m_provider.SIGNAL_offLineFileRead(QByteArray("text"), ConnectLib::OK);
+        emit m_provider.SIGNAL_offLineFileWrote(ConnectLib::OK);
+    }
+    emit m_provider.SIGNAL_fwUpdateProgress(1, 2, ConnectLib::OK);
+
+    const QString ok = flagsText(ConnectLib::OK);
+    EXPECT_EQ(pageCalls(QStringLiteral("SIGNAL_fileRead")),
+              QStringLiteral("[[\"text\",\"%1\",\"\"]]").arg(ok));
+    EXPECT_EQ(pageCalls(QStringLiteral("SIGNAL_fileWritten")),
+              QStringLiteral("[[\"\",\"%1\",\"\"]]").arg(ok));
+    EXPECT_EQ(pageCalls(QStringLiteral("SIGNAL_fileRead"), other.get()), QStringLiteral("[]"));
+    EXPECT_EQ(pageCalls(QStringLiteral("SIGNAL_fileWritten"), other.get()), QStringLiteral("[]"));
+    EXPECT_EQ(ownProgress.size(), 1);
+    EXPECT_EQ(otherProgress.size(), 0);
+
+    // The update's result ends its progress.
+    emit m_provider.SIGNAL_firmwareUpdated(m_sync->tcData(), ConnectLib::OK);
+    emit m_provider.SIGNAL_fwUpdateProgress(2, 2, ConnectLib::OK);
+    EXPECT_EQ(ownProgress.size(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Results, ::testing::ValuesIn(resultCases()),

@@ -28,23 +28,29 @@ QUrl syncPageAddress()
                 QStringLiteral("/ui/index.html"));
 }
 
-struct StoredCase {
+// Whether taking a device asks for its user (and so loads the pages) is
+// the window's own affair: what its pages run now, never a stored state,
+// which a program that ended mid-run may have left behind.
+struct StartCase {
     const char* name;
     const char* stored; // null: nothing stored
+    int pageState;      // reported by the window's pages, -1 none
     bool asksForUser;
 };
 
-class StoredState : public SynchronizerTest, public ::testing::WithParamInterface<StoredCase> {};
+class StartState : public SynchronizerTest, public ::testing::WithParamInterface<StartCase> {};
 
-TEST_P(StoredState, DecidesWhetherTheUserIsAskedFor)
+TEST_P(StartState, DecidesWhetherTheUserIsAskedFor)
 {
     const quint64 id = deviceX;
     Common::setSettingsValue(QString::number(id), GetParam().stored
                                                       ? QString::fromLatin1(GetParam().stored)
                                                       : QString());
+    if (GetParam().pageState >= 0)
+        bridge()->SLOT_changeSyncState(GetParam().pageState);
     m_provider.addDevice(id);
     m_sync->SLOT_startSyncProcess(deviceRecord(id));
-    EXPECT_EQ(m_sync->deviceId(), id);
+    EXPECT_EQ(m_sync->deviceId(), GetParam().asksForUser ? id : 0u);
     EXPECT_EQ(m_provider.callNames(), GetParam().asksForUser
                                           ? QStringList{QStringLiteral("getCurrentUserData")}
                                           : QStringList());
@@ -52,13 +58,16 @@ TEST_P(StoredState, DecidesWhetherTheUserIsAskedFor)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, StoredState,
-    ::testing::Values(StoredCase{"SyncOn", "4;2024-01-01T00:00:00Z", false},
-                      StoredCase{"FirmwareUpdate", "8", false},
-                      StoredCase{"SyncDone", "5;2024-01-01T00:00:00Z", true},
-                      StoredCase{"NothingStored", nullptr, true},
-                      StoredCase{"NotANumber", "x;2024-01-01T00:00:00Z", true}),
-    [](const ::testing::TestParamInfo<StoredCase>& info) { return std::string(info.param.name); });
+    Table, StartState,
+    ::testing::Values(StartCase{"StoredSyncOnLeftBehind", "4;2024-01-01T00:00:00Z", -1, true},
+                      StartCase{"StoredFirmwareUpdateLeftBehind", "8", -1, true},
+                      StartCase{"SyncDone", "5;2024-01-01T00:00:00Z", -1, true},
+                      StartCase{"NothingStored", nullptr, -1, true},
+                      StartCase{"NotANumber", "x;2024-01-01T00:00:00Z", -1, true},
+                      StartCase{"PagesSyncing", nullptr, 4, false},
+                      StartCase{"PagesUpdatingFirmware", nullptr, 8, false},
+                      StartCase{"PagesDone", nullptr, 5, true}),
+    [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 class SyncStart : public SynchronizerTest {};
 

@@ -202,10 +202,8 @@ pid_t EndToEndRun::emulatorPid() const
     return m_emulator ? m_emulator->pid() : -1;
 }
 
-bool EndToEndRun::startProgram()
+std::vector<std::string> EndToEndRun::programEnvironment() const
 {
-    if (!ready() || m_program)
-        return false;
     std::vector<std::string> environment = m_sandbox.environment(m_web->caFile());
     const char* path = std::getenv("PATH");
     environment.insert(environment.end(),
@@ -216,10 +214,26 @@ bool EndToEndRun::startProgram()
                         "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent",
                         "PATH=" + m_sandbox.path(QStringLiteral("bin")).toStdString() + ":" +
                             (path ? path : "/usr/bin:/bin")});
+    return environment;
+}
+
+bool EndToEndRun::startProgram()
+{
+    if (!ready() || m_program)
+        return false;
     m_program = std::make_unique<child_program>(
-        RAVO_E2E_PROGRAM, std::vector<std::string>{}, environment,
+        RAVO_E2E_PROGRAM, std::vector<std::string>{}, programEnvironment(),
         m_sandbox.path(QStringLiteral("program.err")).toStdString());
     return m_program->pid() > 0;
+}
+
+int EndToEndRun::startAgain()
+{
+    if (!ready())
+        return -1;
+    child_program again(RAVO_E2E_PROGRAM, std::vector<std::string>{}, programEnvironment(),
+                        m_sandbox.path(QStringLiteral("again.err")).toStdString());
+    return again.pid() > 0 ? again.wait_exit() : -1;
 }
 
 pid_t EndToEndRun::programPid() const

@@ -61,6 +61,9 @@ public:
 
     // Starts RavoSync; false when it cannot.
     bool startProgram();
+    // Starts RavoSync once more, as a user's second start does, and waits
+    // for that process to end: its exit code (-1 when it could not start).
+    int startAgain();
     bool programRunning() const { return m_program != nullptr; }
     pid_t programPid() const;
     // Notes the program's peak memory, sends SIGTERM and returns its exit
@@ -119,6 +122,9 @@ private:
     // Copies the log, the program's standard error and the fake's request
     // log next to the screenshots.
     void keepTraces() const;
+    // The program's environment: the sandbox's, this run's display and
+    // zone, no buses, the stub desktop opener first on PATH.
+    std::vector<std::string> programEnvironment() const;
     bool startDisplay();
     bool startTrayHost();
     bool hasTopLevel(const QString& name) const;

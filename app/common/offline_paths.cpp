@@ -1,4 +1,4 @@
-#include "app/synchronizer/offline_paths.h"
+#include "app/common/offline_paths.h"
 
 #include "connectlib/common/common.h"
 
