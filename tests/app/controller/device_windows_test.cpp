@@ -427,7 +427,7 @@ TEST_F(DeviceWindows, ReannouncingHandsOverOnlyADeviceNoOtherWindowServes)
     waitSettled(leaving);
     waitSettled(other);
     disappear(0x31);
-    QSignalSpy shown(other->bridge(), &JsObject::SIGNAL_showDialog);
+    QSignalSpy shown(other->bridge()->requests(), &BridgeRequests::SIGNAL_showDialog);
     m_provider->clearCalls();
 
     emit leaving->SIGNAL_requestAvailableTCs();
@@ -490,7 +490,7 @@ TEST_P(RunningWindow, IsOnlyShownNeverReloaded)
         bridge->SLOT_dontAutosyncDevice(QStringLiteral("0BADCAFE"));
     m_provider->clearCalls();
     QSignalSpy loads(bridge->webView()->page()->mainFrame(), SIGNAL(loadStarted()));
-    QSignalSpy shown(bridge, &JsObject::SIGNAL_showDialog);
+    QSignalSpy shown(bridge->requests(), &BridgeRequests::SIGNAL_showDialog);
 
     // A second start, the tray's Sync, its double click; the device's own
     // record again.
