@@ -804,19 +804,19 @@ var smain = null;
             this.errorCase();
             return;
         }
-        try {
+        // A phase whose constructor throws ends the run as one that throws
+        // as it starts.
+        var self = this;
+        var made = startPhase(this, function () {
             var files = Array.isArray(data.files) ? data.files : [];
             for (var i = 0; i < files.length; ++i) {
-                var obj = this.createSyncPhase(String(files[i]));
+                var obj = self.createSyncPhase(String(files[i]));
                 if (obj)
-                    this.syncPhaseObjs.push(obj);
+                    self.syncPhaseObjs.push(obj);
             }
-        } catch (e) {
-            C().log("Error in processSynclogic. e: " + e);
-            C().parseLocalReply("GENERAL_ERROR");
-            this.errorCase();
+        });
+        if (!made)
             return;
-        }
         C().chgProgressbar("up");
         this.continueSync();
     };
