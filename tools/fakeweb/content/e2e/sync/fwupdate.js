@@ -18,6 +18,24 @@ function Fwupdate(eLocal, eUserSync, eContent) {
     this.moreInfoText = "";
 }
 
+// The phase's handlers on the bridge go through the page's bookkeeping: each
+// answer releases them, and the page releases what is left when it goes.
+Fwupdate.prototype.listen = function (signalName, method) {
+    "use strict";
+    var self = this;
+    if (!self.links)
+        self.links = new App.BridgeLinks();
+    self.links.connect(signalName, function () {
+        return method.apply(self, arguments);
+    });
+};
+
+Fwupdate.prototype.release = function () {
+    "use strict";
+    if (this.links)
+        this.links.release();
+};
+
 // -1, 0 or 1 as version text a is older than, the same as or newer than b.
 Fwupdate.compareVersions = function (a, b) {
     "use strict";
@@ -65,6 +83,7 @@ Fwupdate.prototype.fail = function (flags) {
     "use strict";
     JSObject.SLOT_disconnectWriteSignals();
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.release();
     JSObject.SLOT_dontAutosyncDevice("");
     this.syncStatus = -1;
     this.syncFailStatus = 1;
@@ -79,8 +98,8 @@ Fwupdate.prototype.download = function (url) {
     App.Common.setText("progress_syncmessage", "fwupdate_updating");
     // The archive is stored by the window's synchroniser, whose write result
     // names nothing but the flags; its path is in "fwupdfilezippath".
-    JSObject.SIGNAL_fileWritten.connect(self, self.downloaded);
-    JSObject.SIGNAL_fail.connect(self, self.downloadFailed);
+    self.listen("SIGNAL_fileWritten", self.downloaded);
+    self.listen("SIGNAL_fail", self.downloadFailed);
     if (!JSObject.SLOT_downloadFirmware(url))
         self.downloadFailed("", "FW_UPDATE_FAILED|INVALID_CONTENT", "");
 };
@@ -94,14 +113,15 @@ Fwupdate.prototype.downloaded = function () {
     "use strict";
     var self = this;
     JSObject.SLOT_disconnectWriteSignals();
+    this.release();
     var archive = JSObject.SLOT_getVariable("fwupdfilezippath");
     App.Common.log("Firmware archive stored: " + archive);
     var deviceId = App.Common.getTCDeviceId();
     JSObject.SLOT_changeSyncState(syncStates.FwUpdateOnGoing);
     // The device restarts with its new firmware; its window waits for it.
     JSObject.SLOT_dontAutosyncDevice(deviceId);
-    JSObject.SIGNAL_continueWithDevice.connect(self, self.deviceBack);
-    JSObject.SIGNAL_fail.connect(self, self.updateFailed);
+    self.listen("SIGNAL_continueWithDevice", self.deviceBack);
+    self.listen("SIGNAL_fail", self.updateFailed);
     JSObject.SLOT_updateFirmware(archive, true);
 };
 
@@ -113,6 +133,7 @@ Fwupdate.prototype.updateFailed = function (data, flags) {
 Fwupdate.prototype.deviceBack = function (deviceId, flags) {
     "use strict";
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.release();
     JSObject.SLOT_dontAutosyncDevice("");
     App.Common.log("Device " + deviceId + " is back with firmware " +
                    JSObject.SLOT_getVariable("tcfirmware") + ": " + flags);

@@ -16,6 +16,24 @@ function ResetSync(eLocal) {
     this.backupDir = "";
 }
 
+// The phase's handlers on the bridge go through the page's bookkeeping: each
+// answer releases them, and the page releases what is left when it goes.
+ResetSync.prototype.listen = function (signalName, method) {
+    "use strict";
+    var self = this;
+    if (!self.links)
+        self.links = new App.BridgeLinks();
+    self.links.connect(signalName, function () {
+        return method.apply(self, arguments);
+    });
+};
+
+ResetSync.prototype.release = function () {
+    "use strict";
+    if (this.links)
+        this.links.release();
+};
+
 // Every user's settings and daily activity folders.
 ResetSync.defaultDirs = "/U/[USER]/S,/U/[USER]/[YYYYMMDD]/ACT";
 
@@ -38,7 +56,7 @@ ResetSync.prototype.runSyncPhase = function () {
         }
         var dirs = data.dirs ? String(data.dirs) : ResetSync.defaultDirs;
         App.Common.log("Backup of " + dirs);
-        JSObject.SIGNAL_backupDone.connect(self, self.backedUp);
+        self.listen("SIGNAL_backupDone", self.backedUp);
         JSObject.SLOT_doBackup(dirs, "", "");
     });
 };
@@ -52,6 +70,7 @@ ResetSync.prototype.ready = function () {
 ResetSync.prototype.fail = function (flags) {
     "use strict";
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.release();
     JSObject.SLOT_dontAutosyncDevice("");
     App.syncMain.resetSyncOngoing = false;
     this.syncStatus = -1;
@@ -65,6 +84,7 @@ ResetSync.prototype.backedUp = function (backupDir, flags) {
     "use strict";
     var self = this;
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.release();
     App.Common.log("Backup done: " + backupDir + " " + flags);
     if (!App.Common.hasFlag(flags, "OK") || backupDir === "") {
         self.fail(flags);
@@ -74,8 +94,8 @@ ResetSync.prototype.backedUp = function (backupDir, flags) {
     App.syncMain.updateSyncStatus(self.name, 33);
     // The device restarts with its factory content; its window waits for it.
     JSObject.SLOT_dontAutosyncDevice(App.Common.getTCDeviceId());
-    JSObject.SIGNAL_continueWithDevice.connect(self, self.deviceBack);
-    JSObject.SIGNAL_fail.connect(self, self.resetFailed);
+    self.listen("SIGNAL_continueWithDevice", self.deviceBack);
+    self.listen("SIGNAL_fail", self.resetFailed);
     JSObject.SLOT_doReset(false, true);
 };
 
@@ -88,16 +108,18 @@ ResetSync.prototype.deviceBack = function (deviceId, flags) {
     "use strict";
     var self = this;
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.release();
     JSObject.SLOT_dontAutosyncDevice("");
     App.Common.log("Device " + deviceId + " is back after the reset: " + flags);
     App.syncMain.updateSyncStatus(self.name, 66);
-    JSObject.SIGNAL_backupRevertDone.connect(self, self.restored);
+    self.listen("SIGNAL_backupRevertDone", self.restored);
     JSObject.SLOT_revertBackup(self.backupDir);
 };
 
 ResetSync.prototype.restored = function (flags) {
     "use strict";
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.release();
     App.Common.log("Backup restored: " + this.backupDir + " " + flags);
     if (!App.Common.hasFlag(flags, "OK")) {
         this.fail(flags);
