@@ -333,6 +333,18 @@ void usb_front_end::set_recording(bool on)
     recording_ = on;
 }
 
+unsigned long usb_front_end::message_count() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return message_count_;
+}
+
+std::chrono::nanoseconds usb_front_end::busy_time() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return busy_;
+}
+
 unsigned long usb_front_end::host_report_count() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -382,7 +394,12 @@ void usb_front_end::run()
                 return;
             continue;
         }
+        const auto started = std::chrono::steady_clock::now();
         handle_message(*report);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            busy_ += std::chrono::steady_clock::now() - started;
+        }
         for (auto& action : std::exchange(after_answer_, {}))
             action();
     }
@@ -570,6 +587,7 @@ void usb_front_end::handle_message(std::string r)
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        ++message_count_;
         messages_.push_back(message);
         changed_.notify_all();
     }

@@ -112,6 +112,10 @@ public:
     void set_recording(bool on);
     // Reports received from the host and sent to it so far.
     unsigned long host_report_count() const;
+    // Host messages so far, and the time the link spent on them: from each
+    // message's first report to its answer's last.
+    unsigned long message_count() const;
+    std::chrono::nanoseconds busy_time() const;
     unsigned long device_report_count() const;
     // Acknowledgements the device has written so far (the index of the next
     // one for script_ack).
@@ -167,6 +171,8 @@ private:
     bool recording_ = true;
     int full_queue_wait_ms_ = 200;
     unsigned long host_reports_ = 0;
+    unsigned long message_count_ = 0;
+    std::chrono::nanoseconds busy_{0};
     unsigned long device_reports_ = 0;
     unsigned acks_ = 0;
     std::map<unsigned, ack_script> ack_scripts_;

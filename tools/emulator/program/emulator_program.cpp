@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 const char usage[] = "error: usage: plug SERIAL [VID PID] | unplug SERIAL [during PATH [REPORTS]] "
                      "| list | seed SERIAL DIR | cat SERIAL PATH | ls SERIAL PATH | clock SERIAL "
-                     "| version SERIAL | writes SERIAL | quit";
+                     "| version SERIAL | writes SERIAL | link SERIAL | quit";
 
 // 1 to 4 hexadecimal digits in either case.
 std::optional<std::uint16_t> parse_id(std::string text)
@@ -121,6 +121,8 @@ std::string emulator_program::run(const std::string& line, bool& done)
             return version(w);
         if (command == "writes")
             return writes(w);
+        if (command == "link")
+            return link(w);
         if (command == "quit" && w.size() == 1) {
             done = true;
             return "ok";
@@ -368,6 +370,20 @@ std::string emulator_program::version(const words& w)
     if (w.size() != 2)
         return "error: usage: version SERIAL";
     return value(model(w[1], false).firmware().text());
+}
+
+// The plugged device's link so far: "MESSAGES MICROSECONDS", the host
+// messages and the time from each one's first report to its answer's last.
+std::string emulator_program::link(const words& w)
+{
+    if (w.size() != 2)
+        return "error: usage: link SERIAL";
+    if (!hub_.is_plugged(w[1]))
+        return "error: not plugged: " + w[1];
+    const usb_front_end& front_end = hub_.device(w[1]).front_end();
+    const auto busy =
+        std::chrono::duration_cast<std::chrono::microseconds>(front_end.busy_time()).count();
+    return value(std::to_string(front_end.message_count()) + " " + std::to_string(busy));
 }
 
 // Every change the host asked of the device's files, in order, across its

@@ -58,6 +58,7 @@ private:
     std::string clock(const words& w);
     std::string version(const words& w);
     std::string writes(const words& w);
+    std::string link(const words& w);
 
     // The serial's model; made with the serial's profile when create is set,
     // otherwise std::invalid_argument when there is none.
