@@ -322,7 +322,6 @@ void BM_RepeatedSyncs(benchmark::State& state)
 
 BENCHMARK(BM_RepeatedSyncs)
     ->Arg(3)
-    ->Arg(20)
     ->Arg(100)
     ->Iterations(1)
     ->UseManualTime()

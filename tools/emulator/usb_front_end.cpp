@@ -324,7 +324,7 @@ bool usb_front_end::wait(const std::function<bool(const std::vector<std::string>
 bool usb_front_end::wait_messages(std::size_t count, std::chrono::milliseconds limit) const
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return messages_.size() >= count; });
+    return changed_.wait_for(lock, limit, [&] { return message_count_ >= count; });
 }
 
 void usb_front_end::set_recording(bool on)
@@ -588,7 +588,8 @@ void usb_front_end::handle_message(std::string r)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++message_count_;
-        messages_.push_back(message);
+        if (recording_)
+            messages_.push_back(message);
         changed_.notify_all();
     }
     const device_answer answer = handler_.handle(message);

@@ -108,7 +108,8 @@ public:
     // full connection; the hex leaves out trailing zero bytes of a 64-byte
     // report and is preceded by "[n] " for a packet of another length.
     std::vector<std::string> transcript() const;
-    // Off: no transcript lines are kept (long benchmark runs).
+    // Off: no transcript lines and no host messages are kept (long runs);
+    // the counts go on.
     void set_recording(bool on);
     // Reports received from the host and sent to it so far.
     unsigned long host_report_count() const;
