@@ -202,10 +202,6 @@ var tcFileArray = [
             disconnectLink(links[i]);
     };
 
-    App.BridgeLinks.count = function () {
-        return liveLinks.length;
-    };
-
     // A page being replaced or closed lets go of the bridge.
     window.addEventListener("unload", App.BridgeLinks.releaseAll);
 

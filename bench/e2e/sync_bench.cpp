@@ -136,6 +136,7 @@ void BM_PlugInAndSync(benchmark::State& state)
     double uploadMs = 0;
     double markerMs = 0;
     double linkPerFileMs = -1;
+    double emulatorPeakMiB = 0;
     for (auto _ : state) {
         zarvo::test::usb_test_device device;
         EndToEndRun run(QStringLiteral("bench-%1").arg(files));
@@ -183,6 +184,7 @@ void BM_PlugInAndSync(benchmark::State& state)
         }
         const qint64 synced = programClockMs();
         peakMiB = double(EndToEndRun::peakKiB(run.programPid())) / 1024.0;
+        emulatorPeakMiB = double(run.emulatorPeakKiB()) / 1024.0;
         const double link = linkMs(run, device.serial());
         run.stopProgram();
 
@@ -234,6 +236,7 @@ void BM_PlugInAndSync(benchmark::State& state)
         state.counters["own_ms_per_file"] = marginalMs - linkPerFileMs - uploadMs;
     }
     state.counters["peak_MiB"] = peakMiB;
+    state.counters["emulator_peak_MiB"] = emulatorPeakMiB;
     state.counters["usb_wire_s"] = double(files) * exerciseBytes / wirePayloadBytesPerSecond;
 }
 
@@ -265,6 +268,7 @@ void BM_RepeatedSyncs(benchmark::State& state)
 {
     const int syncs = int(state.range(0));
     double firstMiB = 0;
+    double tenthMiB = 0;
     double lastMiB = 0;
     for (auto _ : state) {
         zarvo::test::usb_test_device device;
@@ -309,12 +313,17 @@ void BM_RepeatedSyncs(benchmark::State& state)
             const double mib = double(residentKiB(run.programPid())) / 1024.0;
             if (sync == 1)
                 firstMiB = mib;
+            if (sync == 10)
+                tenthMiB = mib;
             lastMiB = mib;
         }
         state.SetIterationTime(double(clock.elapsed()) / 1000.0);
         run.stopProgram();
     }
     state.counters["rss_first_MiB"] = firstMiB;
+    // After the warm-up of the first syncs.
+    if (syncs >= 10)
+        state.counters["rss_10th_MiB"] = tenthMiB;
     state.counters["rss_last_MiB"] = lastMiB;
     state.counters["rss_growth_MiB"] = lastMiB - firstMiB;
     state.counters["rss_MiB_per_sync"] = syncs > 1 ? (lastMiB - firstMiB) / (syncs - 1) : 0;
