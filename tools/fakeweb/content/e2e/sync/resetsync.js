@@ -14,25 +14,9 @@ function ResetSync(eLocal) {
     this.finishText = "";
     this.moreInfoText = "";
     this.backupDir = "";
+    // The handlers it connects to the bridge, released once answered.
+    this.links = new App.BridgeLinks();
 }
-
-// The phase's handlers on the bridge go through the page's bookkeeping: each
-// answer releases them, and the page releases what is left when it goes.
-ResetSync.prototype.listen = function (signalName, method) {
-    "use strict";
-    var self = this;
-    if (!self.links)
-        self.links = new App.BridgeLinks();
-    self.links.connect(signalName, function () {
-        return method.apply(self, arguments);
-    });
-};
-
-ResetSync.prototype.release = function () {
-    "use strict";
-    if (this.links)
-        this.links.release();
-};
 
 // Every user's settings and daily activity folders.
 ResetSync.defaultDirs = "/U/[USER]/S,/U/[USER]/[YYYYMMDD]/ACT";
@@ -56,7 +40,7 @@ ResetSync.prototype.runSyncPhase = function () {
         }
         var dirs = data.dirs ? String(data.dirs) : ResetSync.defaultDirs;
         App.Common.log("Backup of " + dirs);
-        self.listen("SIGNAL_backupDone", self.backedUp);
+        self.links.connect("SIGNAL_backupDone", self.backedUp.bind(self));
         JSObject.SLOT_doBackup(dirs, "", "");
     });
 };
@@ -70,7 +54,7 @@ ResetSync.prototype.ready = function () {
 ResetSync.prototype.fail = function (flags) {
     "use strict";
     JSObject.SLOT_disconnectFWUpdateSignals();
-    this.release();
+    this.links.release();
     JSObject.SLOT_dontAutosyncDevice("");
     App.syncMain.resetSyncOngoing = false;
     this.syncStatus = -1;
@@ -84,7 +68,7 @@ ResetSync.prototype.backedUp = function (backupDir, flags) {
     "use strict";
     var self = this;
     JSObject.SLOT_disconnectFWUpdateSignals();
-    this.release();
+    this.links.release();
     App.Common.log("Backup done: " + backupDir + " " + flags);
     if (!App.Common.hasFlag(flags, "OK") || backupDir === "") {
         self.fail(flags);
@@ -94,8 +78,8 @@ ResetSync.prototype.backedUp = function (backupDir, flags) {
     App.syncMain.updateSyncStatus(self.name, 33);
     // The device restarts with its factory content; its window waits for it.
     JSObject.SLOT_dontAutosyncDevice(App.Common.getTCDeviceId());
-    self.listen("SIGNAL_continueWithDevice", self.deviceBack);
-    self.listen("SIGNAL_fail", self.resetFailed);
+    self.links.connect("SIGNAL_continueWithDevice", self.deviceBack.bind(self));
+    self.links.connect("SIGNAL_fail", self.resetFailed.bind(self));
     JSObject.SLOT_doReset(false, true);
 };
 
@@ -108,18 +92,18 @@ ResetSync.prototype.deviceBack = function (deviceId, flags) {
     "use strict";
     var self = this;
     JSObject.SLOT_disconnectFWUpdateSignals();
-    this.release();
+    this.links.release();
     JSObject.SLOT_dontAutosyncDevice("");
     App.Common.log("Device " + deviceId + " is back after the reset: " + flags);
     App.syncMain.updateSyncStatus(self.name, 66);
-    self.listen("SIGNAL_backupRevertDone", self.restored);
+    self.links.connect("SIGNAL_backupRevertDone", self.restored.bind(self));
     JSObject.SLOT_revertBackup(self.backupDir);
 };
 
 ResetSync.prototype.restored = function (flags) {
     "use strict";
     JSObject.SLOT_disconnectFWUpdateSignals();
-    this.release();
+    this.links.release();
     App.Common.log("Backup restored: " + this.backupDir + " " + flags);
     if (!App.Common.hasFlag(flags, "OK")) {
         this.fail(flags);
