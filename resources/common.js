@@ -449,11 +449,56 @@ App.Common = (function ($) {
         probe();
     };
 
-    var plugAnimation = null;
+    // The plug's nudge toward the socket while no device is there. Every
+    // step repaints the window, so it moves in a few steps a second (the
+    // same 40 px and 5 s round as ever), only while the window can be seen
+    // and only while the fragment that started it is in the page.
+    var plugStepMs = 500;
+    var plugPositions = [208, 216, 224, 232, 240, 232, 224, 216, 208, 200];
+    var plug = { element: null, timer: null, next: 0 };
+
+    function stopPlugSteps() {
+        if (plug.timer !== null)
+            window.clearTimeout(plug.timer);
+        plug.timer = null;
+    }
+
+    function plugStep() {
+        plug.timer = null;
+        if (!plug.element || !$.contains(document.documentElement, plug.element)) {
+            plug.element = null;
+            return;
+        }
+        if (document.hidden)
+            return;
+        $(plug.element).css("left", plugPositions[plug.next] + "px");
+        plug.next = (plug.next + 1) % plugPositions.length;
+        plug.timer = window.setTimeout(plugStep, plugStepMs);
+    }
+
+    function startPlug(element) {
+        stopPlugSteps();
+        plug.element = element || null;
+        plug.next = 0;
+        plugStep();
+    }
 
     function stopPlug() {
+        stopPlugSteps();
+        plug.element = null;
         $("#connect_usb_comp").stop(true, false);
     }
+
+    document.addEventListener("visibilitychange", function () {
+        stopPlugSteps();
+        if (!document.hidden)
+            plugStep();
+    });
+
+    // Whether the plug is moving (a step is due).
+    C.plugMoving = function () {
+        return plug.timer !== null;
+    };
 
     C.setTCreceived = function (name) {
         var picture = name ? "url(../img/" + name + ".png)" : "none";
@@ -478,12 +523,7 @@ App.Common = (function ($) {
                 .removeClass("connect_usb_tc_plugged")
                 .addClass("connect_usb_tc_unplugged")
                 .attr("src", "../img/usb1_unplugged.png");
-            plugAnimation = function () {
-                $("#connect_usb_comp")
-                    .animate({ left: "240px" }, 2500, "swing")
-                    .animate({ left: "200px" }, 2500, "swing", plugAnimation);
-            };
-            plugAnimation();
+            startPlug($("#connect_usb_comp")[0]);
         }
     };
 

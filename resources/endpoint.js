@@ -149,10 +149,71 @@ var tcFileArray = [
         return "text";
     }
 
+    // --- Connections to the bridge's signals -------------------------------
+
+    // The engine keeps a connection object under the bridge for every
+    // connect, holding the handler and through it the whole page, until the
+    // page disconnects that very handler; the bridge's disconnect slots only
+    // cut the link. So every owner (an endpoint, a phase, a part of a page)
+    // keeps what it connected and disconnects it once done, and whatever the
+    // page still holds is disconnected when the page goes.
+    var liveLinks = [];
+
+    App.BridgeLinks = function () {
+        this.links = [];
+    };
+
+    // Connects handler to the bridge's signal of that name; false when the
+    // bridge has no such signal.
+    App.BridgeLinks.prototype.connect = function (signalName, handler) {
+        var b = bridge();
+        var signal = b ? b[signalName] : null;
+        if (!signal || typeof signal.connect !== "function")
+            return false;
+        signal.connect(handler);
+        var link = { signal: signal, handler: handler };
+        this.links.push(link);
+        liveLinks.push(link);
+        return true;
+    };
+
+    function disconnectLink(link) {
+        var at = liveLinks.indexOf(link);
+        if (at < 0)
+            return;
+        liveLinks.splice(at, 1);
+        try {
+            link.signal.disconnect(link.handler);
+        } catch (e) {
+            // A stand-in bridge without disconnect, or one already gone.
+        }
+    }
+
+    // Disconnects every handler connected through this owner; safe inside
+    // one of those handlers.
+    App.BridgeLinks.prototype.release = function () {
+        var links = this.links;
+        this.links = [];
+        for (var i = 0; i < links.length; ++i)
+            disconnectLink(links[i]);
+    };
+
+    // Every handler the page still has connected.
+    App.BridgeLinks.releaseAll = function () {
+        var links = liveLinks.slice();
+        for (var i = 0; i < links.length; ++i)
+            disconnectLink(links[i]);
+    };
+
+    // A page being replaced or closed lets go of the bridge.
+    window.addEventListener("unload", App.BridgeLinks.releaseAll);
+
     // --- The base of both kinds --------------------------------------------
 
     App.EndPoint = function (path) {
         this.path = path === undefined || path === null ? "" : String(path);
+        // The handlers of the pending request.
+        this.links = new App.BridgeLinks();
         this.successFunc = "";
         this.errorFunc = "";
         this.showErrorDialog = true;
@@ -188,6 +249,7 @@ var tcFileArray = [
     base.forgetRequest = function () {
         this.successFunc = "";
         this.errorFunc = "";
+        this.links.release();
     };
 
     base.isAuthenticatePhase = function () {
@@ -265,15 +327,23 @@ var tcFileArray = [
     // A device or raw-data result: the callbacks are the endpoint's when the
     // signal arrives.
     function connectSignals(endpoint, doneSignal, ready) {
-        var b = bridge();
-        b[doneSignal].connect(function (data, status, obj) {
+        endpoint.connectOnly(doneSignal, function (data, status, obj) {
             setVariable(CONFIG_TAGNAME_REPLYURL, variable(CONFIG_TAGNAME_REQUESTURL));
             endpoint[ready](data, status, obj, endpoint.successFunc);
-        });
-        b.SIGNAL_fail.connect(function (data, status, obj) {
+        }, function (data, status, obj) {
             endpoint[ready](data, status, obj, endpoint.errorFunc);
         });
     }
+
+    // The handlers of a new request in place of any earlier one's; a
+    // missing signal fails the start as a missing slot does.
+    base.connectOnly = function (doneSignal, done, fail) {
+        this.links.release();
+        if (!this.links.connect(doneSignal, done))
+            throw new TypeError("no bridge signal " + doneSignal);
+        if (fail && !this.links.connect("SIGNAL_fail", fail))
+            throw new TypeError("no bridge signal SIGNAL_fail");
+    };
 
     base.connectReadSignals = function () {
         connectSignals(this, "SIGNAL_fileRead", "readReady");
@@ -440,7 +510,7 @@ var tcFileArray = [
         var args = Array.prototype.slice.call(arguments, 6);
         try {
             this.storeRequest(syncObj, returnFunction, "", true);
-            bridge()[signal].connect(function (list, status) {
+            this.connectOnly(signal, function (list, status) {
                 self[ready](list, status);
             });
             callSlot.apply(null, [slotName].concat(args));
@@ -507,11 +577,9 @@ var tcFileArray = [
         var self = this;
         try {
             this.storeRequest(syncObj, success, error, true);
-            var b = bridge();
-            b[doneSignal].connect(function (data, status) {
+            this.connectOnly(doneSignal, function (data, status) {
                 operationReady(self, disconnectSlot, false, data, status);
-            });
-            b.SIGNAL_fail.connect(function (data, status) {
+            }, function (data, status) {
                 operationReady(self, disconnectSlot, true, data, status);
             });
             start();
@@ -632,13 +700,11 @@ var tcFileArray = [
         var self = this;
         try {
             this.storeRequest(syncObj, success, error, true);
-            var b = bridge();
-            b.SIGNAL_continueWithDevice.connect(function (deviceId, status) {
+            this.connectOnly("SIGNAL_continueWithDevice", function (deviceId, status) {
                 if (String(deviceId) !== App.Common.getTCDeviceId())
                     return;
                 operationReady(self, "SLOT_disconnectFWUpdateSignals", false, deviceId, status);
-            });
-            b.SIGNAL_fail.connect(function (data, status) {
+            }, function (data, status) {
                 operationReady(self, "SLOT_disconnectFWUpdateSignals", true, data, status);
             });
             callSlot("SLOT_doFactoryReset", !!sleep);

@@ -163,6 +163,10 @@ var smain = null;
         this.progressDone = 0;
         // Phase objects moved to the end of the list in this run.
         this.movedPhases = [];
+        // The device events, connected for the page's life.
+        this.eventLinks = new App.BridgeLinks();
+        // The clock's answer while it is awaited.
+        this.timeLinks = new App.BridgeLinks();
     }
 
     var proto = SyncMain.prototype;
@@ -190,10 +194,10 @@ var smain = null;
             var pairs = [["SIGNAL_tcAppeared", "tcAppeared"], ["SIGNAL_tcDisappeared", "tcDisappeared"],
                          ["SIGNAL_announceDorvane", "dorvaneAppeared"],
                          ["SIGNAL_removedDorvane", "dorvaneRemoved"]];
+            this.eventLinks.release();
             $.each(pairs, function (i, pair) {
-                var signal = bridgeSignal(pair[0]);
-                if (signal) {
-                    signal.connect(function () {
+                if (bridgeSignal(pair[0])) {
+                    self.eventLinks.connect(pair[0], function () {
                         self[pair[1]].apply(self, arguments);
                     });
                 }
@@ -755,13 +759,15 @@ var smain = null;
 
         function onceSet() {
             JSObject.SLOT_disconnectTimesetSignals();
+            self.timeLinks.release();
             contFunction();
         }
 
         this.eRemote.read(address, this, function (data, status) {
             var zone = JSObject.SLOT_getTimezoneMinutes();
-            JSObject.SIGNAL_tcTimesSet.connect(onceSet);
-            JSObject.SIGNAL_fail.connect(onceSet);
+            self.timeLinks.release();
+            self.timeLinks.connect("SIGNAL_tcTimesSet", onceSet);
+            self.timeLinks.connect("SIGNAL_fail", onceSet);
             if (typeof data === "string") {
                 try {
                     data = JSON.parse(data);

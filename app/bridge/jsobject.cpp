@@ -212,6 +212,11 @@ void JsObject::SLOT_loadFinnished(bool status)
     if (status)
         m_replacingPage = false;
     logLine(QStringLiteral("status: ") + QString::number(status ? 1 : 0));
+    // The replaced page is unreachable now: its script heap and decoded
+    // resources go back at once, not at some later collection, so a window
+    // that loads its pages again and again stays the size it was.
+    if (status)
+        QWebSettings::clearMemoryCaches();
 }
 
 void JsObject::SLOT_closed()

@@ -6,7 +6,9 @@
 #include "connectlib/common/common.h"
 
 #include <QCloseEvent>
+#include <QHideEvent>
 #include <QNetworkAccessManager>
+#include <QShowEvent>
 #include <QWebFrame>
 
 // QNetworkSession is deprecated in Qt 5.15 but is the only way to ask
@@ -82,6 +84,33 @@ void WebView::closeEvent(QCloseEvent* event)
     }
     emit SIGNAL_close();
     QWebView::closeEvent(event);
+}
+
+void WebView::showEvent(QShowEvent* event)
+{
+    QWebView::showEvent(event);
+    setPageShown(!isMinimized());
+}
+
+void WebView::hideEvent(QHideEvent* event)
+{
+    QWebView::hideEvent(event);
+    setPageShown(false);
+}
+
+void WebView::changeEvent(QEvent* event)
+{
+    QWebView::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        setPageShown(isVisible() && !isMinimized());
+}
+
+void WebView::setPageShown(bool shown)
+{
+    const QWebPage::VisibilityState state =
+        shown ? QWebPage::VisibilityStateVisible : QWebPage::VisibilityStateHidden;
+    if (page() && page()->visibilityState() != state)
+        page()->setVisibilityState(state);
 }
 
 } // namespace ConnectLayout

@@ -4,6 +4,8 @@
 #include <QWebView>
 
 class QCloseEvent;
+class QHideEvent;
+class QShowEvent;
 class QNetworkSession;
 
 namespace ConnectLayout {
@@ -37,8 +39,15 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The page hears (document.hidden) whether the window can be seen, so
+    // that it stops what only moves for the eye.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void setPageShown(bool shown);
+
     // Opens the view's session again when it is not open; one per view, so a
     // long-lived window does not grow with every load.
     void openNetworkSession();

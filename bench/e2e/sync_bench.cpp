@@ -5,7 +5,11 @@
 //   window's page logs its start after the device's arrival;
 // - sync: from that line until the device's stored state is "5;…" (synced),
 //   in all and per exercise file;
-// - the program's peak memory (VmHWM) at the end of the sync.
+// - the program's peak memory (VmHWM) at the end of the sync;
+// - the start (plug-in to the first file done) and the marginal cost of each
+//   further file, and per file its steps: the device read, the HTTPS upload,
+//   the marker written back, the emulator link's time and the rest, the
+//   program's own work.
 // The emulator answers at once; beside each sync the time the same bytes
 // would take on a full-speed USB HID link is printed for context.
 #include "tests/e2e/harness/e2e_run.h"
@@ -14,13 +18,17 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -99,12 +107,36 @@ QString lineAfter(EndToEndRun& run, const QString& after, const QString& text)
     return QString();
 }
 
+// The exercises phase's line per file: the page's own times of its steps.
+const QRegularExpression
+    stepsLine(QStringLiteral("e2e exercise steps: read (\\d+) upload (\\d+) marker (\\d+)"));
+
+// The device link's time so far in milliseconds (the emulator's "link"), -1
+// when it cannot tell.
+double linkMs(EndToEndRun& run, const std::string& serial)
+{
+    std::istringstream answer(run.emulator("link " + serial));
+    std::string ok;
+    long long messages = 0;
+    long long micros = 0;
+    if (!(answer >> ok >> messages >> micros) || ok != "ok")
+        return -1;
+    return double(micros) / 1000.0;
+}
+
 void BM_PlugInAndSync(benchmark::State& state)
 {
     const int files = int(state.range(0));
     double plugMs = 0;
     double syncMs = 0;
     double peakMiB = 0;
+    double startMs = 0;
+    double marginalMs = 0;
+    double readMs = 0;
+    double uploadMs = 0;
+    double markerMs = 0;
+    double linkPerFileMs = -1;
+    double emulatorPeakMiB = 0;
     for (auto _ : state) {
         zarvo::test::usb_test_device device;
         EndToEndRun run(QStringLiteral("bench-%1").arg(files));
@@ -152,18 +184,213 @@ void BM_PlugInAndSync(benchmark::State& state)
         }
         const qint64 synced = programClockMs();
         peakMiB = double(EndToEndRun::peakKiB(run.programPid())) / 1024.0;
+        emulatorPeakMiB = double(run.emulatorPeakKiB()) / 1024.0;
+        const double link = linkMs(run, device.serial());
         run.stopProgram();
 
+        // The files' lines: when each file was done and its steps.
+        QList<qint64> done;
+        double read = 0;
+        double upload = 0;
+        double marker = 0;
+        for (const QString& line : run.sandbox().logLines()) {
+            const QRegularExpressionMatch m = stepsLine.match(line);
+            if (!m.hasMatch())
+                continue;
+            done.append(lineClockMs(line));
+            read += m.captured(1).toDouble();
+            upload += m.captured(2).toDouble();
+            marker += m.captured(3).toDouble();
+        }
+        if (done.size() != files) {
+            state.SkipWithError("not every file reported its steps");
+            return;
+        }
         plugMs = double(sinceMs(plugged, started));
         syncMs = double(sinceMs(started, synced));
+        startMs = double(sinceMs(plugged, done.first()));
+        marginalMs = files > 1 ? double(sinceMs(done.first(), done.last())) / (files - 1) : 0;
+        readMs = read / files;
+        uploadMs = upload / files;
+        markerMs = marker / files;
+        linkPerFileMs = link < 0 ? -1 : link / files;
         state.SetIterationTime(syncMs / 1000.0);
     }
     state.counters["plug_to_window_ms"] = plugMs;
     state.counters["sync_ms"] = syncMs;
     state.counters["sync_ms_per_file"] = syncMs / files;
+    // Plug-in to the first file done, then what each further file adds.
+    state.counters["start_ms"] = startMs;
+    state.counters["marginal_ms_per_file"] = marginalMs;
+    // Per file, as the page sees it: the device read (the link and the
+    // hand-over to the page), the HTTPS upload, the marker written back.
+    state.counters["read_ms"] = readMs;
+    state.counters["upload_ms"] = uploadMs;
+    state.counters["marker_ms"] = markerMs;
+    // The emulator link's own time per file (every device message of the
+    // sync counted), the hand-over of the device steps to and from the
+    // page, and what is left of a file's cost for the program itself.
+    if (linkPerFileMs >= 0) {
+        state.counters["link_ms"] = linkPerFileMs;
+        state.counters["handover_ms"] = readMs + markerMs - linkPerFileMs;
+        state.counters["own_ms_per_file"] = marginalMs - linkPerFileMs - uploadMs;
+    }
     state.counters["peak_MiB"] = peakMiB;
+    state.counters["emulator_peak_MiB"] = emulatorPeakMiB;
     state.counters["usb_wire_s"] = double(files) * exerciseBytes / wirePayloadBytesPerSecond;
 }
+
+// The program's resident memory (VmRSS) in KiB, 0 when unknown.
+long residentKiB(pid_t pid)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+) kB"))
+                                              .match(QString::fromLatin1(file.readAll()));
+    return match.hasMatch() ? match.captured(1).toLong() : 0;
+}
+
+int linesWith(EndToEndRun& run, const QString& text)
+{
+    int count = 0;
+    for (const QString& line : run.sandbox().logLines())
+        count += line.contains(text) ? 1 : 0;
+    return count;
+}
+
+// One program, the same device plugged, synced and unplugged again and
+// again, as a tray program left running for months sees it: the window stays
+// open between the syncs and every sync loads its pages again. Prints the
+// resident memory after the first sync and after the last, and the growth
+// per sync between them.
+void BM_RepeatedSyncs(benchmark::State& state)
+{
+    const int syncs = int(state.range(0));
+    double firstMiB = 0;
+    double tenthMiB = 0;
+    double lastMiB = 0;
+    for (auto _ : state) {
+        zarvo::test::usb_test_device device;
+        EndToEndRun run(QStringLiteral("bench-repeated-%1").arg(syncs));
+        if (!run.ready()) {
+            state.SkipWithError(run.error().toStdString().c_str());
+            return;
+        }
+        run.sandbox().setSetting(QStringLiteral("secondtimeuse"), QStringLiteral("1"));
+        run.web().setRoutes(RavoSync::E2e::syncRunRoutes());
+        if (!seedExercises(run, device.serial(), 1)) {
+            state.SkipWithError("could not seed the exercises");
+            return;
+        }
+        if (!run.startProgram() || !run.waitForLog(QStringLiteral("Application started"), 60000)) {
+            state.SkipWithError("the program did not start");
+            return;
+        }
+        const QString key = QString::number(quint64(device.id()));
+        const QString gone = QStringLiteral("Device disappeared: DeviceId: ");
+        QElapsedTimer clock;
+        clock.start();
+        for (int sync = 1; sync <= syncs; ++sync) {
+            if (run.emulator("plug " + device.serial()) != "ok") {
+                state.SkipWithError("the emulator did not plug the device");
+                return;
+            }
+            // The arrival stores its own state before the page starts, so
+            // a "5;" after this start is this sync's.
+            if (!run.waitUntil([&] { return linesWith(run, startLine) >= sync; }, 120000) ||
+                !run.waitForSetting(
+                    key, [](const QString& value) { return value.startsWith(QLatin1String("5;")); },
+                    120000)) {
+                state.SkipWithError("a sync did not end as synced");
+                return;
+            }
+            if (run.emulator("unplug " + device.serial()) != "ok" ||
+                !run.waitUntil([&] { return linesWith(run, gone) >= sync; }, 60000)) {
+                state.SkipWithError("the device did not go");
+                return;
+            }
+            const double mib = double(residentKiB(run.programPid())) / 1024.0;
+            if (sync == 1)
+                firstMiB = mib;
+            if (sync == 10)
+                tenthMiB = mib;
+            lastMiB = mib;
+        }
+        state.SetIterationTime(double(clock.elapsed()) / 1000.0);
+        run.stopProgram();
+    }
+    state.counters["rss_first_MiB"] = firstMiB;
+    // After the warm-up of the first syncs.
+    if (syncs >= 10)
+        state.counters["rss_10th_MiB"] = tenthMiB;
+    state.counters["rss_last_MiB"] = lastMiB;
+    state.counters["rss_growth_MiB"] = lastMiB - firstMiB;
+    state.counters["rss_MiB_per_sync"] = syncs > 1 ? (lastMiB - firstMiB) / (syncs - 1) : 0;
+}
+
+BENCHMARK(BM_RepeatedSyncs)
+    ->Arg(3)
+    ->Arg(100)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The program's processor time so far (user and system), in seconds.
+double cpuSeconds(pid_t pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = file.readAll();
+    // The fields after the command name, which may hold blanks.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// A window left open with nothing to do: the first start's device-less
+// window (its device list waits for a plug) on the display, idle for the
+// given number of seconds. Prints the program's share of one processor.
+void BM_IdleWindow(benchmark::State& state)
+{
+    const int seconds = int(state.range(0));
+    double percent = 0;
+    for (auto _ : state) {
+        EndToEndRun run(QStringLiteral("bench-idle-%1").arg(seconds));
+        if (!run.ready()) {
+            state.SkipWithError(run.error().toStdString().c_str());
+            return;
+        }
+        // The first start opens the window by itself.
+        run.sandbox().setSetting(QStringLiteral("secondtimeuse"), QStringLiteral("0"));
+        if (!run.startProgram() || !run.waitForLog(startLine, 60000) ||
+            !run.waitUntil([&] { return !run.syncWindowArea().isEmpty(); }, 30000)) {
+            state.SkipWithError("no device-less window");
+            return;
+        }
+        // Past the page's start.
+        QThread::msleep(3000);
+        const double before = cpuSeconds(run.programPid());
+        QElapsedTimer clock;
+        clock.start();
+        QThread::msleep(seconds * 1000UL);
+        const double used = cpuSeconds(run.programPid()) - before;
+        const double wall = double(clock.elapsed()) / 1000.0;
+        percent = 100.0 * used / wall;
+        state.SetIterationTime(wall);
+        run.stopProgram();
+    }
+    state.counters["cpu_percent_of_one"] = percent;
+}
+
+BENCHMARK(BM_IdleWindow)
+    ->Arg(2)
+    ->Arg(30)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_PlugInAndSync)
     ->Arg(10)

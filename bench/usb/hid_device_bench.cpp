@@ -1,10 +1,12 @@
 // Host framing cost of hid_device::download and ::upload over a socketpair,
 // against the emulator's report front end answering at once on its own
-// thread, with the notification thread running as in real use; beside them a
-// raw ping-pong of 64-byte reports and 64-byte acknowledgements over a
-// SOCK_SEQPACKET socketpair, the least any report exchange costs. Run it
-// pinned to one CPU (taskset -c 0) to compare like with like.
+// thread, with the notification thread running as in real use; beside each
+// row a raw ping-pong of 64-byte reports and 64-byte acknowledgements over a
+// SOCK_SEQPACKET socketpair, the least any report exchange costs, and the
+// system calls per report (bench/usb/call_count.h). Run it pinned to one CPU
+// (taskset -c 0) to compare like with like.
 
+#include "bench/usb/call_count.h"
 #include "devicelib/usb/hid_device.h"
 #include "tools/emulator/usb_front_end.h"
 
@@ -66,17 +68,14 @@ double raw_ping_pong(unsigned long reports)
     return payload_per_report * static_cast<double>(reports) / took.count();
 }
 
-// Measured once per run, so every row is compared with the same figure; on
-// threads of its own, so that a per-thread count of system calls (perf trace
-// -s) shows the host framing's alone on the benchmark's main thread.
+// Measured beside each row, just before its timed loop, so that the row
+// and its raw figure see the same machine; on threads of their own, so that
+// the main thread's count of system calls is the host framing's alone.
 double raw_rate()
 {
-    static const double rate = [] {
-        double measured = 0;
-        std::thread([&] { measured = raw_ping_pong(200000); }).join();
-        return measured;
-    }();
-    return rate;
+    double measured = 0;
+    std::thread([&] { measured = raw_ping_pong(50000); }).join();
+    return measured;
 }
 
 class answer_with_payload : public emulator::message_handler {
@@ -114,10 +113,12 @@ void transfer(benchmark::State& state, bool upload)
     host.start_notification_thread(&owner);
     platform::event cancel;
 
+    const double raw = raw_rate();
     const unsigned long reports_before = device.host_report_count() + device.device_report_count();
     const double thread_before = cpu_ms(CLOCK_THREAD_CPUTIME_ID);
     const double process_before = cpu_ms(CLOCK_PROCESS_CPUTIME_ID);
-    const double raw = raw_rate();
+    const unsigned long long host_calls_before = zarvo::bench::calls_in_this_thread();
+    const unsigned long long process_calls_before = zarvo::bench::calls_in_all_threads();
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         std::stringstream request;
@@ -137,6 +138,8 @@ void transfer(benchmark::State& state, bool upload)
     const double mib = static_cast<double>(size) * state.iterations() / (1 << 20);
     const double reports = static_cast<double>(device.host_report_count() +
                                                device.device_report_count() - reports_before);
+    const auto host_calls = zarvo::bench::calls_in_this_thread() - host_calls_before;
+    const auto process_calls = zarvo::bench::calls_in_all_threads() - process_calls_before;
     host.stop_thread();
 
     state.SetBytesProcessed(static_cast<int64_t>(size) * state.iterations());
@@ -145,6 +148,13 @@ void transfer(benchmark::State& state, bool upload)
     state.counters["raw_MiB_per_s"] = raw / (1 << 20);
     state.counters["ratio_to_raw"] = rate / raw;
     state.counters["reports_per_s"] = benchmark::Counter(reports, benchmark::Counter::kIsRate);
+    // System calls (send, recv, poll, read, write) per report, either
+    // direction: the host framing's on this thread, and every thread's (the
+    // notification thread and the emulated device's included).
+    if (reports > 0) {
+        state.counters["host_calls_per_report"] = static_cast<double>(host_calls) / reports;
+        state.counters["process_calls_per_report"] = static_cast<double>(process_calls) / reports;
+    }
     state.counters["host_cpu_ms_per_MiB"] = (cpu_ms(CLOCK_THREAD_CPUTIME_ID) - thread_before) / mib;
     state.counters["process_cpu_ms_per_MiB"] =
         (cpu_ms(CLOCK_PROCESS_CPUTIME_ID) - process_before) / mib;

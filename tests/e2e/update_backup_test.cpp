@@ -184,6 +184,8 @@ TEST_F(DeviceRestarts, AFirmwareUpdateThroughThePages)
     seed({{QStringLiteral("/SYS/LANG/OLD.TXT"), "old"},
           {QStringLiteral("/SYS/KEEP/KEEP.TXT"), "kept"}});
     const std::string before = m_run->emulator("version " + serial());
+    // The device's history, read at the end ("writes").
+    ASSERT_EQ(m_run->emulator("record " + serial()), "ok");
 
     ASSERT_TRUE(m_run->startProgram());
     ASSERT_EQ(m_run->emulator("plug " + serial()), "ok");

@@ -160,6 +160,10 @@ std::optional<reply> device_model::scripted(exchange_kind kind, int code, const 
 void device_model::record(direction way, exchange_kind kind, int code, const std::string& path,
                           const std::string& data, const reply& r)
 {
+    if (!recording_) {
+        ++next_sequence_;
+        return;
+    }
     transcript_.push_back({next_sequence_++, way, kind, code, path, data, r.answer, r.payload});
 }
 
@@ -670,6 +674,12 @@ void device_model::clear_transcript()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     transcript_.clear();
+}
+
+void device_model::set_recording(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    recording_ = on;
 }
 
 } // namespace zarvo::emulator

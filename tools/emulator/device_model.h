@@ -120,9 +120,11 @@ public:
     std::shared_ptr<emulator::stall> script_stall(const match& m, int times = always);
     void clear_script();
 
-    // --- Transcript of every exchange in both directions.
+    // --- Transcript of every exchange in both directions, while recording
+    // (on unless switched off: a long-lived device keeps none).
     std::vector<exchange_record> transcript() const;
     void clear_transcript();
+    void set_recording(bool on);
 
 private:
     reply run_file_operation(int command, const std::string& path, const std::string& payload,
@@ -147,6 +149,7 @@ private:
     file_system files_;
     emulator::script script_;
     std::vector<exchange_record> transcript_;
+    bool recording_ = true;
     std::uint64_t next_sequence_ = 1;
     std::vector<std::shared_ptr<observer>> observers_;
 

@@ -288,7 +288,7 @@ bool tcp_front_end::wait(const std::function<bool(const std::vector<std::string>
 bool tcp_front_end::wait_messages(std::size_t count, std::chrono::milliseconds limit) const
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return messages_.size() >= count; });
+    return changed_.wait_for(lock, limit, [&] { return message_count_ >= count; });
 }
 
 void tcp_front_end::record(const connection& c, char who, std::string line)
@@ -576,7 +576,9 @@ bool tcp_front_end::serve_message(connection& c, std::uint16_t header)
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        messages_.push_back(message);
+        ++message_count_;
+        if (recording_)
+            messages_.push_back(message);
         changed_.notify_all();
     }
     if (ended)

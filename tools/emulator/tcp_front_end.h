@@ -100,6 +100,7 @@ public:
     // device dropped an answer the host had cancelled, "C<c> fin|reset".
     std::vector<std::string> transcript() const;
     void clear_transcript();
+    // Off: no transcript lines and no host messages are kept (long runs).
     void set_recording(bool on);
     // Host protocol violations.
     std::vector<std::string> violations() const;
@@ -157,6 +158,7 @@ private:
     unsigned long device_frames_ = 0;
     unsigned long device_statuses_ = 0;
     bool recording_ = true;
+    std::size_t message_count_ = 0;
     std::vector<std::string> transcript_;
     std::vector<std::string> violations_;
     std::vector<host_message> messages_;

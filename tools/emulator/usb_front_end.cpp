@@ -324,13 +324,25 @@ bool usb_front_end::wait(const std::function<bool(const std::vector<std::string>
 bool usb_front_end::wait_messages(std::size_t count, std::chrono::milliseconds limit) const
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return messages_.size() >= count; });
+    return changed_.wait_for(lock, limit, [&] { return message_count_ >= count; });
 }
 
 void usb_front_end::set_recording(bool on)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     recording_ = on;
+}
+
+unsigned long usb_front_end::message_count() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return message_count_;
+}
+
+std::chrono::nanoseconds usb_front_end::busy_time() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return busy_;
 }
 
 unsigned long usb_front_end::host_report_count() const
@@ -382,7 +394,12 @@ void usb_front_end::run()
                 return;
             continue;
         }
+        const auto started = std::chrono::steady_clock::now();
         handle_message(*report);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            busy_ += std::chrono::steady_clock::now() - started;
+        }
         for (auto& action : std::exchange(after_answer_, {}))
             action();
     }
@@ -570,7 +587,9 @@ void usb_front_end::handle_message(std::string r)
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        messages_.push_back(message);
+        ++message_count_;
+        if (recording_)
+            messages_.push_back(message);
         changed_.notify_all();
     }
     const device_answer answer = handler_.handle(message);

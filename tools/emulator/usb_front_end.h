@@ -108,10 +108,15 @@ public:
     // full connection; the hex leaves out trailing zero bytes of a 64-byte
     // report and is preceded by "[n] " for a packet of another length.
     std::vector<std::string> transcript() const;
-    // Off: no transcript lines are kept (long benchmark runs).
+    // Off: no transcript lines and no host messages are kept (long runs);
+    // the counts go on.
     void set_recording(bool on);
     // Reports received from the host and sent to it so far.
     unsigned long host_report_count() const;
+    // Host messages so far, and the time the link spent on them: from each
+    // message's first report to its answer's last.
+    unsigned long message_count() const;
+    std::chrono::nanoseconds busy_time() const;
     unsigned long device_report_count() const;
     // Acknowledgements the device has written so far (the index of the next
     // one for script_ack).
@@ -167,6 +172,8 @@ private:
     bool recording_ = true;
     int full_queue_wait_ms_ = 200;
     unsigned long host_reports_ = 0;
+    unsigned long message_count_ = 0;
+    std::chrono::nanoseconds busy_{0};
     unsigned long device_reports_ = 0;
     unsigned acks_ = 0;
     std::map<unsigned, ack_script> ack_scripts_;

@@ -467,6 +467,10 @@ HANDLERS = {
 
 class ProxyHandler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    # An answer goes out whole at once: with Nagle's algorithm a small
+    # answer waits for the client's delayed acknowledgement (40 ms and more
+    # a request), which is the network's cost, not the program's.
+    disable_nagle_algorithm = True
     def version_string(self):
         return "FakeWeb/1"
 
@@ -518,6 +522,14 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
         host = (self.headers.get("Host") or "").rsplit(":", 1)[0].strip("[]")
         return "http", host, split.path or "/", split.query
 
+    def _quick_ack(self):
+        # A client that sends a request's head and body in two writes has
+        # the body wait for the head's acknowledgement; acknowledge at once.
+        try:
+            self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
+        except (AttributeError, OSError):
+            pass
+
     def _read_body(self):
         if "chunked" in (self.headers.get("Transfer-Encoding") or "").lower():
             body = b""
@@ -536,6 +548,7 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
         service = self.server.service
         scheme, host, path, query = self._target()
         self.target_host, self.target_path, self.target_query = host, path, query
+        self._quick_ack()
         body = self._read_body()
         entry = {
             "method": self.command,
@@ -641,10 +654,20 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
             self.send_header("Transfer-Encoding", "chunked")
         else:
             self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
         if self.command == "HEAD":
+            self.end_headers()
             self.wfile.flush()
             return
+        paced = chunked or any(key in rule for key in ("cutAfter", "stallAfter", "trickle"))
+        if not paced:
+            # Head and body in one write.
+            self._headers_buffer.append(b"\r\n")
+            head = b"".join(self._headers_buffer)
+            self._headers_buffer = []
+            self.wfile.write(head + body)
+            self.wfile.flush()
+            return
+        self.end_headers()
 
         sent = body
         if "cutAfter" in rule:

@@ -65,17 +65,51 @@
               t.eq($("#settings_tcStatus .i18n").text(), "Connect your device", "status");
               t.eq($(".tcVerInfo").text(), "", "no firmware");
               t.ok($("#connect_usb_tc").hasClass("connect_usb_tc_unplugged"), "unplugged");
-              // The plug keeps moving between 200 and 240 px.
+              // The plug keeps moving between 200 and 240 px: out and back.
               t.waitFor(function () {
                   return parseFloat($("#connect_usb_comp").css("left")) > 220;
               }, function () {
-                  t.ok($("#connect_usb_comp").is(":animated"), "still moving");
+                  t.waitFor(function () {
+                      return parseFloat($("#connect_usb_comp").css("left")) < 220;
+                  }, function () {
+                      t.ok(App.Common.plugMoving(), "still moving");
+                      t.done();
+                  });
+              });
+          } },
+        { label: "no device, then its fragment replaced", model: "", id: "", firmware: "",
+          check: function (t) {
+              t.ok(App.Common.plugMoving(), "moving");
+              var old = $("#connect_usb_comp");
+              old.replaceWith(old.clone().css("left", "200px"));
+              // The replaced plug's loop ends at its next step; the new one
+              // stays where it is.
+              t.waitFor(function () {
+                  return !App.Common.plugMoving();
+              }, function () {
+                  t.eq($("#connect_usb_comp").css("left"), "200px", "new plug still");
+                  t.done();
+              });
+          } },
+        { label: "a device after none stops the plug", model: "zarvon410", id: "2882400001",
+          firmware: "1", before: "",
+          check: function (t) {
+              t.waitFor(function () {
+                  return $("#settings_tcStatus .i18n").text() === "Zarvo N410 connected";
+              }, function () {
+                  t.ok(!App.Common.plugMoving(), "stopped");
                   t.done();
               });
           } }
     ], function (row, t) {
         Host.reset();
         t.async(20000);
+        if (row.before !== undefined) {
+            App.syncMain.i18n = App.Common.createLocObject(Host.translations());
+            App.Common.setSessionVariable("tcdeviceid", "");
+            App.Common.setTCreceived(row.before);
+            t.ok(App.Common.plugMoving(), "moving before");
+        }
         App.Common.setSessionVariable("tcdeviceid", row.id);
         App.Common.setSessionVariable("tcfirmware", row.firmware);
         App.Common.setSessionVariable("tcfullmodel", "Zarvo N410");

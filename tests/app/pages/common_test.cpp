@@ -7,6 +7,9 @@
 #include <QEvent>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QWidget>
+
+#include <functional>
 
 namespace RavoSync::Test {
 namespace {
@@ -84,6 +87,34 @@ TEST_F(PictureScripts, ProbesFindTheNearestPictureAndTheVersionFileTheAddress)
                QStringLiteral("{\"version\":\"1.0.0.0\"}")),
         answer(QStringLiteral("/contentserver/ver/missing.json"), 404)});
     runSuite(QStringLiteral("common_host.html"), QStringLiteral("common_picture.js"));
+}
+
+// Without a device the plug moves toward the socket, but only while the
+// window can be seen: a hidden or minimised window does no work for it.
+TEST_F(PictureScripts, ThePlugRestsWhileTheWindowCannotBeSeen)
+{
+    ASSERT_TRUE(loadHostPage(QStringLiteral("common_host.html")));
+    QWidget* view = m_bridge->webView();
+    view->show();
+    js(QStringLiteral("App.syncMain.i18n = App.Common.createLocObject(Host.translations());"
+                      "App.Common.setSessionVariable('tcdeviceid', '');"
+                      "App.Common.setTCreceived('');"));
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        bool moving;
+    } steps[] = {
+        {"shown", [] {}, true},
+        {"hidden", [&] { view->hide(); }, false},
+        {"shown again", [&] { view->show(); }, true},
+        {"minimised", [&] { view->showMinimized(); }, false},
+        {"restored", [&] { view->showNormal(); }, true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        step.act();
+        EXPECT_EQ(js(QStringLiteral("App.Common.plugMoving()")).toBool(), step.moving);
+    }
 }
 
 TEST_F(PictureScripts, WithoutAnyPictureTheProbesStopAfterGeneric)

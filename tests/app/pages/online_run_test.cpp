@@ -577,5 +577,23 @@ TEST_F(OnlineRun, ResetSyncRemovesTheBookkeepingAndSyncsEverythingAgain)
     EXPECT_EQ(uploads(), allUploads() + allUploads());
 }
 
+// A window that syncs again and again keeps its size: each page disconnects
+// the handlers it connected to the bridge (the engine keeps an object under
+// the bridge for each until then), the replaced page what it still held.
+TEST_F(OnlineRun, RepeatedRunsLeaveTheBridgeAsLargeAsTheFirst)
+{
+    QList<int> children;
+    for (int run = 1; run <= 3; ++run) {
+        SCOPED_TRACE(run);
+        start();
+        ASSERT_TRUE(waitForStops(run));
+        ASSERT_TRUE(waitForJs(frame(), QStringLiteral("$('#pageInstrText ul.summarylist "
+                                                      "li').length > 0")));
+        children.append(m_bridge->children().size());
+    }
+    EXPECT_EQ(states().count(SyncState::SyncDone), 3);
+    EXPECT_EQ(children, (QList<int>{children.first(), children.first(), children.first()}));
+}
+
 } // namespace
 } // namespace RavoSync::Test

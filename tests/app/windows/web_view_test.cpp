@@ -9,6 +9,8 @@
 #include <QWebFrame>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 using ConnectLayout::WebView;
@@ -102,3 +104,31 @@ INSTANTIATE_TEST_SUITE_P(
                       ConsoleCase{" -D not at the start", nullptr}));
 
 } // namespace
+
+// The page knows when nobody can see it (document.hidden), so that it can
+// stop what only moves for the eye.
+TEST(WebView, ThePageIsHiddenWhileTheWindowIsHiddenOrMinimised)
+{
+    WebView view;
+    ASSERT_TRUE(loadAndWait(&view, sized));
+    const auto hidden = [&] {
+        return evalJs(view.page()->mainFrame(), QStringLiteral("document.hidden")).toBool();
+    };
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        bool hidden;
+    } steps[] = {
+        {"shown", [&] { view.show(); }, false},
+        {"hidden", [&] { view.hide(); }, true},
+        {"shown again", [&] { view.show(); }, false},
+        {"minimised", [&] { view.showMinimized(); }, true},
+        {"restored", [&] { view.showNormal(); }, false},
+        {"hidden while minimised", [&] { view.hide(); }, true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        step.act();
+        EXPECT_EQ(hidden(), step.hidden);
+    }
+}

@@ -4,14 +4,15 @@
 #include "devicelib/core/session.h"
 #include "devicelib/core/session_lock.h"
 #include "devicelib/errors/errors.h"
-#include "tests/support/usb_test_device.h"
 #include "tests/support/child_program.h"
 #include "tests/support/fake_listener.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/usb_test_device.h"
 #include "tools/emulator/device_model.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -121,8 +122,12 @@ TEST(hid_emulator_program, answers_questions_from_the_device_model)
         {"seed 0000B001 " + seed.string(), "ok"},
         {"version 0000B001", "ok 3.2.18-beta"},
         {"writes 0000B001", "ok []"},
+        {"record 0000B001", "ok"},
+        {"writes 0000B001", "ok []"},
+        {"record", "error: usage: record SERIAL"},
         {"writes", "error: usage: writes SERIAL"},
-        {"writes 0000B009", "error: no such device: 0000B009"},
+        {"writes 0000B00A", "error: no such device: 0000B00A"},
+        {"link 0000B001", "error: not plugged: 0000B001"},
         {"clock 0000B001", "ok 2026-01-01T12:00:00Z trusted 2026-01-01T12:00:00"},
         {"ls 0000B001 /", R"(ok ["DEVICE.BPB","U/","odd \"name\"\\"])"},
         {"ls 0000B001 /U/0", R"(ok ["20260101/","20260102/","USERID.BPB"])"},
@@ -228,6 +233,13 @@ TEST_F(hid_emulator_program_host, gives_the_clocks_the_host_set)
         s.user_time({{2026, 12, 31}, {18, 29, 59, 0}, -330});
     });
     EXPECT_EQ(command("clock"), "ok 2026-12-31T23:59:59Z trusted 2026-12-31T18:29:59-05:30");
+    // The link's count of host messages and its time on them.
+    const std::string link = command("link");
+    unsigned long messages = 0;
+    unsigned long micros = 0;
+    ASSERT_EQ(std::sscanf(link.c_str(), "ok %lu %lu", &messages, &micros), 2) << link;
+    EXPECT_GE(messages, 4u);
+    EXPECT_GT(micros, 0u);
 }
 
 // A firmware install and a factory reset each restart the device: it answers,
@@ -236,6 +248,7 @@ TEST_F(hid_emulator_program_host, restarts_after_a_firmware_install_and_a_factor
 {
     write_local(root / "seed/U/0/20260101/E/120000/BASE.BPB", "exercise");
     ASSERT_EQ(program.command("seed " + device.serial() + " " + (root / "seed").string()), "ok");
+    ASSERT_EQ(command("record"), "ok");
     ASSERT_EQ(command("plug"), "ok");
     with_session(1, [](zarvo::session& s) {
         // An image that names no version is refused and installs nothing.

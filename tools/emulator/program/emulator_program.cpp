@@ -24,7 +24,8 @@ namespace fs = std::filesystem;
 
 const char usage[] = "error: usage: plug SERIAL [VID PID] | unplug SERIAL [during PATH [REPORTS]] "
                      "| list | seed SERIAL DIR | cat SERIAL PATH | ls SERIAL PATH | clock SERIAL "
-                     "| version SERIAL | writes SERIAL | quit";
+                     "| version SERIAL | record SERIAL | writes SERIAL | link SERIAL "
+                     "| quit";
 
 // 1 to 4 hexadecimal digits in either case.
 std::optional<std::uint16_t> parse_id(std::string text)
@@ -121,6 +122,10 @@ std::string emulator_program::run(const std::string& line, bool& done)
             return version(w);
         if (command == "writes")
             return writes(w);
+        if (command == "link")
+            return link(w);
+        if (command == "record")
+            return record(w);
         if (command == "quit" && w.size() == 1) {
             done = true;
             return "ok";
@@ -161,7 +166,7 @@ int emulator_program::run_pending()
         // Plugged again by a command in the meantime: nothing to do.
         try {
             if (!hub_.is_plugged(identity.serial))
-                hub_.plug(identity, model(identity.serial, false));
+                plug_quietly(identity, model(identity.serial, false));
         } catch (const std::exception& e) {
             std::fprintf(stderr, "zarvo_hid_emulator: %s\n", e.what());
         }
@@ -197,7 +202,18 @@ device_model& emulator_program::model(const std::string& serial, bool create)
     profile.id = zarvo::core::device_id_from_serial(serial);
     slot = std::make_unique<device_model>(profile);
     slot->set_installs_firmware(true);
+    // A device that lives as long as the program keeps no history unless a
+    // test asks for it ("record").
+    slot->set_recording(false);
     return *slot;
+}
+
+// Plugs the device; its report front end keeps no transcript, which no
+// command reads.
+void emulator_program::plug_quietly(const usb_identity& identity, device_model& m)
+{
+    hub_.plug(identity, m);
+    hub_.device(identity.serial).front_end().set_recording(false);
 }
 
 std::string emulator_program::plug(const words& w)
@@ -216,7 +232,7 @@ std::string emulator_program::plug(const words& w)
     }
     if (!valid_serial(identity))
         return "error: a serial is 1 to 126 characters without '/'";
-    hub_.plug(identity, model(identity.serial, true));
+    plug_quietly(identity, model(identity.serial, true));
     forget_replugs(identity.serial);
     return "ok";
 }
@@ -368,6 +384,30 @@ std::string emulator_program::version(const words& w)
     if (w.size() != 2)
         return "error: usage: version SERIAL";
     return value(model(w[1], false).firmware().text());
+}
+
+// From now on the device's model keeps what the host asks of it, for
+// "writes".
+std::string emulator_program::record(const words& w)
+{
+    if (w.size() != 2)
+        return "error: usage: record SERIAL";
+    model(w[1], true).set_recording(true);
+    return "ok";
+}
+
+// The plugged device's link so far: "MESSAGES MICROSECONDS", the host
+// messages and the time from each one's first report to its answer's last.
+std::string emulator_program::link(const words& w)
+{
+    if (w.size() != 2)
+        return "error: usage: link SERIAL";
+    if (!hub_.is_plugged(w[1]))
+        return "error: not plugged: " + w[1];
+    const usb_front_end& front_end = hub_.device(w[1]).front_end();
+    const auto busy =
+        std::chrono::duration_cast<std::chrono::microseconds>(front_end.busy_time()).count();
+    return value(std::to_string(front_end.message_count()) + " " + std::to_string(busy));
 }
 
 // Every change the host asked of the device's files, in order, across its

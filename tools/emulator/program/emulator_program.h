@@ -58,6 +58,9 @@ private:
     std::string clock(const words& w);
     std::string version(const words& w);
     std::string writes(const words& w);
+    std::string link(const words& w);
+    std::string record(const words& w);
+    void plug_quietly(const usb_identity& identity, device_model& m);
 
     // The serial's model; made with the serial's profile when create is set,
     // otherwise std::invalid_argument when there is none.

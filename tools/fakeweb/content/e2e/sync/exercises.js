@@ -52,9 +52,17 @@ Exercises.prototype.upload = function (index) {
     // "20260101/E/120000"
     var parts = folder.split("/");
     var address = "exercises/" + parts[0] + "/" + parts[parts.length - 1];
+    // Each step's time as the page sees it, for the end-to-end benchmark.
+    var started = Date.now();
+    var read = 0;
+    var uploaded = 0;
     this.eLocal.read(folder + "/" + Exercises.exerciseFile, this, function (data) {
+        read = Date.now();
         self.eUserSync.write(address, self, function () {
+            uploaded = Date.now();
             self.eLocal.write(folder + "/" + Exercises.markerFile, self, function () {
+                App.Common.log("e2e exercise steps: read " + (read - started) + " upload " +
+                               (uploaded - read) + " marker " + (Date.now() - uploaded));
                 smain.updateSyncStatus("exercises", Math.round(100 * (index + 1) /
                                                                self.folders.length));
                 self.upload(index + 1);

@@ -16,6 +16,8 @@ function Fwupdate(eLocal, eUserSync, eContent) {
     this.showInSummary = false;
     this.finishText = "";
     this.moreInfoText = "";
+    // The handlers it connects to the bridge, released once answered.
+    this.links = new App.BridgeLinks();
 }
 
 // -1, 0 or 1 as version text a is older than, the same as or newer than b.
@@ -65,6 +67,7 @@ Fwupdate.prototype.fail = function (flags) {
     "use strict";
     JSObject.SLOT_disconnectWriteSignals();
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.links.release();
     JSObject.SLOT_dontAutosyncDevice("");
     this.syncStatus = -1;
     this.syncFailStatus = 1;
@@ -79,8 +82,8 @@ Fwupdate.prototype.download = function (url) {
     App.Common.setText("progress_syncmessage", "fwupdate_updating");
     // The archive is stored by the window's synchroniser, whose write result
     // names nothing but the flags; its path is in "fwupdfilezippath".
-    JSObject.SIGNAL_fileWritten.connect(self, self.downloaded);
-    JSObject.SIGNAL_fail.connect(self, self.downloadFailed);
+    self.links.connect("SIGNAL_fileWritten", self.downloaded.bind(self));
+    self.links.connect("SIGNAL_fail", self.downloadFailed.bind(self));
     if (!JSObject.SLOT_downloadFirmware(url))
         self.downloadFailed("", "FW_UPDATE_FAILED|INVALID_CONTENT", "");
 };
@@ -94,14 +97,15 @@ Fwupdate.prototype.downloaded = function () {
     "use strict";
     var self = this;
     JSObject.SLOT_disconnectWriteSignals();
+    this.links.release();
     var archive = JSObject.SLOT_getVariable("fwupdfilezippath");
     App.Common.log("Firmware archive stored: " + archive);
     var deviceId = App.Common.getTCDeviceId();
     JSObject.SLOT_changeSyncState(syncStates.FwUpdateOnGoing);
     // The device restarts with its new firmware; its window waits for it.
     JSObject.SLOT_dontAutosyncDevice(deviceId);
-    JSObject.SIGNAL_continueWithDevice.connect(self, self.deviceBack);
-    JSObject.SIGNAL_fail.connect(self, self.updateFailed);
+    self.links.connect("SIGNAL_continueWithDevice", self.deviceBack.bind(self));
+    self.links.connect("SIGNAL_fail", self.updateFailed.bind(self));
     JSObject.SLOT_updateFirmware(archive, true);
 };
 
@@ -113,6 +117,7 @@ Fwupdate.prototype.updateFailed = function (data, flags) {
 Fwupdate.prototype.deviceBack = function (deviceId, flags) {
     "use strict";
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.links.release();
     JSObject.SLOT_dontAutosyncDevice("");
     App.Common.log("Device " + deviceId + " is back with firmware " +
                    JSObject.SLOT_getVariable("tcfirmware") + ": " + flags);

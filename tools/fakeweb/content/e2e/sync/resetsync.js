@@ -14,6 +14,8 @@ function ResetSync(eLocal) {
     this.finishText = "";
     this.moreInfoText = "";
     this.backupDir = "";
+    // The handlers it connects to the bridge, released once answered.
+    this.links = new App.BridgeLinks();
 }
 
 // Every user's settings and daily activity folders.
@@ -38,7 +40,7 @@ ResetSync.prototype.runSyncPhase = function () {
         }
         var dirs = data.dirs ? String(data.dirs) : ResetSync.defaultDirs;
         App.Common.log("Backup of " + dirs);
-        JSObject.SIGNAL_backupDone.connect(self, self.backedUp);
+        self.links.connect("SIGNAL_backupDone", self.backedUp.bind(self));
         JSObject.SLOT_doBackup(dirs, "", "");
     });
 };
@@ -52,6 +54,7 @@ ResetSync.prototype.ready = function () {
 ResetSync.prototype.fail = function (flags) {
     "use strict";
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.links.release();
     JSObject.SLOT_dontAutosyncDevice("");
     App.syncMain.resetSyncOngoing = false;
     this.syncStatus = -1;
@@ -65,6 +68,7 @@ ResetSync.prototype.backedUp = function (backupDir, flags) {
     "use strict";
     var self = this;
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.links.release();
     App.Common.log("Backup done: " + backupDir + " " + flags);
     if (!App.Common.hasFlag(flags, "OK") || backupDir === "") {
         self.fail(flags);
@@ -74,8 +78,8 @@ ResetSync.prototype.backedUp = function (backupDir, flags) {
     App.syncMain.updateSyncStatus(self.name, 33);
     // The device restarts with its factory content; its window waits for it.
     JSObject.SLOT_dontAutosyncDevice(App.Common.getTCDeviceId());
-    JSObject.SIGNAL_continueWithDevice.connect(self, self.deviceBack);
-    JSObject.SIGNAL_fail.connect(self, self.resetFailed);
+    self.links.connect("SIGNAL_continueWithDevice", self.deviceBack.bind(self));
+    self.links.connect("SIGNAL_fail", self.resetFailed.bind(self));
     JSObject.SLOT_doReset(false, true);
 };
 
@@ -88,16 +92,18 @@ ResetSync.prototype.deviceBack = function (deviceId, flags) {
     "use strict";
     var self = this;
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.links.release();
     JSObject.SLOT_dontAutosyncDevice("");
     App.Common.log("Device " + deviceId + " is back after the reset: " + flags);
     App.syncMain.updateSyncStatus(self.name, 66);
-    JSObject.SIGNAL_backupRevertDone.connect(self, self.restored);
+    self.links.connect("SIGNAL_backupRevertDone", self.restored.bind(self));
     JSObject.SLOT_revertBackup(self.backupDir);
 };
 
 ResetSync.prototype.restored = function (flags) {
     "use strict";
     JSObject.SLOT_disconnectFWUpdateSignals();
+    this.links.release();
     App.Common.log("Backup restored: " + this.backupDir + " " + flags);
     if (!App.Common.hasFlag(flags, "OK")) {
         this.fail(flags);
