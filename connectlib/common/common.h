@@ -42,9 +42,12 @@ public:
     // One log line "CPStateFlag: NAME" per set flag other than OK.
     static void logStateFlags(CPStateFlags flags);
 
-    // Working folders below the private per-user temporary base (mode 0700),
-    // created on demand, without a final "/". Empty when no private folder
-    // could be made, so nothing is ever written to a shared location.
+    // Working folders, created on demand (mode 0700), without a final "/":
+    // the temporary ones below the private per-user temporary base, the
+    // logs in "$XDG_STATE_HOME/ravosync/logs" and the backups in
+    // "$XDG_DATA_HOME/ravosync/backups" (their defaults below the home
+    // folder when unset). Empty when no private folder could be made, so
+    // nothing is ever written to a shared location.
     static QString getTempFilesDataPath();
     static QString getFWUpdateDataPath();
     static QString getLogPath();

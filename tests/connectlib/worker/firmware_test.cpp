@@ -734,17 +734,20 @@ TEST(FirmwareLocal, ALocalWorkerAnswersAtOnceAndTouchesNothing)
     EXPECT_TRUE(QFileInfo::exists(fw + QStringLiteral("/KEEP.TXT")));
 }
 
-// TMPDIR pointing where no private folder can be made, for its lifetime.
-class UnusableTemp {
+// An environment variable naming a folder where no private folder can be
+// made, for its lifetime.
+class UnusableFolder {
 public:
-    explicit UnusableTemp(const std::string& path)
-        : m_saved(qgetenv("TMPDIR"))
+    UnusableFolder(const char* variable, const std::string& path)
+        : m_variable(variable)
+        , m_saved(qgetenv(variable))
     {
-        ::setenv("TMPDIR", path.c_str(), 1);
+        ::setenv(variable, path.c_str(), 1);
     }
-    ~UnusableTemp() { ::setenv("TMPDIR", m_saved.constData(), 1); }
+    ~UnusableFolder() { ::setenv(m_variable, m_saved.constData(), 1); }
 
 private:
+    const char* m_variable;
     QByteArray m_saved;
 };
 
@@ -756,7 +759,10 @@ TEST_F(Firmware, WithoutAWorkingFolderEveryOperationFailsAtOnce)
     const QString file = archive({{"SYSUPDAT.IMG", image}});
     zarvo::test::temp_dir scratch;
     const std::string unusable = (scratch / "missing" / "deeper").string();
-    const UnusableTemp temp(unusable);
+    // A file where the folders would go: nothing can be made below it.
+    ASSERT_TRUE(KT::writeFile(KT::qpath(scratch / "file"), "not a folder"));
+    const UnusableFolder temp("TMPDIR", unusable);
+    const UnusableFolder data("XDG_DATA_HOME", (scratch / "file").string());
     ASSERT_EQ(Common::getFWUpdateDataPath(), QString());
     ASSERT_EQ(Common::getBackupDataPath(), QString());
     const TCData d = record();
