@@ -224,6 +224,11 @@ public:
     static constexpr int maxTreeDepth = 32;
 
 private:
+    // After a failed firmware update or install: logs the system folders
+    // already cleared and, while the link stands, removes the update files
+    // this run wrote.
+    void dropFailedUpdate(const QStringList& cleared, const QStringList& written,
+                          ConnectLib::CPStateFlags flags);
     // Moves a backup whose restore failed or never ended out of the next
     // backup's way; the failure's text, empty when there was nothing to do
     // or it moved.

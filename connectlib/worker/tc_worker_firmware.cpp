@@ -181,18 +181,25 @@ void TCWorker::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool m
         QFile::remove(archive);
 
     CPStateFlags flags = firmwareFailure;
+    QStringList cleared;
+    // Device paths this run wrote or began to write.
+    QStringList written;
     try {
         removeSysDirectories(sysFolders);
+        cleared = sysFolders;
         if (makeRoom && !roomFor(*this, Common::getDirTotalSize(fw))) {
             flags = noRoom;
         } else {
             for (const QString& name :
                  {QStringLiteral("BTUPDAT.BIN"), QStringLiteral("TCHUPDAT.BIN")}) {
                 const QString local = findEntry(fw, name, false);
-                if (!local.isEmpty())
-                    putLocalFile(local, QLatin1Char('/') + name);
+                if (local.isEmpty())
+                    continue;
+                written.append(QLatin1Char('/') + name);
+                putLocalFile(local, written.last());
             }
-            putLocalFile(image, QStringLiteral("/SYSUPDAT.IMG"));
+            written.append(QStringLiteral("/SYSUPDAT.IMG"));
+            putLocalFile(image, written.last());
             flags = OK;
         }
     } catch (const zarvo::exception& error) {
@@ -200,6 +207,8 @@ void TCWorker::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool m
     } catch (const std::exception& error) {
         flags = firmwareFamily().handle(error, flags);
     }
+    if (flags != OK)
+        dropFailedUpdate(cleared, written, flags);
     emit SIGNAL_firmwareUpdated(data, flags);
 }
 
@@ -215,13 +224,15 @@ void TCWorker::SLOT_ZFTP_installUpdate(ConnectLib::TCData data, QString updateFi
         return;
     }
     CPStateFlags flags = firmwareFailure;
+    QStringList written;
     try {
         // The archive alone goes to the device, whatever else the working
         // folders hold.
         if (makeRoom && !roomFor(*this, quint64(QFileInfo(updateFile).size()))) {
             flags = noRoom;
         } else {
-            putLocalFile(updateFile, QStringLiteral("/update.zip"));
+            written.append(QStringLiteral("/update.zip"));
+            putLocalFile(updateFile, written.last());
             flags = OK;
         }
     } catch (const zarvo::exception& error) {
@@ -229,6 +240,8 @@ void TCWorker::SLOT_ZFTP_installUpdate(ConnectLib::TCData data, QString updateFi
     } catch (const std::exception& error) {
         flags = firmwareFamily().handle(error, flags);
     }
+    if (flags != OK)
+        dropFailedUpdate(QStringList(), written, flags);
     emit SIGNAL_ZFTP_installUpdateCompleted(data, flags);
 }
 
@@ -340,6 +353,40 @@ void TCWorker::removeSysDirectories(QStringList directories)
             // Nothing to clear.
         }
     }
+}
+
+void TCWorker::dropFailedUpdate(const QStringList& cleared, const QStringList& written,
+                                ConnectLib::CPStateFlags flags)
+{
+    if (!cleared.isEmpty())
+        logText(QStringLiteral("Firmware update failed; device folders already cleared: /SYS/") +
+                cleared.join(QStringLiteral(", /SYS/")));
+    if (written.isEmpty())
+        return;
+    if (flags.testFlag(TC_CONNECTION_LOST)) {
+        logText(QStringLiteral("Firmware update failed with the link lost; update files left on "
+                               "the device: ") +
+                written.join(QStringLiteral(", ")));
+        return;
+    }
+    // Best effort: the device would otherwise hold half an update.
+    QStringList removed;
+    for (const QString& path : written) {
+        try {
+            SessionPointer session = m_guard->getSessionPointer();
+            zarvo::session_lock lock(*session, 0);
+            session->remove(utf8(path));
+            removed.append(path);
+        } catch (const zarvo::no_such_file_or_directory&) {
+            // Never written.
+        } catch (const std::exception& error) {
+            logText(QStringLiteral("Could not remove the update file ") + path +
+                    QStringLiteral(": ") + QString::fromUtf8(error.what()));
+        }
+    }
+    if (!removed.isEmpty())
+        logText(QStringLiteral("Removed the update files of the failed update: ") +
+                removed.join(QStringLiteral(", ")));
 }
 
 int TCWorker::countLocalFiles(QString directory)

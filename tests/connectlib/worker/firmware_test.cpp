@@ -505,6 +505,72 @@ TEST_F(Firmware, FirmwareFamily)
     }
 }
 
+// A write of the update that fails while the link stands leaves no half
+// update on the device: the files this run wrote are removed again, and the
+// log says which system folders were already cleared.
+TEST_F(Firmware, AFailedWriteRemovesTheUpdateFilesThisRunWrote)
+{
+    const struct {
+        const char* refused;
+        int answer;
+        CPStateFlags flags;
+        std::vector<std::string> removed;
+    } rows[] = {
+        {"/SYSUPDAT.IMG",
+         205,
+         FW_UPDATE_FAILED | DISK_FULL,
+         {"/BTUPDAT.BIN", "/TCHUPDAT.BIN", "/SYSUPDAT.IMG"}},
+        {"/TCHUPDAT.BIN",
+         203,
+         FW_UPDATE_FAILED | INVALID_CONTENT,
+         {"/BTUPDAT.BIN", "/TCHUPDAT.BIN"}},
+    };
+    zarvo::emulator::device_model& model = publishModel();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.refused);
+        model.put_file("/SYS/LANG/EN.TXT", "en");
+        model.clear_transcript();
+        model.script_answer(match::file(command::put, row.refused), row.answer, 1);
+        log.clear();
+        EXPECT_EQ(update(archive({{"SYS/LANG/DE.TXT", "de"},
+                                  {"BTUPDAT.BIN", bluetooth},
+                                  {"TCHUPDAT.BIN", touch},
+                                  {"SYSUPDAT.IMG", image}})),
+                  row.flags);
+        std::vector<std::string> removed = operations(model, command::remove);
+        ASSERT_FALSE(removed.empty());
+        EXPECT_EQ(removed.front(), "/SYS/LANG");
+        removed.erase(removed.begin());
+        EXPECT_EQ(removed, row.removed);
+        for (const char* file : {"/BTUPDAT.BIN", "/TCHUPDAT.BIN", "/SYSUPDAT.IMG"})
+            EXPECT_FALSE(model.file(file)) << file;
+        EXPECT_TRUE(log.lines().contains(
+            QStringLiteral("Firmware update failed; device folders already cleared: /SYS/LANG")));
+        EXPECT_EQ(log.lines()
+                      .filter(QStringLiteral("Removed the update files of the failed "
+                                             "update: "))
+                      .size(),
+                  1);
+    }
+}
+
+// With the link gone nothing more is tried: the removals would only fail.
+TEST_F(Firmware, ALostLinkTriesNoRemoval)
+{
+    zarvo::emulator::device_model& model = plugUsbModel();
+    const auto stall = model.script_stall(match::file(command::put, "/SYSUPDAT.IMG"), 1);
+    stall->on_reached([this, s = stall.get()] {
+        unplugBeforeNextAnswer();
+        s->release();
+    });
+    EXPECT_EQ(update(archive({{"BTUPDAT.BIN", bluetooth}, {"SYSUPDAT.IMG", image}})),
+              FW_UPDATE_FAILED | TC_CONNECTION_LOST);
+    EXPECT_TRUE(operations(model, command::remove).empty());
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("Firmware update failed with the link lost; update files left on the "
+                       "device: /BTUPDAT.BIN, /SYSUPDAT.IMG")));
+}
+
 TEST_F(Firmware, AFailingFolderRemovalReachesTheFamily)
 {
     zarvo::test::fake_connection& connection = publishFake();
