@@ -89,6 +89,10 @@ public:
     // entry that would land outside targetDir or a symbolic link, or an
     // entry fails (what was extracted is then removed).
     static QStringList extractDir(QString zipFile, QString targetDir);
+    // The same; failure names the cause of an empty answer (the entry and
+    // the system's reason for a write that failed), and stays empty for an
+    // archive that holds no entry.
+    static QStringList extractDir(QString zipFile, QString targetDir, QString& failure);
     // Bytes in the regular files below dir; symlinks are not followed.
     static quint64 getDirTotalSize(QString dir);
     // Removes dir and everything below it; symlinks are removed as links.

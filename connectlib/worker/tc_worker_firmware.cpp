@@ -163,8 +163,11 @@ void TCWorker::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool m
         emit SIGNAL_firmwareUpdated(data, firmwareFailure);
         return;
     }
-    if (Common::extractDir(updateFile, fw).isEmpty()) {
-        logText(QStringLiteral("Extracted firmware.zip directory was empty."));
+    QString failure;
+    if (Common::extractDir(updateFile, fw, failure).isEmpty()) {
+        logText(failure.isEmpty()
+                    ? QStringLiteral("Extracted firmware.zip directory was empty.")
+                    : QStringLiteral("Could not extract the firmware archive: ") + failure);
         emit SIGNAL_firmwareUpdated(data, firmwareFailure);
         return;
     }

@@ -10,6 +10,7 @@
 #include "tests/connectlib/worker/zip_archive.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/fake_links.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/model_links.h"
 
 #include "zftp_response.pb.h"
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <map>
+#include <optional>
 
 namespace ConnectLib {
 namespace {
@@ -193,16 +195,40 @@ const QByteArray image = bytes(70000, 1);
 const QByteArray bluetooth = bytes(3000, 2);
 const QByteArray touch = bytes(5000, 3);
 
-TEST_F(Firmware, AnArchiveThatExtractsNothingTouchesNoDevice)
+// Each archive that extracts nothing fails before the device is touched,
+// and the log says why: a full disk is no empty archive.
+TEST_F(Firmware, AnArchiveThatExtractsNothingTouchesNoDeviceAndSaysWhy)
 {
     zarvo::emulator::device_model& model = publishModel();
     const QString notAZip = m_downloads + QStringLiteral("/broken.zip");
     ASSERT_TRUE(KT::writeFile(notAZip, "not an archive"));
-    for (const QString& file : {archive({}), notAZip}) {
+    const struct {
+        const char* name;
+        QString file;
+        bool fullDisk;
+        QString line;
+    } rows[] = {
+        // The zip library opens no archive without entries.
+        {"empty", archive({}, QStringLiteral("empty.zip")), false,
+         QStringLiteral("Could not extract the firmware archive: ") + m_downloads +
+             QStringLiteral("/empty.zip cannot be opened as a zip archive")},
+        {"not a zip", notAZip, false,
+         QStringLiteral("Could not extract the firmware archive: ") + notAZip +
+             QStringLiteral(" cannot be opened as a zip archive")},
+        {"full disk", archive({{"SYSUPDAT.IMG", image}}, QStringLiteral("big.zip")), true,
+         QStringLiteral("Could not extract the firmware archive: ") + m_fw +
+             QStringLiteral("/SYSUPDAT.IMG: File too large")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         log.clear();
-        EXPECT_EQ(update(file, true), FW_UPDATE_FAILED | GENERAL_ERROR) << file.toStdString();
-        EXPECT_TRUE(
-            log.lines().contains(QStringLiteral("Extracted firmware.zip directory was empty.")));
+        std::optional<zarvo::test::file_size_limit> limit;
+        if (row.fullDisk)
+            limit.emplace(16 * 1024);
+        const CPStateFlags flags = update(row.file, true);
+        limit.reset();
+        EXPECT_EQ(flags, FW_UPDATE_FAILED | GENERAL_ERROR);
+        EXPECT_EQ(log.lines().filter(QStringLiteral("xtract")), QStringList{row.line});
         EXPECT_TRUE(log.lines().filter(QStringLiteral("CPStateFlag")).isEmpty());
     }
     EXPECT_TRUE(model.transcript().empty());
