@@ -93,6 +93,10 @@ public:
     // the system's reason for a write that failed), and stays empty for an
     // archive that holds no entry.
     static QStringList extractDir(QString zipFile, QString targetDir, QString& failure);
+    // Deletes the firmware working folder, unless a firmware update, copy
+    // or install is running in the process (then false, logged, nothing
+    // deleted).
+    static bool deleteFWUpdateFiles();
     // Bytes in the regular files below dir; symlinks are not followed.
     static quint64 getDirTotalSize(QString dir);
     // Removes dir and everything below it; symlinks are removed as links.

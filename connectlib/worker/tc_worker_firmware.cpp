@@ -1,6 +1,7 @@
 #include "connectlib/worker/tc_worker.h"
 
 #include "connectlib/common/common.h"
+#include "connectlib/common/firmware_lock.h"
 #include "connectlib/logging/log_prefix.h"
 #include "connectlib/logging/logger.h"
 #include "connectlib/worker/entry_file_count.h"
@@ -35,16 +36,6 @@ void logText(const QString& text)
 std::string utf8(const QString& text)
 {
     return text.toUtf8().toStdString();
-}
-
-// All devices' workers share the one firmware folder: an update, a folder
-// copy or an install runs alone in the process, so no device receives files
-// of another device's archive. Taken before any session guard, so a waiting
-// worker holds no guard and cancels never wait behind another device.
-std::mutex& firmwareMutex()
-{
-    static std::mutex mutex;
-    return mutex;
 }
 
 QFileInfoList entriesOf(const QString& dir)
@@ -146,7 +137,7 @@ void TCWorker::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool m
         emit SIGNAL_firmwareUpdated(data, firmwareFailure);
         return;
     }
-    std::lock_guard<std::mutex> firmwareLock(firmwareMutex());
+    std::lock_guard<std::mutex> firmwareLock(firmwareFolderMutex());
     const QString fw = Common::getFWUpdateDataPath();
     if (fw.isEmpty()) {
         logText(QStringLiteral("No private working folder for firmware updates."));
@@ -221,7 +212,7 @@ void TCWorker::SLOT_ZFTP_installUpdate(ConnectLib::TCData data, QString updateFi
         emit SIGNAL_ZFTP_installUpdateCompleted(data, firmwareFailure);
         return;
     }
-    std::lock_guard<std::mutex> firmwareLock(firmwareMutex());
+    std::lock_guard<std::mutex> firmwareLock(firmwareFolderMutex());
     if (!isDownloadedFile(updateFile)) {
         emit SIGNAL_ZFTP_installUpdateCompleted(data, firmwareFailure);
         return;
@@ -254,7 +245,7 @@ void TCWorker::SLOT_copyFWData(ConnectLib::TCData data, QString path)
         emit SIGNAL_fwDataCopied(data, firmwareFailure);
         return;
     }
-    std::lock_guard<std::mutex> firmwareLock(firmwareMutex());
+    std::lock_guard<std::mutex> firmwareLock(firmwareFolderMutex());
     const QString fw = Common::getFWUpdateDataPath();
     if (fw.isEmpty()) {
         logText(QStringLiteral("No private working folder for firmware updates."));

@@ -803,6 +803,31 @@ TEST_F(Firmware, ASecondDevicesUpdateWaitsForTheFirst)
     EXPECT_EQ(second.model().file("/SYSUPDAT.IMG"), stdBytes(bytes(100, 5)));
 }
 
+// The pages' delete of the firmware files waits its turn behind the
+// process-wide firmware lock: an update running at that moment keeps its
+// files; afterwards the delete goes through.
+TEST_F(Firmware, DeletingTheFirmwareFilesLeavesARunningUpdateAlone)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    const auto stall = model.script_stall(match::file(command::put, "/TCHUPDAT.BIN"), 1);
+    SignalLog done(worker(), &TCWorker::SIGNAL_firmwareUpdated);
+    const QString file =
+        archive({{"TCHUPDAT.BIN", touch}, {"SYSUPDAT.IMG", image}, {"SYS/LANG/DE.TXT", "de"}});
+    const TCData d = record();
+    thread().post([w = worker(), d, file] { w->SLOT_updateFW(d, file, false); });
+    ASSERT_TRUE(stall->wait_reached(1));
+    log.clear();
+    EXPECT_FALSE(Common::deleteFWUpdateFiles());
+    EXPECT_TRUE(QFileInfo::exists(m_fw + QStringLiteral("/SYSUPDAT.IMG")));
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("Firmware files not deleted: a firmware operation is running.")));
+    stall->release();
+    EXPECT_EQ(flagsOf(done.wait()), OK);
+    EXPECT_EQ(model.file("/SYSUPDAT.IMG"), stdBytes(image));
+    EXPECT_TRUE(Common::deleteFWUpdateFiles());
+    EXPECT_FALSE(QFileInfo::exists(m_fw + QStringLiteral("/SYS")));
+}
+
 TEST(FirmwareLocal, ALocalWorkerAnswersAtOnceAndTouchesNothing)
 {
     zarvo::test::temp_dir root;
