@@ -334,6 +334,38 @@ TEST_F(Firmware, MakingRoomRemovesTheOldestDayFoldersThatGiveEnough)
     EXPECT_EQ(operations(model, command::put), std::vector<std::string>{"/SYSUPDAT.IMG"});
 }
 
+// The room rule at its edges, with 4,000,000 bytes free and fragments of
+// 4,096: the first day folder occupies 146 fragments and counts one more
+// (602,112 bytes). Free space equal to the need makes no room; one fragment
+// more or less of need decides whether the second day folder goes too.
+TEST_F(Firmware, MakingRoomAtItsEdges)
+{
+    const struct {
+        int needed;
+        std::vector<std::string> removed;
+    } rows[] = {
+        {4000000, {}},
+        {4600000, {"/U/0/20240101"}},
+        {4602111, {"/U/0/20240101"}},
+        {4602112, {"/U/0/20240101", "/U/0/20240102"}},
+    };
+    zarvo::emulator::device_model& model = publishModel();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.needed);
+        model.put_file("/U/0/20240101/A.BIN", std::string(145 * 4096, 'a'));
+        model.put_file("/U/0/20240102/B.BIN", std::string(169 * 4096, 'b'));
+        model.clear_transcript();
+        model.clear_script();
+        model.script_answer(match::query(getDiskSpace), 0, 1, diskSpace(1, 4000000));
+        model.script_answer(match::query(getDiskSpace), 0, 1, diskSpace(4096, 1));
+        log.clear();
+        EXPECT_EQ(update(archive({{"SYSUPDAT.IMG", QByteArray(row.needed, 'i')}}), true), OK);
+        EXPECT_EQ(operations(model, command::remove), row.removed);
+        EXPECT_EQ(log.lines().filter(QStringLiteral("Not enough room")).size(),
+                  row.removed.empty() ? 0 : 1);
+    }
+}
+
 TEST_F(Firmware, TooLittleRoomInAllUsersFoldersRemovesNothing)
 {
     zarvo::emulator::device_model& model = publishModel();
