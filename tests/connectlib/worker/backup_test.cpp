@@ -39,6 +39,15 @@ std::string binary(int size, int seed)
     return out;
 }
 
+// The file writes that reached a scripted connection.
+int writesIn(const zarvo::test::fake_connection& connection)
+{
+    int writes = 0;
+    for (const auto& call : connection.calls())
+        writes += call.op == connection_op::write ? 1 : 0;
+    return writes;
+}
+
 class Backup : public KT::DeviceFixture {
 protected:
     void SetUp() override
@@ -318,10 +327,7 @@ TEST_F(Backup, ABusySystemFailsTheRestoreWithItsCause)
     ASSERT_EQ(keptBackups().size(), 1);
     EXPECT_EQ(KT::filesBelow(m_backups + QLatin1Char('/') + keptBackups().first()).size(), 2);
     // The walk went on with the next file.
-    int writes = 0;
-    for (const auto& call : connection.calls())
-        writes += call.op == connection_op::write ? 1 : 0;
-    EXPECT_EQ(writes, 2);
+    EXPECT_EQ(writesIn(connection), 2);
 }
 
 TEST_F(Backup, RestoreRefusesWhatIsNoDeviceBackup)
@@ -561,10 +567,7 @@ TEST_F(Backup, ARestoreThatLosesTheLinkAttemptsNoFurtherWrite)
     putBackupFile(QStringLiteral("/U/1/D.BIN"), "d");
     connection.script(connection_op::write, connection_action::throws(zarvo::link_lost()));
     EXPECT_EQ(restore(backupDir()), importFailure | TC_CONNECTION_LOST);
-    int writes = 0;
-    for (const auto& call : connection.calls())
-        writes += call.op == connection_op::write ? 1 : 0;
-    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(writesIn(connection), 1);
 }
 
 // Backups live with the user's data, not in the temporary folder the
