@@ -781,7 +781,10 @@ App.Common = (function ($) {
     C.loadTranslationFile = function (retObj, lang, base, success) {
         var english = !lang || lang === "en";
         var file = C.createLangFileName(lang, base);
-        var fail = App.syncMain ? App.syncMain.errorCase : undefined;
+        var main = App.syncMain;
+        var fail = main && typeof main.errorCase === "function" ? function () {
+            return main.errorCase.apply(main, arguments);
+        } : undefined;
 
         function unusable() {
             C.log("Could not parse translation file: " + file);
@@ -930,6 +933,8 @@ App.Common = (function ($) {
                 window.hideButtons();
             return;
         }
+        // The buttons take the progress bar's place: its running bar ends.
+        $("#progress").stop(true, false).removeClass("progressInfinite");
         $("#progress_container").hide();
         $("#buttons").show();
         $("#button_settings").hide();

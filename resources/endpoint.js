@@ -108,26 +108,29 @@ var tcFileArray = [
         return content && content.path ? String(content.path) : "";
     }
 
-    // The host of an https address, or "" for any other address.
-    function httpsHost(address) {
-        var text = String(address === undefined || address === null ? "" : address);
-        var match = /^https:\/\/(?:[^\/?#@]*@)?(\[[^\]\/?#]*\]|[^\/?#:]*)/i.exec(text);
-        return match ? match[1].toLowerCase() : "";
+    // "host:port" of an https address (443 when it names none, the host in
+    // lower case), or "" for any other address.
+    function httpsOrigin(address) {
+        var text = String(address === undefined || address === null ? "" : address).trim();
+        var match = /^https:\/\/(?:[^\/?#@]*@)?(\[[^\]\/?#]*\]|[^\/?#:]*)(?::(\d*))?(?:[\/?#]|$)/i
+            .exec(text);
+        if (!match || match[1] === "")
+            return "";
+        var port = match[2] === undefined || match[2] === "" ? 443 : parseInt(match[2], 10);
+        return match[1].toLowerCase() + ":" + port;
     }
 
-    // The application's credentials go only to our own services, and only
-    // encrypted.
+    // The application's credentials go only to our own services (scheme,
+    // host and port of a configured address; nothing a page stores adds
+    // one), and only encrypted.
     function sendsCredentials(address) {
-        var host = httpsHost(address);
-        if (host === "")
+        var origin = httpsOrigin(address);
+        if (origin === "")
             return false;
         var own = [setting(CONFIG_TAGNAME_CONTENTURL), setting(CONFIG_TAGNAME_REMOTEURL),
-                   setting(CONFIG_TAGNAME_RAVOURL), variable(CONFIG_TAGNAME_SYNCURL),
-                   variable(CONFIG_TAGNAME_CFURL)];
+                   setting(CONFIG_TAGNAME_RAVOURL)];
         for (var i = 0; i < own.length; ++i) {
-            var known = /^[a-z][a-z0-9+.\-]*:\/\/(?:[^\/?#@]*@)?(\[[^\]\/?#]*\]|[^\/?#:]*)/i.exec(
-                own[i]);
-            if (known && known[1] !== "" && known[1].toLowerCase() === host)
+            if (httpsOrigin(own[i]) === origin)
                 return true;
         }
         return false;
@@ -244,7 +247,7 @@ var tcFileArray = [
         }
         if (isFunction(contFunc) && contFunc === syncMain().errorCase) {
             App.Common.parseRemoteReply(status, obj);
-            contFunc(obj, status, status);
+            contFunc.call(syncMain(), obj, status, status);
             return;
         }
         if (isFunction(contFunc))

@@ -132,6 +132,11 @@ var smain = null;
         this.syncPhaseObjs = [];
         this.i18n = undefined;
         this.firstTimeUseResync = false;
+        this.readingErrorPage = false;
+        this.firstPageShown = false;
+        this.phasesStarted = false;
+        // The share of the run the progress bar has shown.
+        this.progressDone = 0;
         // Phase objects moved to the end of the list in this run.
         this.movedPhases = [];
     }
@@ -216,6 +221,7 @@ var smain = null;
             }, function () {}, "text/html");
         } else {
             $("#pageSettings").load("../ui/settings.html");
+            this.showFirstPage();
             this.loadSyncPhases();
         }
     };
@@ -272,63 +278,70 @@ var smain = null;
         return undefined;
     };
 
-    // Tries the phases one after the other, so that a script defining
-    // several constructors saves the fetches of the later ones.
+    // Loads every phase script whose constructor is not defined yet, all at
+    // once: each only defines constructors, so the order of arrival does not
+    // matter. A phase is missing only when no script defined it once all
+    // have answered; the first failed load then names the error.
     proto.loadSyncPhases = function () {
         var self = this;
         var doneArray = phaseTable.map(function () {
             return false;
         });
+        var failure = null;
 
-        function defined(row) {
-            try {
-                self.createSyncPhase(row.p_name);
-                return true;
-            } catch (e) {
-                C().log("loadSyncPhases: " + e);
-                return false;
-            }
+        function markDefined() {
+            $.each(phaseTable, function (i, row) {
+                if (typeof window[row.obj_name] === "function")
+                    doneArray[row.p_index] = true;
+            });
         }
 
-        function next(i) {
-            if (i >= phaseTable.length) {
-                // Every phase has had its answer: those still missing end
-                // the start in the general error instead of an idle window.
-                if (!self.syncPhasesLoad(doneArray)) {
-                    C().parseLocalReply("GENERAL_ERROR");
-                    self.errorCase();
-                }
+        function finish() {
+            markDefined();
+            // Every phase has had its answer: those still missing end the
+            // start in an error instead of an idle window.
+            if (self.syncPhasesLoad(doneArray))
                 return;
-            }
-            var row = phaseTable[i];
-            if (defined(row)) {
-                doneArray[row.p_index] = true;
-                next(i + 1);
-                return;
-            }
-            $.ajax({ url: "../sync/" + row.p_name + ".js", type: "GET", dataType: "script",
-                     timeout: App.pageTiming.phaseScriptTimeoutMs })
-                .done(function (text, status, jqXHR) {
-                    if (jqXHR.status === 200) {
-                        var body = typeof text === "string" ? text : String(jqXHR.responseText);
-                        for (var k = 0; k < phaseTable.length; ++k) {
-                            if (body.indexOf("function " + phaseTable[k].obj_name) < 0)
-                                continue;
-                            if (defined(phaseTable[k]))
-                                doneArray[phaseTable[k].p_index] = true;
-                            break;
-                        }
-                    }
-                    self.syncPhasesLoad(doneArray, true);
-                    next(i + 1);
-                })
-                .fail(function (jqXHR, textStatus, errorThrown) {
-                    self.errorCase(jqXHR, textStatus, errorThrown);
-                });
+            // The engine reports some failed loads without a status (no sign
+            // of a missing network), and a script that would not run comes
+            // with 200: both show the general error.
+            var reply = failure ? failure[0] : null;
+            if (!(reply && reply.status > 0 && C().parseRemoteReply(reply.status, reply) === false))
+                C().parseLocalReply("GENERAL_ERROR");
+            self.errorCase.apply(self, failure || []);
         }
 
         this.phasesStarted = false;
-        next(0);
+        markDefined();
+        var toLoad = phaseTable.filter(function (row) {
+            return !doneArray[row.p_index];
+        });
+        if (toLoad.length === 0) {
+            finish();
+            return;
+        }
+        C().log("Loading phase scripts: " + toLoad.map(function (row) {
+            return row.p_name;
+        }).join(", "));
+        var pending = toLoad.length;
+        $.each(toLoad, function (i, row) {
+            $.ajax({ url: "../sync/" + row.p_name + ".js", type: "GET", dataType: "script",
+                     timeout: App.pageTiming.phaseScriptTimeoutMs })
+                .done(function () {
+                    markDefined();
+                    self.syncPhasesLoad(doneArray, true);
+                })
+                .fail(function (jqXHR, textStatus, errorThrown) {
+                    C().log("Phase script " + row.p_name + " not loaded: " + textStatus +
+                            (jqXHR && jqXHR.status ? " " + jqXHR.status : ""));
+                    if (!failure)
+                        failure = [jqXHR, textStatus, errorThrown];
+                })
+                .always(function () {
+                    if (--pending === 0)
+                        finish();
+                });
+        });
     };
 
     // True once every phase is there (and the next step has begun).
@@ -351,17 +364,39 @@ var smain = null;
             return true;
         this.phasesStarted = true;
         enableButtons();
-        var self = this;
-        if (JSObject.SLOT_isDeviceListDialog()) {
-            this.eContent.read(this.url_devicelist, this, function (data) {
-                self.showDialog(data);
-            }, function (a, b, c) {
-                self.errorCase(a, b, c);
-            }, "text/html");
-        } else {
-            this.startSyncProcess();
-        }
+        this.afterFirstPage();
         return true;
+    };
+
+    // The device list or the progress page goes up while the phase scripts
+    // load, so the window is never blank meanwhile.
+    proto.showFirstPage = function () {
+        var self = this;
+        var deviceList = JSObject.SLOT_isDeviceListDialog();
+        this.firstPageShown = false;
+        this.eContent.read(deviceList ? this.url_devicelist : this.url_syncprogress, this,
+                           function (data) {
+                               // An error meanwhile has its own page.
+                               if (self.errorShown)
+                                   return;
+                               self.showDialog(data);
+                               self.firstPageShown = true;
+                               self.afterFirstPage();
+                           }, function (a, b, c) {
+                               self.errorCase(a, b, c);
+                           }, "text/html");
+    };
+
+    // The sync starts once its page is up and every phase is there.
+    proto.afterFirstPage = function () {
+        if (!this.firstPageShown || !this.phasesStarted || this.errorShown)
+            return;
+        this.firstPageShown = false;
+        if (JSObject.SLOT_isDeviceListDialog())
+            return;
+        if (typeof window.disableSyncResetButton === "function")
+            window.disableSyncResetButton();
+        this.checkRSversion();
     };
 
     // --- Sync start --------------------------------------------------------
@@ -715,6 +750,7 @@ var smain = null;
         this.syncIndex = 0;
         this.syncPhaseObjs = [];
         this.movedPhases = [];
+        this.progressDone = 0;
         this.fwUpdCheckStatus = fwCheckStatusEnum.notchecked;
         this.deviceInfoObj = this.createSyncPhase("device_info");
         this.deviceInfoObj.runSyncPhase();
@@ -777,6 +813,9 @@ var smain = null;
     };
 
     proto.startPostSyncProcess = function () {
+        // The device is back after its restart: its picture is no longer
+        // the dimmed one of a device gone.
+        C().setTC(C().getTCModel());
         this.postFWsyncOnGoing = true;
         this.syncOngoing = true;
         this.postFWUpdSummaryTexts = this.gatherSummaryText(this.getOverallSyncStatus());
@@ -784,9 +823,23 @@ var smain = null;
     };
 
     proto.updateSyncStatus = function (syncPhaseName, syncPhaseProgress) {
-        if (typeof window.updateProgressbarStatus === "function")
-            window.updateProgressbarStatus(syncPhaseName, this.syncIndex, this.syncPhaseObjs.length,
-                                           syncPhaseProgress, 50);
+        if (typeof window.updateProgressbarStatus !== "function")
+            return;
+        var index = this.syncIndex;
+        var total = this.syncPhaseObjs.length;
+        var progress = Number(syncPhaseProgress);
+        // The bar never steps back within a run: an optional update moved
+        // to the end leaves the next phase at the index it had finished.
+        if (progress >= 0 && total > 0) {
+            var done = (index + progress / 100) / total;
+            if (done < this.progressDone) {
+                index = 0;
+                progress = this.progressDone * total * 100;
+            } else {
+                this.progressDone = done;
+            }
+        }
+        window.updateProgressbarStatus(syncPhaseName, index, total, progress, 50);
     };
 
     // --- End -----------------------------------------------------------------
@@ -914,6 +967,9 @@ var smain = null;
         } else {
             C().chgSettings("pageSettings", "down");
             C().chgSettings("pageLogin", "down");
+            // The old page's timers end with it.
+            C().stopBlink();
+            $("#progress").stop(true, false);
             $("#pageContent").html(text);
         }
         JSObject.SLOT_showDialog(true);
@@ -933,15 +989,113 @@ var smain = null;
         JSObject.SLOT_showDialog(false);
     };
 
+    // What ended the run, for the log: the reply's status when one came
+    // with the error, the texts given and the message shown.
+    function errorCause(args) {
+        var parts = [];
+        for (var i = 0; i < args.length; ++i) {
+            var value = args[i];
+            if (value === undefined || value === null || value === "")
+                continue;
+            if (typeof value === "object") {
+                if (value.status !== undefined)
+                    parts.push("status " + value.status +
+                               (value.statusText ? " " + value.statusText : ""));
+            } else {
+                parts.push(String(value));
+            }
+        }
+        var shown = errorDlgValues.text_id;
+        // The offline page shows the program's text.
+        if (!shown && C().isOfflineDialog() && bridgeHas("SLOT_contentTextIds")) {
+            var ids = JSObject.SLOT_contentTextIds();
+            if (ids && ids.length > 0)
+                shown = "i18n." + String(ids[0]);
+        }
+        parts.push(shown ? "shows " + shown : "no message set");
+        return parts.join(", ");
+    }
+
+    // The error texts and buttons live in the device list's or progress
+    // page's content area.
+    function hasErrorArea() {
+        return $("#pageContent #pageInstrText").length > 0 && $("#pageContent #buttons").length > 0;
+    }
+
     proto.errorCase = function (jqXHR, textStatus, errorThrown) {
-        C().log("ErrorCase: " + textStatus + ", " + errorThrown);
+        C().log("ErrorCase: " + errorCause(arguments));
         this.syncOngoing = false;
         this.postFWsyncOnGoing = false;
         JSObject.SLOT_changeSyncState(syncStates.SyncError);
+        this.errorShown = true;
+        if (!hasErrorArea()) {
+            JSObject.SLOT_stopSync(false);
+            this.showErrorPage();
+            return;
+        }
         this.showError(jqXHR);
         JSObject.SLOT_stopSync(false);
-        this.errorShown = true;
         enableButtons();
+    };
+
+    // An error before any page is in the content area (no translations,
+    // no phase scripts): the progress page comes first and shows it; when
+    // not even that can be read, the built-in offline page does.
+    proto.showErrorPage = function () {
+        var self = this;
+        var textId = errorDlgValues.text_id || "i18n.error_message_libgeneralerror";
+        var buttons = [];
+        $.each(errorDlgValues.buttons, function (name, on) {
+            if (on === 1)
+                buttons.push("errorDlgValues.buttons." + name + "=1;");
+        });
+        if (buttons.length === 0)
+            buttons = ["errorDlgValues.buttons.syncagain=1;", "errorDlgValues.buttons.close=1;"];
+
+        function shown(html) {
+            self.readingErrorPage = false;
+            self.showDialog(html);
+            // After the page's own start, which resets its texts and buttons.
+            $(function () {
+                if (!hasErrorArea())
+                    return;
+                errorDlgValues.text_id = textId;
+                C().initErrorDlgButtonValues();
+                (0, eval)(buttons.join(""));
+                self.showError();
+                enableButtons();
+            });
+        }
+
+        function builtIn() {
+            C().log("The progress page could not be read; showing the built-in error page.");
+            JSObject.SLOT_startByLoading("qrc:/resources/ui/index.html", self.url_syncprogress,
+                                         [textId.replace("i18n.", "")], buttons.join(""),
+                                         "App.syncMain.errorCase();");
+        }
+
+        function fallBack() {
+            self.readingErrorPage = false;
+            if (C().isOfflineDialog())
+                C().log("No page to show the error in.");
+            else
+                builtIn();
+        }
+
+        // Reading the progress page ended in this error itself.
+        if (this.readingErrorPage) {
+            fallBack();
+            return;
+        }
+        this.readingErrorPage = true;
+        // An endpoint of its own: the shared ones may have a request out.
+        if (C().isOfflineDialog())
+            new App.LocalEndpoint(this.eOffline ? this.eOffline.path : "")
+                .readOfflineFile(this.url_syncprogress, this, shown, fallBack, "text/html");
+        else
+            new App.RemoteEndpoint(this.eContent ? this.eContent.path
+                                                 : C().loadAppSetting(CONFIG_TAGNAME_CONTENTURL))
+                .read(this.url_syncprogress, this, shown, fallBack, "text/html");
     };
 
     proto.showError = function () {
@@ -955,6 +1109,10 @@ var smain = null;
                 (0, eval)(String(buttons));
         }
         C().setText("index_header", "error_header");
+        // A page shown for the error alone has no device picture yet.
+        var picture = $(".devImg").css("background-image");
+        if (!picture || picture === "none")
+            C().setTC(C().getTCModel());
         if (errorDlgValues.text_id)
             C().setText("pageInstrText", errorDlgValues.text_id);
         else

@@ -79,7 +79,7 @@ QString JsObject::SLOT_loadAppSetting(QString key)
 
 void JsObject::SLOT_initConfigs()
 {
-    emit SIGNAL_initConfigs();
+    emit m_requests->SIGNAL_initConfigs();
 }
 
 void JsObject::SLOT_reinitConfigurations()

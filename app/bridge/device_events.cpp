@@ -119,5 +119,5 @@ bool JsObject::SLOT_releaseTCevents()
 
 void JsObject::SLOT_reannounceTCs()
 {
-    emit SIGNAL_requestAvailableTCs();
+    emit m_requests->SIGNAL_requestAvailableTCs();
 }

@@ -38,7 +38,7 @@ bool readUnsigned(const QString& text, quint64 max, quint64* value)
 void JsObject::SLOT_readFromLocal(QString url, QString showErrorDialog)
 {
     storeShowErrorDialog(showErrorDialog);
-    emit SIGNAL_readFromFile(url);
+    emit m_requests->SIGNAL_readFromFile(url);
 }
 
 void JsObject::SLOT_read(QString url, QString showErrorDialog)
@@ -49,7 +49,7 @@ void JsObject::SLOT_read(QString url, QString showErrorDialog)
 void JsObject::SLOT_readOfflineFile(QString filename, QString showErrorDialog)
 {
     storeShowErrorDialog(showErrorDialog);
-    emit SIGNAL_readOfflineFile(filename);
+    emit m_requests->SIGNAL_readOfflineFile(filename);
 }
 
 void JsObject::SLOT_writeToLocal(QString url, QString data, QString showErrorDialog,
@@ -58,9 +58,9 @@ void JsObject::SLOT_writeToLocal(QString url, QString data, QString showErrorDia
     storeShowErrorDialog(showErrorDialog);
     useLocalBuffer = fromLocalBuffer;
     if (fromLocalBuffer)
-        emit SIGNAL_writeToFile(url, localBuffer);
+        emit m_requests->SIGNAL_writeToFile(url, localBuffer);
     else
-        emit SIGNAL_writeToFile(url, data);
+        emit m_requests->SIGNAL_writeToFile(url, data);
 }
 
 void JsObject::SLOT_write(QString url, QString data, QString showErrorDialog)
@@ -71,11 +71,13 @@ void JsObject::SLOT_write(QString url, QString data, QString showErrorDialog)
 void JsObject::SLOT_writeOfflineFile(QString filename, QString content, QString showErrorDialog)
 {
     storeShowErrorDialog(showErrorDialog);
-    // A map streamed into the offline store; the buffer never held it.
-    if (downloadContentType == mapContentType)
+    // The map just streamed into the offline store comes without content
+    // (the buffer never held it); anything with content is that content,
+    // whatever was downloaded before.
+    if (downloadContentType == mapContentType && content.isEmpty())
         writeStreamedMap(filename);
     else
-        emit SIGNAL_writeOfflineFile(filename, content);
+        emit m_requests->SIGNAL_writeOfflineFile(filename, content);
 }
 
 void JsObject::SLOT_writeOfflineFileToTC(QString filename, QString content, QString showErrorDialog,
@@ -93,85 +95,85 @@ void JsObject::SLOT_writeOfflineFileToTC(QString filename, QString content, QStr
         return;
     }
     storeShowErrorDialog(showErrorDialog);
-    emit SIGNAL_writeOfflineToTCFile(filename, localBuffer);
+    emit m_requests->SIGNAL_writeOfflineToTCFile(filename, localBuffer);
 }
 
 void JsObject::SLOT_merge(QString url, QString data, QString showErrorDialog)
 {
     storeShowErrorDialog(showErrorDialog);
-    emit SIGNAL_mergeToFile(url, data);
+    emit m_requests->SIGNAL_mergeToFile(url, data);
 }
 
 void JsObject::SLOT_createDir(QString dirpath)
 {
-    emit SIGNAL_createDir(dirpath);
+    emit m_requests->SIGNAL_createDir(dirpath);
 }
 
 void JsObject::SLOT_removeEntries(QString entryList)
 {
     // Empty parts stay: the device library refuses an empty path, so a
     // stray comma fails the request instead of naming the root.
-    emit SIGNAL_removeEntries(entryList.split(QLatin1Char(','), Qt::KeepEmptyParts));
+    emit m_requests->SIGNAL_removeEntries(entryList.split(QLatin1Char(','), Qt::KeepEmptyParts));
 }
 
 void JsObject::SLOT_getSubdirs(QString parentPath)
 {
-    emit SIGNAL_getSubdirs(parentPath);
+    emit m_requests->SIGNAL_getSubdirs(parentPath);
 }
 
 void JsObject::SLOT_getSubdirsWithoutFile(QString parentPath, QString filename)
 {
-    emit SIGNAL_getSubdirsWithoutFile(parentPath, filename);
+    emit m_requests->SIGNAL_getSubdirsWithoutFile(parentPath, filename);
 }
 
 void JsObject::SLOT_getDailySubdirsWithoutFile(QString parentPath, QString filename)
 {
-    emit SIGNAL_getDailySubdirsWithoutFile(parentPath, filename);
+    emit m_requests->SIGNAL_getDailySubdirsWithoutFile(parentPath, filename);
 }
 
 void JsObject::SLOT_getDailyEntries(QString parentPath)
 {
-    emit SIGNAL_getDailyEntries(parentPath);
+    emit m_requests->SIGNAL_getDailyEntries(parentPath);
 }
 
 void JsObject::SLOT_getEntries(QString path)
 {
-    emit SIGNAL_getEntries(path);
+    emit m_requests->SIGNAL_getEntries(path);
 }
 
 void JsObject::SLOT_getFreeSpace()
 {
-    emit SIGNAL_getFreeSpace();
+    emit m_requests->SIGNAL_getFreeSpace();
 }
 
 void JsObject::SLOT_cleanupDisk(qulonglong requiredBytes)
 {
-    emit SIGNAL_cleanupDisk(requiredBytes);
+    emit m_requests->SIGNAL_cleanupDisk(requiredBytes);
 }
 
 void JsObject::SLOT_readBatteryStatus()
 {
-    emit SIGNAL_readBatteryStatus();
+    emit m_requests->SIGNAL_readBatteryStatus();
 }
 
 void JsObject::SLOT_setTCTimes(QString system, bool trusted, QString local, int timezone)
 {
-    emit SIGNAL_setTCTimes(system, trusted, local, timezone);
+    emit m_requests->SIGNAL_setTCTimes(system, trusted, local, timezone);
 }
 
 void JsObject::SLOT_getTCTimes()
 {
-    emit SIGNAL_getTCTimes();
+    emit m_requests->SIGNAL_getTCTimes();
 }
 
 void JsObject::SLOT_doReset(bool sleep, bool do_factory_defaults)
 {
-    emit SIGNAL_doReset(sleep, do_factory_defaults);
+    emit m_requests->SIGNAL_doReset(sleep, do_factory_defaults);
 }
 
 void JsObject::SLOT_doFactoryReset(bool sleep)
 {
-    emit SIGNAL_doReset(sleep, true);
+    emit m_requests->SIGNAL_doReset(sleep, true);
 }
 
 void JsObject::SLOT_generateChallengeToken(QString userId, QString nonse)
@@ -182,42 +184,42 @@ void JsObject::SLOT_generateChallengeToken(QString userId, QString nonse)
         emit SIGNAL_challengeTokenReceived(QString());
         return;
     }
-    emit SIGNAL_generateChallengeToken(uint(id), nonse.toLatin1());
+    emit m_requests->SIGNAL_generateChallengeToken(uint(id), nonse.toLatin1());
 }
 
 void JsObject::SLOT_startSync()
 {
-    emit SIGNAL_startSync();
+    emit m_requests->SIGNAL_startSync();
 }
 
 void JsObject::SLOT_stopSync(bool syncSuccess)
 {
-    emit SIGNAL_stopSync(syncSuccess);
+    emit m_requests->SIGNAL_stopSync(syncSuccess);
 }
 
 void JsObject::SLOT_updateFirmware(QString zipPath, bool makeRoom)
 {
-    emit SIGNAL_updateFirmware(zipPath, makeRoom);
+    emit m_requests->SIGNAL_updateFirmware(zipPath, makeRoom);
 }
 
 void JsObject::SLOT_ZFTP_installUpdate(QString zipPath, bool makeRoom)
 {
-    emit SIGNAL_ZFTP_installUpdate(zipPath, makeRoom);
+    emit m_requests->SIGNAL_ZFTP_installUpdate(zipPath, makeRoom);
 }
 
 void JsObject::SLOT_copyFirmwareData(QString path)
 {
-    emit SIGNAL_copyFirmwareData(path);
+    emit m_requests->SIGNAL_copyFirmwareData(path);
 }
 
 void JsObject::SLOT_doBackup(QString listOfDirs, QString from, QString to)
 {
-    emit SIGNAL_doBackup(listOfDirs, from, to);
+    emit m_requests->SIGNAL_doBackup(listOfDirs, from, to);
 }
 
 void JsObject::SLOT_revertBackup(QString backupDir)
 {
-    emit SIGNAL_revertBackup(backupDir);
+    emit m_requests->SIGNAL_revertBackup(backupDir);
 }
 
 void JsObject::SLOT_startSyncWithDevice(QString deviceId)
@@ -225,7 +227,7 @@ void JsObject::SLOT_startSyncWithDevice(QString deviceId)
     quint64 id = 0;
     if (!readUnsigned(deviceId, std::numeric_limits<quint64>::max(), &id))
         id = 0;
-    emit SIGNAL_startSyncWithDevice(id);
+    emit m_requests->SIGNAL_startSyncWithDevice(id);
 }
 
 QString JsObject::SLOT_getComputerTime()

@@ -3,8 +3,11 @@
 #include "app/logging/app_log.h"
 #include "connectlib/common/common.h"
 
+#include <QNetworkReply>
+#include <QStorageInfo>
 #include <QUrl>
 
+#include <atomic>
 #include <climits>
 
 namespace ConnectGlobals {
@@ -12,6 +15,8 @@ namespace ConnectGlobals {
 namespace {
 
 constexpr int defaultTimeoutSeconds = 60;
+constexpr qint64 defaultWholeBodyLimit = qint64(512) * 1024 * 1024;
+std::atomic<qint64> wholeBodyLimitBytes{defaultWholeBodyLimit};
 
 bool isHexDigit(QChar c)
 {
@@ -30,6 +35,16 @@ bool isPlainFileName(const QString& name)
             return false;
     }
     return true;
+}
+
+bool hasInstallerExtension(const QString& filename)
+{
+    const QString lower = filename.toLower();
+    for (const char* extension : {".exe", ".dmg", ".app", ".zip", ".pkg"}) {
+        if (lower.endsWith(QLatin1String(extension)))
+            return true;
+    }
+    return false;
 }
 
 bool isHttpsAddress(const QString& url)
@@ -53,6 +68,55 @@ std::optional<quint64> deviceIdFromHex(const QString& text)
     if (!ok)
         return std::nullopt;
     return id;
+}
+
+bool isSuccessStatus(int status)
+{
+    return status >= 200 && status <= 299;
+}
+
+qint64 announcedSize(QNetworkReply* reply)
+{
+    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (!encoding.isEmpty() && encoding != "identity")
+        return -1;
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    bool ok = false;
+    const qint64 size = length.toLongLong(&ok);
+    return ok && size >= 0 ? size : -1;
+}
+
+bool isAnnouncedSize(qint64 announced, qint64 received)
+{
+    return announced < 0 || announced == received;
+}
+
+qint64 wholeBodyLimit()
+{
+    return wholeBodyLimitBytes.load();
+}
+
+void setWholeBodyLimit(qint64 bytes)
+{
+    wholeBodyLimitBytes.store(bytes > 0 ? bytes : defaultWholeBodyLimit);
+}
+
+QString wholeBodyRefusal(qint64 received, qint64 total, const QString& folder)
+{
+    const qint64 size = qMax(received, total);
+    if (size > wholeBodyLimit())
+        return QStringLiteral("%1 bytes, more than the limit of %2")
+            .arg(size)
+            .arg(wholeBodyLimit());
+    if (!folder.isEmpty()) {
+        const QStorageInfo storage(folder);
+        if (storage.isValid() && size > storage.bytesAvailable())
+            return QStringLiteral("%1 bytes, more than the %2 free in %3")
+                .arg(size)
+                .arg(storage.bytesAvailable())
+                .arg(folder);
+    }
+    return QString();
 }
 
 int downloadPercent(qint64 received, qint64 total)

@@ -7,6 +7,7 @@
 #include "app/bridge/jsobject.h"
 
 #include "app/bridge/download_rules.h"
+#include "app/bridge/reply_facts.h"
 #include "app/logging/app_log.h"
 #include "connectlib/common/common.h"
 
@@ -36,6 +37,10 @@ QNetworkRequest JsObject::downloadRequest(const QUrl& url, const QString& conten
             ConnectLib::Common::getSettingsValue(QStringLiteral("language")).toUtf8());
     }
     request.setRawHeader("Content-Type", contentType.toUtf8());
+    // A redirect is an answer like any other, and no success: its page is
+    // not the file, and following it could take the credentials elsewhere.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
     // A download may take long; only silence ends it.
     request.setTransferTimeout(ConnectGlobals::requestTimeoutMs());
     return request;
@@ -54,4 +59,23 @@ void JsObject::logDownloadProxy(const QString& prefix)
     if (proxy.type() == QNetworkProxy::DefaultProxy)
         proxy = QNetworkProxy::applicationProxy();
     logLine(prefix + proxy.hostName() + QStringLiteral(", port: ") + QString::number(proxy.port()));
+}
+
+void JsObject::capWholeBody(QNetworkReply* reply, const QString& folder)
+{
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            [reply, folder](qint64 received, qint64 total) {
+                if (reply->property(ConnectGlobals::tooLargeProperty).toBool())
+                    return;
+                const QString refusal = ConnectGlobals::wholeBodyRefusal(received, total, folder);
+                if (refusal.isEmpty())
+                    return;
+                logLine(QStringLiteral("Download too large (") + refusal + QStringLiteral("): ") +
+                        reply->url().path());
+                reply->setProperty(ConnectGlobals::tooLargeProperty, true);
+                // Once the progress signal is over: the completion it brings
+                // runs nothing inside the reply's signal. A body that is
+                // already whole completes first and is judged by the mark.
+                QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
+            });
 }

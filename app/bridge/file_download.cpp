@@ -128,22 +128,10 @@ bool JsObject::SLOT_downloadFile(QString url, QString, QString contentType, QStr
     } else {
         // Read whole, under the transfers' own time-out.
         trackTransfer(reply, &JsObject::SLOT_downloadFileReceived);
+        capWholeBody(reply, QString());
     }
     return true;
 }
-
-namespace {
-
-// The map's size from its headers, -1 while they name none.
-qint64 announcedSize(QNetworkReply* reply)
-{
-    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    bool ok = false;
-    const qint64 size = length.toLongLong(&ok);
-    return ok && size >= 0 ? size : -1;
-}
-
-} // namespace
 
 // Whether the map still fits the device's last reported free space (-1 from
 // a device without a figure fits everything): its announced size, or while
@@ -214,7 +202,7 @@ void JsObject::SLOT_downloadReadyRead()
     // The size is known once the headers are: no placeholder stands in
     // for it until the first progress report.
     if (fileBytesExpected < 0)
-        fileBytesExpected = announcedSize(reply);
+        fileBytesExpected = ConnectGlobals::announcedSize(reply);
     if (!writeMapPiece(reply->readAll()))
         return;
     showFileProgress(fileBytesExpected > 0
@@ -249,32 +237,41 @@ void JsObject::SLOT_downloadFileReceived(QNetworkReply* reply)
     enum class Outcome { Read, Fail, Dialog } outcome = Outcome::Fail;
     QString flagsText = failureFlags(cancelled, fileCancelFlags);
     QString data;
+    // Whether the page's verdict on the status decides; it is asked once
+    // the reply is settled and forgotten.
+    bool askPage = false;
     if (cancelled || !facts.arrivedWhole()) {
         outcome = Outcome::Fail;
     } else if (!quietDialog && !decision.quiet) {
         outcome = Outcome::Dialog;
-    } else if (!SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status))
-                    .toBool()) {
-        // A refused status: with the dialog turned off the page hears the
-        // status itself.
-        if (quietDialog)
-            flagsText = QString::number(status);
-    } else if (isMap) {
-        if (writeMapPiece(rest) && downloadTarget.flush()) {
-            outcome = Outcome::Read;
-            data = QString::number(fileBytesReceived);
-            logLine(QStringLiteral("data=") + data);
-        } else {
-            logLine(QStringLiteral("Could not write to file: ") + downloadTargetPath);
-            flagsText = failureFlags(fileDownloadAborted, fileCancelFlags);
-        }
     } else {
-        outcome = Outcome::Read;
-        data = reply->header(QNetworkRequest::ContentTypeHeader)
-                       .toString()
-                       .startsWith(QLatin1String("application/x-"))
-                   ? QString::fromLatin1(rest.toBase64())
-                   : QString::fromUtf8(rest.constData(), rest.size());
+        askPage = true;
+        if (!ConnectGlobals::isSuccessStatus(status)) {
+            // A refused status (a redirect too: its page is not the file).
+        } else if (isMap) {
+            if (!writeMapPiece(rest) || !downloadTarget.flush()) {
+                logLine(QStringLiteral("Could not write to file: ") + downloadTargetPath);
+                flagsText = failureFlags(fileDownloadAborted, fileCancelFlags);
+            } else if (!ConnectGlobals::isAnnouncedSize(ConnectGlobals::announcedSize(reply),
+                                                        fileBytesReceived)) {
+                logLine(QStringLiteral("Map shorter or longer than announced: ") +
+                        downloadTargetPath);
+            } else {
+                outcome = Outcome::Read;
+                data = QString::number(fileBytesReceived);
+                logLine(QStringLiteral("data=") + data);
+            }
+        } else if (!ConnectGlobals::isAnnouncedSize(ConnectGlobals::announcedSize(reply),
+                                                    rest.size())) {
+            logLine(QStringLiteral("Body shorter or longer than announced: ") + facts.address);
+        } else {
+            outcome = Outcome::Read;
+            data = reply->header(QNetworkRequest::ContentTypeHeader)
+                           .toString()
+                           .startsWith(QLatin1String("application/x-"))
+                       ? QString::fromLatin1(rest.toBase64())
+                       : QString::fromUtf8(rest.constData(), rest.size());
+        }
     }
 
     if (reply->isRunning()) {
@@ -283,16 +280,33 @@ void JsObject::SLOT_downloadFileReceived(QNetworkReply* reply)
     }
     if (isMap)
         closeDownloadTarget(outcome == Outcome::Read);
+    const QString mapPath = isMap && outcome == Outcome::Read ? downloadTargetPath : QString();
     reply->deleteLater();
     _fileDownloadReply = nullptr;
     fileDownloadReplyDeleted = true;
 
-    // The page may start its next download inside these signals: this
-    // one is forgotten first.
+    // Settled and forgotten: the page's verdict, and its handlers below, may
+    // start the next download.
+    if (askPage &&
+        (!SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool() ||
+         !ConnectGlobals::isSuccessStatus(status))) {
+        outcome = Outcome::Fail;
+        // With the dialog turned off the page hears the status itself.
+        if (quietDialog)
+            flagsText = QString::number(status);
+        // The refused map goes, unless a download the verdict started is
+        // writing that file now.
+        if (!mapPath.isEmpty() && !(downloadTarget.isOpen() && downloadTargetPath == mapPath)) {
+            QFile::remove(mapPath);
+            if (downloadTargetPath == mapPath)
+                downloadTargetPath.clear();
+        }
+    }
+
     switch (outcome) {
     case Outcome::Read:
         emit SIGNAL_fileRead(data, QString::number(status), QString());
-        emit SIGNAL_resizeView(m_webView);
+        emit m_requests->SIGNAL_resizeView(m_webView);
         break;
     case Outcome::Dialog:
         showOfflineDialogFor(decision.textId, decision.buttons, decision.script);

@@ -58,6 +58,7 @@ bool JsObject::SLOT_downloadFirmware(QString url)
     connect(reply, &QNetworkReply::finished, this,
             [this, reply] { SLOT_updateFirmwareReceived(reply); });
     connect(reply, &QNetworkReply::downloadProgress, this, &JsObject::SLOT_downloadProgress);
+    capWholeBody(reply, Common::getFWUpdateDataPath());
     return true;
 }
 
@@ -71,10 +72,12 @@ void JsObject::SLOT_updateFirmwareReceived(QNetworkReply* reply)
     const ConnectGlobals::ReplyFacts facts = ConnectGlobals::replyFacts(reply);
     const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
     const int status = ConnectGlobals::judgedStatus(facts.status, facts.error);
-    // A cancel or a body cut short never counts, whatever the status said.
-    const bool ok =
+    // A cancel or a body cut short never counts, whatever the status said;
+    // nor does anything but a 2xx answer with the whole announced body.
+    const bool whole =
         !fwDownloadAborted && facts.arrivedWhole() && decision.quiet &&
-        SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool();
+        ConnectGlobals::isSuccessStatus(status) &&
+        ConnectGlobals::isAnnouncedSize(ConnectGlobals::announcedSize(reply), body.size());
     const ConnectLib::CPStateFlags flags =
         fwDownloadAborted
             ? ConnectLib::CPStateFlags(fwCancelFlags | ConnectLib::FW_UPDATE_FAILED)
@@ -88,6 +91,12 @@ void JsObject::SLOT_updateFirmwareReceived(QNetworkReply* reply)
     reply->deleteLater();
     _fwUpdateReply = nullptr;
     fwUpdateReplyDeleted = true;
+
+    // Settled and forgotten before any page script runs: the page's verdict
+    // may already start the next download.
+    const bool ok =
+        whole &&
+        SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool();
 
     // The page may start the next step inside these signals: the reply is
     // forgotten first.
@@ -104,6 +113,6 @@ void JsObject::SLOT_updateFirmwareReceived(QNetworkReply* reply)
                          QString());
         return;
     }
-    emit SIGNAL_writeFWFileToAbsolutePath(folder + QLatin1Char('/') + name, body);
-    emit SIGNAL_resizeView(m_webView);
+    emit m_requests->SIGNAL_writeFWFileToAbsolutePath(folder + QLatin1Char('/') + name, body);
+    emit m_requests->SIGNAL_resizeView(m_webView);
 }

@@ -51,6 +51,14 @@ JsObject::JsObject(QObject* parent)
 
 JsObject::~JsObject()
 {
+    // The replies the engine cancels as the view goes find a closing window.
+    m_closing = true;
+    // An unfinished map leaves no partial file in the offline store.
+    if (QNetworkReply* reply = _fileDownloadReply) {
+        disconnect(reply, nullptr, this, nullptr);
+        reply->abort();
+    }
+    closeDownloadTarget(false);
     QWebSettings::clearMemoryCaches();
     delete m_webTimer;
     m_webTimer = nullptr;

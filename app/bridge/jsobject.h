@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/animation/kantrel_movie.h"
+#include "app/bridge/bridge_requests.h"
 #include "app/bridge/reply_errors.h"
 #include "app/bridge/reply_facts.h"
 #include "app/sync_state/sync_state.h"
@@ -22,6 +23,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <initializer_list>
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkSession;
@@ -30,8 +32,9 @@ class QTimer;
 
 // The script object "JSObject" of a sync window's pages: it owns the
 // window's web view and is the pages' whole native interface. Page scripts
-// call its slots synchronously; its signals go to the window's synchroniser,
-// to the window object and to the handlers the pages connect.
+// call its slots synchronously; its signals go only to the handlers the
+// pages connect (and the window's quick dialog): the requests to the window,
+// the synchroniser and the controller leave through requests().
 //
 // Every enumeration and class type in a signature is spelled fully
 // qualified: the synchroniser connects by signature text.
@@ -43,6 +46,9 @@ public:
     ~JsObject() override;
 
     ConnectLayout::WebView* webView() const { return m_webView; }
+    // The bridge's requests to its window, synchroniser and controller,
+    // which the synchroniser wires; never offered to a page.
+    BridgeRequests* requests() const { return m_requests.get(); }
 
     // Judges a device result through the page's parseLocalReply with the
     // stored show-error-dialog value, which is then set back to "true".
@@ -272,59 +278,11 @@ public slots:
     void SLOT_ktInstallerSaved();
 
 signals:
-    // To the window object.
-    void SIGNAL_showDialog(ConnectLayout::WebView* webView);
-    void SIGNAL_putOnTop(ConnectLayout::WebView* webView);
-    void SIGNAL_resizeView(ConnectLayout::WebView* webView);
-    void SIGNAL_showQuickDialog(ConnectGlobals::SyncState::DialogState state,
-                                ConnectGlobals::SyncState::DialogType type, QString helpContent,
-                                QString script);
+    // The only signal the pages emit: it hides the window's quick dialog.
     void SIGNAL_hideQuickDialog();
-
-    // To the synchroniser: window, sync and configuration.
-    void SIGNAL_syncProcessStateChanged(qulonglong deviceId,
-                                        ConnectGlobals::SyncState::SyncProcessState state);
-    void SIGNAL_quit();
-    void SIGNAL_resync();
-    void SIGNAL_initConfigs();
-    void SIGNAL_requestAvailableTCs();
-    void SIGNAL_showOfflineDialog(QString dialogUrl, QStringList contentTextIds,
-                                  QString dialogButtons, QString executeScript);
+    // A notice for the pages that the program update's installer was saved
+    // and handed on; connected to nothing of the program.
     void SIGNAL_ravoSyncInstallerDownloadDone(QString filePath, QString updFilelistUrl);
-
-    // To the synchroniser: device and file requests.
-    void SIGNAL_readFromFile(QString url);
-    void SIGNAL_readOfflineFile(QString filename);
-    void SIGNAL_writeToFile(QString url, QString data);
-    void SIGNAL_writeToFile(QString url, QByteArray data);
-    void SIGNAL_writeOfflineFile(QString filename, QString content);
-    void SIGNAL_writeOfflineBinaryFile(QString filename, QByteArray content);
-    void SIGNAL_writeOfflineToTCFile(QString filename, QByteArray content);
-    void SIGNAL_writeFWFileToAbsolutePath(QString absFile, QByteArray data);
-    void SIGNAL_writeFileToAbsolutePath(QString storagePath, QString path, QByteArray data);
-    void SIGNAL_mergeToFile(QString url, QString data);
-    void SIGNAL_createDir(QString dirpath);
-    void SIGNAL_removeEntries(QStringList entryList);
-    void SIGNAL_getSubdirs(QString parentPath);
-    void SIGNAL_getSubdirsWithoutFile(QString parentPath, QString filename);
-    void SIGNAL_getDailySubdirsWithoutFile(QString parentPath, QString filename);
-    void SIGNAL_getDailyEntries(QString parentPath);
-    void SIGNAL_getEntries(QString path);
-    void SIGNAL_getFreeSpace();
-    void SIGNAL_cleanupDisk(qulonglong requiredBytes);
-    void SIGNAL_readBatteryStatus();
-    void SIGNAL_setTCTimes(QString system, bool trusted, QString local, int timezone);
-    void SIGNAL_getTCTimes();
-    void SIGNAL_doReset(bool sleep, bool do_factory_defaults);
-    void SIGNAL_generateChallengeToken(uint userId, QByteArray nonse);
-    void SIGNAL_startSync();
-    void SIGNAL_stopSync(bool syncSuccess);
-    void SIGNAL_updateFirmware(QString zipPath, bool makeRoom);
-    void SIGNAL_ZFTP_installUpdate(QString zipPath, bool makeRoom);
-    void SIGNAL_copyFirmwareData(QString path);
-    void SIGNAL_doBackup(QString listOfDirs, QString from, QString to);
-    void SIGNAL_revertBackup(QString backupDir);
-    void SIGNAL_startSyncWithDevice(qulonglong deviceId);
 
     // To the pages: results.
     void SIGNAL_fileRead(QString data, QString successFlags, QString xmlObj);
@@ -407,6 +365,10 @@ private:
     // GET on the download manager. The local buffer is emptied first: what
     // an earlier transfer left there never goes out with a later write.
     QNetworkReply* startDownload(const QNetworkRequest& request);
+    // Ends reply (as a transfer failure) once its announced or received size
+    // is more than a body read whole may have, or than the free space in
+    // folder when one is given.
+    void capWholeBody(QNetworkReply* reply, const QString& folder);
     // logLine(prefix + proxy host + ", port: " + proxy port) for the
     // download manager's proxy.
     void logDownloadProxy(const QString& prefix);
@@ -436,12 +398,20 @@ private:
     bool m_selfUpdateInstallerSaved = false;
 
     ConnectGlobals::SyncState::DialogState m_dialogState = ConnectGlobals::SyncState::SyncDialog;
+    // Set once the window is closing (SLOT_close, SLOT_quit, the end of the
+    // bridge), before its view goes: the replies the engine then cancels
+    // open no offline dialog in a window being deleted.
+    bool m_closing = false;
+    // Set while SLOT_quit runs and once it has: a page answering
+    // SIGNAL_quit with another quit does not go round again.
+    bool m_quitting = false;
     // From a page load the bridge starts until that load finishes: the engine
     // cancels the replaced page's requests meanwhile.
     bool m_replacingPage = false;
     // -1 lies outside every state, so the first state a page reports passes.
     int m_lastSyncState = -1;
     ConnectLayout::WebView* m_webView = nullptr;
+    const std::unique_ptr<BridgeRequests> m_requests = std::make_unique<BridgeRequests>();
     QHash<QString, QString> m_variables;
     QString m_contentUrl;
     QString m_offlineContentPage;

@@ -129,5 +129,5 @@ void JsObject::SLOT_copyLangsToLocal(QString langResourceFileName, QStringList l
         return;
     }
     langsCopyOngoing = true;
-    emit SIGNAL_copyFirmwareData(QLatin1Char('/') + packageFolder);
+    emit m_requests->SIGNAL_copyFirmwareData(QLatin1Char('/') + packageFolder);
 }

@@ -20,14 +20,17 @@ void JsObject::SLOT_replyReceived(QNetworkReply* reply)
     // them and deletes them: they are only looked at.
     const bool engineReply = reply->manager() == pageManager();
     const ConnectGlobals::ReplyFacts facts = ConnectGlobals::replyFacts(reply);
-    const QByteArray body = engineReply ? reply->peek(reply->bytesAvailable()) : reply->readAll();
+    // A reply that failed before it opened has no body to look at.
+    const QByteArray body = !reply->isOpen() ? QByteArray()
+                            : engineReply    ? reply->peek(reply->bytesAvailable())
+                                             : reply->readAll();
     const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
     // A request the engine cancelled because the bridge is loading another
     // page (a device taking over the device-less window) says nothing about
     // the network: an error dialog for it would replace the new page.
     const bool replacedPage =
         engineReply && m_replacingPage && facts.error == QNetworkReply::OperationCanceledError;
-    if (!decision.quiet && !replacedPage)
+    if (!decision.quiet && !replacedPage && !m_closing)
         showOfflineDialogFor(decision.textId, decision.buttons, decision.script);
 
     if (engineReply)

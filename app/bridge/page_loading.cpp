@@ -7,6 +7,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkRequest>
+#include <QUrl>
 #include <QWebFrame>
 #include <QWebPage>
 
@@ -16,6 +17,15 @@ namespace {
 
 // The main frame's document before anything was loaded into a view.
 const QLatin1String emptyDocument("<html><head></head><body></body></html>");
+
+// A content address the pages can be loaded from: an http or https address
+// with a host. An empty or garbled "contenturl" in hosts.conf is none.
+bool isUsableContentAddress(const QString& address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    return url.isValid() && !url.host().isEmpty() &&
+           (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"));
+}
 
 } // namespace
 
@@ -47,6 +57,17 @@ void JsObject::SLOT_startByLoading(QString htmlFileName, QString contentHtmlName
 {
     if (htmlFileName.startsWith(QLatin1String("qrc:"))) {
         m_dialogState = SyncState::OfflineDialog;
+    } else if (!isUsableContentAddress(m_contentUrl)) {
+        // Nothing could ever answer: the built-in offline page says so
+        // instead of a waiting animation that never ends.
+        ConnectGlobals::logLine(QStringLiteral("Invalid content address \"") + m_contentUrl +
+                                QStringLiteral("\" (contenturl in hosts.conf); showing the "
+                                               "offline page."));
+        showOfflineDialogFor(QStringLiteral("error_nonetworkconnection"),
+                             QStringLiteral("errorDlgValues.buttons.syncagain=1;"
+                                            "errorDlgValues.buttons.close=1;"),
+                             QStringLiteral("App.syncMain.errorCase();"));
+        return;
     } else {
         ConnectGlobals::logLine(QStringLiteral("Start loading dialog..."));
         m_dialogState = SLOT_getVariable(QStringLiteral("tcdeviceid")).isEmpty()
@@ -54,7 +75,7 @@ void JsObject::SLOT_startByLoading(QString htmlFileName, QString contentHtmlName
                             : SyncState::SyncDialog;
     }
 
-    emit SIGNAL_showDialog(m_webView);
+    emit m_requests->SIGNAL_showDialog(m_webView);
 
     // Only a window that has shown nothing yet waits with the animation.
     if (m_webView && htmlFileName.contains(QLatin1String("index.html")) &&

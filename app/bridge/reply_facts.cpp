@@ -13,13 +13,14 @@ ReplyFacts replyFacts(QNetworkReply* reply)
 {
     ReplyFacts facts;
     facts.timedOut = reply->property(timedOutProperty).toBool();
+    facts.tooLarge = reply->property(tooLargeProperty).toBool();
     facts.error = int(reply->error());
     facts.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     facts.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
     facts.url = reply->url();
     facts.address = facts.url.toString();
     facts.redirect = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-    if (facts.timedOut) {
+    if (facts.timedOut || facts.tooLarge) {
         facts.error = 0;
         facts.status = 0;
     }
@@ -28,7 +29,7 @@ ReplyFacts replyFacts(QNetworkReply* reply)
 
 bool ReplyFacts::arrivedWhole() const
 {
-    return !timedOut && !isTransportError(error, status);
+    return !timedOut && !tooLarge && !isTransportError(error, status);
 }
 
 void logReply(const ReplyFacts& facts)

@@ -10,6 +10,8 @@ namespace ConnectGlobals {
 
 // Set on a reply that its own time-out ended.
 inline constexpr const char* timedOutProperty = "ravoTimedOut";
+// Set on a reply whose body grew past what may be read whole.
+inline constexpr const char* tooLargeProperty = "ravoTooLarge";
 
 // What every reply handler reads first.
 struct ReplyFacts {
@@ -23,9 +25,11 @@ struct ReplyFacts {
     // Ended by its time-out: then judged as a reply that never answered
     // (status 0, no error).
     bool timedOut = false;
+    // Ended, or to be ended, by its size cap: judged as the time-out.
+    bool tooLarge = false;
 
-    // Whether the body arrived whole: neither its time-out nor a transport
-    // failure ended it.
+    // Whether the body arrived whole: neither its time-out, its size cap
+    // nor a transport failure ended it.
     bool arrivedWhole() const;
 };
 

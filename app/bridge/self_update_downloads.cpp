@@ -21,19 +21,6 @@ using ConnectLib::Common;
 
 namespace {
 
-// What an installer may be; anything else is not an update we hand on.
-const char* const installerExtensions[] = {".exe", ".dmg", ".app", ".zip", ".pkg"};
-
-bool hasInstallerExtension(const QString& filename)
-{
-    const QString lower = filename.toLower();
-    for (const char* extension : installerExtensions) {
-        if (lower.endsWith(QLatin1String(extension)))
-            return true;
-    }
-    return false;
-}
-
 // Libraries replace the earlier list only when the first name is given; a
 // given list must hold plain names only.
 bool librariesAcceptable(const QStringList& libs)
@@ -71,8 +58,9 @@ QString setTextScript(const QString& key)
 bool JsObject::SLOT_updateRavoSync(QString url, QString filename, QStringList libs)
 {
     logLine(QStringLiteral("Update RavoSync: ") + url + QLatin1Char('/') + filename);
-    if (!hasInstallerExtension(filename) || !ConnectGlobals::isPlainFileName(filename) ||
-        !librariesAcceptable(libs) || !ConnectGlobals::isHttpsAddress(url)) {
+    if (!ConnectGlobals::hasInstallerExtension(filename) ||
+        !ConnectGlobals::isPlainFileName(filename) || !librariesAcceptable(libs) ||
+        !ConnectGlobals::isHttpsAddress(url)) {
         logLine(QStringLiteral("Update url not in accepted format: ") + url + QLatin1Char('/') +
                 filename);
         emit SIGNAL_fail(QString(), QStringLiteral("500"), QString());
@@ -102,7 +90,7 @@ bool JsObject::SLOT_updateRavoSync(QString url, QString filename, QStringList li
         selfUpdateLibs = libs;
     selfUpdateFiles = QStringList{folder, filename};
     startSelfUpdateFile();
-    emit SIGNAL_resizeView(m_webView);
+    emit m_requests->SIGNAL_resizeView(m_webView);
     return true;
 }
 
@@ -125,7 +113,7 @@ void JsObject::startSelfUpdateFile()
             "App.Common.setText('progress_syncmessage','ktupdate_downloading', [%0,%1]);")
             .arg(selfUpdateIndex + 1)
             .arg(selfUpdateLibs.size() + 1));
-    emit SIGNAL_resizeView(m_webView);
+    emit m_requests->SIGNAL_resizeView(m_webView);
 
     // The update comes from the content delivery, never with our credentials.
     const QString octetStream = QStringLiteral("application/octet-stream");
@@ -138,6 +126,7 @@ void JsObject::startSelfUpdateFile()
     connect(reply, &QNetworkReply::downloadProgress, this, &JsObject::SLOT_downloadProgress);
     connect(reply, &QNetworkReply::finished, this,
             [this, reply] { SLOT_ravoSyncUpdateFirmwareReceived(reply); });
+    capWholeBody(reply, selfUpdateFiles.at(0));
 }
 
 void JsObject::SLOT_ravoSyncUpdateFirmwareReceived(QNetworkReply* reply)
@@ -153,10 +142,14 @@ void JsObject::SLOT_ravoSyncUpdateFirmwareReceived(QNetworkReply* reply)
     const ConnectGlobals::ReplyFacts facts = ConnectGlobals::replyFacts(reply);
     const ConnectGlobals::ReplyErrorDecision decision = noteReply(facts, body);
     const int status = ConnectGlobals::judgedStatus(facts.status, facts.error);
-    // A body cut short or a stalled transfer is never saved.
-    const bool ok =
-        decision.quiet && facts.arrivedWhole() &&
-        SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool();
+    // A body cut short or a stalled transfer is never saved, nor anything
+    // but a 2xx answer with the whole announced body.
+    const bool whole =
+        decision.quiet && facts.arrivedWhole() && ConnectGlobals::isSuccessStatus(status) &&
+        ConnectGlobals::isAnnouncedSize(ConnectGlobals::announcedSize(reply), body.size());
+    const bool library = selfUpdateOnLibrary();
+    const QString name = selfUpdateFileName();
+    const QString path = selfUpdateFiles.at(0) + QLatin1Char('/') + name;
 
     if (reply->isRunning()) {
         logLine(QStringLiteral("SLOT_ravoSyncUpdateFirmwareReceived: abort reply"));
@@ -164,14 +157,21 @@ void JsObject::SLOT_ravoSyncUpdateFirmwareReceived(QNetworkReply* reply)
     }
     reply->deleteLater();
 
+    // Settled and forgotten: the page's verdict may start another update,
+    // which then answers for itself.
+    const bool ok =
+        whole &&
+        SLOT_evaluateJS(QStringLiteral("App.Common.parseRemoteReply(%0)").arg(status)).toBool();
+    if (selfUpdateReply) {
+        logLine(QStringLiteral("Program update replaced while judged: ") + name);
+        return;
+    }
+
     if (!ok) {
         emit SIGNAL_fail(QString(), QString::number(status), QString());
         return;
     }
 
-    const bool library = selfUpdateOnLibrary();
-    const QString name = selfUpdateFileName();
-    const QString path = selfUpdateFiles.at(0) + QLatin1Char('/') + name;
     if (!saveWhole(path, body)) {
         logLine(QStringLiteral("could not open file: ") + name);
         emit SIGNAL_fail(QString(), QStringLiteral("FILE_OPERATION_FAILED"), QString());
@@ -192,7 +192,8 @@ void JsObject::SLOT_ktInstallerSaved()
         return;
     m_selfUpdateInstallerSaved = false;
     SLOT_evaluateJS(setTextScript(QStringLiteral("ktupdate_installing")));
-    emit SIGNAL_resizeView(m_webView);
-    emit SIGNAL_ravoSyncInstallerDownloadDone(
-        selfUpdateFiles.at(0) + QLatin1Char('/') + selfUpdateFiles.at(1), selfUpdateBaseUrl);
+    emit m_requests->SIGNAL_resizeView(m_webView);
+    const QString installer = selfUpdateFiles.at(0) + QLatin1Char('/') + selfUpdateFiles.at(1);
+    emit m_requests->SIGNAL_ravoSyncInstallerDownloadDone(installer, selfUpdateBaseUrl);
+    emit SIGNAL_ravoSyncInstallerDownloadDone(installer, selfUpdateBaseUrl);
 }

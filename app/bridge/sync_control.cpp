@@ -19,7 +19,7 @@ void JsObject::SLOT_changeSyncState(int state)
     if (state == m_lastSyncState)
         return;
     m_lastSyncState = state;
-    emit SIGNAL_syncProcessStateChanged(0, SyncState::SyncProcessState(state));
+    emit m_requests->SIGNAL_syncProcessStateChanged(0, SyncState::SyncProcessState(state));
 }
 
 void JsObject::SLOT_syncIsReady()
@@ -31,7 +31,7 @@ void JsObject::SLOT_syncIsReady()
 
 void JsObject::SLOT_resync()
 {
-    emit SIGNAL_resync();
+    emit m_requests->SIGNAL_resync();
 }
 
 void JsObject::SLOT_dontAutosyncDevice(QString deviceId)

@@ -36,14 +36,21 @@ const char* const useLocalBufferProperty = "ravoUseLocalBuffer";
 const char* const showErrorDialogProperty = "ravoShowErrorDialog";
 const char* const completedProperty = "ravoCompleted";
 
-// The host of an address setting or page variable ("https://a.b/c" or a
-// bare "a.b"), in lower case.
-QString hostOf(const QString& address)
+// Whether url is one of our configured services: https on both, the same
+// host (any case) and the same port (443 when none is named). Only the
+// program's settings name them; nothing a page stores does.
+bool isServiceAddress(const QUrl& url)
 {
-    QUrl url(address.trimmed());
-    if (url.host().isEmpty())
-        url = QUrl(QStringLiteral("https://") + address.trimmed());
-    return url.host().toLower();
+    if (url.scheme() != QLatin1String("https") || url.host().isEmpty())
+        return false;
+    for (const char* key : {"contenturl", "remoteurl", "ravourl"}) {
+        const QUrl service(Common::getSettingsValue(QString::fromLatin1(key)).trimmed());
+        if (service.scheme() == QLatin1String("https") && !service.host().isEmpty() &&
+            service.host().compare(url.host(), Qt::CaseInsensitive) == 0 &&
+            service.port(443) == url.port(443))
+            return true;
+    }
+    return false;
 }
 
 // A reply is handled once: a late second signal finds it marked.
@@ -114,21 +121,15 @@ QNetworkRequest JsObject::transferRequest(const QUrl& url, const QString& accept
 
     // The application's credentials go only to our own services and only
     // encrypted.
-    QStringList hosts;
-    for (const char* key : {"contenturl", "remoteurl", "ravourl"})
-        hosts.append(hostOf(Common::getSettingsValue(QString::fromLatin1(key))));
-    for (const char* variable : {"syncUrl", "cfurl"})
-        hosts.append(hostOf(SLOT_getVariable(QString::fromLatin1(variable))));
-    hosts.removeAll(QString());
-    const QString host = url.host().toLower();
-    if (url.scheme() == QLatin1String("https") && hosts.contains(host)) {
+    if (isServiceAddress(url)) {
         request.setRawHeader(
             "Authorization",
             QByteArrayLiteral("Basic ") +
                 SLOT_getVariable(QStringLiteral("login_api_encoded_key")).toUtf8());
     } else {
         logLine(QStringLiteral("Authorization not sent to: ") + url.scheme() +
-                QStringLiteral("://") + url.host());
+                QStringLiteral("://") + url.host() +
+                (url.port() != -1 ? QStringLiteral(":") + QString::number(url.port()) : QString()));
     }
     return request;
 }
@@ -182,6 +183,7 @@ void JsObject::SLOT_readBinaryFromRemote(QString url, QString, QString acceptTyp
     reply->setProperty(useLocalBufferProperty, useLocalBuffer);
     reply->setProperty(showErrorDialogProperty, showErrorDialog);
     trackTransfer(reply, &JsObject::SLOT_readBinaryFromRemoteReplyReceived);
+    capWholeBody(reply, QString());
 }
 
 void JsObject::SLOT_writeBinary(QString url, QString httpMethod, QString data, QString contentType,
@@ -210,9 +212,14 @@ void JsObject::SLOT_writeBinaryToRemote(QString url, QString httpMethod, QString
 void JsObject::showOfflineDialogFor(const QString& textId, const QString& buttons,
                                     const QString& script)
 {
+    // Not in a window being deleted.
+    if (m_closing) {
+        logLine(QStringLiteral("Offline error dialog left out: the window is closing."));
+        return;
+    }
     logLine(QStringLiteral("Show offline error dialog."));
-    emit SIGNAL_showOfflineDialog(QStringLiteral("ui/progress.html"), QStringList{textId}, buttons,
-                                  script);
+    emit m_requests->SIGNAL_showOfflineDialog(QStringLiteral("ui/progress.html"),
+                                              QStringList{textId}, buttons, script);
 }
 
 ConnectGlobals::ReplyErrorDecision JsObject::noteReply(const ReplyFacts& facts,

@@ -6,22 +6,23 @@ using ConnectGlobals::SyncState;
 
 void JsObject::SLOT_showDialog(bool visible)
 {
-    emit SIGNAL_showDialog(visible ? m_webView : nullptr);
+    emit m_requests->SIGNAL_showDialog(visible ? m_webView : nullptr);
 }
 
 void JsObject::SLOT_putOnTop(bool onTop)
 {
-    emit SIGNAL_putOnTop(onTop ? m_webView : nullptr);
+    emit m_requests->SIGNAL_putOnTop(onTop ? m_webView : nullptr);
 }
 
 void JsObject::SLOT_resizeme()
 {
-    emit SIGNAL_resizeView(m_webView);
+    emit m_requests->SIGNAL_resizeView(m_webView);
 }
 
 void JsObject::SLOT_showQuickDialog(int dlgType, QString helpContent, QString script)
 {
-    emit SIGNAL_showQuickDialog(m_dialogState, SyncState::DialogType(dlgType), helpContent, script);
+    emit m_requests->SIGNAL_showQuickDialog(m_dialogState, SyncState::DialogType(dlgType),
+                                            helpContent, script);
 }
 
 void JsObject::SLOT_disableClose()
@@ -46,24 +47,31 @@ void JsObject::endRunningSync()
     if (m_lastSyncState != SyncState::SyncOn)
         return;
     m_lastSyncState = SyncState::SyncDone;
-    emit SIGNAL_syncProcessStateChanged(0, SyncState::SyncDone);
-    emit SIGNAL_stopSync(false);
+    emit m_requests->SIGNAL_syncProcessStateChanged(0, SyncState::SyncDone);
+    emit m_requests->SIGNAL_stopSync(false);
 }
 
 void JsObject::SLOT_close()
 {
+    m_closing = true;
     endRunningSync();
     if (m_webView) {
         // Its deletion runs SLOT_quit through destroyed().
         m_webView->hide();
         m_webView->deleteLater();
     } else {
-        emit SIGNAL_quit();
+        SLOT_quit();
     }
 }
 
 void JsObject::SLOT_quit()
 {
+    // Once: a page that answers the quit with another (or the view's
+    // destroyed() after a page's quit) finds it done.
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    m_closing = true;
     endRunningSync();
     // Called by a page (not by the view's own end): the view must not stay
     // on screen once forgotten.
@@ -73,10 +81,12 @@ void JsObject::SLOT_quit()
         m_webView->deleteLater();
     }
     m_webView = nullptr;
-    emit SIGNAL_quit();
+    emit m_requests->SIGNAL_quit();
 }
 
 void JsObject::SLOT_webViewDestroyed()
 {
-    m_webView = nullptr;
+    // The view's end is the window's end: a page calling this gets the
+    // quit, never a window left on screen without its bridge.
+    SLOT_quit();
 }

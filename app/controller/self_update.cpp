@@ -3,6 +3,7 @@
 // and the program quits only when the desktop took it.
 #include "app/controller/connect_client_main.h"
 
+#include "app/bridge/download_rules.h"
 #include "app/logging/app_log.h"
 #include "app/platform/systemhooks.h"
 #include "app/synchronizer/data_synchronizer.h"
@@ -22,8 +23,8 @@ constexpr int quitDelayMs = 2000;
 
 // Why path may not be installed, or empty when it may: a regular, non-empty
 // file (not a symbolic link) whose real location lies inside the
-// self-update folder. The installer path reaches the controller through a
-// signal that page scripts can raise, so nothing else is trusted.
+// self-update folder. Only the bridge's own request carries it here, but a
+// file there is checked again before the desktop runs it.
 QString refusal(const QString& path)
 {
     const QString folder = Common::getSelfUpdateDataPath();
@@ -41,6 +42,9 @@ QString refusal(const QString& path)
     const QString realFolder = QFileInfo(folder).canonicalFilePath();
     if (realFolder.isEmpty() || !Common::isInsideDirectory(realFolder, info.canonicalFilePath()))
         return QStringLiteral("outside the self-update folder");
+    // The update saves its files in the folder itself, never below it.
+    if (QFileInfo(info.canonicalFilePath()).absolutePath() != realFolder)
+        return QStringLiteral("not directly in the self-update folder");
     return QString();
 }
 
@@ -62,7 +66,8 @@ void ConnectClientMain::runInstaller()
     logLine(QStringLiteral("About to run program: ") + m_installerPath);
 
     const QString archiveSuffix = QStringLiteral(".zip");
-    if (m_installerPath.endsWith(archiveSuffix)) {
+    const bool unpacked = m_installerPath.endsWith(archiveSuffix);
+    if (unpacked) {
         const QString archive = m_installerPath;
         const QString reason = refusal(archive);
         if (!reason.isEmpty()) {
@@ -90,7 +95,11 @@ void ConnectClientMain::runInstaller()
         }
     }
 
-    const QString reason = refusal(m_installerPath);
+    QString reason = refusal(m_installerPath);
+    // Only a name the update could have asked for; an archive's installer
+    // is named by the archive.
+    if (reason.isEmpty() && !unpacked && !ConnectGlobals::hasInstallerExtension(m_installerPath))
+        reason = QStringLiteral("not an installer name");
     if (!reason.isEmpty()) {
         logRefusal(m_installerPath, reason);
         SLOT_processFinished(1, QProcess::CrashExit);

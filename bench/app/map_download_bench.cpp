@@ -120,7 +120,7 @@ void BM_MapDownload64MB(benchmark::State& state)
     for (auto _ : state) {
         QSignalSpy read(bridge, &JsObject::SIGNAL_fileRead);
         QSignalSpy failed(bridge, &JsObject::SIGNAL_fail);
-        QSignalSpy dialog(bridge, &JsObject::SIGNAL_showOfflineDialog);
+        QSignalSpy dialog(bridge->requests(), &BridgeRequests::SIGNAL_showOfflineDialog);
         resetPeak();
         const long before = statusKb("VmRSS");
         QElapsedTimer clock;

@@ -2,7 +2,8 @@
 // page stops the waiting animation (SLOT_stopWaitingAnim, the first thing
 // the page's start does), online through the fake content server and
 // offline from the built-in pages; and how long the shell takes to show the
-// progress page in its content area (smain.showDialog) once it runs.
+// progress page in its content area (smain.showDialog) once it runs; and
+// how long until the first page shows in the content area.
 #include "bench/app/app_bench_env.h"
 
 #include <QElapsedTimer>
@@ -68,6 +69,43 @@ void BM_IndexStartOffline(benchmark::State& state)
     }
 }
 BENCHMARK(BM_IndexStartOffline)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// From the request of "ui/index.html" until the content area shows its first
+// page: the device list (argument 0) or, for a plugged device (1), the
+// progress page. The phase scripts load meanwhile.
+void BM_FirstPageOnline(benchmark::State& state)
+{
+    if (!RavoSync::Bench::fakeWeb()) {
+        state.SkipWithError("the fake web service did not start");
+        return;
+    }
+    const bool device = state.range(0) == 1;
+    for (auto _ : state) {
+        BenchWindow window;
+        if (device)
+            window.bridge()->SLOT_saveVariable(QStringLiteral("tcdeviceid"),
+                                               QStringLiteral("4001"));
+        QElapsedTimer clock;
+        clock.start();
+        window.bridge()->SLOT_startByLoading(QStringLiteral("ui/index.html"));
+        if (!dispatchUntil([&] {
+                return window
+                    .js(QStringLiteral("typeof jQuery !== 'undefined' && "
+                                       "jQuery('#pageContent #progress_container').length > 0"))
+                    .toBool();
+            })) {
+            state.SkipWithError("no page in the content area");
+            return;
+        }
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+    }
+}
+BENCHMARK(BM_FirstPageOnline)
+    ->ArgName("device")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // A script text literal of text.
 QString scriptLiteral(const QString& text)

@@ -61,9 +61,13 @@ public:
     // count random letters and digits from the system's secure generator;
     // empty for count <= 0.
     static QString generateSecret(int count);
-    // Adds (enable) or removes the desktop autostart entry valueName for
-    // this program. A valueName that is not a plain file name does nothing.
+    // Adds (enable, shown as valueName; an empty name adds nothing) or
+    // removes this program's desktop autostart entry, autostartEntryPath().
+    // A file there that this program did not write is never replaced or
+    // removed, and no other file is touched.
     static void setApplicationAutostart(QString valueName, bool enable);
+    // "ravosync.desktop" in the desktop's autostart folder.
+    static QString autostartEntryPath();
     // Waits the given time, processing the calling thread's events when it
     // has an event dispatcher and sleeping otherwise; ends early once the
     // thread is asked to interrupt (QThread::requestInterruption). Always

@@ -10,12 +10,28 @@ namespace ConnectLib {
 
 namespace {
 
-// The value is a file name in the autostart folder; anything that could
-// name another place is refused.
-bool isPlainFileName(const QString& name)
+// The entry's file name is the program's own, whatever a setting says, so
+// no value can name another program's entry.
+const QLatin1String entryFileName("ravosync.desktop");
+// Every entry this program writes carries this line; only such an entry is
+// ever replaced or removed.
+const QLatin1String ownerLine("X-RavoSync-Entry=true");
+
+// Whether path holds an entry this program wrote (or nothing at all).
+bool isOwnOrMissing(const QString& path)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // An entry is small; a large file is nobody's entry of ours.
+    const QByteArray text = file.read(64 * 1024);
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.trimmed() == QByteArray(ownerLine.data(), ownerLine.size()))
+            return true;
+    }
+    return false;
 }
 
 // Escapes of a desktop entry string value.
@@ -70,24 +86,33 @@ QString autostartFolder()
 
 } // namespace
 
+QString Common::autostartEntryPath()
+{
+    return autostartFolder() + QLatin1Char('/') + entryFileName;
+}
+
 void Common::setApplicationAutostart(QString valueName, bool enable)
 {
-    if (!isPlainFileName(valueName))
-        return;
     const QString folder = autostartFolder();
-    const QString path = folder + QLatin1Char('/') + valueName + QStringLiteral(".desktop");
+    const QString path = autostartEntryPath();
+    // A file of that name that another program wrote stays as it is.
+    if (!isOwnOrMissing(path))
+        return;
     if (!enable) {
         QFile::remove(path);
         return;
     }
+    if (valueName.trimmed().isEmpty())
+        return;
 
-    const QString entry =
-        QStringLiteral("[Desktop Entry]\n"
-                       "Type=Application\n"
-                       "Name=%1\n"
-                       "Exec=%2\n"
-                       "Terminal=false\n")
-            .arg(escapeValue(valueName), execValue(QCoreApplication::applicationFilePath()));
+    const QString entry = QStringLiteral("[Desktop Entry]\n"
+                                         "Type=Application\n"
+                                         "Name=%1\n"
+                                         "Exec=%2\n"
+                                         "Terminal=false\n"
+                                         "%3\n")
+                              .arg(escapeValue(valueName),
+                                   execValue(QCoreApplication::applicationFilePath()), ownerLine);
     // Written whole or not at all: a half-written entry could start anything.
     QDir().mkpath(folder);
     QSaveFile file(path);

@@ -56,13 +56,11 @@ void Logger::drop()
     Logger* logger = s_instance.exchange(nullptr, std::memory_order_acq_rel);
     if (!logger)
         return;
-    qDebug() << "Deleting logger";
     delete logger;
 }
 
 Logger::Logger()
 {
-    qDebug() << "Creating logger";
     const QString logPath = Common::getLogPath();
     if (!logPath.isEmpty())
         m_logDir = logPath + QLatin1Char('/');
@@ -130,7 +128,7 @@ void Logger::writeHeader(const QDateTime& now)
     writeRaw(QString());
     writeRaw(ruler);
     writeRaw(QStringLiteral("Application started at: ") + now.toString(stampFormat));
-    writeRaw(QStringLiteral("Qt version: 5.5.1"));
+    writeRaw(QStringLiteral("Qt version: ") + QString::fromLatin1(qVersion()));
     writeRaw(QStringLiteral("OS version: ") + QSysInfo::prettyProductName());
     writeRaw(QStringLiteral("Logfile path: ") + m_logDir);
     writeRaw(ruler);

@@ -2,8 +2,6 @@
 
 #include "connectlib/provider/lz2_listener.h"
 
-#include <QDebug>
-
 namespace ConnectLib {
 
 ListenerWrapper::ListenerWrapper(ConnectLib::LZ2Listener* listener, QObject* parent)
@@ -14,12 +12,9 @@ ListenerWrapper::ListenerWrapper(ConnectLib::LZ2Listener* listener, QObject* par
 
 ListenerWrapper::~ListenerWrapper()
 {
-    qDebug() << "About to stop listener...";
     if (m_listener)
         m_listener->stop();
-    qDebug() << "Listener stopped";
     delete m_listener;
-    qDebug() << "deleted";
 }
 
 } // namespace ConnectLib

@@ -8,6 +8,7 @@
 #include <arpa/inet.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -80,6 +81,7 @@ void sd_driver::start()
     if (adapter_ == nullptr)
         return; // idle: USB devices only
     stop_.reset();
+    wake_.reset();
     discovery_ = std::thread([this] { process_dns_result(); });
 }
 
@@ -89,9 +91,10 @@ void sd_driver::stop()
         return;
     end_discovery();
     std::lock_guard<std::mutex> guard(lock_);
-    for (const auto& [unique_id, client] : clients_)
-        poster_->withdraw(client->device_id(), client);
+    for (const auto& [unique_id, entry] : clients_)
+        poster_->withdraw(entry.client->device_id(), entry.client);
     clients_.clear();
+    reconnects_.clear();
     drop_connection();
     // The library stays loaded; the next start looks it up again.
     adapter_.reset();
@@ -118,7 +121,7 @@ void sd_driver::disconnected(zftp_client* client)
         return;
     }
     auto found = clients_.find(client->unique_id());
-    if (found == clients_.end() || found->second != client) {
+    if (found == clients_.end() || found->second.client != client) {
         // An older client of the same interface reporting late: the one
         // published now is not its to withdraw.
         ZARVO_TRACE("zarvo::dorvane::sd_driver::disconnected",
@@ -126,8 +129,21 @@ void sd_driver::disconnected(zftp_client* client)
                     static_cast<unsigned long long>(client->unique_id()));
         return;
     }
+    const link ended = found->second;
     clients_.erase(found);
     poster_->withdraw(client->device_id(), client);
+    if (!client->ended_by_host() || ended.service_gone || stop_.is_set())
+        return;
+    ZARVO_TRACE("zarvo::dorvane::sd_driver::disconnected",
+                "link ended by the host, connecting to the device again");
+    reconnect again;
+    again.number = next_reconnect_++;
+    again.address = ended.address;
+    again.service = ended.service;
+    again.interface_index = ended.interface_index;
+    again.due = std::chrono::steady_clock::now();
+    reconnects_.push_back(std::move(again));
+    wake_.set();
 }
 
 std::vector<std::uint64_t> sd_driver::unique_ids() const
@@ -141,16 +157,118 @@ std::vector<std::uint64_t> sd_driver::unique_ids() const
 
 bool sd_driver::pause_before_retry()
 {
-    pollfd stop{stop_.fd(), POLLIN, 0};
     const auto deadline = std::chrono::steady_clock::now() + timing_.retry_pause;
     while (!stop_.is_set()) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return true;
-        poll(&stop, 1, static_cast<int>(left.count()));
+        bool unused = false;
+        if (!wait_for_work(-1, static_cast<int>(left.count()), unused))
+            return false;
     }
     return false;
+}
+
+int sd_driver::next_timer_ms() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    std::optional<std::chrono::steady_clock::time_point> next;
+    for (const auto& [ref, pending] : resolves_) {
+        if (!next || pending.deadline < *next)
+            next = pending.deadline;
+    }
+    for (const reconnect& r : reconnects_) {
+        if (!next || r.due < *next)
+            next = r.due;
+    }
+    if (!next)
+        return -1;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          *next - std::chrono::steady_clock::now())
+                          .count();
+    // Rounded up: a timer is never polled for before it is due.
+    return static_cast<int>(std::max<long long>(left + 1, 0));
+}
+
+bool sd_driver::wait_for_work(int fd, int limit_ms, bool& readable)
+{
+    readable = false;
+    int wait = next_timer_ms();
+    if (limit_ms >= 0 && (wait < 0 || limit_ms < wait))
+        wait = limit_ms;
+    pollfd fds[3] = {{stop_.fd(), POLLIN, 0}, {wake_.fd(), POLLIN, 0}, {fd, POLLIN, 0}};
+    const int ready = poll(fds, fd >= 0 ? 3 : 2, wait);
+    if (stop_.is_set())
+        return false;
+    if (ready < 0) {
+        if (errno != EINTR)
+            ZARVO_TRACE("zarvo::dorvane::sd_driver::process_dns_result",
+                        "Listening failed due to error: %lu.", static_cast<unsigned long>(errno));
+        return true;
+    }
+    if (fds[1].revents != 0)
+        wake_.reset();
+    end_expired_resolves();
+    run_due_reconnects();
+    readable = fd >= 0 && fds[2].revents != 0;
+    return !stop_.is_set();
+}
+
+void sd_driver::end_expired_resolves()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    const auto now = std::chrono::steady_clock::now();
+    for (auto r = resolves_.begin(); r != resolves_.end();) {
+        if (r->second.deadline > now) {
+            ++r;
+            continue;
+        }
+        // A resolve the daemon never answers would stay open for ever, and
+        // one left open across a daemon restart is not safe to keep.
+        ZARVO_TRACE("zarvo::dorvane::sd_driver::resolve_reply",
+                    "resolve of %s on interface %u not answered in time, ended",
+                    r->second.service.c_str(), static_cast<unsigned>(r->second.interface_index));
+        adapter_->DNSServiceRefDeallocate(r->first);
+        r = resolves_.erase(r);
+    }
+}
+
+void sd_driver::run_due_reconnects()
+{
+    const char* const where = "zarvo::dorvane::sd_driver::run_due_reconnects";
+    while (!stop_.is_set()) {
+        reconnect due;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            const auto now = std::chrono::steady_clock::now();
+            auto found = std::find_if(reconnects_.begin(), reconnects_.end(),
+                                      [&](const reconnect& r) { return r.due <= now; });
+            if (found == reconnects_.end())
+                return;
+            due = *found;
+            // Pushed back past the pause while it runs; a service reported
+            // gone meanwhile takes it out.
+            found->due = now + timing_.retry_pause;
+            found->attempts = due.attempts + 1;
+        }
+        const int result = connect_device(due.address, due.interface_index, due.service);
+        std::lock_guard<std::mutex> guard(lock_);
+        auto still = std::find_if(reconnects_.begin(), reconnects_.end(),
+                                  [&](const reconnect& r) { return r.number == due.number; });
+        if (still == reconnects_.end())
+            continue;
+        if (result != -1) {
+            ZARVO_TRACE(where, "device connected again (%d)", result);
+            reconnects_.erase(still);
+        } else if (still->attempts >= timing_.reconnect_attempts) {
+            ZARVO_TRACE(where, "device not reached after %d attempts, left withdrawn",
+                        still->attempts);
+            reconnects_.erase(still);
+        } else {
+            still->due = std::chrono::steady_clock::now() + timing_.retry_pause;
+        }
+    }
 }
 
 void sd_driver::drop_connection()
@@ -222,18 +340,10 @@ bool sd_driver::serve_connection()
         return pause_before_retry();
     }
     for (;;) {
-        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {fd, POLLIN, 0}};
-        int ready = poll(fds, 2, -1);
-        if (stop_.is_set())
+        bool readable = false;
+        if (!wait_for_work(fd, -1, readable))
             return false;
-        if (ready < 0) {
-            if (errno != EINTR)
-                ZARVO_TRACE("zarvo::dorvane::sd_driver::process_dns_result",
-                            "Listening failed due to error: %lu.",
-                            static_cast<unsigned long>(errno));
-            continue;
-        }
-        if (fds[1].revents == 0)
+        if (!readable)
             continue;
         DNSServiceErrorType result = adapter_->DNSServiceProcessResult(connection_);
         end_finished_resolves();
@@ -272,8 +382,24 @@ void sd_driver::on_browse(DNSServiceFlags flags, std::uint32_t interface_index,
         browse_failed_ = true;
         return;
     }
-    if (connection_ == nullptr || (flags & kDNSServiceFlagsAdd) == 0)
-        return; // a service that went away: its client tells when the link breaks
+    if (connection_ == nullptr)
+        return;
+    if ((flags & kDNSServiceFlagsAdd) == 0) {
+        // A service that went away: its client tells when the link breaks,
+        // and then it is not connected again.
+        const std::string gone = name != nullptr ? name : "";
+        for (auto& [unique_id, entry] : clients_) {
+            if (entry.service == gone && entry.interface_index == interface_index)
+                entry.service_gone = true;
+        }
+        reconnects_.erase(std::remove_if(reconnects_.begin(), reconnects_.end(),
+                                         [&](const reconnect& r) {
+                                             return r.service == gone &&
+                                                    r.interface_index == interface_index;
+                                         }),
+                          reconnects_.end());
+        return;
+    }
     if (type == nullptr || std::strcmp(type, reply_type) != 0)
         return;
     DNSServiceRef resolve = connection_;
@@ -283,7 +409,9 @@ void sd_driver::on_browse(DNSServiceFlags flags, std::uint32_t interface_index,
     ZARVO_TRACE("zarvo::dorvane::sd_driver::browse_reply", "resolve err: %i",
                 static_cast<int>(err));
     if (err == kDNSServiceErr_NoError)
-        resolves_.insert(resolve);
+        resolves_[resolve] =
+            pending_resolve{name != nullptr ? name : "", interface_index,
+                            std::chrono::steady_clock::now() + timing_.resolve_wait};
 }
 
 void DNSSD_API sd_driver::resolve_reply(DNSServiceRef ref, DNSServiceFlags flags,
@@ -300,11 +428,15 @@ void sd_driver::on_resolve(DNSServiceRef ref, DNSServiceFlags flags, std::uint32
     ZARVO_TRACE("zarvo::dorvane::sd_driver::resolve_reply", "[%s] flags: %i interface: %i err: %i",
                 "resolve_reply", static_cast<int>(flags), static_cast<int>(interface_index),
                 static_cast<int>(error));
+    pending_resolve asked;
     {
         // Only the first reply counts; the resolve ends once this returns.
         std::lock_guard<std::mutex> guard(lock_);
-        if (resolves_.erase(ref) == 0)
+        auto found = resolves_.find(ref);
+        if (found == resolves_.end())
             return;
+        asked = found->second;
+        resolves_.erase(found);
         finished_resolves_.push_back(ref);
     }
     if (error != kDNSServiceErr_NoError || target == nullptr)
@@ -315,7 +447,7 @@ void sd_driver::on_resolve(DNSServiceRef ref, DNSServiceFlags flags, std::uint32
         return;
     }
     address.sin6_port = port; // network byte order already
-    create_server_connection_ipv6(address, interface_index);
+    connect_device(address, asked.interface_index, asked.service);
 }
 
 bool sd_driver::lookup(const std::string& target, std::uint32_t interface_index,
@@ -330,8 +462,13 @@ bool sd_driver::lookup(const std::string& target, std::uint32_t interface_index,
 int sd_driver::create_server_connection_ipv6(const sockaddr_in6& address,
                                              std::uint32_t interface_index)
 {
+    return connect_device(address, interface_index, std::string());
+}
+
+int sd_driver::connect_device(const sockaddr_in6& address, std::uint32_t interface_index,
+                              const std::string& service)
+{
     const char* const where = "zarvo::dorvane::sd_driver::create_server_connection_ipv6";
-    (void)interface_index;
     char text[INET6_ADDRSTRLEN] = {};
     if (inet_ntop(AF_INET6, &address.sin6_addr, text, sizeof text) == nullptr) {
         ZARVO_TRACE(where, "General error: %i", platform::socket_error_code(errno));
@@ -397,7 +534,12 @@ int sd_driver::create_server_connection_ipv6(const sockaddr_in6& address,
                 client->set_server_version(framing_major(identity->server_version));
             // A file-identified client keeps the older upload framing.
             zftp_client* published = client.release();
-            clients_[unique_id] = published;
+            link entry;
+            entry.client = published;
+            entry.address = address;
+            entry.service = service;
+            entry.interface_index = interface_index;
+            clients_[unique_id] = entry;
             published_any_ = true;
             poster_->publish(identity->device_id, published, 0);
             return 0;

@@ -11,7 +11,11 @@
 // connection attempt, one at a time.
 //
 // Clients' listening threads call disconnected(), which takes the lock: the
-// lock is never held while a client is deleted or its thread joined.
+// lock is never held while a client is deleted or its thread joined. When
+// the host itself ended a link (an abandoned exchange), the device is still
+// there and nothing new would be announced for it: the driver connects to
+// the same address again, a few times with the retry pause between. A link
+// the device closed, or a service DNS-SD reported gone, stays withdrawn.
 
 #include "devicelib/core/connection_poster.h"
 #include "devicelib/core/driver.h"
@@ -48,6 +52,12 @@ public:
         // The clients' own waits; 0 keeps the client's default.
         int greeting_timeout_ms = 0;
         int callback_timeout_ms = 0;
+        // A resolve not answered by then is ended (the daemon may never
+        // answer it).
+        std::chrono::milliseconds resolve_wait{10000};
+        // Connection attempts after the host itself ended a device's link,
+        // the retry pause between them.
+        int reconnect_attempts = 5;
     };
 
     // poster null: the core's post functions.
@@ -114,6 +124,17 @@ private:
     void drop_connection();
     // Ends the resolves whose first reply has been handled.
     void end_finished_resolves();
+    // Ends the resolves that were not answered within the resolve wait.
+    void end_expired_resolves();
+    // Connects again to the devices whose attempt is due.
+    void run_due_reconnects();
+    // The wait (ms) until the next resolve ends or attempt is due; -1 none.
+    int next_timer_ms() const;
+    // Waits for the stop, the wake, the descriptor fd (when not -1) or the
+    // next timer; runs what became due. The fd's readiness, or false on stop.
+    bool wait_for_work(int fd, int limit_ms, bool& readable);
+    int connect_device(const sockaddr_in6& address, std::uint32_t interface_index,
+                       const std::string& service);
     bool lookup(const std::string& target, std::uint32_t interface_index, sockaddr_in6& address);
 
     core::connection_poster* poster_;
@@ -126,8 +147,34 @@ private:
     timing timing_;
 
     mutable std::mutex lock_;
+    // A published client and where it was found.
+    struct link {
+        zftp_client* client = nullptr;
+        sockaddr_in6 address{};
+        // The DNS-SD service (empty when none) and the interface it was seen on.
+        std::string service;
+        std::uint32_t interface_index = 0;
+        // DNS-SD reported the service gone: the device is not connected again.
+        bool service_gone = false;
+    };
+    // A device to connect again to, once due.
+    struct reconnect {
+        unsigned long number = 0;
+        sockaddr_in6 address{};
+        std::string service;
+        std::uint32_t interface_index = 0;
+        int attempts = 0;
+        std::chrono::steady_clock::time_point due;
+    };
+    // A resolve waiting for its first reply.
+    struct pending_resolve {
+        std::string service;
+        std::uint32_t interface_index = 0;
+        std::chrono::steady_clock::time_point deadline;
+    };
+
     // Published clients by unique id; the core owns them.
-    std::map<std::uint64_t, zftp_client*> clients_;
+    std::map<std::uint64_t, link> clients_;
     // The client being connected and identified (not published yet), which
     // stop cancels; lost is set when its link broke meanwhile.
     zftp_client* identifying_ = nullptr;
@@ -137,10 +184,16 @@ private:
     DNSServiceRef connection_ = nullptr;
     DNSServiceRef browse_ = nullptr;
     // Resolves waiting for their first reply, and those whose reply came.
-    std::set<DNSServiceRef> resolves_;
+    std::map<DNSServiceRef, pending_resolve> resolves_;
     std::vector<DNSServiceRef> finished_resolves_;
     // A browse reported an error: the daemon went away.
     bool browse_failed_ = false;
+
+    // Devices whose link the host ended, to connect again; wake_ tells the
+    // discovery thread of a new one.
+    std::vector<reconnect> reconnects_;
+    unsigned long next_reconnect_ = 0;
+    platform::event wake_;
 
     platform::event stop_;
     std::thread discovery_;

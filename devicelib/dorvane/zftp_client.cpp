@@ -23,6 +23,8 @@ using operation = protocol::PbZFtpOperation;
 using platform::stream_status;
 
 constexpr int idling = 2;
+// Header bit 1: a device frame that is a notification, never an answer.
+constexpr std::uint16_t notification_bit = 2;
 constexpr std::size_t greeting_limit = 255;
 // How long a greeting that already matches waits for its line end.
 constexpr int line_end_wait_ms = 1000;
@@ -30,6 +32,24 @@ constexpr int line_end_wait_ms = 1000;
 std::uint16_t get16(const unsigned char* at)
 {
     return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+}
+
+// Body bytes behind a device frame's header: L, or the result code behind a
+// response's end (L = 0). A notification's body is always L bytes.
+std::size_t device_body(std::uint16_t header)
+{
+    const std::size_t length = header >> 2;
+    if (header & notification_bit)
+        return length;
+    return length == 0 ? 2 : length;
+}
+
+// A line ending in "\r\n" is the same line.
+std::string without_carriage_return(const std::string& line)
+{
+    if (!line.empty() && line.back() == '\r')
+        return line.substr(0, line.size() - 1);
+    return line;
 }
 
 std::string directory_path(const std::string& path)
@@ -138,6 +158,7 @@ void zftp_client::settle_stream()
     // proof that it never will.
     ZARVO_TRACE("zarvo::dorvane::zftp_client::settle_stream",
                 "exchange abandoned with device bytes possibly in flight, closing the link");
+    ended_by_host_ = true;
     ::shutdown(socket_.fd(), SHUT_RDWR);
     tell_observer();
 }
@@ -184,12 +205,14 @@ int zftp_client::read_ack_cb(unsigned char* status, int timeout_ms)
         ZARVO_TRACE("zarvo::dorvane::zftp_client::read_ack", "Cannot read ack socket is invalid");
         return -1;
     }
-    platform::stream_wakes wakes;
-    wakes.abort = &abort_;
-    const int code = receive_code(socket_.recv_exact(status, 4, timeout_ms, wakes));
-    if (code != 0)
+    unsigned char frame[zftp_tcpip_controller::frame_capacity];
+    const int code = read_answer(frame, true, timeout_ms);
+    if (code != 0) {
         out_of_step_ = true;
-    return code;
+        return code;
+    }
+    std::copy(frame, frame + 4, status);
+    return 0;
 }
 
 int zftp_client::read_frame_cb(unsigned char* frame, int timeout_ms)
@@ -199,21 +222,65 @@ int zftp_client::read_frame_cb(unsigned char* frame, int timeout_ms)
                     "Cannot read frame socket is invalid");
         return -1;
     }
-    platform::stream_wakes wakes;
-    wakes.abort = &abort_;
-    int code = receive_code(socket_.recv_exact(frame, 2, timeout_ms, wakes));
-    if (code == 0) {
-        // Exactly this frame: its body, or the result code behind L = 0.
-        const std::size_t length = get16(frame) >> 2;
-        const std::size_t body = length == 0 ? 2 : length;
-        code = receive_code(socket_.recv_exact(frame + 2, body, timeout_ms, wakes));
-        if (code == 0)
-            ZARVO_TRACE("zarvo::dorvane::zftp_client::read_frame", "RX (bytes: %i) -->",
-                        static_cast<int>(2 + body));
-    }
+    const int code = read_answer(frame, false, timeout_ms);
     if (code != 0)
         out_of_step_ = true;
     return code;
+}
+
+int zftp_client::read_answer(unsigned char* frame, bool status, int timeout_ms)
+{
+    platform::stream_wakes wakes;
+    wakes.abort = &abort_;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+    int wait = timeout_ms;
+    for (;;) {
+        int code = receive_code(socket_.recv_exact(frame, 2, wait, wakes));
+        if (code != 0)
+            return code;
+        const std::uint16_t header = get16(frame);
+        // A status is 4 bytes whatever its flags say; a notification header
+        // never reads as one (a status has no notification bit).
+        const bool notification = (header & notification_bit) != 0;
+        const std::size_t body = status && !notification ? 2 : device_body(header);
+        code = receive_code(socket_.recv_exact(frame + 2, body, timeout_ms, wakes));
+        if (code != 0)
+            return code;
+        if (!notification) {
+            ZARVO_TRACE("zarvo::dorvane::zftp_client::read_frame", "RX (bytes: %i) -->",
+                        static_cast<int>(2 + body));
+            return 0;
+        }
+        // The device told something of its own before answering: the answer
+        // still comes, within the wait that began before the notification.
+        dispatch_notification(frame);
+        if (timeout_ms >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0) {
+                ZARVO_TRACE("zarvo::dorvane::zftp_client::read_frame",
+                            "zftp client read operation cancelled TIMEOUT");
+                return zftp_tcpip_controller::timed_out;
+            }
+            wait = static_cast<int>(left);
+        }
+    }
+}
+
+void zftp_client::dispatch_notification(const unsigned char* frame)
+{
+    ZARVO_TRACE("zarvo::dorvane::zftp_client::socket_receive",
+                "Device to host notification received");
+    const std::size_t length = get16(frame) >> 2;
+    if (length > 0 && frame[2] == idling) {
+        core::post_device_idle(device_id_);
+        return;
+    }
+    // Battery, file system and other notifications are not acted on here.
+    ZARVO_TRACE("zarvo::dorvane::zftp_client::socket_receive", "notification id %d not acted on",
+                length > 0 ? static_cast<int>(frame[2]) : -1);
 }
 
 int zftp_client::write_cb(const unsigned char* bytes, std::size_t length, int timeout_ms)
@@ -315,26 +382,48 @@ int zftp_client::read_greeting(std::string& text)
         got.append(buffer, take);
         if (end != buffer + n || got.size() >= greeting_limit)
             break;
-        if (boost::regex_match(got, greeting_regex())) {
-            // A whole greeting before its line end: the "\n" is on its way
-            // and belongs to the greeting, not to the first frame.
-            platform::stream_result ignored;
-            char end_of_line = 0;
-            if (socket_.wait_readable(line_end_wait_ms, platform::stream_wakes{}, ignored) &&
-                socket_.peek(&end_of_line, 1) == 1 && end_of_line == '\n')
-                socket_.recv_exact(&end_of_line, 1, 0, {});
+        if (boost::regex_match(without_carriage_return(got), greeting_regex())) {
+            // A whole greeting before its line end: the "\n" (or "\r\n") is
+            // on its way and belongs to the greeting, not to the first frame.
+            take_line_end(!got.empty() && got.back() == '\r');
             break;
         }
     }
     if (code == 0) {
         got.erase(std::remove(got.begin(), got.end(), '\n'), got.end());
-        text = got;
+        text = without_carriage_return(got);
         ZARVO_TRACE("zarvo::dorvane::zftp_client::read_greeting",
                     "greeting (bytes: %i) string: %s -->", static_cast<int>(text.size()),
                     text.c_str());
     }
     start_listening();
     return code;
+}
+
+void zftp_client::take_line_end(bool after_carriage_return)
+{
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(line_end_wait_ms);
+    bool carriage_return = after_carriage_return;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        platform::stream_result ignored;
+        char next = 0;
+        if (left <= 0 ||
+            !socket_.wait_readable(static_cast<int>(left), platform::stream_wakes{}, ignored) ||
+            socket_.peek(&next, 1) != 1)
+            return;
+        if (next == '\r' && !carriage_return) {
+            socket_.recv_exact(&next, 1, 0, {});
+            carriage_return = true;
+            continue;
+        }
+        if (next == '\n')
+            socket_.recv_exact(&next, 1, 0, {});
+        return;
+    }
 }
 
 void zftp_client::start_listening()
@@ -361,11 +450,8 @@ bool zftp_client::listen_frame()
     wakes.stop = &stop_;
     const int timeout = controller_->timeout();
     auto r = socket_.recv_exact(frame, 2, timeout, wakes);
-    std::size_t length = 0;
-    if (r.ok()) {
-        length = get16(frame) >> 2;
-        r = socket_.recv_exact(frame + 2, length == 0 ? 2 : length, timeout, wakes);
-    }
+    if (r.ok())
+        r = socket_.recv_exact(frame + 2, device_body(get16(frame)), timeout, wakes);
     switch (r.status) {
     case stream_status::done:
         break;
@@ -381,6 +467,7 @@ bool zftp_client::listen_frame()
         ZARVO_TRACE("zarvo::dorvane::zftp_client::socket_receive",
                     "device frame unfinished in time, the stream is out of step");
         // Its rest may still come and would be read as an answer.
+        ended_by_host_ = true;
         ::shutdown(socket_.fd(), SHUT_RDWR);
         tell_observer();
         return false;
@@ -393,16 +480,19 @@ bool zftp_client::listen_frame()
         return false;
     }
     }
-    if (length == 0) {
-        ZARVO_TRACE("zarvo::dorvane::zftp_client::socket_receive",
-                    "stray end of a response (code %u) between exchanges ignored",
-                    static_cast<unsigned>(get16(frame + 2)));
+    const std::uint16_t header = get16(frame);
+    if ((header & notification_bit) == 0) {
+        if ((header >> 2) == 0)
+            ZARVO_TRACE("zarvo::dorvane::zftp_client::socket_receive",
+                        "stray end of a response (code %u) between exchanges ignored",
+                        static_cast<unsigned>(get16(frame + 2)));
+        else
+            ZARVO_TRACE("zarvo::dorvane::zftp_client::socket_receive",
+                        "stray response frame (%u bytes) between exchanges ignored",
+                        static_cast<unsigned>(header >> 2));
         return true;
     }
-    ZARVO_TRACE("zarvo::dorvane::zftp_client::socket_receive",
-                "Device to host notification received");
-    if (frame[2] == idling)
-        core::post_device_idle(device_id_);
+    dispatch_notification(frame);
     return true;
 }
 

@@ -72,12 +72,17 @@ public:
     int readiness() override;
     void withdrawn() override;
 
+    // The host itself ended the link (an abandoned exchange or an unfinished
+    // device frame), not the device: the device may well still be there.
+    // Set before the observer is told.
+    bool ended_by_host() const { return ended_by_host_; }
+
     std::uint64_t unique_id() const { return unique_id_; }
     std::uint64_t device_id() const { return device_id_; }
     void set_device_id(std::uint64_t id) { device_id_ = id; }
     // Major version 2 and up: the newer upload framing.
     void set_server_version(std::uint8_t major);
-    // Reads the server's greeting line (without its "\n") within the
+    // Reads the server's greeting line (without its "\n" or "\r\n") within the
     // greeting time-out: 0 (also for a time-out after some bytes), 220 when
     // nothing came, 440 when cancelled, 10054 when the peer closed, or the
     // socket's code. Starts the listening thread on every path.
@@ -94,10 +99,19 @@ private:
     int read_ack_cb(unsigned char* status, int timeout_ms);
     int read_frame_cb(unsigned char* frame, int timeout_ms);
     int write_cb(const unsigned char* bytes, std::size_t length, int timeout_ms);
+    // The device's next frame, or its next status (4 bytes) when status is
+    // set. Notifications that come first are dispatched and read past, within
+    // the one time-out.
+    int read_answer(unsigned char* frame, bool status, int timeout_ms);
+    // A whole device notification frame: the idle one becomes a device idle.
+    void dispatch_notification(const unsigned char* frame);
     // A transfer's outcome as a link code, with its traces; a lost link
     // tells the observer.
     int receive_code(const platform::stream_result& r);
 
+    // After a greeting that matched before its line end: takes the "\n"
+    // or "\r\n" that follows, waiting a moment for it.
+    void take_line_end(bool after_carriage_return);
     void start_listening();
     void socket_receive();
     // One whole device frame between exchanges; false ends the thread.
@@ -122,6 +136,7 @@ private:
     platform::event abort_;
     platform::pause_handshake handshake_;
     std::atomic<bool> observer_told_{false};
+    std::atomic<bool> ended_by_host_{false};
     // Set by the operation thread only, while it holds the exchange.
     bool out_of_step_ = false;
     bool link_ended_ = false;

@@ -114,7 +114,11 @@ bool lookup_ipv6(dnssd_adapter* adapter, const event* stop, std::chrono::millise
             address = sockaddr_in6{};
             address.sin6_family = AF_INET6;
             address.sin6_addr = answer;
-            address.sin6_scope_id = interface_index;
+            // Only a link-local address needs its link; any other is the same
+            // address whichever interface the answer came on, so one device
+            // seen on two interfaces keeps one unique id.
+            if (IN6_IS_ADDR_LINKLOCAL(&answer))
+                address.sin6_scope_id = interface_index;
             return true;
         }
     }

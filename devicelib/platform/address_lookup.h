@@ -26,8 +26,9 @@ using address_lookup = std::function<bool(const std::string& target, std::uint32
 bool is_local_name(const std::string& target);
 
 // The record query (AAAA, class IN, on interface_index) waits for its first
-// answer up to wait, or until stop is set; its answer takes interface_index as
-// scope id. adapter and stop may be null (no query, no stop).
+// answer up to wait, or until stop is set; a link-local answer takes
+// interface_index as scope id, any other none (the same address on every
+// interface). adapter and stop may be null (no query, no stop).
 bool lookup_ipv6(dnssd_adapter* adapter, const event* stop, std::chrono::milliseconds wait,
                  const std::string& target, std::uint32_t interface_index, sockaddr_in6& address);
 

@@ -61,6 +61,9 @@ std::unique_ptr<dnssd_adapter> dnssd_adapter::load(const std::string& library_na
         ZARVO_TRACE(__func__, "dns sd discovery switched off");
         return nullptr;
     }
+    // Avahi's compatibility library warns on stderr at every use unless told
+    // not to; a value the user set stays.
+    setenv("AVAHI_COMPAT_NOWARN", "1", 0);
     void* library = dlopen(library_name.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         ZARVO_TRACE(__func__, "dns sd library %s not loaded: %s", library_name.c_str(), dlerror());

@@ -293,8 +293,12 @@ void hid_device::receive(report& in, const platform::event& cancel, bool first)
     if (!read.ok())
         fail_receiving(read);
     if (first && in[2] != 0) {
-        // Not the start of a response: a report of an earlier one. It gets
-        // no acknowledgement, which would be out of turn.
+        // Not the start of a response. When it announces more, a device
+        // whose first report came corrupted waits for an answer to it: it is
+        // stopped, as any abandoned response is, so that it does not take
+        // the next host message for that answer.
+        if (in[1] & more_follows)
+            write_acknowledgement(stop_header, in[2]);
         settle();
         throw bad_response("Expected first response frame.");
     }

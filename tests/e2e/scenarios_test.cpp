@@ -139,8 +139,11 @@ protected:
 };
 
 // The user's settings as the web service holds them; the user settings phase
-// writes them to the device.
-const QByteArray userSettings = QByteArray("\x0a\x05e2e\x00\x01\x12\x03\xff\x80\x7f settings", 20);
+// writes them to the device. The literal is split after "\x05" so that
+// escape ends there; the length counts the zero bytes inside.
+const char userSettingsBytes[] = "\x0a\x05"
+                                 "e2e\x00\x01\x12\x03\xff\x80\x7f settings";
+const QByteArray userSettings(userSettingsBytes, sizeof userSettingsBytes - 1);
 
 QJsonArray scenarioRoutes()
 {

@@ -264,6 +264,14 @@ const std::map<QString, QString> kEnglishExact = {
     {QStringLiteral("APPHELPURL"), QStringLiteral("support.zarvo.test/ravosync")},
 };
 
+// Translations checked against what the English text means: code, key, text.
+const char* const kReviewed[][3] = {
+    {"de", "progress_charging", "Akku wird geladen [LEVEL]"},
+    {"de", "generalsettings_factoryreset_header", "Auf Werkseinstellungen zurücksetzen"},
+    {"nl", "progress_charging", "Bezig met opladen [LEVEL]"},
+    {"nl", "generalsettings_factoryreset_header", "Fabrieksinstellingen herstellen"},
+};
+
 // The tray's texts (menu entries and tooltips).
 const char* const kTrayKeys[] = {"app_menu_help",
                                  "app_menu_sync",
@@ -554,6 +562,15 @@ TEST_F(Translations, NoTranslationKeepsAnEnglishTextUnlessListed)
             EXPECT_EQ(same, allowed) << code.toStdString() << " " << key.toStdString() << ": "
                                      << f.values.value(key).toStdString();
         }
+    }
+}
+
+TEST_F(Translations, ReviewedTextsSayWhatTheEnglishSays)
+{
+    for (const auto& row : kReviewed) {
+        EXPECT_EQ(file(QString::fromUtf8(row[0])).values.value(QString::fromUtf8(row[1])),
+                  QString::fromUtf8(row[2]))
+            << row[0] << " " << row[1];
     }
 }
 

@@ -565,6 +565,7 @@ std::vector<contract_case> net_contract()
                          auto& l = rig.listener();
                          const auto id = rig.session().device_id();
                          EXPECT_TRUE(l.wait_returned(callback::idling, id));
+                         EXPECT_EQ(l.count(callback::idling, id), 1);
                          EXPECT_EQ(l.count(callback::battery_status, id), 0);
                          EXPECT_EQ(l.count(callback::sync_required, id), 0);
                      }});

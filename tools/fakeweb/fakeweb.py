@@ -298,9 +298,10 @@ def request_object(body):
     return value if isinstance(value, dict) else None
 
 
-# What a login answers when the rule says nothing else.
+# What a login answers when the rule says nothing else: the user's data
+# below the web service's own address, which the program's credentials go to.
 DEFAULT_LOGIN_REPLY = {
-    "baseUrl": "https://sync.ravo.test/v2/users/1001",
+    "baseUrl": "https://content.ravo.test/v2/users/1001",
     "id": 1001,
     "trainingComputerDeviceId": 2001,
 }

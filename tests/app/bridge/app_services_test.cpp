@@ -100,7 +100,9 @@ TEST_F(BridgeServices, TextGoesToTheClipboard)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("copied text"));
 }
 
-TEST_F(BridgeServices, StartAtLoginFollowsTheStoredName)
+// The stored name is only shown: the entry is the program's own, and a
+// name a page stored never reaches another program's entry.
+TEST_F(BridgeServices, StartAtLoginWritesOnlyTheProgramsOwnEntry)
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                            QStringLiteral("/autostart");
@@ -113,9 +115,26 @@ TEST_F(BridgeServices, StartAtLoginFollowsTheStoredName)
 
     Common::setSettingsValue(QStringLiteral("app_name"), QStringLiteral("RavoSyncBridgeTest"));
     m_bridge->SLOT_setApplicationToStartAtLogin(true);
-    EXPECT_EQ(entries(), QStringList{QStringLiteral("RavoSyncBridgeTest.desktop")});
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("ravosync.desktop")});
     m_bridge->SLOT_setApplicationToStartAtLogin(false);
     EXPECT_TRUE(entries().isEmpty());
+
+    // A foreign entry survives a page that names it.
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QByteArray foreign("[Desktop Entry]\nType=Application\nName=Backup\nExec=backup\n");
+    QFile agent(folder + QStringLiteral("/backup-agent.desktop"));
+    ASSERT_TRUE(agent.open(QIODevice::WriteOnly));
+    agent.write(foreign);
+    agent.close();
+    loadStubPage();
+    js(QStringLiteral("JSObject.SLOT_saveAppSetting('app_name', 'backup-agent');"
+                      "JSObject.SLOT_setApplicationToStartAtLogin(true);"
+                      "JSObject.SLOT_setApplicationToStartAtLogin(false);"));
+    ASSERT_TRUE(agent.open(QIODevice::ReadOnly));
+    EXPECT_EQ(agent.readAll(), foreign);
+    agent.close();
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("backup-agent.desktop")});
+    agent.remove();
     Common::setSettingsValue(QStringLiteral("app_name"), QString());
 }
 

@@ -16,6 +16,12 @@ namespace RavoSync::Test {
 // The stub page as the synchroniser's offline dialog names it.
 inline const QString stubPage = QStringLiteral("qrc:/resources/test/ui/index.html");
 
+// The page library's verdict on a remote status s (App.Common.parseRemoteReply
+// in common.js, whose table the page tests hold): 200 to 399 but 305 pass,
+// redirects included.
+inline const QString pageLibraryRemoteVerdict =
+    QStringLiteral("(s === 'success' || (s >= 200 && s < 400 && s !== 305))");
+
 // A bridge without synchroniser, its stub and the stub page loaded.
 class BridgeTest : public ::testing::Test {
 protected:

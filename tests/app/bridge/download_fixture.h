@@ -23,8 +23,9 @@ public:
 // first: the page's manager takes the application's proxy when the bridge
 // is built), its stub synchroniser, the stub page with the progress page's
 // functions recording what they are given, and every bridge signal
-// recorded. The page judges a remote reply by its status (200 to 299 pass)
-// and a local result by its flags ("OK" passes).
+// recorded. The page judges a remote reply by its status as the page library
+// does (200 to 399 but 305 pass) and a local result by its flags ("OK"
+// passes).
 class DownloadTest : public BridgeTest {
 protected:
     void SetUp() override
@@ -37,16 +38,18 @@ protected:
         m_stub = std::make_unique<StubSynchroniser>(m_bridge.get());
         ASSERT_TRUE(m_stub->wiredAll());
         loadStubPage();
-        js(QStringLiteral(
-            "App.Common.parseRemoteReply = function (s) {"
-            " Stub.remoteReplies.push(s); return s >= 200 && s < 300; };"
-            "App.Common.parseLocalReply = function (flags, dialog) {"
-            " Stub.localReplies.push([flags, dialog]); return flags === 'OK'; };"
-            "Stub.bars = []; Stub.statuses = [];"
-            "window.updateProgressbarStatus = function (n, a, b, p, w) { Stub.bars.push(p); };"
-            "App.Common.countMyProgress = function (phases, phase, max, p) {"
-            " return [phases, phase, max, p]; };"
-            "App.syncMain.updateSyncStatus = function (n, v) { Stub.statuses.push(v); };"));
+        js(QStringLiteral("App.Common.parseRemoteReply = function (s) {"
+                          " Stub.remoteReplies.push(s); return ") +
+           pageLibraryRemoteVerdict +
+           QStringLiteral(
+               "; };"
+               "App.Common.parseLocalReply = function (flags, dialog) {"
+               " Stub.localReplies.push([flags, dialog]); return flags === 'OK'; };"
+               "Stub.bars = []; Stub.statuses = [];"
+               "window.updateProgressbarStatus = function (n, a, b, p, w) { Stub.bars.push(p); };"
+               "App.Common.countMyProgress = function (phases, phase, max, p) {"
+               " return [phases, phase, max, p]; };"
+               "App.syncMain.updateSyncStatus = function (n, v) { Stub.statuses.push(v); };"));
         m_stub->clearCalls();
         m_signals = std::make_unique<BridgeSignals>(m_bridge.get());
     }

@@ -126,6 +126,15 @@ TEST_P(MapOutcome, StreamsIntoTheStoreOrLeavesNothing)
     }
 }
 
+// A redirect answer's keys.
+QJsonObject redirectRule(int status)
+{
+    return QJsonObject{
+        {QStringLiteral("status"), status},
+        {QStringLiteral("headers"),
+         QJsonObject{{QStringLiteral("Location"), QStringLiteral("https://www.ravo.test/moved")}}}};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, MapOutcome,
     ::testing::Values(
@@ -133,6 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
         MapCase{"without_length", 8 * MB, true, 16 * MB, ""},
         MapCase{"free_space_never_asked", 8 * MB, false, 0, "DISK_FULL, FW_UPDATE_FAILED"},
         MapCase{"no_free_space_figure", 8 * MB, false, noFigure, ""},
+        MapCase{"exactly_the_free_space", 8 * MB, false, 8 * MB, ""},
+        MapCase{"exactly_the_free_space_without_length", 8 * MB, true, 8 * MB, ""},
         MapCase{"too_large", 8 * MB, false, 4 * MB, "DISK_FULL, FW_UPDATE_FAILED"},
         MapCase{"too_large_without_length", 8 * MB, true, 4 * MB, "DISK_FULL, FW_UPDATE_FAILED"},
         MapCase{"cancelled_without_dialog", 8 * MB, false, 4 * MB, "DISK_FULL, FW_UPDATE_FAILED",
@@ -146,10 +157,23 @@ INSTANTIATE_TEST_SUITE_P(
                     return QJsonObject{{QStringLiteral("status"), 404}};
                 },
                 "false"},
+        // A redirect's page is never the map.
+        MapCase{"moved_301", 18, false, 16 * MB, "INVALID_CONTENT, FW_UPDATE_FAILED",
+                [] { return redirectRule(301); }},
+        MapCase{"found_302_without_dialog", 18, false, 16 * MB, "302",
+                [] { return redirectRule(302); }, "false"},
+        MapCase{"not_modified_304_without_dialog", 0, false, 16 * MB, "304",
+                [] { return redirectRule(304); }, "false"},
         MapCase{"cut_short", 2 * MB, false, 16 * MB, "INVALID_CONTENT, FW_UPDATE_FAILED",
                 [] {
                     return QJsonObject{{QStringLiteral("cutAfter"), 100000}};
                 }},
+        MapCase{"cut_short_without_dialog", 2 * MB, false, 16 * MB,
+                "INVALID_CONTENT, FW_UPDATE_FAILED",
+                [] {
+                    return QJsonObject{{QStringLiteral("cutAfter"), 100000}};
+                },
+                "false"},
         MapCase{"stalled", 2 * MB, false, 16 * MB, "INVALID_CONTENT, FW_UPDATE_FAILED",
                 [] {
                     return QJsonObject{{QStringLiteral("stallAfter"), 100000}};
@@ -258,8 +282,7 @@ TEST_F(MapDownload, OfflineWriteOfAStreamedMapUsesTheStoredFile)
 
     // Under its own name: nothing to write.
     m_signals->clear();
-    m_bridge->SLOT_writeOfflineFile(QStringLiteral("w.map"), QStringLiteral("QUJD"),
-                                    QStringLiteral("true"));
+    m_bridge->SLOT_writeOfflineFile(QStringLiteral("w.map"), QString(), QStringLiteral("true"));
     EXPECT_EQ(emitted(QStringLiteral("SIGNAL_fileWritten")).size(), 1);
     EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_writeOfflineBinaryFile")).isEmpty());
     EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_writeOfflineFile")).isEmpty());
@@ -277,6 +300,50 @@ TEST_F(MapDownload, OfflineWriteOfAStreamedMapUsesTheStoredFile)
     m_bridge->SLOT_writeOfflineFile(QStringLiteral("../x.map"), QString(), QStringLiteral("true"));
     EXPECT_EQ(failFlags(), QStringLiteral("FILE_OPERATION_FAILED"));
     EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fileWritten")).isEmpty());
+}
+
+// Offline writes that bring their content write it, whether the map before
+// them arrived or failed.
+class OfflineTextAfterMap : public MapDownload, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(OfflineTextAfterMap, LeavesTheTextsBytes)
+{
+    const bool mapArrives = GetParam();
+    m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("bodySize"), 4096}})});
+    // Without a free-space figure the map is cancelled at its first data.
+    if (mapArrives)
+        freeSpace(16 * MB);
+    ASSERT_TRUE(download(QStringLiteral("t.map")));
+    ASSERT_TRUE(waitForAnswers(1));
+    ASSERT_EQ(emitted(QStringLiteral("SIGNAL_fileRead")).size(), mapArrives ? 1 : 0);
+    m_signals->clear();
+    m_stub->clearCalls();
+
+    m_bridge->SLOT_writeOfflineFile(QStringLiteral("notes.txt"), QStringLiteral("aGVsbG8="),
+                                    QStringLiteral("true"));
+    const QList<QVariantList> written = emitted(QStringLiteral("SIGNAL_writeOfflineFile"));
+    ASSERT_EQ(written.size(), 1) << failFlags().toStdString();
+    EXPECT_EQ(written[0], (QVariantList{QStringLiteral("notes.txt"), QStringLiteral("aGVsbG8=")}));
+    EXPECT_FALSE(QFileInfo::exists(storeFile(QStringLiteral("notes.txt"))));
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fail")).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OfflineTextAfterMap, ::testing::Bool());
+
+TEST_F(MapDownload, ABridgeDestroyedMidMapLeavesNoPartialFile)
+{
+    m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("bodySize"), 4 * MB},
+                                                       {QStringLiteral("stallAfter"), 200000}})});
+    freeSpace(16 * MB);
+    ASSERT_TRUE(download(QStringLiteral("cut.map")));
+    const QString path = storeFile(QStringLiteral("cut.map"));
+    ASSERT_TRUE(
+        ConnectLib::Test::processUntil([&] { return m_downloads->fileBytesReceived > 0; }, 20000));
+    ASSERT_TRUE(QFileInfo::exists(path));
+    m_signals.reset();
+    m_stub.reset();
+    m_bridge.reset();
+    EXPECT_FALSE(QFileInfo::exists(path));
 }
 
 TEST_F(MapDownload, OfflineWriteWithoutACompleteMapFails)
@@ -335,6 +402,26 @@ INSTANTIATE_TEST_SUITE_P(Table, OtherTypes,
                          [](const ::testing::TestParamInfo<OtherCase>& info) {
                              return info.param.name;
                          });
+
+// A redirect answer never reaches the page as the file it asked for.
+class OtherTypeRedirects : public MapDownload, public ::testing::WithParamInterface<int> {};
+
+TEST_P(OtherTypeRedirects, FailWithTheirStatus)
+{
+    QJsonObject route = redirectRule(GetParam());
+    route.insert(QStringLiteral("path"), QStringLiteral("/maps/*"));
+    if (GetParam() != 304)
+        route.insert(QStringLiteral("body"), QStringLiteral("<html>moved</html>"));
+    m_web->setRoutes({route});
+    ASSERT_TRUE(m_bridge->SLOT_downloadFile(mapBase + QStringLiteral("o.txt"),
+                                            QStringLiteral("GET"), QStringLiteral("text/plain"),
+                                            QStringLiteral("*/*"), QStringLiteral("false")));
+    ASSERT_TRUE(waitForAnswers(1));
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fileRead")).isEmpty());
+    EXPECT_EQ(failFlags(), QString::number(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OtherTypeRedirects, ::testing::Values(301, 302, 304));
 
 // The sync status of a map moves once per whole percent; an unknown size
 // stays at 0.

@@ -3,6 +3,7 @@
 // with their flags, cancels, cut and stalled bodies, and the progress bar.
 #include "tests/app/bridge/download_fixture.h"
 
+#include "app/bridge/download_rules.h"
 #include "connectlib/common/common.h"
 
 namespace {
@@ -51,6 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"HTTPS://www.ravo.test/firmware/x.zip", false},
                       AddressCase{"https://www.ravo.test/firmware/x.bin", false},
                       AddressCase{"file:///tmp/x.zip", false},
+                      AddressCase{"file://localhost/tmp/x.zip", false},
                       AddressCase{"https:///x.zip", false}));
 
 QByteArray archiveBytes()
@@ -137,6 +139,16 @@ QJsonObject archive(std::initializer_list<QPair<QString, QJsonValue>> keys = {})
     return object;
 }
 
+// A redirect answer with its small HTML page (304 carries none).
+QJsonObject redirectPage(int status)
+{
+    return QJsonObject{
+        {QStringLiteral("status"), status},
+        {QStringLiteral("headers"),
+         QJsonObject{{QStringLiteral("Location"), QStringLiteral("https://www.ravo.test/moved")}}},
+        {QStringLiteral("body"), status == 304 ? QString() : QStringLiteral("<html>moved</html>")}};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, FirmwareOutcome,
     ::testing::Values(OutcomeCase{"whole", [] { return archive(); }, ""},
@@ -155,6 +167,13 @@ INSTANTIATE_TEST_SUITE_P(
                                       return archive({{QStringLiteral("cutAfter"), 1000}});
                                   },
                                   "INVALID_CONTENT, FW_UPDATE_FAILED"},
+                      // A redirect's page is never the archive.
+                      OutcomeCase{"moved_301", [] { return redirectPage(301); },
+                                  "INVALID_CONTENT, FW_UPDATE_FAILED"},
+                      OutcomeCase{"found_302", [] { return redirectPage(302); },
+                                  "INVALID_CONTENT, FW_UPDATE_FAILED"},
+                      OutcomeCase{"not_modified_304", [] { return redirectPage(304); },
+                                  "INVALID_CONTENT, FW_UPDATE_FAILED"},
                       OutcomeCase{"stalled",
                                   [] {
                                       return archive({{QStringLiteral("stallAfter"), 1000}});
@@ -171,6 +190,62 @@ INSTANTIATE_TEST_SUITE_P(
                                   },
                                   "TC_CONNECTION_LOST, FW_UPDATE_FAILED", 0, true}),
     [](const ::testing::TestParamInfo<OutcomeCase>& info) { return info.param.name; });
+
+// The page's verdict on one archive may start the next download: each ends
+// in its own answer, whole.
+TEST_F(DownloadTest, AVerdictStartingTheNextDownloadLeavesBothWhole)
+{
+    QJsonObject route = archive();
+    route.insert(QStringLiteral("path"), QStringLiteral("/firmware/*"));
+    m_web->setRoutes({route});
+    js(QStringLiteral("var judged = App.Common.parseRemoteReply; var started = false;"
+                      "App.Common.parseRemoteReply = function (s) {"
+                      " if (!started) { started = true; JSObject.SLOT_downloadFirmware('%1'); }"
+                      " return judged(s); };")
+           .arg(fwBase + QStringLiteral("B.ZIP")));
+    ASSERT_TRUE(m_bridge->SLOT_downloadFirmware(fwBase + QStringLiteral("A.ZIP")));
+    ASSERT_TRUE(waitForAnswers(2)) << answers();
+    const QList<QVariantList> written = emitted(QStringLiteral("SIGNAL_writeFWFileToAbsolutePath"));
+    ASSERT_EQ(written.size(), 2) << failFlags().toStdString();
+    EXPECT_EQ(written[0][0].toString(), Common::getFWUpdateDataPath() + QStringLiteral("/A.ZIP"));
+    EXPECT_EQ(written[1][0].toString(), Common::getFWUpdateDataPath() + QStringLiteral("/B.ZIP"));
+    for (const QVariantList& arguments : written)
+        EXPECT_EQ(arguments[1].toByteArray(), archiveBytes());
+}
+
+// A body read whole is ended once it is larger than the cap, whether its
+// size was announced or not.
+class WholeBodyCap : public DownloadTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void TearDown() override
+    {
+        ConnectGlobals::setWholeBodyLimit(0);
+        DownloadTest::TearDown();
+    }
+};
+
+TEST_P(WholeBodyCap, EndsTheFirmwareAndTheWholeFileDownloads)
+{
+    const bool chunked = GetParam();
+    ConnectGlobals::setWholeBodyLimit(100000);
+    QJsonObject route = archive({{QStringLiteral("chunked"), chunked}});
+    route.insert(QStringLiteral("path"), QStringLiteral("/firmware/*"));
+    m_web->setRoutes({route});
+
+    ASSERT_TRUE(m_bridge->SLOT_downloadFirmware(fwBase + QStringLiteral("BIG.ZIP")));
+    ASSERT_TRUE(waitForAnswers(1));
+    EXPECT_EQ(failFlags(), QStringLiteral("INVALID_CONTENT, FW_UPDATE_FAILED"));
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_writeFWFileToAbsolutePath")).isEmpty());
+
+    ASSERT_TRUE(m_bridge->SLOT_downloadFile(
+        fwBase + QStringLiteral("big.bin"), QStringLiteral("GET"),
+        QStringLiteral("application/x-other"), QStringLiteral("*/*"), QStringLiteral("false")));
+    ASSERT_TRUE(waitForAnswers(2));
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fileRead")).isEmpty());
+    EXPECT_EQ(m_log.lines().filter(QStringLiteral("Download too large (")).size(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WholeBodyCap, ::testing::Bool());
 
 TEST_F(DownloadTest, CancelBeforeAnyDownloadDoesNothing)
 {

@@ -1,7 +1,9 @@
 // The page manager's replies: the offline dialog for content pages, pages
 // with pictures and requests left to the engine, TLS trust and redirects.
 #include "tests/app/bridge/web_fixture.h"
+#include "tests/connectlib/support/ktlib_test_support.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QWebElement>
@@ -34,6 +36,28 @@ TEST_F(PageNetwork, AMissingContentPageOpensTheOfflineDialog)
     EXPECT_TRUE(m_log.contains(
         QStringLiteral("Reply: /contentserver/test/missing.html, status: 404, reason: Not Found, "
                        "ContentNotFoundError")));
+}
+
+// A reply aborted before it answered is closed and has no body: the bridge
+// looks at it without a complaint from Qt.
+TEST_F(PageNetwork, AnAbortedReplyIsLookedAtQuietly)
+{
+    m_web->setRoutes({rule(QStringLiteral("/contentserver/test/hanging.html"),
+                           {{QStringLiteral("hang"), true}})});
+    ConnectLib::Test::MessageCapture messages;
+    QNetworkAccessManager* manager = m_bridge->webView()->page()->networkAccessManager();
+    QNetworkReply* reply =
+        manager->get(QNetworkRequest(QUrl(contentBase + QStringLiteral("/test/hanging.html"))));
+    ASSERT_TRUE(m_web->waitForRequest(
+        [](const FakeRequest& request) { return request.path.endsWith("/test/hanging.html"); }));
+    reply->abort();
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] {
+        return m_log.contains(QStringLiteral("Reply: /contentserver/test/hanging.html"));
+    })) << m_log.lines().join(QLatin1Char('\n')).toStdString();
+    for (const auto& message : messages.messages())
+        EXPECT_FALSE(message.text.contains(QLatin1String("QIODevice")))
+            << message.text.toStdString();
+    reply->deleteLater();
 }
 
 TEST_F(PageNetwork, APageWithPicturesAndARequestRendersWhole)
@@ -169,6 +193,54 @@ TEST_F(PageNetwork, AnUntrustedHostFailsEvenWhenCfurlNamesIt)
     for (const FakeRequest& request : m_web->requests())
         EXPECT_NE(request.host, QStringLiteral("untrusted.ravo.test"));
 }
+
+// A window closing with a content request in flight: the engine cancels the
+// request as the view goes, and no offline dialog opens in the window being
+// deleted.
+enum class Closing { Close, Quit, Destroy };
+
+class ClosingPageNetwork : public WebBridgeTest, public ::testing::WithParamInterface<Closing> {};
+
+TEST_P(ClosingPageNetwork, ARequestInFlightOpensNoDialog)
+{
+    m_web->setRoutes(
+        {rule(QStringLiteral("/contentserver/test/slow.js"), {{QStringLiteral("hang"), true}})});
+    QSignalSpy finished(m_bridge->webView(), &QWebView::loadFinished);
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/plain.html"));
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return finished.count() > 0; }));
+    js(QStringLiteral("window.slow = new XMLHttpRequest();"
+                      "window.slow.open('GET', '/contentserver/test/slow.js');"
+                      "window.slow.send();"));
+    ASSERT_TRUE(m_web->waitForRequest([](const FakeRequest& request) {
+        return request.path == QStringLiteral("/contentserver/test/slow.js");
+    }));
+    // Counted past the bridge's own end.
+    int dialogs = 0;
+    QObject::connect(m_bridge->requests(), &BridgeRequests::SIGNAL_showOfflineDialog,
+                     [&dialogs] { ++dialogs; });
+    switch (GetParam()) {
+    case Closing::Close:
+        m_bridge->SLOT_close();
+        break;
+    case Closing::Quit:
+        m_bridge->SLOT_quit();
+        break;
+    case Closing::Destroy:
+        m_stub.reset();
+        m_bridge.reset();
+        break;
+    }
+    // The view goes when the event dispatch is back, as in the program.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] {
+        return m_log.contains(QStringLiteral("Reply: /contentserver/test/slow.js, status: 0"));
+    }));
+    ConnectLib::Test::processFor(200);
+    EXPECT_EQ(dialogs, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ClosingPageNetwork,
+                         ::testing::Values(Closing::Close, Closing::Quit, Closing::Destroy));
 
 class UntrustedPageNetwork : public WebBridgeTest {
 protected:

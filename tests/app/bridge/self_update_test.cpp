@@ -32,8 +32,9 @@ protected:
         ASSERT_TRUE(Common::deleteLocalDirectory(m_folder));
         m_folder = Common::getSelfUpdateDataPath();
         ASSERT_FALSE(m_folder.isEmpty());
-        m_installed = std::make_unique<QSignalSpy>(m_bridge.get(),
-                                                   &JsObject::SIGNAL_ravoSyncInstallerDownloadDone);
+        // The hand-over to the controller.
+        m_installed = std::make_unique<QSignalSpy>(
+            m_bridge->requests(), &BridgeRequests::SIGNAL_ravoSyncInstallerDownloadDone);
         // The progress page's message, as the page shows it.
         js(QStringLiteral("Stub.texts = []; App.Common.setText = function (id, key, args) {"
                           " Stub.texts.push(id + ' ' + key + (args ? ' ' + args.join('/') : ''));"
@@ -233,10 +234,26 @@ TEST_P(UpdateFailures, EndTheUpdateWithoutAnInstallerOrAPartialFile)
     EXPECT_FALSE(requestedPaths().contains(QStringLiteral("/rs/1.2/RavoSyncSetup.zip")));
 }
 
+// A redirect answer's keys, with a page but for 304.
+QJsonObject redirectRule(int status)
+{
+    QJsonObject rule{
+        {QStringLiteral("status"), status},
+        {QStringLiteral("headers"),
+         QJsonObject{{QStringLiteral("Location"), QStringLiteral("https://cdn.ravo.test/moved")}}}};
+    if (status != 304)
+        rule.insert(QStringLiteral("body"), QStringLiteral("<html>moved</html>"));
+    return rule;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, UpdateFailures,
     ::testing::Values(FailureCase{"notFound", QJsonObject{{QStringLiteral("status"), 404}}, "",
                                   "404"},
+                      // A redirect's page is never the file.
+                      FailureCase{"moved301", redirectRule(301), "", "301"},
+                      FailureCase{"found302", redirectRule(302), "", "302"},
+                      FailureCase{"notModified304", redirectRule(304), "", "304"},
                       FailureCase{"cutShort",
                                   QJsonObject{{QStringLiteral("bodySize"), 100000},
                                               {QStringLiteral("cutAfter"), 5000}},
@@ -297,8 +314,9 @@ TEST_F(SelfUpdate, FirmwareDownloadsBesideAndAfterAnUpdateReachOnlyTheFirmwareHa
     EXPECT_EQ(readBytes(m_folder + QStringLiteral("/libzarvo.so")), m_lib1);
     EXPECT_EQ(readBytes(m_folder + QStringLiteral("/RavoSyncSetup.zip")), m_installer);
     for (const auto& call : m_stub->calls()) {
-        if (call.name == QLatin1String("writeFWFileToAbsolutePath"))
+        if (call.name == QLatin1String("writeFWFileToAbsolutePath")) {
             EXPECT_EQ(call.arguments.value(1).toByteArray(), archive);
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 // credentials, cookies, the error dialog, time-outs and cut-off bodies.
 #include "tests/app/bridge/web_fixture.h"
 
+#include "app/bridge/download_rules.h"
 #include "connectlib/common/common.h"
 
 #include <QCryptographicHash>
@@ -178,6 +179,7 @@ struct AuthorizationCase {
 
 TEST_F(Transfers, AuthorizationGoesOnlyToOurHostsOverHttps)
 {
+    // Page variables name no service of ours.
     m_bridge->SLOT_saveVariable(QStringLiteral("syncUrl"),
                                 QStringLiteral("https://sync.zarvo.test/api/"));
     m_bridge->SLOT_saveVariable(QStringLiteral("cfurl"), QStringLiteral("https://cdn.zarvo.test"));
@@ -185,8 +187,11 @@ TEST_F(Transfers, AuthorizationGoesOnlyToOurHostsOverHttps)
         {"https://content.ravo.test/contentserver/a.bin", true},
         {"https://content.ravo.test/v2/a", true},
         {"https://www.ravo.test/a", true},
-        {"https://sync.zarvo.test/a", true},
-        {"https://cdn.zarvo.test/a", true},
+        {"https://www.ravo.test:443/default-port", true},
+        // Another port of a service host is another service.
+        {"https://www.ravo.test:8443/other-port", false},
+        {"https://sync.zarvo.test/a", false},
+        {"https://cdn.zarvo.test/a", false},
         {"https://evil.other.test/a", false},
         // A host that merely contains one of ours.
         {"https://cdn.zarvo.test.other.test/a", false},
@@ -218,8 +223,9 @@ TEST_F(Transfers, AuthorizationGoesOnlyToOurHostsOverHttps)
             20000, &request))
             << c.address;
         EXPECT_EQ(request.hasHeader(QStringLiteral("Authorization")), c.sent) << c.address;
-        if (c.sent)
+        if (c.sent) {
             EXPECT_EQ(request.header(QStringLiteral("Authorization")), key) << c.address;
+        }
     }
 }
 
@@ -357,6 +363,20 @@ TEST_F(Transfers, AWholeChunkedBodyWithoutLengthSucceeds)
               FakeWeb::deterministicBody(30000));
 }
 
+TEST_F(Transfers, ARawReadLargerThanTheCapFails)
+{
+    ConnectGlobals::setWholeBodyLimit(100000);
+    m_web->setRoutes({rule(QStringLiteral("/v2/big"), {{QStringLiteral("bodySize"), 300000}})});
+    m_bridge->SLOT_readBinary(serviceBase + QStringLiteral("/big"), QStringLiteral("GET"),
+                              QStringLiteral("*/*"));
+    const bool completed = waitForCompletions(1);
+    ConnectGlobals::setWholeBodyLimit(0);
+    ASSERT_TRUE(completed);
+    EXPECT_EQ(m_read->count(), 0);
+    EXPECT_EQ(m_fail->count() + m_dialog->count(), 1);
+    EXPECT_TRUE(m_log.contains(QStringLiteral("Download too large (")));
+}
+
 TEST_F(Transfers, OnlyWebAddressesAreTransferred)
 {
     QTemporaryDir folder;
@@ -364,7 +384,9 @@ TEST_F(Transfers, OnlyWebAddressesAreTransferred)
     ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
     secret.write("local secret");
     secret.close();
+    // A local file named with a host is still a local file.
     const QString refused[] = {QUrl::fromLocalFile(secret.fileName()).toString(),
+                               QStringLiteral("file://localhost") + secret.fileName(),
                                QStringLiteral("qrc:/resources/hosts.conf"),
                                QStringLiteral("ftp://www.ravo.test/a"), QStringLiteral("")};
     int expected = 0;

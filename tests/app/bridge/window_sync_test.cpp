@@ -136,6 +136,35 @@ TEST_F(BridgeWindow, APageQuittingTakesTheWindowAway)
     EXPECT_EQ(count(QStringLiteral("quit")), 1);
 }
 
+// The view's end as a page may report it: the window goes with a quit,
+// never left on screen without its bridge.
+TEST_F(BridgeWindow, APageReportingTheViewsEndQuits)
+{
+    loadStubPage();
+    QPointer<ConnectLayout::WebView> view = m_bridge->webView();
+    view->show();
+    js(QStringLiteral("JSObject.SLOT_webViewDestroyed();"));
+    EXPECT_TRUE(view.isNull() || view->isHidden());
+    ASSERT_TRUE(gone(view));
+    EXPECT_EQ(count(QStringLiteral("quit")), 1);
+}
+
+// Whatever answers the quit with another quit, the window quits once.
+TEST_F(BridgeWindow, AQuitAnsweredWithAQuitEndsOnce)
+{
+    loadStubPage();
+    int answered = 0;
+    QObject::connect(m_bridge->requests(), &BridgeRequests::SIGNAL_quit, m_bridge.get(), [&] {
+        // Bounded, so that the unguarded quit ends too.
+        if (++answered < 50)
+            m_bridge->SLOT_quit();
+    });
+    js(QStringLiteral("JSObject.SLOT_quit();"));
+    m_bridge->SLOT_close();
+    EXPECT_EQ(answered, 1);
+    EXPECT_EQ(count(QStringLiteral("quit")), 1);
+}
+
 TEST_F(BridgeWindow, DestroyingTheBridgeDeletesItsViewAndQuitsOnce)
 {
     loadStubPage();

@@ -97,8 +97,9 @@ TEST_P(ProxySettings, AppliesAndRecordsTheProxy)
     const bool system = QByteArray(c.logLine) == "Set auto proxy" ||
                         QByteArray(c.logLine) == "Could not set application proxy.";
     ASSERT_EQ(m_proxyQueries.size(), system ? 1 : 0);
-    if (system)
+    if (system) {
         EXPECT_EQ(m_proxyQueries.first().url(), QUrl(setting("contenturl")));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,7 +206,7 @@ TEST_F(ControllerStart, FirstUseWritesTheAutostartEntry)
 {
     makeController();
     EXPECT_TRUE(m_log.contains(QStringLiteral("*** First time use detected ***")));
-    EXPECT_TRUE(QFileInfo(autostartFolder() + QStringLiteral("/Zarvo RavoSync.desktop")).isFile());
+    EXPECT_TRUE(QFileInfo(autostartFolder() + QStringLiteral("/ravosync.desktop")).isFile());
 }
 
 TEST_F(ControllerStart, ASecondUseWritesNoAutostartEntry)

@@ -263,7 +263,7 @@ TEST_F(DeviceWindows, TheLastStateFallsBackToTheDeviceLessWindowAfterAnError)
     appear(device(3));
     DataSynchronizer* window = controller().window(3);
     waitLoaded(window);
-    QSignalSpy shown(window->bridge(), &JsObject::SIGNAL_showDialog);
+    QSignalSpy shown(window->bridge()->requests(), &BridgeRequests::SIGNAL_showDialog);
     emit window->SIGNAL_syncProcessStateChanged(3, SyncState::SyncError);
     disappear(3);
     controller().SLOT_showLastSyncState(SyncState::Idle);

@@ -65,16 +65,18 @@ protected:
         ASSERT_FALSE(m_update.startsWith(m_outside + QLatin1Char('/')));
 
         // The files the rows name.
-        ASSERT_TRUE(writeFile(m_update + "/RavoSyncSetup.run", "installer"));
+        ASSERT_TRUE(writeFile(m_update + "/RavoSyncSetup.exe", "installer"));
         ASSERT_TRUE(writeArchive(m_update + "/Packed.zip", {{"Packed", "installer"}}));
         ASSERT_TRUE(writeFile(m_update + "/Broken.zip", "not an archive"));
         ASSERT_TRUE(writeArchive(m_update + "/Climbing.zip", {{"../Climbing", "installer"}}));
         ASSERT_TRUE(writeArchive(m_update + "/Other.zip", {{"Different", "installer"}}));
-        ASSERT_TRUE(writeFile(m_outside + "/Outside.run", "installer"));
+        ASSERT_TRUE(writeFile(m_outside + "/Outside.exe", "installer"));
         ASSERT_TRUE(writeArchive(m_outside + "/Outside.zip", {{"Outside", "installer"}}));
-        ASSERT_TRUE(QFile::link(m_outside + "/Outside.run", m_update + "/Link.run"));
+        ASSERT_TRUE(QFile::link(m_outside + "/Outside.exe", m_update + "/Link.exe"));
         ASSERT_TRUE(QDir(m_update).mkdir("Folder"));
-        ASSERT_TRUE(writeFile(m_update + "/Empty.run", QByteArray()));
+        ASSERT_TRUE(writeFile(m_update + "/Empty.exe", QByteArray()));
+        ASSERT_TRUE(writeFile(m_update + "/Planted.run", "#!/bin/sh"));
+        ASSERT_TRUE(writeFile(m_update + "/Folder/Deep.exe", "installer"));
     }
     void TearDown() override
     {
@@ -121,25 +123,28 @@ TEST_P(ProgramUpdate, OnlyAnUpdateFromTheUpdateFolderIsHandedOver)
 INSTANTIATE_TEST_SUITE_P(
     Table, ProgramUpdate,
     ::testing::Values(
-        UpdateCase{"File", "RavoSyncSetup.run", "RavoSyncSetup.run", ""},
+        UpdateCase{"File", "RavoSyncSetup.exe", "RavoSyncSetup.exe", ""},
         UpdateCase{"Archive", "Packed.zip", "Packed", ""},
         UpdateCase{"BrokenArchive", "Broken.zip", "",
                    "Could not uncompress zip. Run update manually."},
         UpdateCase{"ArchiveLeavingTheFolder", "Climbing.zip", "",
                    "Could not uncompress zip. Run update manually."},
         UpdateCase{"ArchiveWithoutTheInstaller", "Other.zip", "", "(not in the archive)"},
-        UpdateCase{"FileOutside", "outside/Outside.run", "", "(outside the self-update folder)"},
+        UpdateCase{"FileOutside", "outside/Outside.exe", "", "(outside the self-update folder)"},
         UpdateCase{"ArchiveOutside", "outside/Outside.zip", "", "(outside the self-update folder)"},
-        UpdateCase{"LinkPointingOut", "Link.run", "", "(a symbolic link)"},
+        UpdateCase{"LinkPointingOut", "Link.exe", "", "(a symbolic link)"},
         UpdateCase{"Folder", "Folder", "", "(not a regular file)"},
-        UpdateCase{"EmptyFile", "Empty.run", "", "(an empty file)"},
-        UpdateCase{"Missing", "Missing.run", "", "(no such file)"}),
+        UpdateCase{"EmptyFile", "Empty.exe", "", "(an empty file)"},
+        UpdateCase{"Missing", "Missing.exe", "", "(no such file)"},
+        UpdateCase{"NotAnInstallerName", "Planted.run", "", "(not an installer name)"},
+        UpdateCase{"BelowTheFolder", "Folder/Deep.exe", "",
+                   "(not directly in the self-update folder)"}),
     [](const ::testing::TestParamInfo<UpdateCase>& info) { return info.param.name; });
 
 TEST_F(ProgramUpdate, TheProgramQuitsAfterTheInstallerWasTaken)
 {
     ConnectClientMain& controller = makeController();
-    controller.SLOT_runRavoSyncInstaller(under("RavoSyncSetup.run"), QString());
+    controller.SLOT_runRavoSyncInstaller(under("RavoSyncSetup.exe"), QString());
     ASSERT_EQ(m_opened.size(), 1);
     EXPECT_TRUE(quitsWithin(20000));
 }
@@ -148,12 +153,12 @@ TEST_F(ProgramUpdate, AFailedLaunchOrARefusalKeepsTheProgramRunning)
 {
     ConnectClientMain& controller = makeController();
     m_openerAnswer = false;
-    controller.SLOT_runRavoSyncInstaller(under("RavoSyncSetup.run"), QString());
+    controller.SLOT_runRavoSyncInstaller(under("RavoSyncSetup.exe"), QString());
     ASSERT_EQ(m_opened.size(), 1);
     EXPECT_TRUE(m_log.contains(QStringLiteral("Exitcode: 1, exitstatus: 1")));
     EXPECT_TRUE(m_log.contains(QStringLiteral("Could not run installer file from: ") +
-                               under("RavoSyncSetup.run")));
-    controller.SLOT_runRavoSyncInstaller(under("outside/Outside.run"), QString());
+                               under("RavoSyncSetup.exe")));
+    controller.SLOT_runRavoSyncInstaller(under("outside/Outside.exe"), QString());
     // Longer than the installer's time before the quit.
     EXPECT_FALSE(quitsWithin(3000));
 }

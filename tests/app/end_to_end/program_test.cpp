@@ -7,6 +7,10 @@
 #include "tests/support/program_run/program_sandbox.h"
 #include "tests/support/usb_test_device.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -47,11 +51,12 @@ protected:
         return count;
     }
 
-    std::unique_ptr<child_program> startProgram(const char* errorFile)
+    std::unique_ptr<child_program> startProgram(const char* errorFile,
+                                                const QString& program = RAVOSYNC_PROGRAM)
     {
         std::vector<std::string> environment = m_sandbox.environment(m_web->caFile());
         environment.push_back("QT_QPA_PLATFORM=offscreen");
-        return std::make_unique<child_program>(RAVOSYNC_PROGRAM, std::vector<std::string>{},
+        return std::make_unique<child_program>(program.toStdString(), std::vector<std::string>{},
                                                environment, path(errorFile).toStdString());
     }
 
@@ -109,5 +114,62 @@ TEST_F(ProgramEndToEnd, StartsServesADeviceWakesUpAndEndsOnSigterm)
     EXPECT_TRUE(lines.at(lines.size() - 2).startsWith(QStringLiteral("Application closed at: ")))
         << lines.at(lines.size() - 2).toStdString();
 }
+
+// A hosts.conf beside the program whose content address is unusable: the
+// window shows the built-in offline page, and the log says why.
+struct HostsFile {
+    const char* label;
+    const char* text;
+    const char* address; // as the log line quotes it
+};
+
+class UnusableHostsFile : public ProgramEndToEnd,
+                          public ::testing::WithParamInterface<HostsFile> {};
+
+TEST_P(UnusableHostsFile, EndsOnTheOfflinePage)
+{
+    m_web = std::make_unique<FakeWeb>(FakeWeb::Trust::TestCa, QList<FakeWeb::Mount>{},
+                                      QStringList{QStringLiteral(END_TO_END_CONTENT)});
+    ASSERT_TRUE(m_web->started());
+    m_sandbox.useProxy(m_web->port());
+    // The program reads hosts.conf from its own folder: a copy of it runs.
+    const QString program = path("bin/RavoSync");
+    ASSERT_TRUE(QDir().mkpath(path("bin")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(RAVOSYNC_PROGRAM), program));
+    QFile hosts(path("bin/hosts.conf"));
+    ASSERT_TRUE(hosts.open(QIODevice::WriteOnly));
+    hosts.write(GetParam().text);
+    hosts.close();
+
+    m_program = startProgram("hosts.err", program);
+    ASSERT_TRUE(waitForLog(QStringLiteral("Invalid content address \"") +
+                           QString::fromUtf8(GetParam().address) + QStringLiteral("\"")));
+    EXPECT_TRUE(waitForLog(QStringLiteral("Show offline error dialog.")));
+    // The offline page runs the error case with the dialog's text.
+    EXPECT_TRUE(waitForLog(QStringLiteral("ErrorCase: shows i18n.error_nonetworkconnection")));
+    for (const FakeRequest& request : m_web->requests())
+        EXPECT_NE(request.path, QStringLiteral("/contentserver/ui/index.html"));
+    m_program->terminate();
+    EXPECT_EQ(m_program->wait_exit(), 0);
+
+    // Standard error holds the log's lines, nothing of the program's own
+    // book-keeping and no complaint about reading a reply.
+    QFile errors(path("hosts.err"));
+    ASSERT_TRUE(errors.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(errors.readAll());
+    for (const char* stray : {"Creating logger", "Deleting logger", "About to stop listener",
+                              "Listener stopped", "QIODevice::"})
+        EXPECT_FALSE(text.contains(QLatin1String(stray))) << stray;
+    EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("^\\s*\"?deleted\"?\\s*$"),
+                                                  QRegularExpression::MultilineOption)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UnusableHostsFile,
+    ::testing::Values(HostsFile{"empty_file", "", ""},
+                      HostsFile{"empty_address", "contenturl=\nremoteurl=https://www.ravo.test/\n",
+                                ""},
+                      HostsFile{"garbage", "\x01\x7f garbage\ncontenturl=%%zz::\n", "%%zz::"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 } // namespace

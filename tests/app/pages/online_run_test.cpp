@@ -310,7 +310,7 @@ TEST_F(OnlineRun, ADeviceSyncsFromTheVersionCheckToTheSummary)
 
     // The login's reply kept for the phases.
     EXPECT_EQ(m_bridge->SLOT_getVariable(QStringLiteral("syncUrl")),
-              QStringLiteral("https://sync.ravo.test/v2/users/1001"));
+              QStringLiteral("https://") + FakeWeb::syncHost + QStringLiteral("/v2/users/1001"));
     EXPECT_EQ(m_bridge->SLOT_getVariable(QStringLiteral("tcdbdeviceid")), QStringLiteral("2001"));
     EXPECT_EQ(m_bridge->SLOT_getVariable(QStringLiteral("currentmasterid")),
               QStringLiteral("1001"));

@@ -121,6 +121,7 @@ protected:
                                                  "typeof loadAllSettings === 'function' && "
                                                  "typeof updateProgressbarStatus === 'function' && "
                                                  "$('#generaltab').text() === 'General' && "
+                                                 "$('#about_copyright').text() !== '' && "
                                                  "$('#index_header [textid]').attr('textid') === "
                                                  "'progress_syncongoingheader' && "
                                                  "typeof StubDevice !== 'undefined'"));
@@ -144,11 +145,7 @@ protected:
 
     int callsNamed(const QString& name) const { return m_stub->callNames().count(name); }
 
-    static QString autostartEntry()
-    {
-        return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-               QStringLiteral("/autostart/") + appName + QStringLiteral(".desktop");
-    }
+    static QString autostartEntry() { return Common::autostartEntryPath(); }
 };
 
 TEST_F(SettingsPanel, Tables)

@@ -46,7 +46,7 @@
         App.Common.setSessionVariable(CONFIG_TAGNAME_SYNCURL, "");
         App.Common.saveAppSetting(CONFIG_TAGNAME_OPENWEBAFTERSYNC, "true");
         smain.eRemote = new App.RemoteEndpoint(App.Common.loadAppSetting(CONFIG_TAGNAME_REMOTEURL));
-        smain.errorCase = Host.recorder("errorCase");
+        smain.errorCase = Host.spy("errorCase", smain.errorCase);
         var auth = { name: "authenticate", publicToken: "pt42", secretToken: "st42",
                      firstTimeUse: true, userIds: 0 };
         auth.getUserId = function () {

@@ -39,7 +39,7 @@
         });
         smain.i18n.error_loginfailed = "Login failed";
         smain.eRemote = new App.RemoteEndpoint(App.Common.loadAppSetting(CONFIG_TAGNAME_REMOTEURL));
-        smain.errorCase = Host.recorder("errorCase");
+        smain.errorCase = Host.spy("errorCase", smain.errorCase);
         var auth = { name: "authenticate", userIds: 0 };
         auth.getUserId = function () {
             ++auth.userIds;

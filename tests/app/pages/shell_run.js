@@ -16,10 +16,13 @@
     PT.table("loadSyncPhases", [
         { label: "every constructor defined: no request", missing: [], requests: [],
           loads: 1, errors: 0 },
+        // Every script is asked for at once; tests.js is on no server, but
+        // sports.js defined Tests as well.
         { label: "one script defining two counts for both", missing: ["Sports", "Tests"],
-          requests: ["../sync/sports.js"], loads: 2, errors: 0 },
+          requests: ["../sync/sports.js", "../sync/tests.js"], loads: 2, errors: 0 },
         { label: "a missing script ends in an error", missing: ["Maps"],
-          requests: ["../sync/maps.js"], loads: 0, errors: 1 },
+          requests: ["../sync/maps.js"], loads: 1, errors: 1,
+          log: "-D Missing syncphase: maps" },
         { label: "a script defining nothing known ends in the general error",
           missing: ["Agps"], requests: ["../sync/agps.js"], loads: 2, errors: 1,
           text: "i18n.error_message_libgeneralerror", log: "-D Missing syncphase: agps" },
@@ -39,7 +42,7 @@
             });
             return all ? true : real.apply(smain, arguments);
         };
-        smain.errorCase = Host.recorder("errorCase");
+        smain.errorCase = Host.spy("errorCase", smain.errorCase);
         smain.loadSyncPhases();
         t.waitFor(function () {
             return Host.calls.errorCase.length > 0 ||
@@ -52,6 +55,13 @@
                 t.eq(phaseRequests(), row.requests, "requests");
                 t.eq(loads.length, row.loads, "syncPhasesLoad calls");
                 t.eq(Host.calls.errorCase.length, row.errors, "errors");
+                // One line names the scripts to load; the probe logs nothing.
+                t.eq(Host.logs.filter(function (l) {
+                    return l.indexOf("-D Loading phase scripts: ") === 0;
+                }).length, row.requests.length > 0 ? 1 : 0, "loading line");
+                t.ok(!Host.logs.some(function (l) {
+                    return l.indexOf("ReferenceError") >= 0;
+                }), "no probe errors");
                 if (row.text)
                     t.eq(errorDlgValues.text_id, row.text, "text");
                 if (row.log)
@@ -63,6 +73,51 @@
         });
     });
 
+    // Errors before any page is in the content area end on the progress
+    // page with the error and its buttons (shell_test.cpp routes the
+    // garbage translations; "tr404/" is on no server).
+    PT.table("errors before a page", [
+        { label: "translation file missing", lang: "de", base: "tr404/translations.json",
+          buttons: ["button_syncagain", "button_close"] },
+        { label: "garbage translation in both languages", lang: "de",
+          base: "garbage/translations.json", builtIn: true,
+          text: "Something went wrong. Sync again.",
+          buttons: ["button_syncagain", "button_close"] },
+        { label: "a phase script that fails to load", phases: ["Maps"],
+          buttons: ["button_syncagain", "button_close"] }
+    ], function (row, t) {
+        Host.reset();
+        $("#pageContent").empty();
+        smain.errorCase = Host.spy("errorCase", smain.errorCase);
+        if (row.builtIn)
+            delete smain.i18n;
+        if (row.phases) {
+            Host.defineAllPhasesBut(row.phases);
+            smain.loadSyncPhases();
+        } else {
+            App.Common.loadTranslationFile(smain, row.lang, row.base, function () {
+                t.fail("no translations expected");
+            });
+        }
+        t.waitFor(function () {
+            return $("#pageContent #buttons").is(":visible") &&
+                   $("#index_header").text() === "Something went wrong";
+        }, function () {
+            t.eq(Host.calls.errorCase.length >= 1, true, "error case reached");
+            t.eq(smain.errorShown, true, "error shown");
+            t.eq(Host.shownButtons(), row.buttons, "buttons");
+            t.ok($("#pageInstrText").is(":visible"), "message shown");
+            if (row.text)
+                t.eq($("#pageInstrText").text(), row.text, "message");
+            else
+                t.ok($("#pageInstrText").text() !== "", "a message");
+            t.ok(Host.logs.some(function (line) {
+                return line.indexOf("-D ErrorCase: ") === 0 && line.indexOf("undefined") < 0;
+            }), "cause logged");
+            t.done();
+        });
+    });
+
     // Phases that record their run and report ready on a fresh stack. The
     // firmware phase finds an optional update the first time.
     function definePhases(order, fw) {
@@ -70,6 +125,7 @@
             return function () {
                 this.runSyncPhase = function () {
                     order.push(name);
+                    smain.updateSyncStatus(name, 0);
                     if (body)
                         body.call(this);
                     window.setTimeout(function () {
@@ -119,16 +175,55 @@
         smain.syncReady = function () {
             ready.push(smain.getOverallSyncStatus());
         };
+        // The share of the run each progress report shows.
+        var shares = [];
+        var bar = window.updateProgressbarStatus;
+        window.updateProgressbarStatus = function (name, index, total, progress) {
+            if (progress >= 0)
+                shares.push((index + progress / 100) / total);
+            return bar.apply(this, arguments);
+        };
         smain.processSynclogic({ files: row.files });
         t.waitFor(function () {
             return ready.length > 0;
         }, function () {
             window.setTimeout(t.wrap(function () {
+                window.updateProgressbarStatus = bar;
                 t.eq(order, row.order, "run order");
                 t.eq(ready, [syncStates[row.state]], "ends once");
+                t.ok(shares.every(function (share, i) {
+                    return i === 0 || share >= shares[i - 1];
+                }), "progress never decreases: " + shares.join(" "));
                 t.done();
             }), 50);
         });
+    });
+
+    // A page replaced or the buttons shown: no timer of the old one runs on.
+    PT.table("timers", [
+        { label: "a fragment switch ends the blinking and the running bar", action: "switch" },
+        { label: "the buttons end the running bar", action: "buttons" }
+    ], function (row, t) {
+        Host.reset();
+        t.async();
+        $.ajax({ url: "../ui/progress.html", dataType: "text" }).done(t.wrap(function (html) {
+            App.Common.blink("progress_syncmessage");
+            window.updateProgressbarStatus("exercises", 0, 1, -1, 50);
+            t.ok($("#progress").is(":animated"), "bar running");
+            if (row.action === "switch") {
+                smain.showDialog(html);
+                t.eq(App.Common.blinkId, null, "blinking stopped");
+            } else {
+                App.Common.showButtons("ok");
+            }
+            t.eq($.timers.filter(function (timer) {
+                return timer.elem.id === "progress";
+            }).length, 0, "no bar animation");
+            $(function () {
+                Host.reset();
+                t.done();
+            });
+        }));
     });
 
     PT.table("processSynclogic without an object", [
@@ -138,7 +233,7 @@
         { label: "nothing", data: undefined }
     ], function (row, t) {
         Host.reset();
-        smain.errorCase = Host.recorder("errorCase");
+        smain.errorCase = Host.spy("errorCase", smain.errorCase);
         smain.syncReady = Host.recorder("syncReady");
         smain.processSynclogic(row.data);
         t.eq(Host.calls.errorCase.length, 1, "error");
@@ -168,6 +263,61 @@
             row.lacks.forEach(function (text) {
                 t.ok(html.indexOf(text) < 0, "lacks " + text);
             });
+            t.done();
+        });
+    });
+
+    // The summary has the content area down to the progress message: its
+    // result paragraph shows without scrolling.
+    PT.table("summary layout", [
+        { label: "twelve items", items: 12, result: "Ready to go" },
+        { label: "twelve items, failed", items: 12, failed: true, result: "There were problems" }
+    ], function (row, t) {
+        Host.reset();
+        App.Common.saveAppSetting(CONFIG_TAGNAME_OPENWEBAFTERSYNC, "false");
+        smain.syncPhaseObjs = [];
+        for (var i = 0; i < row.items; ++i) {
+            smain.syncPhaseObjs.push({ showInSummary: true, finishText: "progress_info_item" + i,
+                                       syncStatus: row.failed && i === 0 ? -1 : 0 });
+        }
+        smain.syncIndex = row.items;
+        smain.syncReady(false);
+        t.waitFor(function () {
+            return $("#pageInstrText").is(":visible") && !$("#pageInstrText").is(":animated");
+        }, function () {
+            var text = $("#pageInstrText")[0];
+            t.ok(text.scrollHeight <= text.clientHeight,
+                 "no scrolling: " + text.scrollHeight + " > " + text.clientHeight);
+            var $result = $("#pageInstrText p").filter(function () {
+                return $(this).text().indexOf(row.result) >= 0;
+            });
+            t.eq($result.length, 1, "result paragraph");
+            var bottom = $result[0].getBoundingClientRect().bottom;
+            t.ok(bottom <= text.getBoundingClientRect().bottom, "result inside the text area");
+            t.ok(bottom <= $("#progress_container")[0].getBoundingClientRect().top + 1,
+                 "result above the progress message");
+            t.done();
+        });
+    });
+
+    // The device picture after a firmware update's restart: the post-update
+    // run sets it again, undimmed.
+    PT.table("device picture after an update", [
+        { label: "post-update run" }
+    ], function (row, t) {
+        Host.reset();
+        App.Common.setSessionVariable(CONFIG_TAGNAME_CURRENTTCMODEL, "zarvotovri2");
+        App.Common.setSessionVariable(CONFIG_TAGNAME_CURRENTTCDEVID, "4001");
+        $(".devImg").css({ "background-image": "url(../img/zarvotovri2.png)", opacity: 0.5 });
+        window.DeviceInfo = function () {
+            this.runSyncPhase = function () {};
+        };
+        smain.startPostSyncProcess();
+        t.waitFor(function () {
+            return Number($(".devImg").css("opacity")) === 1;
+        }, function () {
+            t.ok($(".devImg").css("background-image").indexOf(".png") >= 0, "picture set");
+            App.Common.setSessionVariable(CONFIG_TAGNAME_CURRENTTCDEVID, "");
             t.done();
         });
     });
@@ -251,7 +401,7 @@
         App.Common.setSessionVariable(CONFIG_TAGNAME_CURRENTTCSTATUS, row.status);
         App.Common.setSessionVariable(CONFIG_TAGNAME_CURRENTUSERDIR, row.dir);
         App.Common.setSessionVariable(CONFIG_TAGNAME_CURRENTTCMODEL, row.model || "zarvotovri");
-        smain.errorCase = Host.recorder("errorCase");
+        smain.errorCase = Host.spy("errorCase", smain.errorCase);
         smain.rsVersionCheckDone();
         t.eq(Host.calls.errorCase.length, row.errors, "errors");
         t.eq(runs, row.runs, "authenticate runs");

@@ -26,6 +26,18 @@ QJsonObject script(const QString& name, int status, const QString& body = QStrin
     return rule;
 }
 
+// A translation file that is no JSON object.
+QJsonObject garbage(const QString& language)
+{
+    return QJsonObject{
+        {"method", "GET"},
+        {"host", "content.ravo.test"},
+        {"path", QStringLiteral("/contentserver/garbage/translations_%1.json").arg(language)},
+        {"status", 200},
+        {"headers", QJsonObject{{"Content-Type", "application/json"}}},
+        {"body", "{ not json"}};
+}
+
 class ShellScripts : public PageScriptTest {};
 
 TEST_F(ShellScripts, Tables)
@@ -35,7 +47,8 @@ TEST_F(ShellScripts, Tables)
                QStringLiteral("function Sports() { this.runSyncPhase = function () {}; }\n"
                               "function Tests() { this.runSyncPhase = function () {}; }\n")),
         script(QStringLiteral("maps"), 404),
-        script(QStringLiteral("agps"), 200, QStringLiteral("var notAPhase = 1;\n"))});
+        script(QStringLiteral("agps"), 200, QStringLiteral("var notAPhase = 1;\n")),
+        garbage(QStringLiteral("de")), garbage(QStringLiteral("en"))});
     runSuite(QStringLiteral("shell_host.html"), QStringLiteral("shell_run.js"));
 }
 
@@ -127,6 +140,10 @@ TEST_F(ShellScripts, OfflineDialogShowsTheBridgesErrorAndButtons)
               QStringLiteral("button_syncagain,button_close"));
     EXPECT_EQ(js(QStringLiteral("$('#button_syncagain .buttonText').text()")).toString(),
               QStringLiteral("Sync again"));
+    // The picture column shows the generic device, not nothing.
+    EXPECT_TRUE(waitForJs(frame(), QStringLiteral("$('.devImg').css('background-image')"
+                                                  ".indexOf('generic.png') >= 0")))
+        << js(QStringLiteral("$('.devImg').css('background-image')")).toString().toStdString();
     m_stub->clearCalls();
     js(QStringLiteral("$('#button_syncagain').trigger('click');"));
     EXPECT_TRUE(ConnectLib::Test::processUntil(

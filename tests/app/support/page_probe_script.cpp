@@ -26,7 +26,7 @@ QString compact(const QJsonArray& array)
 PageProbeScript::PageProbeScript(JsObject* bridge, FakeWeb* web)
     : m_web(web)
 {
-    connect(bridge, &JsObject::SIGNAL_putOnTop, this,
+    connect(bridge->requests(), &BridgeRequests::SIGNAL_putOnTop, this,
             [this](ConnectLayout::WebView* view) { m_onTop.append(view != nullptr); });
     SystemHooks::setOpenUrl([this](const QUrl& url) {
         if (m_refuse > 0) {

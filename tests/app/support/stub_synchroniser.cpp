@@ -26,14 +26,10 @@ StubSynchroniser::StubSynchroniser(JsObject* bridge)
          SLOT(SLOT_writeToFile(QString, QByteArray))},
         {SIGNAL(SIGNAL_writeOfflineFile(QString, QString)),
          SLOT(SLOT_writeOfflineFile(QString, QString))},
-        {SIGNAL(SIGNAL_writeOfflineBinaryFile(QString, QByteArray)),
-         SLOT(SLOT_writeOfflineBinaryFile(QString, QByteArray))},
         {SIGNAL(SIGNAL_writeOfflineToTCFile(QString, QByteArray)),
          SLOT(SLOT_writeOfflineToTCFile(QString, QByteArray))},
         {SIGNAL(SIGNAL_writeFWFileToAbsolutePath(QString, QByteArray)),
          SLOT(SLOT_writeFWFileToAbsolutePath(QString, QByteArray))},
-        {SIGNAL(SIGNAL_writeFileToAbsolutePath(QString, QString, QByteArray)),
-         SLOT(SLOT_writeFileToAbsolutePath(QString, QString, QByteArray))},
         {SIGNAL(SIGNAL_mergeToFile(QString, QString)), SLOT(SLOT_mergeToFile(QString, QString))},
         {SIGNAL(SIGNAL_createDir(QString)), SLOT(SLOT_createDir(QString))},
         {SIGNAL(SIGNAL_removeEntries(QStringList)), SLOT(SLOT_removeEntries(QStringList))},
@@ -77,29 +73,32 @@ StubSynchroniser::StubSynchroniser(JsObject* bridge)
         {SIGNAL(SIGNAL_ravoSyncInstallerDownloadDone(QString, QString)),
          SLOT(SLOT_ravoSyncInstallerDownloadDone(QString, QString))},
     };
+    QObject* const sender = bridge ? bridge->requests() : nullptr;
     for (const Link& link : requests)
-        wire(link.signal, this, link.slot);
+        wire(sender, link.signal, this, link.slot);
 
     ConnectLayout::Viewer* viewer = m_viewer.get();
-    wire(SIGNAL(SIGNAL_showDialog(ConnectLayout::WebView*)), viewer,
+    wire(sender, SIGNAL(SIGNAL_showDialog(ConnectLayout::WebView*)), viewer,
          SLOT(SLOT_showDialog(ConnectLayout::WebView*)));
-    wire(SIGNAL(SIGNAL_putOnTop(ConnectLayout::WebView*)), viewer,
+    wire(sender, SIGNAL(SIGNAL_putOnTop(ConnectLayout::WebView*)), viewer,
          SLOT(SLOT_putOnTop(ConnectLayout::WebView*)));
-    wire(SIGNAL(SIGNAL_resizeView(ConnectLayout::WebView*)), viewer,
+    wire(sender, SIGNAL(SIGNAL_resizeView(ConnectLayout::WebView*)), viewer,
          SLOT(SLOT_resizeView(ConnectLayout::WebView*)));
-    wire(SIGNAL(SIGNAL_showQuickDialog(ConnectGlobals::SyncState::DialogState,
+    wire(sender,
+         SIGNAL(SIGNAL_showQuickDialog(ConnectGlobals::SyncState::DialogState,
                                        ConnectGlobals::SyncState::DialogType, QString, QString)),
          viewer,
          SLOT(SLOT_showQuickDialog(ConnectGlobals::SyncState::DialogState,
                                    ConnectGlobals::SyncState::DialogType, QString, QString)));
-    wire(SIGNAL(SIGNAL_hideQuickDialog()), viewer, SLOT(SLOT_hideQuickDialog()));
+    wire(bridge, SIGNAL(SIGNAL_hideQuickDialog()), viewer, SLOT(SLOT_hideQuickDialog()));
 }
 
 StubSynchroniser::~StubSynchroniser() = default;
 
-bool StubSynchroniser::wire(const char* signal, QObject* receiver, const char* method)
+bool StubSynchroniser::wire(QObject* sender, const char* signal, QObject* receiver,
+                            const char* method)
 {
-    const bool made = m_bridge && connect(m_bridge, signal, receiver, method);
+    const bool made = sender && connect(sender, signal, receiver, method);
     m_wiredAll = m_wiredAll && made;
     return made;
 }

@@ -22,7 +22,7 @@ class Viewer;
 namespace RavoSync::Test {
 
 // Stands in for a window's synchroniser: connects to every request signal of
-// a bridge by signature text, as the synchroniser does, records each call
+// a bridge (on its requests object) by signature text, as the synchroniser does, records each call
 // (name without "SIGNAL_", arguments) in order and answers from a per-test
 // table. The bridge's five window signals go to a real viewer.
 class StubSynchroniser : public QObject {
@@ -120,7 +120,7 @@ public slots:
 
 private:
     void record(const QString& name, const QVariantList& arguments);
-    bool wire(const char* signal, QObject* receiver, const char* method);
+    bool wire(QObject* sender, const char* signal, QObject* receiver, const char* method);
 
     QPointer<JsObject> m_bridge;
     std::unique_ptr<ConnectLayout::Viewer> m_viewer;

@@ -56,8 +56,9 @@ protected:
 
 TEST_F(OfflineFiles, WritesGoToTheDevicesFolderOfTheStore)
 {
-    emit bridge()->SIGNAL_writeOfflineFile(QStringLiteral("maps/x.map"), QStringLiteral("bWFw"));
-    emit bridge()->SIGNAL_writeOfflineBinaryFile(QStringLiteral("N"), QByteArray("\x00\x01", 2));
+    emit bridge()->requests()->SIGNAL_writeOfflineFile(QStringLiteral("maps/x.map"),
+                                                       QStringLiteral("bWFw"));
+    m_sync->SLOT_writeOfflineBinaryFile(QStringLiteral("N"), QByteArray("\x00\x01", 2));
     ASSERT_EQ(m_provider.calls().size(), 2);
     EXPECT_EQ(m_provider.calls()[0].name, QStringLiteral("writeOfflineFile"));
     EXPECT_EQ(m_provider.calls()[0].arguments,
@@ -71,7 +72,8 @@ TEST_F(OfflineFiles, WritesGoToTheDevicesFolderOfTheStore)
 TEST_F(OfflineFiles, ADeviceWriteTakesItsSourceFromTheStore)
 {
     bridge()->SLOT_saveVariable(QStringLiteral("storagefilename"), QStringLiteral("maps/x.map"));
-    emit bridge()->SIGNAL_writeOfflineToTCFile(QStringLiteral("/MAPS/X.MAP"), QByteArray("m"));
+    emit bridge()->requests()->SIGNAL_writeOfflineToTCFile(QStringLiteral("/MAPS/X.MAP"),
+                                                           QByteArray("m"));
     ASSERT_EQ(m_provider.callNames(), QStringList{QStringLiteral("writeOfflineFileToTC")});
     const QVariantList arguments = m_provider.calls().front().arguments;
     EXPECT_EQ(arguments.front().value<TCData>().deviceId(), storeId);
@@ -81,7 +83,7 @@ TEST_F(OfflineFiles, ADeviceWriteTakesItsSourceFromTheStore)
 
 TEST_F(OfflineFiles, ReadsComeFromBesideTheProgram)
 {
-    emit bridge()->SIGNAL_readOfflineFile(QStringLiteral("ui/help.txt"));
+    emit bridge()->requests()->SIGNAL_readOfflineFile(QStringLiteral("ui/help.txt"));
     ASSERT_EQ(m_provider.callNames(), QStringList{QStringLiteral("readOfflineFile")});
     EXPECT_EQ(
         m_provider.calls().front().arguments,
@@ -96,11 +98,12 @@ TEST_F(OfflineFiles, NamesThatCouldLeaveTheirFolderAreRefused)
     const QStringList refused = {QStringLiteral("../x"),      QStringLiteral("/etc/x"), QString(),
                                  QStringLiteral("a/../../x"), QStringLiteral("./x"),    nul};
     for (const QString& name : refused) {
-        emit bridge()->SIGNAL_writeOfflineFile(name, QStringLiteral("bWFw"));
-        emit bridge()->SIGNAL_writeOfflineBinaryFile(name, QByteArray("map"));
-        emit bridge()->SIGNAL_readOfflineFile(name);
+        emit bridge()->requests()->SIGNAL_writeOfflineFile(name, QStringLiteral("bWFw"));
+        m_sync->SLOT_writeOfflineBinaryFile(name, QByteArray("map"));
+        emit bridge()->requests()->SIGNAL_readOfflineFile(name);
         bridge()->SLOT_saveVariable(QStringLiteral("storagefilename"), name);
-        emit bridge()->SIGNAL_writeOfflineToTCFile(QStringLiteral("/MAPS/X.MAP"), QByteArray("m"));
+        emit bridge()->requests()->SIGNAL_writeOfflineToTCFile(QStringLiteral("/MAPS/X.MAP"),
+                                                               QByteArray("m"));
         EXPECT_TRUE(ConnectGlobals::offlineStorePath(storeId, name).isEmpty());
         EXPECT_TRUE(ConnectGlobals::offlineReadPath(name).isEmpty());
     }
@@ -139,7 +142,7 @@ TEST_F(LocalWrites, AFirmwareArchiveGoesIntoANewFolderOfTheFirmwareDirectory)
 {
     const QString path = Common::getFWUpdateDataPath() + QStringLiteral("/new/fw.zip");
     ASSERT_FALSE(QFileInfo::exists(QFileInfo(path).absolutePath()));
-    emit bridge()->SIGNAL_writeFWFileToAbsolutePath(path, QByteArray("archive"));
+    emit bridge()->requests()->SIGNAL_writeFWFileToAbsolutePath(path, QByteArray("archive"));
     EXPECT_EQ(readAll(path), QByteArray("archive"));
     EXPECT_EQ(variable(), path);
     EXPECT_EQ(
@@ -156,8 +159,8 @@ TEST_F(LocalWrites, ATargetOutsideTheWorkingFolderIsRefused)
                                  Common::getTempFilesDataPath() + QStringLiteral("/../escape.zip"),
                                  Common::getTempFilesDataPath()};
     for (const QString& target : targets)
-        emit bridge()->SIGNAL_writeFileToAbsolutePath(QStringLiteral("fwupdfilezippath"), target,
-                                                      QByteArray("x"));
+        m_sync->SLOT_writeFileToAbsolutePath(QStringLiteral("fwupdfilezippath"), target,
+                                             QByteArray("x"));
     EXPECT_FALSE(QFileInfo::exists(autostart));
     EXPECT_FALSE(QFileInfo::exists(privateBase() + QStringLiteral("/escape.zip")));
     EXPECT_EQ(variable(), QString());
@@ -201,7 +204,8 @@ TEST_F(LocalWrites, AWriteThatFailsMidwayKeepsTheEarlierFileAndTheVariable)
     {
         FileSizeLimit limit(64 * 1024);
         ASSERT_TRUE(limit.set());
-        emit bridge()->SIGNAL_writeFWFileToAbsolutePath(path, QByteArray(1024 * 1024, 'z'));
+        emit bridge()->requests()->SIGNAL_writeFWFileToAbsolutePath(path,
+                                                                    QByteArray(1024 * 1024, 'z'));
     }
     EXPECT_EQ(failures(), oneFailure());
     EXPECT_EQ(written(), QStringLiteral("[]"));
@@ -224,7 +228,7 @@ protected:
 
 TEST_F(Clocks, WithoutASystemTimeTheComputersTimeGoesUntrusted)
 {
-    emit bridge()->SIGNAL_setTCTimes(QString(), true, QStringLiteral("garbage"), 999);
+    emit bridge()->requests()->SIGNAL_setTCTimes(QString(), true, QStringLiteral("garbage"), 999);
     EXPECT_TRUE(
         m_log.contains(QStringLiteral("System time not set. Getting times from computer.")));
     ASSERT_EQ(m_provider.callNames(), QStringList{QStringLiteral("setTCTimes")});
@@ -242,8 +246,8 @@ TEST_F(Clocks, AnInvalidTextFailsWithoutARequest)
 {
     loadStubPage({QStringLiteral("SIGNAL_fail"), QStringLiteral("SIGNAL_tcTimesSet")});
     evalJs(frame(), QStringLiteral("Stub.verdict = false"));
-    emit bridge()->SIGNAL_setTCTimes(QStringLiteral("2024-13-45T99:00:00Z"), true,
-                                     QStringLiteral("2024-01-01T00:00:00"), 60);
+    emit bridge()->requests()->SIGNAL_setTCTimes(QStringLiteral("2024-13-45T99:00:00Z"), true,
+                                                 QStringLiteral("2024-01-01T00:00:00"), 60);
     EXPECT_TRUE(m_provider.calls().isEmpty());
     EXPECT_TRUE(
         m_log.errors().contains(QStringLiteral("Could not set times to training computer.")));
@@ -254,8 +258,8 @@ TEST_F(Clocks, AnInvalidTextFailsWithoutARequest)
 
 TEST_F(Clocks, AValidPairReachesTheProviderUnchanged)
 {
-    emit bridge()->SIGNAL_setTCTimes(QStringLiteral("2024-05-06T07:08:09Z"), true,
-                                     QStringLiteral("2024-05-06T09:08:09+02:00"), 120);
+    emit bridge()->requests()->SIGNAL_setTCTimes(QStringLiteral("2024-05-06T07:08:09Z"), true,
+                                                 QStringLiteral("2024-05-06T09:08:09+02:00"), 120);
     ASSERT_EQ(m_provider.callNames(), QStringList{QStringLiteral("setTCTimes")});
     const QVariantList arguments = m_provider.calls().front().arguments;
     EXPECT_EQ(arguments.front().value<TCData>().deviceId(), 0x4242u);

@@ -38,106 +38,128 @@ std::vector<RelayCase> relayCases()
     const QByteArray binary("\x00\x01\x02\xff", 4);
     return {
         {"Read",
-         [](JsObject* b) { emit b->SIGNAL_readFromFile(QStringLiteral("/U/0/A.BPB")); },
+         [](JsObject* b) { emit b->requests()->SIGNAL_readFromFile(QStringLiteral("/U/0/A.BPB")); },
          "readFile",
          {QStringLiteral("/U/0/A.BPB")}},
         {"WriteText",
          [](JsObject* b) {
-             emit b->SIGNAL_writeToFile(QStringLiteral("/A"), QStringLiteral("AAEC/w=="));
+             emit b->requests()->SIGNAL_writeToFile(QStringLiteral("/A"),
+                                                    QStringLiteral("AAEC/w=="));
          },
          "writeFile",
          {QStringLiteral("/A"), binary}},
         {"WriteWrappedText",
          [](JsObject* b) {
-             emit b->SIGNAL_writeToFile(QStringLiteral("/A"), QStringLiteral("AA\r\nEC\n/w=="));
+             emit b->requests()->SIGNAL_writeToFile(QStringLiteral("/A"),
+                                                    QStringLiteral("AA\r\nEC\n/w=="));
          },
          "writeFile",
          {QStringLiteral("/A"), binary}},
         {"WriteBytes",
-         [binary](JsObject* b) { emit b->SIGNAL_writeToFile(QStringLiteral("/B"), binary); },
+         [binary](JsObject* b) {
+             emit b->requests()->SIGNAL_writeToFile(QStringLiteral("/B"), binary);
+         },
          "writeFile",
          {QStringLiteral("/B"), binary}},
         {"Merge",
          [](JsObject* b) {
-             emit b->SIGNAL_mergeToFile(QStringLiteral("/M"), QStringLiteral("aGk="));
+             emit b->requests()->SIGNAL_mergeToFile(QStringLiteral("/M"), QStringLiteral("aGk="));
          },
          "mergeFile",
          {QStringLiteral("/M"), QByteArray("hi")}},
         {"Subdirs",
-         [](JsObject* b) { emit b->SIGNAL_getSubdirs(QStringLiteral("/U")); },
+         [](JsObject* b) { emit b->requests()->SIGNAL_getSubdirs(QStringLiteral("/U")); },
          "getSubdirectories",
          {QStringLiteral("/U")}},
         {"SubdirsWithoutFile",
          [](JsObject* b) {
-             emit b->SIGNAL_getSubdirsWithoutFile(QStringLiteral("/U"), QStringLiteral("F"));
+             emit b->requests()->SIGNAL_getSubdirsWithoutFile(QStringLiteral("/U"),
+                                                              QStringLiteral("F"));
          },
          "getSubdirectoriesWithoutFile",
          {QStringLiteral("/U"), QStringLiteral("F")}},
         {"DailySubdirsWithoutFile",
          [](JsObject* b) {
-             emit b->SIGNAL_getDailySubdirsWithoutFile(QStringLiteral("/D"), QStringLiteral("G"));
+             emit b->requests()->SIGNAL_getDailySubdirsWithoutFile(QStringLiteral("/D"),
+                                                                   QStringLiteral("G"));
          },
          "getDailySubdirectoriesWithoutFile",
          {QStringLiteral("/D"), QStringLiteral("G")}},
         {"DailyEntries",
-         [](JsObject* b) { emit b->SIGNAL_getDailyEntries(QStringLiteral("/E")); },
+         [](JsObject* b) { emit b->requests()->SIGNAL_getDailyEntries(QStringLiteral("/E")); },
          "getDailyEntries",
          {QStringLiteral("/E")}},
         {"Entries",
-         [](JsObject* b) { emit b->SIGNAL_getEntries(QStringLiteral("/F")); },
+         [](JsObject* b) { emit b->requests()->SIGNAL_getEntries(QStringLiteral("/F")); },
          "getEntries",
          {QStringLiteral("/F")}},
         {"CreateDir",
-         [](JsObject* b) { emit b->SIGNAL_createDir(QStringLiteral("/N")); },
+         [](JsObject* b) { emit b->requests()->SIGNAL_createDir(QStringLiteral("/N")); },
          "createDirectory",
          {QStringLiteral("/N")}},
         {"RemoveEntries",
          [](JsObject* b) {
-             emit b->SIGNAL_removeEntries({QStringLiteral("/a"), QString(), QStringLiteral("/b")});
+             emit b->requests()->SIGNAL_removeEntries(
+                 {QStringLiteral("/a"), QString(), QStringLiteral("/b")});
          },
          "removeEntries",
          {QStringList{QStringLiteral("/a"), QString(), QStringLiteral("/b")}}},
-        {"FreeSpace", [](JsObject* b) { emit b->SIGNAL_getFreeSpace(); }, "getFreeSpace", {}},
+        {"FreeSpace",
+         [](JsObject* b) { emit b->requests()->SIGNAL_getFreeSpace(); },
+         "getFreeSpace",
+         {}},
         {"CleanupDisk",
-         [](JsObject* b) { emit b->SIGNAL_cleanupDisk(123456789012ull); },
+         [](JsObject* b) { emit b->requests()->SIGNAL_cleanupDisk(123456789012ull); },
          "cleanupDisk",
          {qulonglong(123456789012ull)}},
         {"Battery",
-         [](JsObject* b) { emit b->SIGNAL_readBatteryStatus(); },
+         [](JsObject* b) { emit b->requests()->SIGNAL_readBatteryStatus(); },
          "readBatteryStatus",
          {}},
-        {"GetTimes", [](JsObject* b) { emit b->SIGNAL_getTCTimes(); }, "getTCTimes", {}},
+        {"GetTimes",
+         [](JsObject* b) { emit b->requests()->SIGNAL_getTCTimes(); },
+         "getTCTimes",
+         {}},
         {"Reset",
-         [](JsObject* b) { emit b->SIGNAL_doReset(true, false); },
+         [](JsObject* b) { emit b->requests()->SIGNAL_doReset(true, false); },
          "doReset",
          {true, false}},
-        {"StartSync", [](JsObject* b) { emit b->SIGNAL_startSync(); }, "startSync", {}},
-        {"StopSync", [](JsObject* b) { emit b->SIGNAL_stopSync(true); }, "stopSync", {true}},
+        {"StartSync", [](JsObject* b) { emit b->requests()->SIGNAL_startSync(); }, "startSync", {}},
+        {"StopSync",
+         [](JsObject* b) { emit b->requests()->SIGNAL_stopSync(true); },
+         "stopSync",
+         {true}},
         {"ChallengeToken",
-         [](JsObject* b) { emit b->SIGNAL_generateChallengeToken(7u, QByteArray("nonce")); },
+         [](JsObject* b) {
+             emit b->requests()->SIGNAL_generateChallengeToken(7u, QByteArray("nonce"));
+         },
          "generateChallengeToken",
          {7u, QByteArray("nonce")}},
         {"UpdateFirmware",
-         [](JsObject* b) { emit b->SIGNAL_updateFirmware(QStringLiteral("/f.zip"), true); },
+         [](JsObject* b) {
+             emit b->requests()->SIGNAL_updateFirmware(QStringLiteral("/f.zip"), true);
+         },
          "updateFW",
          {QStringLiteral("/f.zip"), true}},
         {"InstallUpdate",
-         [](JsObject* b) { emit b->SIGNAL_ZFTP_installUpdate(QStringLiteral("/u.zip"), false); },
+         [](JsObject* b) {
+             emit b->requests()->SIGNAL_ZFTP_installUpdate(QStringLiteral("/u.zip"), false);
+         },
          "ZFTP_installUpdate",
          {QStringLiteral("/u.zip"), false}},
         {"CopyFirmwareData",
-         [](JsObject* b) { emit b->SIGNAL_copyFirmwareData(QStringLiteral("/SYS")); },
+         [](JsObject* b) { emit b->requests()->SIGNAL_copyFirmwareData(QStringLiteral("/SYS")); },
          "copyFirmwareData",
          {QStringLiteral("/SYS")}},
         {"Backup",
          [](JsObject* b) {
-             emit b->SIGNAL_doBackup(QStringLiteral("/U/0"), QStringLiteral("a"),
-                                     QStringLiteral("b"));
+             emit b->requests()->SIGNAL_doBackup(QStringLiteral("/U/0"), QStringLiteral("a"),
+                                                 QStringLiteral("b"));
          },
          "doBackup",
          {QStringLiteral("/U/0"), QStringLiteral("a"), QStringLiteral("b")}},
         {"RevertBackup",
-         [](JsObject* b) { emit b->SIGNAL_revertBackup(QStringLiteral("/bk")); },
+         [](JsObject* b) { emit b->requests()->SIGNAL_revertBackup(QStringLiteral("/bk")); },
          "revertBackup",
          {QStringLiteral("/bk")}},
     };
@@ -169,11 +191,11 @@ class Relay : public SynchronizerTest {};
 
 TEST_F(Relay, AWindowWithoutDeviceSendsNoSyncStartOrStop)
 {
-    emit bridge()->SIGNAL_startSync();
-    emit bridge()->SIGNAL_stopSync(false);
+    emit bridge()->requests()->SIGNAL_startSync();
+    emit bridge()->requests()->SIGNAL_stopSync(false);
     EXPECT_TRUE(m_provider.calls().isEmpty());
     // Other requests still leave, with the empty record.
-    emit bridge()->SIGNAL_getFreeSpace();
+    emit bridge()->requests()->SIGNAL_getFreeSpace();
     ASSERT_EQ(m_provider.callNames(), QStringList{QStringLiteral("getFreeSpace")});
     EXPECT_EQ(m_provider.calls().front().arguments.front().value<TCData>().deviceId(), 0u);
 }
@@ -184,9 +206,10 @@ TEST_F(Relay, TextOutsideTheBase64AlphabetIsRefusedWithAFailedResult)
     loadStubPage({QStringLiteral("SIGNAL_fail"), QStringLiteral("SIGNAL_fileWritten"),
                   QStringLiteral("SIGNAL_fileMerged")});
     evalJs(frame(), QStringLiteral("Stub.verdict = false"));
-    emit bridge()->SIGNAL_writeToFile(QStringLiteral("/A"), QStringLiteral("aGV$bG8="));
-    emit bridge()->SIGNAL_mergeToFile(QStringLiteral("/M"), QStringLiteral("aGk=!"));
-    emit bridge()->SIGNAL_writeOfflineFile(QStringLiteral("x.txt"), QStringLiteral("a*b"));
+    emit bridge()->requests()->SIGNAL_writeToFile(QStringLiteral("/A"), QStringLiteral("aGV$bG8="));
+    emit bridge()->requests()->SIGNAL_mergeToFile(QStringLiteral("/M"), QStringLiteral("aGk=!"));
+    emit bridge()->requests()->SIGNAL_writeOfflineFile(QStringLiteral("x.txt"),
+                                                       QStringLiteral("a*b"));
     EXPECT_TRUE(m_provider.calls().isEmpty());
     const QString failed = flagsText(ConnectLib::GENERAL_ERROR | ConnectLib::FILE_OPERATION_FAILED);
     EXPECT_EQ(

@@ -122,11 +122,12 @@ TEST_F(Wiring, AProviderMissingASignalStopsAtThatRow)
 
 TEST_F(Wiring, TheControllerRowsCarryTheWindowsRequests)
 {
-    emit bridge()->SIGNAL_quit();
-    emit bridge()->SIGNAL_initConfigs();
-    emit bridge()->SIGNAL_requestAvailableTCs();
-    emit bridge()->SIGNAL_syncProcessStateChanged(0, ConnectGlobals::SyncState::SyncOn);
-    emit bridge()->SIGNAL_ravoSyncInstallerDownloadDone(QStringLiteral("a"), QStringLiteral("b"));
+    emit bridge()->requests()->SIGNAL_quit();
+    emit bridge()->requests()->SIGNAL_initConfigs();
+    emit bridge()->requests()->SIGNAL_requestAvailableTCs();
+    emit bridge()->requests()->SIGNAL_syncProcessStateChanged(0, ConnectGlobals::SyncState::SyncOn);
+    emit bridge()->requests()->SIGNAL_ravoSyncInstallerDownloadDone(QStringLiteral("a"),
+                                                                    QStringLiteral("b"));
     EXPECT_EQ(
         m_controller.calls,
         (QStringList{QStringLiteral("deleteDataSync"), QStringLiteral("configChangedFromOutside"),

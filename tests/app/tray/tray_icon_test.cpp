@@ -171,8 +171,9 @@ TEST_P(TrayStates, IconTextsAndSyncEntryFollowTheState)
     syncEntry()->trigger();
     EXPECT_EQ(synchronize.count(), c.showsState ? 0 : 1);
     ASSERT_EQ(showState.count(), c.showsState ? 1 : 0);
-    if (c.showsState)
+    if (c.showsState) {
         EXPECT_EQ(showState.first().first().value<State::SyncProcessState>(), c.state);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -63,7 +63,8 @@ QString unquoteExec(const QString& value)
 
 TEST(Autostart, EnableWritesAnEntryThatQuotesTheProgramAndDisableRemovesIt)
 {
-    const QString entry = autostartFolder() + QStringLiteral("/RavoSync.desktop");
+    const QString entry = autostartFolder() + QStringLiteral("/ravosync.desktop");
+    EXPECT_EQ(Common::autostartEntryPath(), entry);
     Common::setApplicationAutostart(QStringLiteral("RavoSync"), true);
     ASSERT_TRUE(QFile::exists(entry));
 
@@ -109,27 +110,62 @@ TEST(Autostart, ExecQuotesAProgramPathWithBlanksAndSpecialCharacters)
     ASSERT_TRUE(child.waitForFinished(30000));
     ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
 
-    const QStringList exec = readLines(autostartFolder() + QStringLiteral("/Child.desktop"))
+    const QStringList exec = readLines(autostartFolder() + QStringLiteral("/ravosync.desktop"))
                                  .filter(QRegularExpression(QStringLiteral("^Exec=")));
     ASSERT_EQ(exec.size(), 1);
     EXPECT_TRUE(exec.first().startsWith(QStringLiteral("Exec=\""))) << exec.first().toStdString();
     EXPECT_EQ(unquoteExec(exec.first().mid(5)), program);
+    QFile::remove(Common::autostartEntryPath());
 }
 
-TEST(Autostart, BadValueNamesTouchNothing)
+// Whatever name the setting holds, only the program's own entry is written
+// or removed; the name is only shown.
+TEST(Autostart, ValueNamesOnlyNameTheEntry)
 {
     const QString folder = autostartFolder();
+    QFile::remove(Common::autostartEntryPath());
     ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/sub")));
     ASSERT_TRUE(writeFile(folder + QStringLiteral("/keep.desktop"), "x"));
     const QStringList before = everythingBelow(qEnvironmentVariable("XDG_CONFIG_HOME"));
 
-    for (const char* name : {"", ".", "..", "sub/x", "../escape", "/abs"}) {
+    for (const char* name : {".", "..", "sub/x", "../escape", "/abs", "keep", "a\nExec=evil"}) {
         Common::setApplicationAutostart(QString::fromUtf8(name), true);
+        const QStringList lines = readLines(Common::autostartEntryPath());
+        EXPECT_TRUE(lines.contains(
+            QStringLiteral("Name=") +
+            QString::fromUtf8(name).replace(QLatin1Char('\n'), QLatin1String("\\n"))))
+            << name;
+        EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^Exec="))).size(), 1) << name;
         Common::setApplicationAutostart(QString::fromUtf8(name), false);
+        EXPECT_EQ(everythingBelow(qEnvironmentVariable("XDG_CONFIG_HOME")), before) << name;
     }
+    // An empty name writes nothing.
+    Common::setApplicationAutostart(QString(), true);
     EXPECT_EQ(everythingBelow(qEnvironmentVariable("XDG_CONFIG_HOME")), before);
     EXPECT_FALSE(
         QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/escape.desktop")));
+}
+
+// Entries of other programs survive, under their names and under the
+// program's own.
+TEST(Autostart, AForeignEntrySurvives)
+{
+    const QString folder = autostartFolder();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QByteArray foreign = "[Desktop Entry]\nType=Application\nName=Backup\nExec=backup\n";
+    ASSERT_TRUE(writeFile(folder + QStringLiteral("/backup-agent.desktop"), foreign));
+    for (const bool enable : {true, false}) {
+        Common::setApplicationAutostart(QStringLiteral("backup-agent"), enable);
+        EXPECT_EQ(readBytes(folder + QStringLiteral("/backup-agent.desktop")), foreign);
+    }
+
+    ASSERT_TRUE(writeFile(Common::autostartEntryPath(), foreign));
+    for (const bool enable : {true, false}) {
+        Common::setApplicationAutostart(QStringLiteral("RavoSync"), enable);
+        EXPECT_EQ(readBytes(Common::autostartEntryPath()), foreign);
+    }
+    QFile::remove(Common::autostartEntryPath());
+    QFile::remove(folder + QStringLiteral("/backup-agent.desktop"));
 }
 
 } // namespace

@@ -65,7 +65,7 @@ TEST_F(ParseJsonFile, SyntaxErrorGivesAnEmptyTableWithoutLogLine)
 TEST_F(ParseJsonFile, AProgramIsNeverRunAndGivesAnEmptyTable)
 {
     const int before = logLines().size();
-    for (const QByteArray content : {
+    for (const QByteArray& content : {
              QByteArray("{\"a\": (function () { return \"ran\"; })()}"),
              QByteArray("{\"a\": \"b\"}, (function () { for (;;) {} })()"),
              QByteArray("{a: 'unquoted'} // a comment"),

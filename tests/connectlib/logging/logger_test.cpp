@@ -48,7 +48,7 @@ protected:
         return {QString(),
                 ruler,
                 QStringLiteral("Application started at: ") + started,
-                QStringLiteral("Qt version: 5.5.1"),
+                QStringLiteral("Qt version: ") + QString::fromLatin1(qVersion()),
                 QStringLiteral("OS version: ") + QSysInfo::prettyProductName(),
                 QStringLiteral("Logfile path: ") + ConnectLib::Common::getLogPath() +
                     QLatin1Char('/'),

@@ -228,7 +228,34 @@ TEST_F(ZftpClient, Greetings)
              f.set_greeting_tail(notification_frame(2, ""));
          },
          0, line, 1},
-        {"cr lf", [&](auto& f) { f.set_greeting(line + "\r\n", true); }, 0, line + "\r", 0},
+        {"cr lf", [&](auto& f) { f.set_greeting(line + "\r\n", true); }, 0, line, 0},
+        // Split just before the line end: the rest is the greeting's, never a
+        // frame's.
+        {"split before its lf",
+         [&](auto& f) {
+             f.set_greeting(line + "\n", true);
+             f.set_greeting_split(line.size());
+         },
+         0, line, 0},
+        {"cr lf split before its lf",
+         [&](auto& f) {
+             f.set_greeting(line + "\r\n", true);
+             f.set_greeting_split(line.size() + 1);
+         },
+         0, line, 0},
+        {"cr lf split before its cr",
+         [&](auto& f) {
+             f.set_greeting(line + "\r\n", true);
+             f.set_greeting_split(line.size());
+         },
+         0, line, 0},
+        {"cr lf split with an idle",
+         [&](auto& f) {
+             f.set_greeting(line + "\r\n", true);
+             f.set_greeting_split(line.size());
+             f.set_greeting_tail(notification_frame(2, ""));
+         },
+         0, line, 1},
         {"300 bytes", [&](auto& f) { f.set_greeting(std::string(300, 'g'), true); }, 0,
          std::string(255, 'g'), 0},
         {"id 00000000",

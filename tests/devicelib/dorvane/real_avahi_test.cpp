@@ -92,6 +92,17 @@ public:
         return true;
     }
     const std::string& output() const { return seen_; }
+    pid_t pid() const { return pid_; }
+    // Waits for the program's end without reading its output (programs it
+    // left behind may hold that open); the raw wait status.
+    int wait_status()
+    {
+        int status = 0;
+        while (pid_ > 0 && waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+        return status;
+    }
     // Reads the output to its end and returns the exit status.
     int wait_exit()
     {
@@ -127,6 +138,59 @@ private:
     std::string seen_;
 };
 
+// Removes a network namespace, with whatever still runs in it, once this
+// process is gone, however it ended: a watcher in a session of its own reads
+// a pipe only this process can write, whose end tells it the run is over. A
+// run that ends normally removes the namespace itself and says "done".
+class namespace_guard {
+public:
+    explicit namespace_guard(const std::string& ns)
+    {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            return;
+        const char* const script =
+            "read -r word; [ \"$word\" = done ] && exit 0; "
+            "for p in $(ip netns pids \"$1\"); do kill -9 \"$p\"; done; ip netns del \"$1\"";
+        pid_ = fork();
+        if (pid_ == 0) {
+            // Only calls a forked child of a threaded process may make.
+            setsid();
+            dup2(fds[0], 0);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            execl("/bin/sh", "sh", "-c", script, "guard", ns.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[0]);
+        if (pid_ < 0)
+            close(fds[1]);
+        else
+            write_end_ = fds[1];
+    }
+    ~namespace_guard() { release(); }
+    namespace_guard(const namespace_guard&) = delete;
+    namespace_guard& operator=(const namespace_guard&) = delete;
+
+    // The namespace is gone (or never was): the watcher ends without a word.
+    void release()
+    {
+        if (write_end_ >= 0) {
+            (void)!write(write_end_, "done\n", 5);
+            close(write_end_);
+            write_end_ = -1;
+        }
+        while (pid_ > 0 && waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int write_end_ = -1;
+};
+
 // Runs a command to its end; its exit status, its output in output.
 int run(const std::vector<std::string>& argv, std::string* output = nullptr)
 {
@@ -145,6 +209,9 @@ bool have_program(const std::string& name)
     }
     return false;
 }
+
+// Set for a run of the fixture that is to die once set up.
+const char* const die_after_set_up = "ZARVO_AVAHI_TEST_DIE_AFTER_SET_UP";
 
 std::string avahi_conf()
 {
@@ -169,6 +236,7 @@ protected:
                             "namespace (needs root): "
                          << error;
         made_ns_ = true;
+        guard_ = std::make_unique<namespace_guard>(ns_);
         for (const std::vector<std::string>& step :
              {std::vector<std::string>{"ip", "link", "add", "veth0", "type", "veth", "peer", "name",
                                        "veth1"},
@@ -195,6 +263,12 @@ protected:
         interface_ = if_nametoindex("veth0");
         ASSERT_NE(interface_, 0u);
         start_daemon();
+        // A run that dies here, its daemon running (the bus is not this
+        // test's concern and goes first).
+        if (std::getenv(die_after_set_up) != nullptr) {
+            bus.reset();
+            raise(SIGKILL);
+        }
     }
     void TearDown() override
     {
@@ -207,6 +281,7 @@ protected:
         bus.reset();
         if (made_ns_)
             run({"ip", "netns", "del", ns_});
+        guard_.reset();
         trace_fixture::TearDown();
     }
 
@@ -239,6 +314,7 @@ protected:
     temp_dir folder;
     std::string ns_;
     bool made_ns_ = false;
+    std::unique_ptr<namespace_guard> guard_;
     unsigned interface_ = 0;
     std::unique_ptr<private_bus> bus;
     std::unique_ptr<spawned> daemon;
@@ -260,8 +336,9 @@ TEST_F(real_avahi, DiscoversResolvesConnectsAndFindsTheDeviceAgainAfterADaemonRe
     driver->start();
     ASSERT_TRUE(poster.wait_posts(1));
     EXPECT_EQ(poster.posts(), (std::vector<post_record>{published(device->id(), 0)}));
-    // Resolved as "<host>.local." and answered by the record query on veth0.
-    EXPECT_EQ(driver->unique_ids(), (std::vector<std::uint64_t>{interface_}));
+    // Resolved as "<host>.local." and answered by the record query on veth0;
+    // a unique local address is not tied to its interface.
+    EXPECT_EQ(driver->unique_ids(), (std::vector<std::uint64_t>{0}));
     EXPECT_TRUE(traced("server ipv6 address: fd00:5a::1"));
     std::ostringstream info;
     poster.connection(device->id())->read("/DEVICE.BPB", info);
@@ -283,6 +360,25 @@ TEST_F(real_avahi, DiscoversResolvesConnectsAndFindsTheDeviceAgainAfterADaemonRe
     publish(name, device->port());
     ASSERT_TRUE(poster.wait_posts(3));
     EXPECT_EQ(poster.posts()[2], published(device->id(), 0));
+}
+
+// A run of the fixture killed once its namespace and daemon are up leaves no
+// namespace behind.
+TEST(real_avahi_run, ANamespaceIsRemovedWhenTheRunDies)
+{
+    char self[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    spawned child({"env", std::string(die_after_set_up) + "=1", std::string(self, n),
+                   "--gtest_filter=real_avahi.*"});
+    const pid_t pid = child.pid();
+    ASSERT_GT(pid, 0);
+    const int status = child.wait_status();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        GTEST_SKIP() << "the fixture's run was skipped (it needs root and its programs)";
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    const std::string path = "/run/netns/zarvo-avahi-" + std::to_string(pid);
+    EXPECT_TRUE(eventually([&] { return access(path.c_str(), F_OK) != 0; })) << path;
 }
 
 // Without a daemon (the bus address names no socket) every browse fails and

@@ -3,6 +3,7 @@
 // recovery of the DNS-SD connection, address lookup and stopping.
 
 #include "devicelib/dorvane/sd_driver.h"
+#include "devicelib/errors/errors.h"
 #include "devicelib/proto/device.pb.h"
 #include "tests/devicelib/dorvane/sd_rig.h"
 #include "tests/support/latch.h"
@@ -18,6 +19,8 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <sstream>
+#include <thread>
 
 namespace zarvo::test {
 namespace {
@@ -55,6 +58,19 @@ protected:
         });
     }
     bool refused() const { return traced("Failed to read device bpb or greeting closing socket"); }
+    // d, just withdrawn, is not connected again: once another device is
+    // published, no attempt for d has come before it.
+    void expect_left_withdrawn(const net_device& d)
+    {
+        ASSERT_TRUE(rig.poster.wait_posts(2));
+        net_device& other = device();
+        rig.announce("other", other, 6);
+        ASSERT_TRUE(rig.poster.wait_posts(3));
+        EXPECT_EQ(rig.poster.posts(),
+                  (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id()),
+                                            published(other.id(), 0)}));
+        EXPECT_FALSE(has_trace("connecting to the device again"));
+    }
 
     // Declared before the rig: the driver and its clients go first.
     std::vector<std::unique_ptr<net_device>> devices_;
@@ -86,6 +102,13 @@ const greeting_row greeting_rows[] = {
     {"version_2_0_5", [](net_device& d) { d.front.set_version("2.0.5"); }, true, true},
     {"version_2_0_5_beta", [](net_device& d) { d.front.set_version("2.0.5-beta"); }, true, true},
     {"version_1_4", [](net_device& d) { d.front.set_version("1.4"); }, true, false},
+    {"cr_lf",
+     [](net_device& d) {
+         std::string line = emulator::greeting_line("2.0.5", d.model.profile().serial());
+         line.insert(line.size() - 1, "\r");
+         d.front.set_greeting(line, true);
+     },
+     true, true},
     // Narrowed to 8 bits, 256 would read as 0, the older framing.
     {"version_256_0", [](net_device& d) { d.front.set_version("256.0"); }, true, true},
     {"id_00000000",
@@ -205,8 +228,9 @@ TEST_F(sd_driver_test, ADeviceClosingWhileIdentifiedIsNeverLeftPublished)
                has_trace("General error: ") || rig.poster.posts().size() == 2;
     }));
     const auto posts = rig.poster.posts();
-    if (!posts.empty())
+    if (!posts.empty()) {
         EXPECT_EQ(posts, (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id())}));
+    }
     EXPECT_TRUE(rig.driver->unique_ids().empty());
 }
 
@@ -350,25 +374,162 @@ TEST_F(sd_driver_test, AddressLookupThroughTheRecordQueryAndTheResolver)
 {
     rig.driver->set_lookup(nullptr);
     net_device& local = device();
-    net_device& numeric = device();
     fake_dnssd::set_aaaa("dev.local.", in6addr_loopback);
-    fake_dnssd::set_resolve("dev", "dev.local.", local.port(), 7);
-    fake_dnssd::set_resolve("numeric", "::1", numeric.port(), 3);
+    fake_dnssd::set_resolve("dev", "dev.local.", local.port(), 0);
     fake_dnssd::set_resolve("nowhere", "nowhere.invalid.", 1, 4);
     rig.driver->start();
-    // The record query's answer takes the reply's interface as scope id.
+    // The record query's answer, not link-local, has no scope id.
     fake_dnssd::announce("dev", service_type, "local", 7);
     ASSERT_TRUE(rig.poster.wait_posts(1));
-    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{7}));
-    // The resolver's own scope id: 0 for a global address.
-    fake_dnssd::announce("numeric", service_type, "local", 3);
-    ASSERT_TRUE(rig.poster.wait_posts(2));
-    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{0, 7}));
+    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{0}));
+    // The same service seen on a second interface is the same device.
+    fake_dnssd::announce("dev", service_type, "local", 8);
+    ASSERT_TRUE(traced("[resolve_reply] flags: 0 interface: 8"));
+    ASSERT_TRUE(traced("Server allready registered "));
     fake_dnssd::announce("nowhere", service_type, "local", 4);
     ASSERT_TRUE(traced("Warning no ipv6 address found!"));
-    EXPECT_EQ(rig.poster.posts(),
-              (std::vector<post_record>{published(local.id(), 0), published(numeric.id(), 0)}));
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(local.id(), 0)}));
+    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{0}));
 }
+
+// The host ends a device's link itself: a read that timed out or was
+// cancelled while the device may still answer.
+enum class host_end { stall, cancel };
+
+class sd_driver_host_end : public sd_driver_test, public ::testing::WithParamInterface<host_end> {
+protected:
+    // Starts the driver and waits for d's publication; its read of /ONE.BIN
+    // will stall.
+    dorvane::zftp_client* publish(net_device& d)
+    {
+        d.model.put_file("/ONE.BIN", "first file");
+        d.model.put_file("/TWO.BIN", "second file");
+        stall_ = d.model.script_stall(emulator::match::file(emulator::command::get, "/ONE.BIN"), 1);
+        rig.driver->start();
+        if (!rig.poster.wait_posts(1))
+            return nullptr;
+        return static_cast<dorvane::zftp_client*>(rig.poster.connection(d.id()));
+    }
+
+    // A read the host gives up while the device may still answer.
+    void end_link(dorvane::zftp_client* client)
+    {
+        const bool cancel = GetParam() == host_end::cancel;
+        // The stall's wait is short; any other is long, so a loaded machine
+        // never ends the link by itself.
+        client->set_callback_timeout(cancel ? 60000 : 300);
+        std::thread canceller([&] {
+            if (cancel && stall_->wait_reached())
+                client->cancel();
+        });
+        std::ostringstream out;
+        try {
+            client->read("/ONE.BIN", out);
+            ADD_FAILURE() << "the read was not ended";
+        } catch (const operation_timed_out&) {
+            EXPECT_FALSE(cancel);
+        } catch (const operation_canceled&) {
+            EXPECT_TRUE(cancel);
+        }
+        canceller.join();
+        stall_->release();
+    }
+
+    std::shared_ptr<emulator::stall> stall_;
+};
+
+TEST_P(sd_driver_host_end, TheDeviceIsConnectedAndPublishedAgain)
+{
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    auto* first = publish(d);
+    ASSERT_NE(first, nullptr);
+    end_link(first);
+    ASSERT_TRUE(rig.poster.wait_posts(3));
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id()),
+                                                            published(d.id(), 0)}));
+    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{5}));
+    auto* again = static_cast<dorvane::zftp_client*>(rig.poster.connection(d.id()));
+    ASSERT_NE(again, first);
+    again->set_callback_timeout(60000);
+    for (const char* path : {"/ONE.BIN", "/TWO.BIN"}) {
+        std::ostringstream out;
+        again->read(path, out);
+        EXPECT_EQ(out.str(), *d.model.file(path));
+    }
+}
+
+// The device is not identified again: a few attempts, then it stays
+// withdrawn.
+TEST_P(sd_driver_host_end, AttemptsAreBounded)
+{
+    rig.driver->waits().reconnect_attempts = 3;
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    d.front.set_frame_hook([&](char, unsigned long) { d.front.set_greeting("Welcome\n", true); });
+    auto* first = publish(d);
+    ASSERT_NE(first, nullptr);
+    end_link(first);
+    ASSERT_TRUE(traced("device not reached after 3 attempts, left withdrawn"));
+    EXPECT_TRUE(traced("Failed to read device bpb or greeting closing socket", 3));
+    EXPECT_EQ(rig.poster.posts(),
+              (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id())}));
+}
+
+// DNS-SD reported the service gone before the host ended the link.
+TEST_P(sd_driver_host_end, ADeviceWhoseServiceWentAwayStaysWithdrawn)
+{
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    auto* first = publish(d);
+    ASSERT_NE(first, nullptr);
+    fake_dnssd::withdraw("dev");
+    ASSERT_TRUE(traced("[browse_reply] flags: 0 if: 5"));
+    end_link(first);
+    expect_left_withdrawn(d);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, sd_driver_host_end,
+                         ::testing::Values(host_end::stall, host_end::cancel),
+                         [](const auto& info) {
+                             return std::string(info.param == host_end::stall ? "stall" : "cancel");
+                         });
+
+// A link the device closed itself is not connected again.
+TEST_F(sd_driver_test, ADeviceThatClosedItsLinkStaysWithdrawn)
+{
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    d.front.close_connections();
+    expect_left_withdrawn(d);
+}
+
+class sd_driver_unanswered : public sd_driver_test, public ::testing::WithParamInterface<bool> {};
+
+// A resolve the daemon never answers is ended after its wait; browsing and
+// the other devices go on.
+TEST_P(sd_driver_unanswered, AResolveIsEndedAfterItsWait)
+{
+    const bool shared = GetParam();
+    fake_dnssd::set_shared_connections(shared);
+    rig.driver->waits().resolve_wait = 200ms;
+    fake_dnssd::announce("mute", service_type, "local", 4);
+    rig.driver->start();
+    ASSERT_TRUE(traced("resolve of mute on interface 4 not answered in time, ended"));
+    // What stays is the connection and its browse.
+    ASSERT_TRUE(eventually([&] { return fake_dnssd::live_references() == (shared ? 2 : 1); }));
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Library, sd_driver_unanswered, ::testing::Values(true, false),
+                         [](const auto& info) {
+                             return std::string(info.param ? "shared" : "emulated");
+                         });
 
 // A listener whose backlog is full: further connects wait.
 class full_listener {

@@ -44,18 +44,36 @@ protected:
     sockaddr_in6 found{};
 };
 
-TEST_F(address_lookup_test, a_local_name_is_answered_by_the_record_query_on_the_reply_interface)
+struct answer_case {
+    const char* label;
+    const char* answer;
+    std::uint32_t scope;
+};
+
+class record_query_test : public address_lookup_test,
+                          public ::testing::WithParamInterface<answer_case> {};
+
+// Only a link-local answer is tied to the interface it came on: the same
+// device seen on two interfaces has one address.
+TEST_P(record_query_test, a_local_name_is_answered_by_the_record_query)
 {
-    fake_dnssd::set_aaaa("dev-host.local.", address_of("fd00:5a::1"));
+    fake_dnssd::set_aaaa("dev-host.local.", address_of(GetParam().answer));
     ASSERT_TRUE(lookup_ipv6(adapter.get(), &stop, 1h, "dev-host.local.", 7, found));
     EXPECT_EQ(found.sin6_family, AF_INET6);
-    EXPECT_EQ(text_of(found), "fd00:5a::1");
-    EXPECT_EQ(found.sin6_scope_id, 7u);
+    EXPECT_EQ(text_of(found), GetParam().answer);
+    EXPECT_EQ(found.sin6_scope_id, GetParam().scope);
     EXPECT_EQ(found.sin6_port, 0);
     EXPECT_EQ(fake_dnssd::live_references(), 0);
     for (const fake_dnssd::call& c : fake_dnssd::calls())
         EXPECT_EQ(c.flags, 0u) << c.function;
 }
+
+INSTANTIATE_TEST_SUITE_P(answers, record_query_test,
+                         ::testing::Values(answer_case{"link_local", "fe80::5a", 7},
+                                           answer_case{"unique_local", "fd00:5a::1", 0},
+                                           answer_case{"global", "2001:db8::1", 0},
+                                           answer_case{"loopback", "::1", 0}),
+                         [](const auto& info) { return info.param.label; });
 
 TEST_F(address_lookup_test, other_names_go_to_the_resolver_without_a_query)
 {

@@ -247,6 +247,32 @@ INSTANTIATE_TEST_SUITE_P(
                       load_case{"switched_off", "", false}),
     [](const auto& info) { return info.param.label; });
 
+struct quiet_case {
+    const char* label;
+    const char* user_value; // null: unset
+    const char* value;
+};
+
+class dnssd_quiet_test : public ::testing::TestWithParam<quiet_case> {};
+
+TEST_P(dnssd_quiet_test, loading_silences_the_compatibility_warning_unless_the_user_chose)
+{
+    if (GetParam().user_value == nullptr)
+        unsetenv("AVAHI_COMPAT_NOWARN");
+    else
+        setenv("AVAHI_COMPAT_NOWARN", GetParam().user_value, 1);
+    EXPECT_NE(dnssd_adapter::load("libdns_sd.so.1"), nullptr);
+    const char* value = std::getenv("AVAHI_COMPAT_NOWARN");
+    ASSERT_NE(value, nullptr);
+    EXPECT_STREQ(value, GetParam().value);
+    unsetenv("AVAHI_COMPAT_NOWARN");
+}
+
+INSTANTIATE_TEST_SUITE_P(settings, dnssd_quiet_test,
+                         ::testing::Values(quiet_case{"unset", nullptr, "1"},
+                                           quiet_case{"user_value", "0", "0"}),
+                         [](const auto& info) { return info.param.label; });
+
 struct name_case {
     const char* label;
     const char* environment; // null: unset

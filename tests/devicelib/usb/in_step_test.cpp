@@ -53,10 +53,37 @@ TEST_F(hid_device_test, reports_queued_before_an_exchange_are_discarded_notifica
     EXPECT_THAT(device.violations(), IsEmpty());
 }
 
-TEST_F(hid_device_test, a_stale_report_in_place_of_the_first_response_report_is_out_of_step)
+// A report with ring counter 7 where a response's first report is due.
+enum class first_report {
+    // The last report of an earlier response, before the real one: nothing
+    // waits for an answer to it.
+    stale_last,
+    // The device's own response, its first report's ring counter corrupted:
+    // the device waits for an answer to it, as to any report announcing more.
+    corrupt_announcing_more,
+};
+
+class hid_first_report_test : public hid_device_test,
+                              public ::testing::WithParamInterface<first_report> {};
+
+TEST_P(hid_first_report_test, is_out_of_step_and_settled_before_the_next_message)
 {
-    handler.answer_with([](const auto&) { return device_answer::ok("real"); });
-    device.inject_at(usb_front_end::point::before_response_report, 0, {stale_report(7)});
+    if (GetParam() == first_report::stale_last) {
+        handler.answer_with([](const auto&) { return device_answer::ok("real"); });
+        std::string stale = stale_report(7);
+        stale[1] = static_cast<char>(62 << 2);
+        device.inject_at(usb_front_end::point::before_response_report, 0, {stale});
+    } else {
+        auto reports = emulator::response_reports(0, bytes_of(200, 5));
+        ASSERT_GT(reports.size(), 1u);
+        reports[0][2] = 7;
+        handler.answer_with([=](const auto&) {
+            device_answer a;
+            a.type = device_answer::kind::raw;
+            a.reports = reports;
+            return a;
+        });
+    }
     auto request = request_of("q");
     std::stringstream response;
     try {
@@ -66,19 +93,34 @@ TEST_F(hid_device_test, a_stale_report_in_place_of_the_first_response_report_is_
         EXPECT_THAT(e.what(), ::testing::HasSubstr("Expected first response frame."));
     }
     EXPECT_EQ(response.str(), "");
-    // The stale report got no acknowledgement; the real response is
-    // discarded (by the settle, or by the drain before the next message when
-    // it comes late on a loaded machine), and the next exchange gets its own
-    // answer.
-    EXPECT_EQ(host_lines().size(), 1u);
+    if (GetParam() == first_report::stale_last) {
+        // No answer to the stale report; the real response is discarded (by
+        // the settle, or by the drain before the next message when it comes
+        // late on a loaded machine).
+        EXPECT_EQ(host_lines().size(), 1u);
+    } else {
+        // Stopped, as any abandoned response is.
+        EXPECT_THAT(host_lines_when(2), ElementsAre(::testing::_, "H0 010407"));
+    }
     handler.answer_with([](const auto&) { return device_answer::ok("next"); });
     auto next = request_of("n");
     std::stringstream answer;
     EXPECT_EQ(host->download(next, answer, cancel), 0);
     EXPECT_EQ(answer.str(), "next");
-    EXPECT_TRUE(traced("Discarded 1 report(s) of an earlier exchange."));
+    if (GetParam() == first_report::stale_last) {
+        EXPECT_TRUE(traced("Discarded 1 report(s) of an earlier exchange."));
+    }
     EXPECT_THAT(device.violations(), IsEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(rows, hid_first_report_test,
+                         ::testing::Values(first_report::stale_last,
+                                           first_report::corrupt_announcing_more),
+                         [](const auto& info) {
+                             return std::string(info.param == first_report::stale_last
+                                                    ? "stale_last_report"
+                                                    : "corrupt_first_report_announcing_more");
+                         });
 
 TEST_F(hid_device_test, a_device_that_streams_on_after_the_stop_is_not_heard_next_time)
 {

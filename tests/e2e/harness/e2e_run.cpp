@@ -361,20 +361,69 @@ QRect EndToEndRun::syncWindowArea() const
     return best;
 }
 
-QString EndToEndRun::screenshot(const QString& moment, bool checkWindow)
+QRect EndToEndRun::trayIconArea() const
+{
+    // The icon's window is the program's small window inside the tray host:
+    // "0x1a00005 (has no name): ("RavoSync" "RavoSync")  26x26+0+0  +1254+0".
+    int exitCode = -1;
+    const QString tree = runTool(QStringLiteral("xwininfo"),
+                                 {QStringLiteral("-root"), QStringLiteral("-tree")}, &exitCode);
+    static const QRegularExpression line(
+        QStringLiteral("^\\s*0x[0-9a-f]+ (?:\"[^\"]*\":|\\(has no name\\):) \\(\"RavoSync\" "
+                       "\"[^\"]*\"\\)\\s+(\\d+)x(\\d+)[+-]\\d+[+-]\\d+\\s+\\+(-?\\d+)\\+(-?\\d+)"));
+    QRect icon;
+    for (const QString& row : tree.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch match = line.match(row);
+        if (!match.hasMatch())
+            continue;
+        const QRect area(match.captured(3).toInt(), match.captured(4).toInt(),
+                         match.captured(1).toInt(), match.captured(2).toInt());
+        if (area.width() > 1 && area.width() < 64 && area.height() > 1 && area.height() < 64 &&
+            area.width() * area.height() > icon.width() * icon.height())
+            icon = area;
+    }
+    return icon;
+}
+
+// The main page's layout (resources/ui/css/styles.css): a 49-pixel header,
+// then the content area, a 40-pixel footer, 430 pixels in all.
+QRect EndToEndRun::headerArea(const QRect& window)
+{
+    return QRect(window.x(), window.y(), window.width(), qMin(window.height(), 49));
+}
+
+QRect EndToEndRun::contentArea(const QRect& window)
+{
+    const int height = qMin(window.height(), 430) - 49 - 40;
+    return QRect(window.x(), window.y() + 49, window.width(), qMax(height, 0));
+}
+
+QString EndToEndRun::screenshot(const QString& moment, bool checkWindow, const QString& trayColours)
 {
     m_lastError.clear();
     QDir().mkpath(QStringLiteral(RAVO_E2E_ARTIFACTS));
     const QString file = QStringLiteral(RAVO_E2E_ARTIFACTS "/%1-%2.png").arg(m_scenario, moment);
     QStringList arguments{file};
     if (checkWindow) {
-        const QRect area = syncWindowArea();
-        if (area.isEmpty()) {
+        const QRect window = syncWindowArea();
+        if (window.isEmpty()) {
             m_lastError = QStringLiteral("no sync window on the screen:\n") + windowTree();
             return QString();
         }
-        arguments << QString::number(area.x()) << QString::number(area.y())
-                  << QString::number(area.width()) << QString::number(area.height());
+        for (const QRect& area : {headerArea(window), contentArea(window)}) {
+            arguments << QString::number(area.x()) << QString::number(area.y())
+                      << QString::number(area.width()) << QString::number(area.height());
+        }
+        if (!trayColours.isEmpty()) {
+            const QRect icon = trayIconArea();
+            if (icon.isEmpty()) {
+                m_lastError = QStringLiteral("no tray icon on the screen:\n") + windowTree();
+                return QString();
+            }
+            arguments << QStringLiteral("--colour") << trayColours << QString::number(icon.x())
+                      << QString::number(icon.y()) << QString::number(icon.width())
+                      << QString::number(icon.height());
+        }
     }
     int exitCode = -1;
     const QString output = runTool(QStringLiteral(RAVO_E2E_SCREENSHOT), arguments, &exitCode);

@@ -92,11 +92,22 @@ public:
     // The sync window on the screen (the largest of those); empty when there
     // is none.
     QRect syncWindowArea() const;
+    // The program's tray icon inside the tray host, in screen coordinates;
+    // empty when there is none.
+    QRect trayIconArea() const;
+    // The header and the content area (between the main page's header and
+    // footer) of a sync window at that place.
+    static QRect headerArea(const QRect& window);
+    static QRect contentArea(const QRect& window);
     // Grabs the screen to "<artifacts>/<scenario>-<moment>.png" and prints
-    // its path; with checkWindow, a sync window that shows one colour only
-    // (the web engine drew nothing), or none at all, fails. The picture's
-    // path, or "" with the reason in lastError().
-    QString screenshot(const QString& moment, bool checkWindow = true);
+    // its path; with checkWindow, a sync window whose header or content area
+    // shows one colour only (the web engine drew nothing there), or none at
+    // all, fails, and
+    // with trayColours (comma-separated "rrggbb", "-rrggbb" for a colour that
+    // must not show) so does a tray icon that lacks or shows them.
+    // The picture's path, or "" with the reason in lastError().
+    QString screenshot(const QString& moment, bool checkWindow = true,
+                       const QString& trayColours = QString());
     const QString& lastError() const { return m_lastError; }
 
     // What no scenario may show: log lines reporting a crash or a failed

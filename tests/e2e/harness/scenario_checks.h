@@ -10,10 +10,20 @@
 
 namespace RavoSync::E2e {
 
-// A screen grab of this moment; fails when the sync window shows nothing.
-inline void expectScreenshot(EndToEndRun& run, const QString& moment)
+// The tray icon's state pictures (tools/imagegen/pictures.cpp), each a disk
+// of one colour: the running sync, a sync done and a sync failed.
+inline const QString traySyncOn = QStringLiteral("1f78d1");
+inline const QString traySyncDone = QStringLiteral("2e9e44");
+inline const QString traySyncError = QStringLiteral("d0342c");
+
+// A screen grab of this moment, once the sync window shows its header and
+// content (and with trayColours, see EndToEndRun::screenshot, the tray icon
+// its state); fails when that does not happen within a few seconds.
+inline void expectScreenshot(EndToEndRun& run, const QString& moment,
+                             const QString& trayColours = QString())
 {
-    EXPECT_FALSE(run.screenshot(moment).isEmpty())
+    EXPECT_TRUE(EndToEndRun::waitUntil(
+        [&] { return !run.screenshot(moment, true, trayColours).isEmpty(); }, 10000))
         << moment.toStdString() << ": " << run.lastError().toStdString();
 }
 

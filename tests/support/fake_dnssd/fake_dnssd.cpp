@@ -191,7 +191,6 @@ DNSServiceResolve(DNSServiceRef* ref, DNSServiceFlags flags, uint32_t interface_
                   const char* name, const char* type, const char* domain,
                   DNSServiceResolveReply callback, void* context)
 {
-    (void)interface_index;
     std::lock_guard<std::mutex> guard(fake().lock);
     fake().log.push_back({"DNSServiceResolve", flags});
     DNSServiceRef owner = nullptr;
@@ -203,6 +202,8 @@ DNSServiceResolve(DNSServiceRef* ref, DNSServiceFlags flags, uint32_t interface_
     auto found = fake().resolves.find(name);
     if (found != fake().resolves.end()) {
         resolve_answer answer = found->second;
+        if (answer.interface_index == 0)
+            answer.interface_index = interface_index;
         std::string full_name = std::string(name) + "." + type + domain;
         queue(resolve, [=] {
             if (is_live(resolve))

@@ -39,7 +39,8 @@ FAKE_DNSSD_EXPORT void announce(const std::string& name, const std::string& type
 FAKE_DNSSD_EXPORT void withdraw(const std::string& name);
 
 // What resolving a service name answers: target and port (host order) on an
-// interface, or an error. A name without answer is never answered.
+// interface (0: the one the resolve asked on), or an error. A name without
+// answer is never answered.
 FAKE_DNSSD_EXPORT void set_resolve(const std::string& name, const std::string& target,
                                    std::uint16_t port, std::uint32_t interface_index);
 FAKE_DNSSD_EXPORT void set_resolve_error(const std::string& name, std::int32_t error);

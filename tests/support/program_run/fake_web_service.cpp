@@ -131,7 +131,7 @@ QList<FakeRequest> FakeWebService::requests() const
 const QString FakeWebService::defaultUser = QStringLiteral("user@ravo.test");
 const QString FakeWebService::defaultPassword = QStringLiteral("secret");
 const QString FakeWebService::defaultUtc = QStringLiteral("2026-01-15T09:30:00Z");
-const QString FakeWebService::syncHost = QStringLiteral("sync.ravo.test");
+const QString FakeWebService::syncHost = QStringLiteral("content.ravo.test");
 
 QByteArray FakeWebService::storedBody(const QString& host, const QString& path) const
 {
@@ -166,7 +166,8 @@ QJsonArray FakeWebService::webServiceRoutes()
                     QStringLiteral("registration")),
         handlerRule(QStringLiteral("POST"), QStringLiteral("*/devices/*/firsttime"),
                     QStringLiteral("store")),
-        handlerRule(QStringLiteral("*"), QStringLiteral("/*"), QStringLiteral("store"), storeAll),
+        handlerRule(QStringLiteral("*"), QStringLiteral("/v2/*"), QStringLiteral("store"),
+                    storeAll),
     };
 }
 

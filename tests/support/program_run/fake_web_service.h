@@ -83,7 +83,8 @@ public:
     // login (defaultUser with defaultPassword), the single-sign-on poll
     // answering at once, the time on the clock defaultUtc, every device
     // registered, first-time data and the user data below the login's
-    // "baseUrl" (host syncHost) stored. Rules put before these win.
+    // "baseUrl" (host syncHost, the web service's own, below "/v2/")
+    // stored. Rules put before these win.
     static QJsonArray webServiceRoutes();
     static const QString defaultUser;
     static const QString defaultPassword;

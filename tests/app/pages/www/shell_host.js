@@ -19,6 +19,7 @@ var Host = (function () {
             error_header: "Something went wrong",
             error_message_libgeneralerror: "Something went wrong. Sync again.",
             error_message_libtcconnlost: "The device went away.",
+            error_message_400: "The server could not answer.",
             progress_synccompleted: "Done",
             progress_info_summary: "Summary",
             progress_info_readytogo: "Ready to go",
@@ -45,6 +46,25 @@ var Host = (function () {
             host.calls[name].push(Array.prototype.slice.call(arguments));
             return result;
         };
+    };
+
+    // Records each call and calls the function itself, so that the real
+    // behaviour stays under test.
+    host.spy = function (name, fn) {
+        host.calls[name] = [];
+        return function () {
+            host.calls[name].push(Array.prototype.slice.call(arguments));
+            return fn.apply(this, arguments);
+        };
+    };
+
+    // The ids of the dialog buttons on screen.
+    host.shownButtons = function () {
+        return $("#buttons .button").filter(function () {
+            return $(this).css("display") !== "none";
+        }).map(function () {
+            return this.id;
+        }).get();
     };
 
     // Every phase constructor undefined again.
