@@ -92,6 +92,15 @@ protected:
         ASSERT_TRUE(KT::writeFile(path, content));
     }
 
+    // Three files of user 0 and one of user 1.
+    void putFourBackupFiles()
+    {
+        putBackupFile(QStringLiteral("/U/0/A.BIN"), "a");
+        putBackupFile(QStringLiteral("/U/0/B.BIN"), "b");
+        putBackupFile(QStringLiteral("/U/0/C.BIN"), "c");
+        putBackupFile(QStringLiteral("/U/1/D.BIN"), "d");
+    }
+
     // The paths the backup reported as exported or failed, in order.
     QStringList exportedPaths() const
     {
@@ -291,10 +300,7 @@ TEST_F(Backup, ARestoreOntoExistingFoldersWritesEveryFile)
 TEST_F(Backup, ARestoreThatLosesTheDeviceFailsAndKeepsTheBackup)
 {
     zarvo::test::fake_connection& connection = publishFake();
-    putBackupFile(QStringLiteral("/U/0/A.BIN"), "a");
-    putBackupFile(QStringLiteral("/U/0/B.BIN"), "b");
-    putBackupFile(QStringLiteral("/U/0/C.BIN"), "c");
-    putBackupFile(QStringLiteral("/U/1/D.BIN"), "d");
+    putFourBackupFiles();
     // The device goes while the second file is written.
     connection.script(connection_op::write, connection_action::returns(true));
     connection.script(connection_op::write, connection_action::runs([this] { guard().nullify(); }));
@@ -561,10 +567,7 @@ TEST_F(Backup, ABackupAfterAnUnfinishedRestoreKeepsItsBackup)
 TEST_F(Backup, ARestoreThatLosesTheLinkAttemptsNoFurtherWrite)
 {
     zarvo::test::fake_connection& connection = publishFake();
-    putBackupFile(QStringLiteral("/U/0/A.BIN"), "a");
-    putBackupFile(QStringLiteral("/U/0/B.BIN"), "b");
-    putBackupFile(QStringLiteral("/U/0/C.BIN"), "c");
-    putBackupFile(QStringLiteral("/U/1/D.BIN"), "d");
+    putFourBackupFiles();
     connection.script(connection_op::write, connection_action::throws(zarvo::link_lost()));
     EXPECT_EQ(restore(backupDir()), importFailure | TC_CONNECTION_LOST);
     EXPECT_EQ(writesIn(connection), 1);
