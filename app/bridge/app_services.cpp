@@ -149,5 +149,5 @@ bool JsObject::SLOT_hasOfflineFile(QString fileName)
 
 bool JsObject::SLOT_deleteFwUpdFiles()
 {
-    return Common::deleteLocalDirectory(Common::getFWUpdateDataPath());
+    return Common::deleteFWUpdateFiles();
 }

@@ -42,9 +42,12 @@ public:
     // One log line "CPStateFlag: NAME" per set flag other than OK.
     static void logStateFlags(CPStateFlags flags);
 
-    // Working folders below the private per-user temporary base (mode 0700),
-    // created on demand, without a final "/". Empty when no private folder
-    // could be made, so nothing is ever written to a shared location.
+    // Working folders, created on demand (mode 0700), without a final "/":
+    // the temporary ones below the private per-user temporary base, the
+    // logs in "$XDG_STATE_HOME/ravosync/logs" and the backups in
+    // "$XDG_DATA_HOME/ravosync/backups" (their defaults below the home
+    // folder when unset). Empty when no private folder could be made, so
+    // nothing is ever written to a shared location.
     static QString getTempFilesDataPath();
     static QString getFWUpdateDataPath();
     static QString getLogPath();
@@ -90,6 +93,14 @@ public:
     // entry that would land outside targetDir or a symbolic link, or an
     // entry fails (what was extracted is then removed).
     static QStringList extractDir(QString zipFile, QString targetDir);
+    // The same; failure names the cause of an empty answer (the entry and
+    // the system's reason for a write that failed), and stays empty for an
+    // archive that holds no entry.
+    static QStringList extractDir(QString zipFile, QString targetDir, QString& failure);
+    // Deletes the firmware working folder, unless a firmware update, copy
+    // or install is running in the process (then false, logged, nothing
+    // deleted).
+    static bool deleteFWUpdateFiles();
     // Bytes in the regular files below dir; symlinks are not followed.
     static quint64 getDirTotalSize(QString dir);
     // Removes dir and everything below it; symlinks are removed as links.

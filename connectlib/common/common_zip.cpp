@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 #include <quazip/quazipfileinfo.h>
@@ -23,7 +26,7 @@ struct Entry {
 // The archive's entries when every one of them stays below root and none
 // is a symbolic link (a link entry would let a later entry write through
 // it). Any other archive is refused whole before anything is written.
-bool planEntries(QuaZip& zip, const QString& root, QList<Entry>& entries)
+bool planEntries(QuaZip& zip, const QString& root, QList<Entry>& entries, QString& failure)
 {
     const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
     const QDir target(root);
@@ -34,15 +37,24 @@ bool planEntries(QuaZip& zip, const QString& root, QList<Entry>& entries)
         // The system would cut a name at a NUL, so it would be written
         // somewhere other than where it was checked (and never removed).
         if (QDir::isAbsolutePath(info.name) || info.isSymbolicLink() ||
-            info.name.contains(QChar(0)))
+            info.name.contains(QChar(0))) {
+            failure = QStringLiteral("refused entry ") + info.name;
             return false;
+        }
         const QString cleaned = QDir::cleanPath(prefix + info.name);
-        if (cleaned != root && !cleaned.startsWith(prefix))
+        if (cleaned != root && !cleaned.startsWith(prefix)) {
+            failure = QStringLiteral("refused entry ") + info.name;
             return false;
+        }
         entries.append({info.name, target.absoluteFilePath(info.name),
                         info.name.endsWith(QLatin1Char('/')), info.getPermissions()});
     }
-    return zip.getZipError() == UNZ_OK && !entries.isEmpty();
+    if (zip.getZipError() != UNZ_OK) {
+        failure =
+            QStringLiteral("damaged archive, zip error ") + QString::number(zip.getZipError());
+        return false;
+    }
+    return !entries.isEmpty();
 }
 
 // Creates the missing folders of path, recording each for a roll-back.
@@ -71,43 +83,64 @@ void applyPermissions(const QString& path, QFile::Permissions stored, QFile::Per
         QFile::setPermissions(path, stored | owner);
 }
 
-bool extractEntry(QuaZip& zip, const Entry& entry, QStringList& created)
+// failure names the entry and the cause: a full disk is told apart from a
+// damaged archive.
+bool extractEntry(QuaZip& zip, const Entry& entry, QStringList& created, QString& failure)
 {
     constexpr QFile::Permissions ownerFile = QFile::ReadOwner | QFile::WriteOwner;
+    const QString folder = entry.isDirectory ? entry.path : QFileInfo(entry.path).path();
+    if (!makePath(folder, created)) {
+        failure = folder + QStringLiteral(": cannot create the folder");
+        return false;
+    }
     if (entry.isDirectory) {
-        if (!makePath(entry.path, created))
-            return false;
         applyPermissions(entry.path, entry.permissions, ownerFile | QFile::ExeOwner);
         return true;
     }
-    if (!makePath(QFileInfo(entry.path).path(), created))
-        return false;
 
     QuaZipFile input(&zip);
-    if (!input.open(QIODevice::ReadOnly))
+    const QString damaged = entry.path + QStringLiteral(": damaged entry");
+    if (!input.open(QIODevice::ReadOnly)) {
+        failure = damaged;
         return false;
+    }
     // A file that was there before (the firmware folder is reused from one
     // update to the next) is not the extraction's to remove on a roll-back.
     // Written beside it and renamed over it once complete, so a failure in
     // this entry leaves it as it was.
     const bool existed = QFileInfo::exists(entry.path) || QFileInfo(entry.path).isSymLink();
     QSaveFile output(entry.path);
-    if (!output.open(QIODevice::WriteOnly))
+    // The system's reason where there is one: Qt names a failed buffered
+    // write only "Unknown error".
+    errno = 0;
+    const auto writeFailed = [&] {
+        failure =
+            entry.path + QStringLiteral(": ") +
+            (errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : output.errorString());
         return false;
+    };
+    if (!output.open(QIODevice::WriteOnly))
+        return writeFailed();
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     for (;;) {
         const qint64 got = input.read(buffer.data(), buffer.size());
-        if (got < 0)
+        if (got < 0) {
+            failure = damaged;
             return false;
+        }
         if (got == 0)
             break;
         if (output.write(buffer.constData(), got) != got)
-            return false;
+            return writeFailed();
     }
     // Closing the entry checks its CRC.
     input.close();
-    if (input.getZipError() != UNZ_OK || !output.commit())
+    if (input.getZipError() != UNZ_OK) {
+        failure = damaged;
         return false;
+    }
+    if (!output.commit())
+        return writeFailed();
     if (!existed && !created.contains(entry.path))
         created.append(entry.path);
     applyPermissions(entry.path, entry.permissions, ownerFile);
@@ -128,20 +161,33 @@ void rollBack(const QStringList& created)
 
 QStringList Common::extractDir(QString zipFile, QString targetDir)
 {
+    QString failure;
+    return extractDir(zipFile, targetDir, failure);
+}
+
+QStringList Common::extractDir(QString zipFile, QString targetDir, QString& failure)
+{
+    failure.clear();
     QuaZip zip(zipFile);
-    if (!zip.open(QuaZip::mdUnzip))
+    if (!zip.open(QuaZip::mdUnzip)) {
+        failure = zipFile + QStringLiteral(" cannot be opened as a zip archive");
         return {};
+    }
     const QString root = QDir::cleanPath(QDir(targetDir).absolutePath());
     QList<Entry> entries;
-    if (!planEntries(zip, root, entries))
+    if (!planEntries(zip, root, entries, failure))
         return {};
 
     QStringList extracted;
     QStringList created;
     int index = 0;
     for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile(), ++index) {
-        if (index >= entries.size() || zip.getCurrentFileName() != entries.at(index).name ||
-            !extractEntry(zip, entries.at(index), created)) {
+        if (index >= entries.size() || zip.getCurrentFileName() != entries.at(index).name) {
+            failure = zipFile + QStringLiteral(" changed while it was read");
+            rollBack(created);
+            return {};
+        }
+        if (!extractEntry(zip, entries.at(index), created, failure)) {
             rollBack(created);
             return {};
         }

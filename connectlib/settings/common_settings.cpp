@@ -103,6 +103,28 @@ bool isReadOnly(const QString& key)
            element.attribute(QStringLiteral("type")) == QLatin1String("readonly");
 }
 
+// A store that cannot be written would count every start as a first use
+// without a word: each kind of failure is logged once, until a write works
+// again.
+void reportWrite(const QSettings& settings, const QString& key)
+{
+    static std::mutex mutex;
+    static QSettings::Status reported = QSettings::NoError;
+    const QSettings::Status status = settings.status();
+    std::lock_guard<std::mutex> lock(mutex);
+    if (status == reported)
+        return;
+    reported = status;
+    if (status == QSettings::NoError)
+        return;
+    const QString reason = status == QSettings::AccessError
+                               ? QStringLiteral("the file cannot be written")
+                               : QStringLiteral("the file is not in settings format");
+    Logger::instance()->logPrint(appendLogPrefix(QStringLiteral("Settings not saved (") + key +
+                                                 QStringLiteral(") in ") + settings.fileName() +
+                                                 QStringLiteral(": ") + reason));
+}
+
 QString applicationDirPath()
 {
     if (QCoreApplication::instance())
@@ -145,6 +167,7 @@ void Common::setSettingsValue(const QString& key, const QString& value)
     keepSettingsFileOwnerOnly(settings.fileName());
     settings.setValue(key, value);
     settings.sync();
+    reportWrite(settings, key);
     keepSettingsFileOwnerOnly(settings.fileName());
 }
 

@@ -224,6 +224,15 @@ public:
     static constexpr int maxTreeDepth = 32;
 
 private:
+    // After a failed firmware update or install: logs the system folders
+    // already cleared and, while the link stands, removes the update files
+    // this run wrote.
+    void dropFailedUpdate(const QStringList& cleared, const QStringList& written,
+                          ConnectLib::CPStateFlags flags);
+    // Moves a backup whose restore failed or never ended out of the next
+    // backup's way; the failure's text, empty when there was nothing to do
+    // or it moved.
+    QString keepBackupAside(const QString& backupDir);
     // Where an offline read looks: below the root, or an absolute name as it
     // is when nothing is below the root under it.
     QString offlinePath(const QString& file) const;
@@ -239,6 +248,8 @@ private:
     int m_firmwareDone = 0;
     // The running backup's folder: exports land only inside it.
     QString m_exportRoot;
+    // The flags of the step that ended the running tree export.
+    ConnectLib::CPStateFlags m_exportFailure;
     // Causes of the running restore's failed steps; GENERAL_ERROR alone for
     // a step without a cause of its own.
     ConnectLib::CPStateFlags m_importFailures;

@@ -4,6 +4,7 @@
 #include "connectlib/logging/log_prefix.h"
 #include "connectlib/logging/logger.h"
 #include "connectlib/worker/backup_catch_families.h"
+#include "connectlib/worker/backup_folders.h"
 #include "connectlib/worker/entry_file_count.h"
 #include "connectlib/worker/session_guard.h"
 #include "connectlib/worker/worker_frame.h"
@@ -14,7 +15,10 @@
 #include <QFileInfo>
 #include <QTime>
 
+#include <cerrno>
+#include <cstring>
 #include <sstream>
+#include <unistd.h>
 
 namespace ConnectLib {
 
@@ -43,6 +47,13 @@ bool hasDotComponent(const QString& requested)
     return parts.contains(QStringLiteral(".")) || parts.contains(QStringLiteral(".."));
 }
 
+// The device has no such path (its listing or read answered "not found"):
+// nothing to back up, no failure.
+bool isAbsent(CPStateFlags flags)
+{
+    return (flags & ~CPStateFlags(FILE_OPERATION_FAILED)) == FILE_OR_DIR_NOT_FOUND;
+}
+
 // Creates a folder of the running backup; never one outside it.
 bool makeBackupFolder(const QString& root, const QString& path)
 {
@@ -52,15 +63,29 @@ bool makeBackupFolder(const QString& root, const QString& path)
     return QDir().mkpath(cleaned);
 }
 
+// The name the device gave a file child found ignoring case: the device
+// reads it only under that name.
+QString fileNamed(const TCEntryItem* directory, const QString& name)
+{
+    for (int row = 0; row < directory->childCount(); ++row) {
+        const TCEntryItem* child = directory->child(row);
+        if (child->type() == TCEntryItem::File &&
+            child->entryName().compare(name, Qt::CaseInsensitive) == 0)
+            return child->entryName();
+    }
+    return name;
+}
+
 // The paths a requested data path with the date tag selects below the folder
 // that holds the day folders.
-QStringList dailySelection(TCWorker& worker, const QString& requested, const QDate& from)
+QStringList dailySelection(TCWorker& worker, const QString& requested, const QDate& from,
+                           CPStateFlags& read)
 {
     const QStringList parts = requested.split(dateTag, Qt::KeepEmptyParts, Qt::CaseSensitive);
     const QString base = parts.at(0);
     const QString rest = parts.value(1);
     TCEntryItem node(base, nullptr);
-    const CPStateFlags read = worker.readEntryTree(&node);
+    read = worker.readEntryTree(&node);
     if (!read.testFlag(OK)) {
         logText(QStringLiteral("Export failed with data path ") + requested +
                 QStringLiteral(" State: ") + Common::stringFromStateFlags(read));
@@ -99,7 +124,8 @@ QStringList dailySelection(TCWorker& worker, const QString& requested, const QDa
                         if (inner->type() == TCEntryItem::Directory && !fileName.isEmpty() &&
                             worker.hasFileChild(inner, fileName) &&
                             (!from.isValid() || date >= from))
-                            collected.append(inner->absolutePath() + QLatin1Char('/') + fileName);
+                            collected.append(inner->absolutePath() + QLatin1Char('/') +
+                                             fileNamed(inner, fileName));
                     }
                 }
             } else if (sub->entryName().endsWith(tail, Qt::CaseInsensitive)) {
@@ -129,27 +155,47 @@ void TCWorker::SLOT_doBackup(ConnectLib::TCData data, QString listOfDirs, QStrin
         emit SIGNAL_backupDone(data, QString(), folderFailure);
         return;
     }
+    // Every failed step's flags (each with FILE_OPERATION_FAILED); the
+    // backup is OK only when there is none.
+    CPStateFlags failures;
+    const auto failed = [&failures](CPStateFlags cause) {
+        failures |= FILE_OPERATION_FAILED | (cause & ~CPStateFlags(OK));
+    };
     QStringList requestedPaths = listOfDirs.split(QLatin1Char(','), Qt::KeepEmptyParts);
     if (listOfDirs.contains(QStringLiteral("[USER]"))) {
         TCEntryItem users(QStringLiteral("/U"), nullptr);
         QStringList ids;
-        if (readEntryTree(&users).testFlag(OK)) {
+        const CPStateFlags read = readEntryTree(&users);
+        if (read.testFlag(OK)) {
             for (int i = 0; i < users.childCount(); ++i) {
                 if (users.child(i)->type() == TCEntryItem::Directory)
                     ids.append(users.child(i)->entryName());
             }
+        } else if (!isAbsent(read)) {
+            logText(QStringLiteral("Could not list the users for the backup. State: ") +
+                    Common::stringFromStateFlags(read));
+            failed(read);
         }
         requestedPaths = Common::replaceUserTags(requestedPaths, ids);
     }
     const QString backupDir = backups + QLatin1Char('/') + data.deviceIdAsHexString();
-    Common::deleteLocalDirectory(backupDir);
+    // The new backup is written beside the previous one, which stays until
+    // the new one is complete and on the disk.
+    const QString staging = backupStagingFolder(backupDir);
+    Common::deleteLocalDirectory(staging);
     waitSeconds(1);
+    if (!QDir().mkpath(staging)) {
+        logText(QStringLiteral("Could not create dir for backups ") + staging);
+        emit SIGNAL_backupDone(data, backupDir, folderFailure);
+        return;
+    }
 
-    m_exportRoot = backupDir;
-    CPStateFlags flags;
+    m_exportRoot = staging;
+    bool accepted = false;
     // The early end: a local folder that cannot be made.
     const auto fail = [&](const QString& dir, const QString& reported) {
         m_exportRoot.clear();
+        Common::deleteLocalDirectory(staging);
         logText(QStringLiteral("Could not create dir for backups ") + dir);
         emit SIGNAL_backupDone(data, reported, folderFailure);
     };
@@ -163,50 +209,92 @@ void TCWorker::SLOT_doBackup(ConnectLib::TCData data, QString listOfDirs, QStrin
                     requested);
             continue;
         }
+        accepted = true;
         if (Common::isFilePath(requested) && !requested.contains(dateTag)) {
             const QString dataPath = requested.left(requested.lastIndexOf(QLatin1Char('/')));
-            if (!makeBackupFolder(backupDir, backupDir + dataPath)) {
+            if (!makeBackupFolder(staging, staging + dataPath)) {
                 fail(dataPath, backupDir);
                 return;
             }
-            const CPStateFlags result = exportFile(requested, backupDir + requested);
-            flags |= result;
-            if (result.testFlag(FILE_OPERATION_FAILED))
+            const CPStateFlags result = exportFile(requested, staging + requested);
+            if (isAbsent(result)) {
+                logText(QStringLiteral("Not on the device, nothing to back up: ") + requested);
+            } else if (result.testFlag(FILE_OPERATION_FAILED)) {
+                failed(result);
                 logText(QStringLiteral("Export failed with data path ") + requested +
                         QStringLiteral(" to ") + dataPath + QStringLiteral(" State: ") +
                         Common::stringFromStateFlags(result));
+            }
             continue;
         }
-        const QStringList paths = requested.contains(dateTag)
-                                      ? dailySelection(*this, requested, fromDate)
-                                      : QStringList{requested};
-        for (const QString& path : paths) {
+        QStringList paths{requested};
+        if (requested.contains(dateTag)) {
+            CPStateFlags read;
+            paths = dailySelection(*this, requested, fromDate, read);
+            if (!read.testFlag(OK) && !isAbsent(read))
+                failed(read);
+        }
+        for (const QString& path : qAsConst(paths)) {
             TCEntryItem node(path, nullptr);
             // A file's folder is the text before its last "/", even when its
             // name also appears earlier in the path.
-            const QString dataPath =
-                backupDir + (node.type() == TCEntryItem::File
-                                 ? path.left(path.lastIndexOf(QLatin1Char('/')))
-                                 : path);
-            if (!makeBackupFolder(backupDir, dataPath)) {
+            const QString dataPath = staging + (node.type() == TCEntryItem::File
+                                                    ? path.left(path.lastIndexOf(QLatin1Char('/')))
+                                                    : path);
+            if (!makeBackupFolder(staging, dataPath)) {
                 fail(dataPath, QString());
                 return;
             }
             // A file has nothing to list: its export reads it.
-            const CPStateFlags read =
+            CPStateFlags result =
                 node.type() == TCEntryItem::File ? CPStateFlags(OK) : readEntryTree(&node);
-            if (read.testFlag(OK) && exportEntryTree(data, &node, dataPath)) {
-                logText(QStringLiteral("Export done ") + path + QStringLiteral(" to ") + dataPath);
-                flags |= OK;
-            } else {
-                logText(QStringLiteral("Export failed with data path ") + path +
-                        QStringLiteral(" to ") + dataPath + QStringLiteral("State: ") +
-                        Common::stringFromStateFlags(read));
+            if (result.testFlag(OK)) {
+                m_exportFailure = CPStateFlags();
+                if (exportEntryTree(data, &node, dataPath)) {
+                    logText(QStringLiteral("Export done ") + path + QStringLiteral(" to ") +
+                            dataPath);
+                    continue;
+                }
+                // A listed file that cannot be read is a failure; only a
+                // requested file the device does not have is absent.
+                if (node.type() == TCEntryItem::File || !isAbsent(m_exportFailure))
+                    result = m_exportFailure;
+                else
+                    result = m_exportFailure | GENERAL_ERROR;
             }
+            if (isAbsent(result)) {
+                logText(QStringLiteral("Not on the device, nothing to back up: ") + path);
+                continue;
+            }
+            failed(result);
+            logText(QStringLiteral("Export failed with data path ") + path +
+                    QStringLiteral(" to ") + dataPath + QStringLiteral(" State: ") +
+                    Common::stringFromStateFlags(result));
         }
     }
     m_exportRoot.clear();
-    emit SIGNAL_backupDone(data, backupDir, flags);
+
+    if (!failures && accepted) {
+        // On the disk before anyone is told the backup is there: the reset
+        // that follows erases the device.
+        QString failure = syncFolderTree(staging);
+        if (failure.isEmpty())
+            failure = keepBackupAside(backupDir);
+        if (failure.isEmpty())
+            failure = swapInFolder(staging, backupDir);
+        if (failure.isEmpty()) {
+            logText(QStringLiteral("Backup complete: ") + backupDir);
+            emit SIGNAL_backupDone(data, backupDir, OK);
+            return;
+        }
+        logText(QStringLiteral("Could not store the backup: ") + failure);
+        failed(GENERAL_ERROR);
+    }
+    Common::deleteLocalDirectory(staging);
+    if (failures)
+        logText(QStringLiteral("Backup failed, the previous backup is kept. State: ") +
+                Common::stringFromStateFlags(failures));
+    emit SIGNAL_backupDone(data, backupDir, failures);
 }
 
 ConnectLib::CPStateFlags TCWorker::exportFile(QString devicePath, QString localPath)
@@ -226,12 +314,19 @@ ConnectLib::CPStateFlags TCWorker::exportFile(QString devicePath, QString localP
         const std::string bytes = stream.str();
         QFile file(localPath);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            logText(QStringLiteral("Unable to open file for writing: ") + localPath);
+            logText(QStringLiteral("Unable to open file for writing: ") + localPath +
+                    QStringLiteral(": ") + file.errorString());
             return fileFailure;
         }
+        // Flushed to the disk here: a full disk or a failing one shows now,
+        // not after the backup was reported.
         if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) ||
-            !file.flush()) {
-            logText(QStringLiteral("Write failed for file: ") + localPath);
+            !file.flush() || ::fsync(file.handle()) != 0) {
+            const QString reason = file.error() != QFileDevice::NoError
+                                       ? file.errorString()
+                                       : QString::fromLocal8Bit(std::strerror(errno));
+            logText(QStringLiteral("Write failed for file: ") + localPath + QStringLiteral(": ") +
+                    reason);
             file.remove();
             return fileFailure;
         }
@@ -243,18 +338,25 @@ ConnectLib::CPStateFlags TCWorker::exportFile(QString devicePath, QString localP
 bool TCWorker::exportEntryTree(ConnectLib::TCData& data, ConnectLib::TCEntryItem* node,
                                QString localDir)
 {
+    const auto exported = [this](const QString& devicePath, const QString& localPath) {
+        const CPStateFlags result = exportFile(devicePath, localPath);
+        if (!result.testFlag(FILE_OPERATION_FAILED))
+            return true;
+        m_exportFailure = result;
+        return false;
+    };
     if (node->childCount() == 0 && node->type() == TCEntryItem::File)
-        return !exportFile(node->absolutePath(), localDir + QLatin1Char('/') + node->entryName())
-                    .testFlag(FILE_OPERATION_FAILED);
+        return exported(node->absolutePath(), localDir + QLatin1Char('/') + node->entryName());
     for (int i = 0; i < node->childCount(); ++i) {
         TCEntryItem* child = node->child(i);
         const QString target = localDir + QLatin1Char('/') + child->entryName();
         if (child->type() == TCEntryItem::File) {
-            if (exportFile(child->absolutePath(), target).testFlag(FILE_OPERATION_FAILED))
+            if (!exported(child->absolutePath(), target))
                 return false;
         } else if (child->type() == TCEntryItem::Directory) {
             if (!makeBackupFolder(m_exportRoot, target)) {
                 logText(QStringLiteral("Unable to create folder: ") + target);
+                m_exportFailure = fileFailure;
                 return false;
             }
             if (!exportEntryTree(data, child, target))
@@ -297,19 +399,52 @@ void TCWorker::SLOT_revertBackup(ConnectLib::TCData data, QString backupDir)
         emit SIGNAL_backupRevertDone(data, GENERAL_ERROR);
         return;
     }
+    // Should the process end mid-way, the next backup finds the mark and
+    // keeps this backup instead of replacing it.
+    QFile marker(restoringMarker(dir));
+    marker.open(QIODevice::WriteOnly);
+    marker.close();
     m_importFailures = CPStateFlags();
     m_importFailed = false;
     const bool walked = uploadEntryTree(data, &tree, QString());
     m_rootPath = previousRoot;
     // Every file not written fails the import; the backup is kept for
-    // another attempt.
+    // another attempt, out of the way of the next backup.
     if (!walked || m_importFailed) {
         logText(QStringLiteral("Import failed with data path ") + backupDir);
+        keepBackupAside(dir);
         emit SIGNAL_backupRevertDone(data, fileFailure | m_importFailures);
         return;
     }
     Common::deleteLocalDirectory(dir);
+    QFile::remove(restoringMarker(dir));
     emit SIGNAL_backupRevertDone(data, OK);
+}
+
+QString TCWorker::keepBackupAside(const QString& backupDir)
+{
+    if (!QFileInfo::exists(restoringMarker(backupDir)))
+        return QString();
+    // A backup already moved aside keeps its name.
+    if (QFileInfo(backupDir).fileName().contains(QLatin1Char('-'))) {
+        QFile::remove(restoringMarker(backupDir));
+        return QString();
+    }
+    if (!QFileInfo::exists(backupDir)) {
+        QFile::remove(restoringMarker(backupDir));
+        return QString();
+    }
+    const QString aside = moveBackupAside(backupDir);
+    if (aside.isEmpty()) {
+        const QString failure = QStringLiteral("Could not move aside the backup whose restore "
+                                               "failed: ") +
+                                backupDir;
+        logText(failure);
+        return failure;
+    }
+    QFile::remove(restoringMarker(backupDir));
+    logText(QStringLiteral("The backup whose restore failed is kept as ") + aside);
+    return QString();
 }
 
 bool TCWorker::uploadEntryTree(ConnectLib::TCData& data, ConnectLib::TCEntryItem* node,
@@ -332,6 +467,10 @@ bool TCWorker::uploadEntryTree(ConnectLib::TCData& data, ConnectLib::TCEntryItem
             } catch (const std::exception& error) {
                 failed(restoreFileFamily().handle(error, CPStateFlags()));
             }
+            // After a lost link, a cancel or a full disk the next writes
+            // would only fail, or reach a device that came back changed.
+            if (!result)
+                return false;
         } else if (child->type() == TCEntryItem::Directory) {
             const QString newPath = devicePath + QLatin1Char('/') + child->entryName();
             // Held until the folder's whole subtree is written.

@@ -1,6 +1,7 @@
 #include "connectlib/worker/tc_worker.h"
 
 #include "connectlib/common/common.h"
+#include "connectlib/common/firmware_lock.h"
 #include "connectlib/logging/log_prefix.h"
 #include "connectlib/logging/logger.h"
 #include "connectlib/worker/entry_file_count.h"
@@ -35,16 +36,6 @@ void logText(const QString& text)
 std::string utf8(const QString& text)
 {
     return text.toUtf8().toStdString();
-}
-
-// All devices' workers share the one firmware folder: an update, a folder
-// copy or an install runs alone in the process, so no device receives files
-// of another device's archive. Taken before any session guard, so a waiting
-// worker holds no guard and cancels never wait behind another device.
-std::mutex& firmwareMutex()
-{
-    static std::mutex mutex;
-    return mutex;
 }
 
 QFileInfoList entriesOf(const QString& dir)
@@ -146,7 +137,7 @@ void TCWorker::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool m
         emit SIGNAL_firmwareUpdated(data, firmwareFailure);
         return;
     }
-    std::lock_guard<std::mutex> firmwareLock(firmwareMutex());
+    std::lock_guard<std::mutex> firmwareLock(firmwareFolderMutex());
     const QString fw = Common::getFWUpdateDataPath();
     if (fw.isEmpty()) {
         logText(QStringLiteral("No private working folder for firmware updates."));
@@ -163,8 +154,11 @@ void TCWorker::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool m
         emit SIGNAL_firmwareUpdated(data, firmwareFailure);
         return;
     }
-    if (Common::extractDir(updateFile, fw).isEmpty()) {
-        logText(QStringLiteral("Extracted firmware.zip directory was empty."));
+    QString failure;
+    if (Common::extractDir(updateFile, fw, failure).isEmpty()) {
+        logText(failure.isEmpty()
+                    ? QStringLiteral("Extracted firmware.zip directory was empty.")
+                    : QStringLiteral("Could not extract the firmware archive: ") + failure);
         emit SIGNAL_firmwareUpdated(data, firmwareFailure);
         return;
     }
@@ -181,18 +175,25 @@ void TCWorker::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool m
         QFile::remove(archive);
 
     CPStateFlags flags = firmwareFailure;
+    QStringList cleared;
+    // Device paths this run wrote or began to write.
+    QStringList written;
     try {
         removeSysDirectories(sysFolders);
+        cleared = sysFolders;
         if (makeRoom && !roomFor(*this, Common::getDirTotalSize(fw))) {
             flags = noRoom;
         } else {
             for (const QString& name :
                  {QStringLiteral("BTUPDAT.BIN"), QStringLiteral("TCHUPDAT.BIN")}) {
                 const QString local = findEntry(fw, name, false);
-                if (!local.isEmpty())
-                    putLocalFile(local, QLatin1Char('/') + name);
+                if (local.isEmpty())
+                    continue;
+                written.append(QLatin1Char('/') + name);
+                putLocalFile(local, written.last());
             }
-            putLocalFile(image, QStringLiteral("/SYSUPDAT.IMG"));
+            written.append(QStringLiteral("/SYSUPDAT.IMG"));
+            putLocalFile(image, written.last());
             flags = OK;
         }
     } catch (const zarvo::exception& error) {
@@ -200,6 +201,8 @@ void TCWorker::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool m
     } catch (const std::exception& error) {
         flags = firmwareFamily().handle(error, flags);
     }
+    if (flags != OK)
+        dropFailedUpdate(cleared, written, flags);
     emit SIGNAL_firmwareUpdated(data, flags);
 }
 
@@ -209,19 +212,21 @@ void TCWorker::SLOT_ZFTP_installUpdate(ConnectLib::TCData data, QString updateFi
         emit SIGNAL_ZFTP_installUpdateCompleted(data, firmwareFailure);
         return;
     }
-    std::lock_guard<std::mutex> firmwareLock(firmwareMutex());
+    std::lock_guard<std::mutex> firmwareLock(firmwareFolderMutex());
     if (!isDownloadedFile(updateFile)) {
         emit SIGNAL_ZFTP_installUpdateCompleted(data, firmwareFailure);
         return;
     }
     CPStateFlags flags = firmwareFailure;
+    QStringList written;
     try {
         // The archive alone goes to the device, whatever else the working
         // folders hold.
         if (makeRoom && !roomFor(*this, quint64(QFileInfo(updateFile).size()))) {
             flags = noRoom;
         } else {
-            putLocalFile(updateFile, QStringLiteral("/update.zip"));
+            written.append(QStringLiteral("/update.zip"));
+            putLocalFile(updateFile, written.last());
             flags = OK;
         }
     } catch (const zarvo::exception& error) {
@@ -229,6 +234,8 @@ void TCWorker::SLOT_ZFTP_installUpdate(ConnectLib::TCData data, QString updateFi
     } catch (const std::exception& error) {
         flags = firmwareFamily().handle(error, flags);
     }
+    if (flags != OK)
+        dropFailedUpdate(QStringList(), written, flags);
     emit SIGNAL_ZFTP_installUpdateCompleted(data, flags);
 }
 
@@ -238,7 +245,7 @@ void TCWorker::SLOT_copyFWData(ConnectLib::TCData data, QString path)
         emit SIGNAL_fwDataCopied(data, firmwareFailure);
         return;
     }
-    std::lock_guard<std::mutex> firmwareLock(firmwareMutex());
+    std::lock_guard<std::mutex> firmwareLock(firmwareFolderMutex());
     const QString fw = Common::getFWUpdateDataPath();
     if (fw.isEmpty()) {
         logText(QStringLiteral("No private working folder for firmware updates."));
@@ -340,6 +347,40 @@ void TCWorker::removeSysDirectories(QStringList directories)
             // Nothing to clear.
         }
     }
+}
+
+void TCWorker::dropFailedUpdate(const QStringList& cleared, const QStringList& written,
+                                ConnectLib::CPStateFlags flags)
+{
+    if (!cleared.isEmpty())
+        logText(QStringLiteral("Firmware update failed; device folders already cleared: /SYS/") +
+                cleared.join(QStringLiteral(", /SYS/")));
+    if (written.isEmpty())
+        return;
+    if (flags.testFlag(TC_CONNECTION_LOST)) {
+        logText(QStringLiteral("Firmware update failed with the link lost; update files left on "
+                               "the device: ") +
+                written.join(QStringLiteral(", ")));
+        return;
+    }
+    // Best effort: the device would otherwise hold half an update.
+    QStringList removed;
+    for (const QString& path : written) {
+        try {
+            SessionPointer session = m_guard->getSessionPointer();
+            zarvo::session_lock lock(*session, 0);
+            session->remove(utf8(path));
+            removed.append(path);
+        } catch (const zarvo::no_such_file_or_directory&) {
+            // Never written.
+        } catch (const std::exception& error) {
+            logText(QStringLiteral("Could not remove the update file ") + path +
+                    QStringLiteral(": ") + QString::fromUtf8(error.what()));
+        }
+    }
+    if (!removed.isEmpty())
+        logText(QStringLiteral("Removed the update files of the failed update: ") +
+                removed.join(QStringLiteral(", ")));
 }
 
 int TCWorker::countLocalFiles(QString directory)

@@ -9,6 +9,8 @@
 #include <dbus/dbus.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <string>
 
 #include <fcntl.h>
@@ -66,6 +68,8 @@ private:
     void sleep_notice(bool before);
     void owner_changed(const std::string& owner);
     void lost(const char* why);
+    static DBusConnection* connect_system_bus(scoped_error& error);
+    bool add_match(const char* rule, scoped_error& error);
     std::string name_owner();
     void take_inhibitor();
     void release_inhibitor();
@@ -108,18 +112,15 @@ int logind_power_source::open(power_events& events)
     }
     dbus_threads_init_default();
     scoped_error error;
-    bus_ = dbus_bus_get_private(DBUS_BUS_SYSTEM, &error.e);
+    bus_ = connect_system_bus(error);
     if (!bus_) {
         ZARVO_TRACE("zarvo::platform::logind_power_source::open",
                     "No system bus, so system sleep is not followed: %s", error.text());
         close();
         return -1;
     }
-    // libdbus would end the process when the bus goes away.
-    dbus_connection_set_exit_on_disconnect(bus_, FALSE);
-    dbus_bus_add_match(bus_, sleep_rule, &error.e);
-    if (!dbus_error_is_set(&error.e))
-        dbus_bus_add_match(bus_, owner_rule, &error.e);
+    if (add_match(sleep_rule, error))
+        add_match(owner_rule, error);
     if (dbus_error_is_set(&error.e)) {
         ZARVO_TRACE("zarvo::platform::logind_power_source::open",
                     "Cannot follow logind's sleep notices: %s", error.text());
@@ -264,6 +265,80 @@ void logind_power_source::lost(const char* why)
         sleep_announced_ = false;
         events_->power_broadcast(power_resume_automatic);
     }
+}
+
+// The first call on a new connection also runs its authentication, in
+// which libdbus's blocking call waits without a limit; the connection's
+// input and output are driven here up to the time-out instead.
+DBusMessage* first_call(DBusConnection* bus, DBusMessage* call, scoped_error& error)
+{
+    dbus_uint32_t serial = 0;
+    if (!dbus_connection_send(bus, call, &serial)) {
+        dbus_set_error_const(&error.e, DBUS_ERROR_NO_MEMORY, "cannot send on the system bus");
+        return nullptr;
+    }
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(call_timeout_ms);
+    for (;;) {
+        // Nothing else is sent before this answer: what comes first is it.
+        while (DBusMessage* m = dbus_connection_pop_message(bus)) {
+            if (dbus_message_get_reply_serial(m) != serial) {
+                dbus_message_unref(m);
+                continue;
+            }
+            if (dbus_set_error_from_message(&error.e, m)) {
+                dbus_message_unref(m);
+                return nullptr;
+            }
+            return m;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0 || !dbus_connection_read_write(bus, int(left)))
+            break;
+    }
+    dbus_set_error_const(&error.e, DBUS_ERROR_NO_REPLY, "the system bus does not answer");
+    return nullptr;
+}
+
+// libdbus's own bus set-up (the Hello of dbus_bus_get_private, AddMatch)
+// waits up to its default of 25 s, or without a limit while authenticating,
+// on the thread that starts the listener; these are the same calls bounded
+// by the source's time-out.
+DBusConnection* logind_power_source::connect_system_bus(scoped_error& error)
+{
+    // Where libdbus looks too: the variable, else the standard socket.
+    const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    if (!address || !*address)
+        address = "unix:path=/var/run/dbus/system_bus_socket";
+    DBusConnection* bus = dbus_connection_open_private(address, &error.e);
+    if (!bus)
+        return nullptr;
+    // libdbus would end the process when the bus goes away.
+    dbus_connection_set_exit_on_disconnect(bus, FALSE);
+    message_ref hello{
+        dbus_message_new_method_call(bus_name, "/org/freedesktop/DBus", bus_name, "Hello")};
+    message_ref reply{hello.m ? first_call(bus, hello.m, error) : nullptr};
+    if (!reply.m) {
+        dbus_connection_close(bus);
+        dbus_connection_unref(bus);
+        return nullptr;
+    }
+    return bus;
+}
+
+bool logind_power_source::add_match(const char* rule, scoped_error& error)
+{
+    message_ref call{
+        dbus_message_new_method_call(bus_name, "/org/freedesktop/DBus", bus_name, "AddMatch")};
+    if (!call.m || !dbus_message_append_args(call.m, DBUS_TYPE_STRING, &rule, DBUS_TYPE_INVALID)) {
+        dbus_set_error_const(&error.e, DBUS_ERROR_NO_MEMORY, "no memory for a match rule");
+        return false;
+    }
+    message_ref reply{
+        dbus_connection_send_with_reply_and_block(bus_, call.m, call_timeout_ms, &error.e)};
+    return reply.m != nullptr;
 }
 
 std::string logind_power_source::name_owner()

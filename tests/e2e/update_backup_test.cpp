@@ -263,16 +263,17 @@ TEST_F(DeviceRestarts, ABackupAndItsRestoreThroughThePages)
     ASSERT_TRUE(m_run->waitForLog(QStringLiteral("Backup restored: "), 120000));
     ASSERT_TRUE(waitForSyncEnd());
 
-    // The backup folder: below the backups folder, named by the device's
-    // hexadecimal id, each exported folder at its device path.
-    const QString backups = m_run->sandbox().path(QStringLiteral("tmp")) +
-                            QStringLiteral("/ravosync-%1/zarvo/backups").arg(::geteuid());
+    // The backup folder: below the backups folder with the user's data,
+    // named by the device's hexadecimal id, each exported folder at its
+    // device path (written beside it first, then swapped in).
+    const QString backups = m_run->sandbox().path(QStringLiteral("data/ravosync/backups"));
     const QString backupDir = backups + QLatin1Char('/') + hexId();
     EXPECT_TRUE(m_run->sandbox().logHas(QStringLiteral("Backup done: ") + backupDir + " OK"));
     for (const char* folder : {"/U/0/S", "/U/0/20260110/ACT", "/U/0/20260111/ACT"})
         EXPECT_TRUE(m_run->sandbox().logHas(QStringLiteral("Export done ") + folder + " to " +
-                                            backupDir + folder))
+                                            backupDir + ".partial" + folder))
             << folder;
+    EXPECT_TRUE(m_run->sandbox().logHas(QStringLiteral("Backup complete: ") + backupDir));
 
     // After the factory reset and the restore: every backed-up file as it
     // was, nothing else of the user's; the backup is gone.

@@ -45,9 +45,9 @@ TEST(PrivateBase, WorkingFoldersAreCreatedPrivateBelowTheBase)
     ASSERT_FALSE(QFile::exists(base));
 
     EXPECT_EQ(Common::getTempFilesDataPath(), base + QStringLiteral("/zarvo"));
-    EXPECT_EQ(Common::getLogPath(), base + QStringLiteral("/zarvo/logs"));
+    EXPECT_EQ(Common::getFWUpdateDataPath(), base + QStringLiteral("/zarvo/fwupdate"));
     for (const QString& path :
-         {base, base + QStringLiteral("/zarvo"), base + QStringLiteral("/zarvo/logs")}) {
+         {base, base + QStringLiteral("/zarvo"), base + QStringLiteral("/zarvo/fwupdate")}) {
         EXPECT_EQ(modeOf(path), mode_t(0700)) << path.toStdString();
         EXPECT_EQ(ownerOf(path), ::geteuid()) << path.toStdString();
     }
@@ -68,19 +68,18 @@ TEST(PrivateBase, LoosePermissionsOfAnExistingBaseAreTightened)
 void expectRefused(const QString& planted, const QString& victim)
 {
     MessageCapture messages;
-    const QString logPath = Common::getLogPath();
-    ConnectLib::Logger::instance()->logPrint(QStringLiteral("private line"));
-    ConnectLib::Logger::drop();
+    const QString fwPath = Common::getFWUpdateDataPath();
+    ASSERT_TRUE(writeFile(fwPath + QStringLiteral("/private.bin"), "private"));
 
-    EXPECT_FALSE(logPath.startsWith(planted + QLatin1Char('/'))) << logPath.toStdString();
-    EXPECT_TRUE(logPath.startsWith(QDir::tempPath() + QLatin1Char('/')));
-    EXPECT_TRUE(QFile::exists(logPath));
-    const QString fallback = logPath.left(logPath.size() - int(qstrlen("/zarvo/logs")));
+    EXPECT_FALSE(fwPath.startsWith(planted + QLatin1Char('/'))) << fwPath.toStdString();
+    EXPECT_TRUE(fwPath.startsWith(QDir::tempPath() + QLatin1Char('/')));
+    EXPECT_TRUE(QFile::exists(fwPath));
+    const QString fallback = fwPath.left(fwPath.size() - int(qstrlen("/zarvo/fwupdate")));
     EXPECT_EQ(modeOf(fallback), mode_t(0700));
     EXPECT_TRUE(isEmptyFolder(victim));
 
     // The same fallback for the rest of the process, announced once.
-    EXPECT_EQ(Common::getLogPath(), logPath);
+    EXPECT_EQ(Common::getFWUpdateDataPath(), fwPath);
     int announcements = 0;
     for (const auto& message : messages.messages())
         announcements += message.text.contains(QStringLiteral("is not a private folder")) ? 1 : 0;
@@ -97,11 +96,10 @@ TEST(PrivateBase, AMissingTemporaryFolderGivesNoBase)
     const QString base = ConnectLib::privateTempBase();
     // Every working folder is then empty, so nothing is written elsewhere.
     const QStringList working{Common::getTempFilesDataPath(), Common::getFWUpdateDataPath(),
-                              Common::getSelfUpdateDataPath(), Common::getBackupDataPath(),
-                              Common::getLogPath()};
+                              Common::getSelfUpdateDataPath()};
     ::setenv("TMPDIR", saved.constData(), 1);
     EXPECT_EQ(base, QString());
-    EXPECT_EQ(working, (QStringList{QString(), QString(), QString(), QString(), QString()}));
+    EXPECT_EQ(working, (QStringList{QString(), QString(), QString()}));
     EXPECT_FALSE(QFile::exists(missing));
 }
 
@@ -143,7 +141,7 @@ TEST(PrivateBase, AnUnsafeSubFolderGivesTheEmptyPath)
     ASSERT_TRUE(QDir().mkpath(victim));
     const mode_t victimMode = modeOf(victim);
     ASSERT_TRUE(QFile::link(victim, working + QStringLiteral("/fwupdate")));
-    ASSERT_TRUE(writeFile(working + QStringLiteral("/backups"), "not a folder"));
+    ASSERT_TRUE(writeFile(working + QStringLiteral("/selfupdate"), "not a folder"));
 
     struct Case {
         const char* name;
@@ -152,9 +150,8 @@ TEST(PrivateBase, AnUnsafeSubFolderGivesTheEmptyPath)
     };
     const Case cases[] = {
         {"a symlink", &Common::getFWUpdateDataPath, QString()},
-        {"a file", &Common::getBackupDataPath, QString()},
-        {"a safe one beside them", &Common::getSelfUpdateDataPath,
-         working + QStringLiteral("/selfupdate")},
+        {"a file", &Common::getSelfUpdateDataPath, QString()},
+        {"the safe base beside them", &Common::getTempFilesDataPath, working},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -162,7 +159,7 @@ TEST(PrivateBase, AnUnsafeSubFolderGivesTheEmptyPath)
     }
     EXPECT_TRUE(isEmptyFolder(victim));
     EXPECT_EQ(modeOf(victim), victimMode) << "left as it was";
-    EXPECT_EQ(readLines(working + QStringLiteral("/backups")),
+    EXPECT_EQ(readLines(working + QStringLiteral("/selfupdate")),
               QStringList{QStringLiteral("not a folder")});
 }
 

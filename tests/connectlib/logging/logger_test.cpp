@@ -72,7 +72,9 @@ TEST_F(LoggerTest, LinesGoToTodaysFileTheDebugOutputAndTheSignal)
 
     const QString file = logFile(QStringLiteral("20260314"));
     EXPECT_EQ(Logger::instance()->getCurrentFile(), file);
-    EXPECT_TRUE(file.startsWith(QDir::tempPath() + QStringLiteral("/ravosync-")));
+    // With the user's state, so a reboot keeps it.
+    EXPECT_TRUE(file.startsWith(qEnvironmentVariable("XDG_STATE_HOME") +
+                                QStringLiteral("/ravosync/logs/")));
     const QStringList lines = readLines(file);
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines.mid(lines.size() - 2), (QStringList{QStringLiteral("hello"), QString()}));

@@ -207,6 +207,34 @@ TEST(Settings, FileIsOwnerOnlyAfterEveryWrite)
     ::umask(oldMask);
 }
 
+// A settings file that cannot be written stores nothing: that is said in
+// the log, once, naming the key, and said again after a write succeeded.
+TEST(Settings, AWriteThatFailsIsLoggedOncePerKind)
+{
+    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Zarvo");
+    ASSERT_TRUE(Common::deleteLocalDirectory(folder));
+    // A file where the folder goes stops even root from writing.
+    ASSERT_TRUE(writeFile(folder, "not a folder"));
+    QStringList logged;
+    QObject::connect(ConnectLib::Logger::instance(), &ConnectLib::Logger::SIGNAL_logPrint,
+                     [&](const QString& line) { logged << line; });
+    Common::setSettingsValue(QStringLiteral("proxyname"), QStringLiteral("a.test"));
+    Common::setSettingsValue(QStringLiteral("proxyport"), QStringLiteral("8080"));
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged[0].endsWith(QStringLiteral("] Settings not saved (proxyname) in ") + folder +
+                                   QStringLiteral("/ZarvoRavoSync.conf: the file cannot be "
+                                                  "written")))
+        << logged[0].toStdString();
+
+    ASSERT_TRUE(QFile::remove(folder));
+    Common::setSettingsValue(QStringLiteral("proxyname"), QStringLiteral("a.test"));
+    EXPECT_EQ(logged.size(), 1);
+    ASSERT_TRUE(Common::deleteLocalDirectory(folder));
+    ASSERT_TRUE(writeFile(folder, "not a folder"));
+    Common::setSettingsValue(QStringLiteral("proxyport"), QStringLiteral("8080"));
+    EXPECT_EQ(logged.size(), 2);
+}
+
 TEST(Settings, ReadOnlyKeysAreNeverWritten)
 {
     const QStringList keys = {

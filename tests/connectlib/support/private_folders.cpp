@@ -21,6 +21,7 @@ void usePrivateFolders(const zarvo::test::temp_dir& root)
     useFolder(root, "HOME", "home");
     useFolder(root, "XDG_CONFIG_HOME", "config");
     useFolder(root, "XDG_DATA_HOME", "data");
+    useFolder(root, "XDG_STATE_HOME", "state");
     useFolder(root, "XDG_CACHE_HOME", "cache");
     useFolder(root, "XDG_RUNTIME_DIR", "runtime");
     useFolder(root, "TMPDIR", "tmp");

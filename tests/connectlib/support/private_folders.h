@@ -4,7 +4,7 @@
 
 namespace ConnectLib::Test {
 
-// Gives the process a private HOME, XDG_CONFIG_HOME, XDG_DATA_HOME,
+// Gives the process a private HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_STATE_HOME,
 // XDG_CACHE_HOME, XDG_RUNTIME_DIR and TMPDIR, each a 0700 folder below root,
 // so QSettings, QStandardPaths and QDir::tempPath() never reach the user's
 // own. Call before anything reads them (first thing in main).

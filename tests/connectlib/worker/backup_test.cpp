@@ -5,6 +5,7 @@
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/device_fixture.h"
 #include "tests/connectlib/worker/error_cases.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 
 namespace ConnectLib {
 namespace {
@@ -35,6 +37,15 @@ std::string binary(int size, int seed)
     for (int i = 0; i < size; ++i)
         out[std::size_t(i)] = char((i * 31 + seed) % 256);
     return out;
+}
+
+// The file writes that reached a scripted connection.
+int writesIn(const zarvo::test::fake_connection& connection)
+{
+    int writes = 0;
+    for (const auto& call : connection.calls())
+        writes += call.op == connection_op::write ? 1 : 0;
+    return writes;
 }
 
 class Backup : public KT::DeviceFixture {
@@ -81,6 +92,15 @@ protected:
         ASSERT_TRUE(KT::writeFile(path, content));
     }
 
+    // Three files of user 0 and one of user 1.
+    void putFourBackupFiles()
+    {
+        putBackupFile(QStringLiteral("/U/0/A.BIN"), "a");
+        putBackupFile(QStringLiteral("/U/0/B.BIN"), "b");
+        putBackupFile(QStringLiteral("/U/0/C.BIN"), "c");
+        putBackupFile(QStringLiteral("/U/1/D.BIN"), "d");
+    }
+
     // The paths the backup reported as exported or failed, in order.
     QStringList exportedPaths() const
     {
@@ -93,6 +113,19 @@ protected:
                 paths << m.captured(1);
         }
         return paths;
+    }
+
+    // Backups whose restore failed, moved aside beside the device's folder.
+    QStringList keptBackups() const
+    {
+        return QDir(m_backups).entryList({QStringLiteral("0012ABCD-restore-failed-*")},
+                                         QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    }
+    // Everything in the backups folder: no staging folder is left behind.
+    QStringList backupsFolder() const
+    {
+        return QDir(m_backups).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                         QDir::Name);
     }
 
     QString m_backups;
@@ -144,12 +177,14 @@ TEST_F(Backup, UserTagGivesOneDataPathPerUser)
     EXPECT_EQ(KT::readBytes(backupDir() + "/U/1/S/B.BIN"),
               QByteArray::fromStdString(binary(200, 2)));
 
-    // A failed listing of /U: no user, nothing exported for the tag.
+    // A failed listing of /U: no user, nothing exported for the tag, and
+    // the backup failed; the previous one stays.
     log.clear();
     model.script_answer(match::file(command::get), 101, 1);
-    EXPECT_EQ(backup(QStringLiteral("/U/[USER]/S")), std::make_pair(backupDir(), CPStateFlags()));
+    EXPECT_EQ(backup(QStringLiteral("/U/[USER]/S")),
+              std::make_pair(backupDir(), GENERAL_ERROR | FILE_OPERATION_FAILED));
     EXPECT_TRUE(exportedPaths().isEmpty());
-    EXPECT_TRUE(KT::filesBelow(backupDir()).isEmpty());
+    EXPECT_EQ(KT::filesBelow(backupDir()), (QStringList{"U/0/S/A.BIN", "U/1/S/B.BIN"}));
 }
 
 TEST_F(Backup, DailySelectionOfASubFolderIgnoresTheFromDate)
@@ -175,8 +210,11 @@ TEST_F(Backup, DailySelectionByTimeFoldersFromADate)
     model.put_file("/U/0/20240103/E/121212/W/OTHER.BPB", "lacks the file");
     model.put_file("/U/0/20240103/E/999999/Z/ID.BPB", "not a time");
     backup(QStringLiteral("/U/0/[YYYYMMDD]/E/[HHMMSS]/ID.BPB"), QStringLiteral("2024-01-02"));
+    // Taken under the name the device gave it.
     EXPECT_EQ(exportedPaths(),
-              (QStringList{"/U/0/20240102/E/101010/X/ID.BPB", "/U/0/20240103/E/121212/Y/ID.BPB"}));
+              (QStringList{"/U/0/20240102/E/101010/X/id.bpb", "/U/0/20240103/E/121212/Y/ID.BPB"}));
+    EXPECT_EQ(KT::readBytes(backupDir() + "/U/0/20240102/E/101010/X/id.bpb"),
+              QByteArray("other case"));
     EXPECT_EQ(KT::readBytes(backupDir() + "/U/0/20240103/E/121212/Y/ID.BPB"), QByteArray("wanted"));
     EXPECT_FALSE(QFileInfo::exists(backupDir() + "/U/0/20240101"));
 }
@@ -188,10 +226,17 @@ TEST_F(Backup, ATreeExportStopsAtAFailingFile)
     model.put_file("/U/0/S/B.BIN", "b");
     model.put_file("/U/0/S/C.BIN", "c");
     model.script_answer(match::file(command::get, "/U/0/S/B.BIN"), 103, 1);
-    EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), CPStateFlags()));
-    EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"U/0/S/A.BIN"});
-    EXPECT_TRUE(log.lines().contains(QStringLiteral("Export failed with data path /U/0/S to ") +
-                                     backupDir() + QStringLiteral("/U/0/SState: OK")));
+    // Listed, then not found: no absent path, a failure.
+    const CPStateFlags failed = GENERAL_ERROR | FILE_OR_DIR_NOT_FOUND | FILE_OPERATION_FAILED;
+    EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), failed));
+    // Only a complete backup is kept.
+    EXPECT_TRUE(KT::filesBelow(backupDir()).isEmpty());
+    EXPECT_EQ(log.lines().filter(QStringLiteral("Export failed with data path /U/0/S to ")).size(),
+              1);
+    EXPECT_EQ(
+        log.lines().filter(QStringLiteral("State: ") + Common::stringFromStateFlags(failed)).size(),
+        2);
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("State: OK")).isEmpty());
 }
 
 TEST_F(Backup, DotComponentsWriteNothingOutside)
@@ -255,10 +300,7 @@ TEST_F(Backup, ARestoreOntoExistingFoldersWritesEveryFile)
 TEST_F(Backup, ARestoreThatLosesTheDeviceFailsAndKeepsTheBackup)
 {
     zarvo::test::fake_connection& connection = publishFake();
-    putBackupFile(QStringLiteral("/U/0/A.BIN"), "a");
-    putBackupFile(QStringLiteral("/U/0/B.BIN"), "b");
-    putBackupFile(QStringLiteral("/U/0/C.BIN"), "c");
-    putBackupFile(QStringLiteral("/U/1/D.BIN"), "d");
+    putFourBackupFiles();
     // The device goes while the second file is written.
     connection.script(connection_op::write, connection_action::returns(true));
     connection.script(connection_op::write, connection_action::runs([this] { guard().nullify(); }));
@@ -266,7 +308,13 @@ TEST_F(Backup, ARestoreThatLosesTheDeviceFailsAndKeepsTheBackup)
     EXPECT_EQ(flags, importFailure | TC_CONNECTION_LOST);
     EXPECT_TRUE(
         log.lines().contains(QStringLiteral("Import failed with data path ") + backupDir()));
-    EXPECT_EQ(KT::filesBelow(backupDir()).size(), 4);
+    // Moved aside whole, out of the next backup's way.
+    ASSERT_EQ(keptBackups().size(), 1);
+    const QString kept = m_backups + QLatin1Char('/') + keptBackups().first();
+    EXPECT_EQ(KT::filesBelow(kept).size(), 4);
+    EXPECT_FALSE(QFileInfo::exists(backupDir()));
+    EXPECT_TRUE(
+        log.lines().contains(QStringLiteral("The backup whose restore failed is kept as ") + kept));
     // The worker's root is empty again: a device path names no file of the
     // kept backup.
     bool found = true;
@@ -282,12 +330,10 @@ TEST_F(Backup, ABusySystemFailsTheRestoreWithItsCause)
     putBackupFile(QStringLiteral("/U/0/B.BIN"), "b");
     connection.script(connection_op::write, connection_action::throws(zarvo::system_busy()));
     EXPECT_EQ(restore(backupDir()), importFailure | SYSTEM_BUSY);
-    EXPECT_EQ(KT::filesBelow(backupDir()).size(), 2);
+    ASSERT_EQ(keptBackups().size(), 1);
+    EXPECT_EQ(KT::filesBelow(m_backups + QLatin1Char('/') + keptBackups().first()).size(), 2);
     // The walk went on with the next file.
-    int writes = 0;
-    for (const auto& call : connection.calls())
-        writes += call.op == connection_op::write ? 1 : 0;
-    EXPECT_EQ(writes, 2);
+    EXPECT_EQ(writesIn(connection), 2);
 }
 
 TEST_F(Backup, RestoreRefusesWhatIsNoDeviceBackup)
@@ -389,6 +435,160 @@ TEST_F(Backup, RestoreFamiliesAsOneTable)
             EXPECT_EQ(log.errors(), c.reportLines()) << c.name;
         }
     }
+}
+
+// A backup that could not take every requested path never carries OK: the
+// reset sync erases the device when it does. Each fault hits the second of
+// three files of a user's settings folder, on the page's own list.
+enum class Fault { Busy, LocalWrite, Unplug };
+struct PartialRow {
+    const char* name;
+    Fault fault;
+    CPStateFlags cause;
+};
+
+class PartialBackup : public Backup, public ::testing::WithParamInterface<PartialRow> {};
+
+TEST_P(PartialBackup, IsNeverReportedOKAndKeepsThePreviousBackup)
+{
+    const PartialRow row = GetParam();
+    zarvo::emulator::device_model& model = plugUsbModel();
+    putBackupFile(QStringLiteral("/U/0/S/OLD.BIN"), "old");
+    model.put_file("/U/0/S/A.BIN", binary(100, 1));
+    model.put_file("/U/0/S/B.BIN", binary(200000, 2));
+    model.put_file("/U/0/S/C.BIN", binary(100, 3));
+    model.put_file("/U/0/20240101/ACT/D.BIN", binary(100, 4));
+    std::optional<zarvo::test::file_size_limit> limit;
+    std::shared_ptr<zarvo::emulator::stall> stall;
+    const auto readOfB = match::file(command::get, "/U/0/S/B.BIN");
+    switch (row.fault) {
+    case Fault::Busy:
+        model.script_answer(readOfB, 2, 1);
+        break;
+    case Fault::LocalWrite:
+        limit.emplace(64 * 1024);
+        break;
+    case Fault::Unplug:
+        stall = model.script_stall(readOfB, 1);
+        stall->on_reached([this, s = stall.get()] {
+            unplugBeforeNextAnswer();
+            s->release();
+        });
+        break;
+    }
+    const auto [dir, flags] = backup(QStringLiteral("/U/[USER]/S,/U/[USER]/[YYYYMMDD]/ACT"));
+    limit.reset();
+    const CPStateFlags expected = FILE_OPERATION_FAILED | row.cause;
+    EXPECT_EQ(flags, expected);
+    EXPECT_EQ(dir, backupDir());
+    EXPECT_EQ(log.lines()
+                  .filter(QStringLiteral("Export failed with data path /U/0/S to "))
+                  .filter(QStringLiteral("State: ") + Common::stringFromStateFlags(expected))
+                  .size(),
+              1);
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("State: OK")).isEmpty());
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("Backup failed, the previous backup is kept. "
+                                                    "State: ") +
+                                     Common::stringFromStateFlags(expected)));
+    EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"U/0/S/OLD.BIN"});
+    EXPECT_EQ(backupsFolder(), QStringList{"0012ABCD"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, PartialBackup,
+    ::testing::Values(PartialRow{"busy", Fault::Busy, TRY_OPERATION_AGAIN},
+                      PartialRow{"local_write", Fault::LocalWrite, GENERAL_ERROR},
+                      PartialRow{"unplug", Fault::Unplug, TC_CONNECTION_LOST}),
+    [](const ::testing::TestParamInfo<PartialRow>& info) { return std::string(info.param.name); });
+
+// A path the device does not have is nothing to keep: the backup is whole.
+TEST_F(Backup, PathsAbsentOnTheDeviceAreSkipped)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/U/0/S/A.BIN", "a");
+    EXPECT_EQ(backup(QStringLiteral("/U/[USER]/S,/U/[USER]/NONE,/NONE/X.BPB,/NONE/[YYYYMMDD]/ACT")),
+              std::make_pair(backupDir(), CPStateFlags(OK)));
+    EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"U/0/S/A.BIN"});
+}
+
+// A complete backup takes the previous one's place whole; what an ended run
+// left in its staging folder never reaches it.
+TEST_F(Backup, ACompleteBackupReplacesThePreviousOneWhole)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    putBackupFile(QStringLiteral("/U/0/S/OLD.BIN"), "old");
+    const QString staging = m_backups + QStringLiteral("/0012ABCD.partial");
+    ASSERT_TRUE(QDir().mkpath(staging + QStringLiteral("/U/0/S")));
+    ASSERT_TRUE(KT::writeFile(staging + QStringLiteral("/U/0/S/STALE.BIN"), "stale"));
+    model.put_file("/U/0/S/A.BIN", "a");
+    EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), CPStateFlags(OK)));
+    EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"U/0/S/A.BIN"});
+    EXPECT_EQ(backupsFolder(), QStringList{"0012ABCD"});
+}
+
+// The restore that failed left the only copy of the user's data: a later
+// backup (of the reset device, say) never replaces or deletes it.
+TEST_F(Backup, ABackupAfterAFailedRestoreKeepsTheFailedOne)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    putBackupFile(QStringLiteral("/U/0/S/A.BIN"), "precious");
+    model.script_answer(match::file(command::put), 205);
+    EXPECT_EQ(restore(backupDir()), importFailure | DISK_FULL);
+    model.clear_script();
+    ASSERT_EQ(keptBackups().size(), 1);
+    const QString kept = m_backups + QLatin1Char('/') + keptBackups().first();
+
+    model.put_file("/U/0/S/B.BIN", "after the reset");
+    EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), CPStateFlags(OK)));
+    EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), CPStateFlags(OK)));
+    EXPECT_EQ(KT::readBytes(kept + QStringLiteral("/U/0/S/A.BIN")), QByteArray("precious"));
+    // And it can be restored by its own name.
+    EXPECT_EQ(restore(kept), OK);
+    EXPECT_EQ(model.file("/U/0/S/A.BIN"), std::string("precious"));
+}
+
+// A restore ended by a process that died is a failed one: its backup is
+// moved aside by the next backup instead of being replaced.
+TEST_F(Backup, ABackupAfterAnUnfinishedRestoreKeepsItsBackup)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    putBackupFile(QStringLiteral("/U/0/S/A.BIN"), "precious");
+    ASSERT_TRUE(KT::writeFile(backupDir() + QStringLiteral(".restoring"), ""));
+    model.put_file("/U/0/S/B.BIN", "after the reset");
+    EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), CPStateFlags(OK)));
+    ASSERT_EQ(keptBackups().size(), 1);
+    EXPECT_EQ(KT::filesBelow(m_backups + QLatin1Char('/') + keptBackups().first()),
+              QStringList{"U/0/S/A.BIN"});
+    EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"U/0/S/B.BIN"});
+}
+
+// A restore that loses the link writes nothing more: the rest would only
+// fail, or reach a device that came back in another state.
+TEST_F(Backup, ARestoreThatLosesTheLinkAttemptsNoFurtherWrite)
+{
+    zarvo::test::fake_connection& connection = publishFake();
+    putFourBackupFiles();
+    connection.script(connection_op::write, connection_action::throws(zarvo::link_lost()));
+    EXPECT_EQ(restore(backupDir()), importFailure | TC_CONNECTION_LOST);
+    EXPECT_EQ(writesIn(connection), 1);
+}
+
+// Backups live with the user's data, not in the temporary folder the
+// system empties at boot: a run with a new temporary folder finds them.
+TEST_F(Backup, ARunWithANewTemporaryFolderStillFindsTheBackup)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/U/0/S/A.BIN", "a");
+    const auto [dir, flags] = backup(QStringLiteral("/U/0/S"));
+    ASSERT_EQ(flags, OK);
+    zarvo::test::temp_dir rebooted;
+    const QByteArray saved = qgetenv("TMPDIR");
+    ::setenv("TMPDIR", rebooted.path().c_str(), 1);
+    EXPECT_EQ(Common::getBackupDataPath(), m_backups);
+    ASSERT_TRUE(model.remove_entry("/U/0/S"));
+    EXPECT_EQ(restore(dir), OK);
+    ::setenv("TMPDIR", saved.constData(), 1);
+    EXPECT_EQ(model.file("/U/0/S/A.BIN"), std::string("a"));
 }
 
 TEST(BackupLocal, ALocalWorkerAnswersAtOnceAndTouchesNothing)

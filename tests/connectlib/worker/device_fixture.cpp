@@ -118,6 +118,11 @@ zarvo::emulator::device_model& DeviceFixture::publishModel()
     return *m_model;
 }
 
+void DeviceFixture::unplugBeforeNextAnswer()
+{
+    m_hub->unplug_after_response_reports(m_usbDevice.serial(), 0);
+}
+
 void DeviceFixture::withdraw()
 {
     if (m_hub && m_hub->is_plugged(m_usbDevice.serial())) {

@@ -11,9 +11,9 @@
 #include "tests/connectlib/worker/emulator_model.h"
 #include "tests/connectlib/worker/worker_harness.h"
 #include "tests/devicelib/core/test_device.h"
-#include "tests/support/usb_test_device.h"
 #include "tests/support/fake_connection.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/usb_test_device.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +74,9 @@ protected:
     // The connection goes (or the USB device is unplugged); the listener
     // empties the guard.
     void withdraw();
+    // The plugged USB model goes off the bus before it sends its next
+    // response report (callable from the model's thread).
+    void unplugBeforeNextAnswer();
 
     WorkerThread& thread() { return *m_thread; }
     TCWorker* worker() { return m_thread->worker(); }

@@ -10,6 +10,7 @@
 #include "tests/connectlib/worker/zip_archive.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/fake_links.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/model_links.h"
 
 #include "zftp_response.pb.h"
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <map>
+#include <optional>
 
 namespace ConnectLib {
 namespace {
@@ -193,16 +195,40 @@ const QByteArray image = bytes(70000, 1);
 const QByteArray bluetooth = bytes(3000, 2);
 const QByteArray touch = bytes(5000, 3);
 
-TEST_F(Firmware, AnArchiveThatExtractsNothingTouchesNoDevice)
+// Each archive that extracts nothing fails before the device is touched,
+// and the log says why: a full disk is no empty archive.
+TEST_F(Firmware, AnArchiveThatExtractsNothingTouchesNoDeviceAndSaysWhy)
 {
     zarvo::emulator::device_model& model = publishModel();
     const QString notAZip = m_downloads + QStringLiteral("/broken.zip");
     ASSERT_TRUE(KT::writeFile(notAZip, "not an archive"));
-    for (const QString& file : {archive({}), notAZip}) {
+    const struct {
+        const char* name;
+        QString file;
+        bool fullDisk;
+        QString line;
+    } rows[] = {
+        // The zip library opens no archive without entries.
+        {"empty", archive({}, QStringLiteral("empty.zip")), false,
+         QStringLiteral("Could not extract the firmware archive: ") + m_downloads +
+             QStringLiteral("/empty.zip cannot be opened as a zip archive")},
+        {"not a zip", notAZip, false,
+         QStringLiteral("Could not extract the firmware archive: ") + notAZip +
+             QStringLiteral(" cannot be opened as a zip archive")},
+        {"full disk", archive({{"SYSUPDAT.IMG", image}}, QStringLiteral("big.zip")), true,
+         QStringLiteral("Could not extract the firmware archive: ") + m_fw +
+             QStringLiteral("/SYSUPDAT.IMG: File too large")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         log.clear();
-        EXPECT_EQ(update(file, true), FW_UPDATE_FAILED | GENERAL_ERROR) << file.toStdString();
-        EXPECT_TRUE(
-            log.lines().contains(QStringLiteral("Extracted firmware.zip directory was empty.")));
+        std::optional<zarvo::test::file_size_limit> limit;
+        if (row.fullDisk)
+            limit.emplace(16 * 1024);
+        const CPStateFlags flags = update(row.file, true);
+        limit.reset();
+        EXPECT_EQ(flags, FW_UPDATE_FAILED | GENERAL_ERROR);
+        EXPECT_EQ(log.lines().filter(QStringLiteral("xtract")), QStringList{row.line});
         EXPECT_TRUE(log.lines().filter(QStringLiteral("CPStateFlag")).isEmpty());
     }
     EXPECT_TRUE(model.transcript().empty());
@@ -306,6 +332,38 @@ TEST_F(Firmware, MakingRoomRemovesTheOldestDayFoldersThatGiveEnough)
     EXPECT_TRUE(lines.at(notEnough + 1)
                     .startsWith(QStringLiteral("There is now enough room. Needed 5000000 now ")));
     EXPECT_EQ(operations(model, command::put), std::vector<std::string>{"/SYSUPDAT.IMG"});
+}
+
+// The room rule at its edges, with 4,000,000 bytes free and fragments of
+// 4,096: the first day folder occupies 146 fragments and counts one more
+// (602,112 bytes). Free space equal to the need makes no room; one fragment
+// more or less of need decides whether the second day folder goes too.
+TEST_F(Firmware, MakingRoomAtItsEdges)
+{
+    const struct {
+        int needed;
+        std::vector<std::string> removed;
+    } rows[] = {
+        {4000000, {}},
+        {4600000, {"/U/0/20240101"}},
+        {4602111, {"/U/0/20240101"}},
+        {4602112, {"/U/0/20240101", "/U/0/20240102"}},
+    };
+    zarvo::emulator::device_model& model = publishModel();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.needed);
+        model.put_file("/U/0/20240101/A.BIN", std::string(145 * 4096, 'a'));
+        model.put_file("/U/0/20240102/B.BIN", std::string(169 * 4096, 'b'));
+        model.clear_transcript();
+        model.clear_script();
+        model.script_answer(match::query(getDiskSpace), 0, 1, diskSpace(1, 4000000));
+        model.script_answer(match::query(getDiskSpace), 0, 1, diskSpace(4096, 1));
+        log.clear();
+        EXPECT_EQ(update(archive({{"SYSUPDAT.IMG", QByteArray(row.needed, 'i')}}), true), OK);
+        EXPECT_EQ(operations(model, command::remove), row.removed);
+        EXPECT_EQ(log.lines().filter(QStringLiteral("Not enough room")).size(),
+                  row.removed.empty() ? 0 : 1);
+    }
 }
 
 TEST_F(Firmware, TooLittleRoomInAllUsersFoldersRemovesNothing)
@@ -503,6 +561,72 @@ TEST_F(Firmware, FirmwareFamily)
             }
         }
     }
+}
+
+// A write of the update that fails while the link stands leaves no half
+// update on the device: the files this run wrote are removed again, and the
+// log says which system folders were already cleared.
+TEST_F(Firmware, AFailedWriteRemovesTheUpdateFilesThisRunWrote)
+{
+    const struct {
+        const char* refused;
+        int answer;
+        CPStateFlags flags;
+        std::vector<std::string> removed;
+    } rows[] = {
+        {"/SYSUPDAT.IMG",
+         205,
+         FW_UPDATE_FAILED | DISK_FULL,
+         {"/BTUPDAT.BIN", "/TCHUPDAT.BIN", "/SYSUPDAT.IMG"}},
+        {"/TCHUPDAT.BIN",
+         203,
+         FW_UPDATE_FAILED | INVALID_CONTENT,
+         {"/BTUPDAT.BIN", "/TCHUPDAT.BIN"}},
+    };
+    zarvo::emulator::device_model& model = publishModel();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.refused);
+        model.put_file("/SYS/LANG/EN.TXT", "en");
+        model.clear_transcript();
+        model.script_answer(match::file(command::put, row.refused), row.answer, 1);
+        log.clear();
+        EXPECT_EQ(update(archive({{"SYS/LANG/DE.TXT", "de"},
+                                  {"BTUPDAT.BIN", bluetooth},
+                                  {"TCHUPDAT.BIN", touch},
+                                  {"SYSUPDAT.IMG", image}})),
+                  row.flags);
+        std::vector<std::string> removed = operations(model, command::remove);
+        ASSERT_FALSE(removed.empty());
+        EXPECT_EQ(removed.front(), "/SYS/LANG");
+        removed.erase(removed.begin());
+        EXPECT_EQ(removed, row.removed);
+        for (const char* file : {"/BTUPDAT.BIN", "/TCHUPDAT.BIN", "/SYSUPDAT.IMG"})
+            EXPECT_FALSE(model.file(file)) << file;
+        EXPECT_TRUE(log.lines().contains(
+            QStringLiteral("Firmware update failed; device folders already cleared: /SYS/LANG")));
+        EXPECT_EQ(log.lines()
+                      .filter(QStringLiteral("Removed the update files of the failed "
+                                             "update: "))
+                      .size(),
+                  1);
+    }
+}
+
+// With the link gone nothing more is tried: the removals would only fail.
+TEST_F(Firmware, ALostLinkTriesNoRemoval)
+{
+    zarvo::emulator::device_model& model = plugUsbModel();
+    const auto stall = model.script_stall(match::file(command::put, "/SYSUPDAT.IMG"), 1);
+    stall->on_reached([this, s = stall.get()] {
+        unplugBeforeNextAnswer();
+        s->release();
+    });
+    EXPECT_EQ(update(archive({{"BTUPDAT.BIN", bluetooth}, {"SYSUPDAT.IMG", image}})),
+              FW_UPDATE_FAILED | TC_CONNECTION_LOST);
+    EXPECT_TRUE(operations(model, command::remove).empty());
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("Firmware update failed with the link lost; update files left on the "
+                       "device: /BTUPDAT.BIN, /SYSUPDAT.IMG")));
 }
 
 TEST_F(Firmware, AFailingFolderRemovalReachesTheFamily)
@@ -711,6 +835,33 @@ TEST_F(Firmware, ASecondDevicesUpdateWaitsForTheFirst)
     EXPECT_EQ(second.model().file("/SYSUPDAT.IMG"), stdBytes(bytes(100, 5)));
 }
 
+// The pages' delete of the firmware files waits its turn behind the
+// process-wide firmware lock: an update running at that moment keeps its
+// files; afterwards the delete goes through.
+TEST_F(Firmware, DeletingTheFirmwareFilesLeavesARunningUpdateAlone)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    const auto stall = model.script_stall(match::file(command::put, "/TCHUPDAT.BIN"), 1);
+    SignalLog done(worker(), &TCWorker::SIGNAL_firmwareUpdated);
+    const QString file =
+        archive({{"TCHUPDAT.BIN", touch}, {"SYSUPDAT.IMG", image}, {"SYS/LANG/DE.TXT", "de"}});
+    const TCData d = record();
+    thread().post([w = worker(), d, file] { w->SLOT_updateFW(d, file, false); });
+    ASSERT_TRUE(stall->wait_reached(1));
+    log.clear();
+    EXPECT_FALSE(Common::deleteFWUpdateFiles());
+    EXPECT_TRUE(QFileInfo::exists(m_fw + QStringLiteral("/SYSUPDAT.IMG")));
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("Firmware files not deleted: a firmware operation is running.")));
+    stall->release();
+    EXPECT_EQ(flagsOf(done.wait()), OK);
+    EXPECT_EQ(model.file("/SYSUPDAT.IMG"), stdBytes(image));
+    // The signal leaves before the slot has returned and let the lock go.
+    thread().run([] {});
+    EXPECT_TRUE(Common::deleteFWUpdateFiles());
+    EXPECT_FALSE(QFileInfo::exists(m_fw + QStringLiteral("/SYS")));
+}
+
 TEST(FirmwareLocal, ALocalWorkerAnswersAtOnceAndTouchesNothing)
 {
     zarvo::test::temp_dir root;
@@ -734,17 +885,20 @@ TEST(FirmwareLocal, ALocalWorkerAnswersAtOnceAndTouchesNothing)
     EXPECT_TRUE(QFileInfo::exists(fw + QStringLiteral("/KEEP.TXT")));
 }
 
-// TMPDIR pointing where no private folder can be made, for its lifetime.
-class UnusableTemp {
+// An environment variable naming a folder where no private folder can be
+// made, for its lifetime.
+class UnusableFolder {
 public:
-    explicit UnusableTemp(const std::string& path)
-        : m_saved(qgetenv("TMPDIR"))
+    UnusableFolder(const char* variable, const std::string& path)
+        : m_variable(variable)
+        , m_saved(qgetenv(variable))
     {
-        ::setenv("TMPDIR", path.c_str(), 1);
+        ::setenv(variable, path.c_str(), 1);
     }
-    ~UnusableTemp() { ::setenv("TMPDIR", m_saved.constData(), 1); }
+    ~UnusableFolder() { ::setenv(m_variable, m_saved.constData(), 1); }
 
 private:
+    const char* m_variable;
     QByteArray m_saved;
 };
 
@@ -756,7 +910,10 @@ TEST_F(Firmware, WithoutAWorkingFolderEveryOperationFailsAtOnce)
     const QString file = archive({{"SYSUPDAT.IMG", image}});
     zarvo::test::temp_dir scratch;
     const std::string unusable = (scratch / "missing" / "deeper").string();
-    const UnusableTemp temp(unusable);
+    // A file where the folders would go: nothing can be made below it.
+    ASSERT_TRUE(KT::writeFile(KT::qpath(scratch / "file"), "not a folder"));
+    const UnusableFolder temp("TMPDIR", unusable);
+    const UnusableFolder data("XDG_DATA_HOME", (scratch / "file").string());
     ASSERT_EQ(Common::getFWUpdateDataPath(), QString());
     ASSERT_EQ(Common::getBackupDataPath(), QString());
     const TCData d = record();

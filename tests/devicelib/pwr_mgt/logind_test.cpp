@@ -11,6 +11,10 @@
 #include <cstdlib>
 #include <thread>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 namespace zarvo::test {
 namespace {
 
@@ -198,6 +202,53 @@ TEST_F(no_system_bus, the_driver_starts_and_stops_idle_and_says_why)
     EXPECT_FALSE(listener().running());
     start();
     EXPECT_EQ(traced("No system bus"), 2u);
+}
+
+// A system bus that takes the connection and never answers: every call of
+// the set-up is bounded by the source's own time-out, not libdbus's default
+// of 25 s, so the listener's start goes on without sleep following.
+class wedged_system_bus : public power_fixture {
+protected:
+    void SetUp() override
+    {
+        const std::string path = (dir / "wedged").string();
+        socket_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(socket_, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        ASSERT_LT(path.size(), sizeof(address.sun_path));
+        path.copy(address.sun_path, path.size());
+        ASSERT_EQ(::bind(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+        // Connections wait in the backlog, never accepted.
+        ASSERT_EQ(::listen(socket_, 8), 0);
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + path).c_str(), 1);
+        power_fixture::SetUp();
+        zarvo::platform::install_power_source(nullptr);
+    }
+    void TearDown() override
+    {
+        power_fixture::TearDown();
+        if (socket_ >= 0)
+            ::close(socket_);
+    }
+
+    temp_dir dir;
+    int socket_ = -1;
+};
+
+TEST_F(wedged_system_bus, the_listener_starts_within_the_sources_own_time_out)
+{
+    std::atomic<bool> started{false};
+    std::thread starting([&] {
+        start();
+        started = true;
+    });
+    // Far above the source's time-out, far below libdbus's default.
+    const bool in_time = eventually([&] { return started.load(); }, 15s);
+    starting.join();
+    EXPECT_TRUE(in_time);
+    EXPECT_TRUE(listener().running());
+    EXPECT_EQ(traced("No system bus"), 1u);
 }
 
 } // namespace

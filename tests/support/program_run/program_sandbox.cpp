@@ -20,7 +20,7 @@ ProgramSandbox::ProgramSandbox()
         return;
     }
     m_root = QString::fromLocal8Bit(pattern);
-    for (const char* folder : {"home", "config", "run", "tmp", "hid"}) {
+    for (const char* folder : {"home", "config", "data", "state", "run", "tmp", "hid"}) {
         if (!QDir().mkpath(path(QLatin1String(folder))))
             ADD_FAILURE() << "cannot make " << folder;
     }
@@ -65,7 +65,7 @@ void ProgramSandbox::useProxy(quint16 port)
 
 QString ProgramSandbox::logFolder() const
 {
-    return path(QStringLiteral("tmp/ravosync-%1/zarvo/logs").arg(::geteuid()));
+    return path(QStringLiteral("state/ravosync/logs"));
 }
 
 QStringList ProgramSandbox::logLines() const
@@ -95,6 +95,8 @@ std::vector<std::string> ProgramSandbox::environment(const QString& caFile) cons
 {
     return {"HOME=" + path(QStringLiteral("home")).toStdString(),
             "XDG_CONFIG_HOME=" + path(QStringLiteral("config")).toStdString(),
+            "XDG_DATA_HOME=" + path(QStringLiteral("data")).toStdString(),
+            "XDG_STATE_HOME=" + path(QStringLiteral("state")).toStdString(),
             "XDG_RUNTIME_DIR=" + path(QStringLiteral("run")).toStdString(),
             "TMPDIR=" + path(QStringLiteral("tmp")).toStdString(),
             "ZARVO_HID_DIR=" + path(QStringLiteral("hid")).toStdString(),

@@ -10,7 +10,8 @@
 namespace RavoSync::Test {
 
 // The folders of one run of the real RavoSync program, as a user would have
-// them but private to the test: HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR (closed
+// them but private to the test: HOME, XDG_CONFIG_HOME, XDG_DATA_HOME,
+// XDG_STATE_HOME, XDG_RUNTIME_DIR (closed
 // to others, as the program's single-instance rule wants), TMPDIR and the
 // HID seam folder, below a short temporary root (socket paths must fit). The
 // root is removed when this goes.
