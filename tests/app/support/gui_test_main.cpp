@@ -1,10 +1,8 @@
 // Entry point of the program's tests. Before the QApplication exists it picks
 // the offscreen platform (unless one is set), gives the process private
 // folders and installs recording handlers for the addresses the program
-// hands to the desktop, so no test starts a browser. As in the program, the
-// trust anchors named in the environment come first; the program's built-in
+// hands to the desktop, so no test starts a browser. The program's built-in
 // resources and the test pages are registered as the program does.
-#include "app/network/trusted_roots.h"
 #include "app/sync_state/sync_state.h"
 #include "connectlib/types/meta_types.h"
 #include "resources/tr/translation_resources.h"
@@ -18,8 +16,12 @@
 
 int main(int argc, char** argv)
 {
-    // As the program does: anchors named by SSL_CERT_FILE and SSL_CERT_DIR.
-    ConnectGlobals::addTrustedRootsFromEnvironment();
+    // The machine's own SSL_CERT_FILE and SSL_CERT_DIR (often the system
+    // store again) are left out: reading them cost every test process a few
+    // tenths of a second. Tests name their own anchors (FakeWeb, the
+    // trusted-roots suite).
+    ::unsetenv("SSL_CERT_FILE");
+    ::unsetenv("SSL_CERT_DIR");
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     zarvo::test::temp_dir root;
     ConnectLib::Test::usePrivateFolders(root);

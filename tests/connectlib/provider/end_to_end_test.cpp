@@ -18,7 +18,7 @@
 namespace ConnectLib::Test {
 namespace {
 
-class EndToEnd : public ProviderTest {
+class ProviderEndToEnd : public ProviderTest {
 protected:
     void SetUp() override
     {
@@ -70,7 +70,7 @@ std::string base64Of(const std::string& text)
     return bytesOf(text).toBase64().toStdString();
 }
 
-TEST_F(EndToEnd, APluggedDeviceAppearsServesFilesAndDisappearsWhenUnplugged)
+TEST_F(ProviderEndToEnd, APluggedDeviceAppearsServesFilesAndDisappearsWhenUnplugged)
 {
     zarvo::test::usb_test_device device;
     ASSERT_EQ(m_program->command("plug " + device.serial()), "ok");
@@ -114,7 +114,7 @@ TEST_F(EndToEnd, APluggedDeviceAppearsServesFilesAndDisappearsWhenUnplugged)
 
 // A firmware update as the pages ask for it: the archive lies in the firmware
 // folder, the device takes the image, restarts and comes back with it.
-TEST_F(EndToEnd, AnUpdatedDeviceRestartsAndComesBackWithTheNewFirmware)
+TEST_F(ProviderEndToEnd, AnUpdatedDeviceRestartsAndComesBackWithTheNewFirmware)
 {
     zarvo::test::usb_test_device device;
     ASSERT_EQ(ask("plug " + device.serial()), "ok");
@@ -155,7 +155,7 @@ TEST_F(EndToEnd, AnUpdatedDeviceRestartsAndComesBackWithTheNewFirmware)
 
 // A backup, a factory reset that restarts the device with its factory
 // content, and the restore onto the returned device.
-TEST_F(EndToEnd, ABackupSurvivesAFactoryResetAndIsRestoredOntoTheReturnedDevice)
+TEST_F(ProviderEndToEnd, ABackupSurvivesAFactoryResetAndIsRestoredOntoTheReturnedDevice)
 {
     zarvo::test::usb_test_device device;
     const std::map<std::string, std::string> files = {

@@ -216,7 +216,7 @@ TEST_F(session_commands, challenge_token)
 }
 
 // A session that is not the library's own has no device commands.
-TEST(foreign_sessions, have_no_device_commands)
+TEST(foreign_session_commands, are_absent)
 {
     foreign_session s;
     const unsigned char nonce[16] = {};

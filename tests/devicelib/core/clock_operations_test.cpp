@@ -329,7 +329,7 @@ TEST_F(clock_operations, need_a_current_connection)
         EXPECT_THROW(call(), session_expired);
 }
 
-TEST(foreign_sessions, have_no_clocks)
+TEST(foreign_session_clocks, are_absent)
 {
     foreign_session s;
     const auto calls = clock_calls(s);
