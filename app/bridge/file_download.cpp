@@ -109,6 +109,7 @@ bool JsObject::SLOT_downloadFile(QString url, QString, QString contentType, QStr
     fileBytesReceived = 0;
     fileBytesExpected = -1;
     lastFilePercent = -2;
+    lastFileTenths = -1;
     downloadContentType = contentType;
     downloadStartTime = downloadEndTime = QDateTime::currentDateTimeUtc();
 
@@ -148,19 +149,37 @@ bool JsObject::mapFitsDevice()
     return false;
 }
 
-void JsObject::showFileProgress(int percent)
+void JsObject::showFileProgress(qint64 received, qint64 total)
 {
-    if (percent == lastFilePercent)
+    const int percent = ConnectGlobals::downloadPercent(received, total);
+    if (percent != lastFilePercent) {
+        lastFilePercent = percent;
+        if (percent < 0) {
+            SLOT_evaluateJS(QStringLiteral("App.syncMain.updateSyncStatus(self.name, -1);"));
+        } else {
+            // Page variables go in as numbers only.
+            const int phases = SLOT_getVariable(QStringLiteral("major_phases")).toInt();
+            const int phase = SLOT_getVariable(QStringLiteral("major_phase")).toInt();
+            SLOT_evaluateJS(QStringLiteral("App.syncMain.updateSyncStatus(self.name, "
+                                           "App.Common.countMyProgress(%0, %1, 100, %2));")
+                                .arg(phases)
+                                .arg(phase)
+                                .arg(percent));
+        }
+    }
+    if (percent >= 0)
         return;
-    lastFilePercent = percent;
-    // Page variables go in as numbers only.
-    const int phases = SLOT_getVariable(QStringLiteral("major_phases")).toInt();
-    const int phase = SLOT_getVariable(QStringLiteral("major_phase")).toInt();
-    SLOT_evaluateJS(QStringLiteral("App.syncMain.updateSyncStatus(self.name, "
-                                   "App.Common.countMyProgress(%0, %1, 100, %2));")
-                        .arg(phases)
-                        .arg(phase)
-                        .arg(percent));
+    // Without a size the bar only runs: the message tells how far it got,
+    // in tenths of a megabyte that never step back (the network's count
+    // runs ahead of the written one).
+    const qint64 tenths = received / 100000;
+    if (tenths <= lastFileTenths)
+        return;
+    lastFileTenths = tenths;
+    SLOT_evaluateJS(QStringLiteral("App.Common.setText('progress_syncmessage',"
+                                   "'maps_downloading_received',['%0.%1']);")
+                        .arg(tenths / 10)
+                        .arg(tenths % 10));
 }
 
 void JsObject::SLOT_fileDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
@@ -173,8 +192,7 @@ void JsObject::SLOT_fileDownloadProgress(qint64 bytesReceived, qint64 bytesTotal
     if (!mapFitsDevice())
         return;
     prevBytesReceived = bytesReceived;
-    showFileProgress(bytesTotal > 0 ? ConnectGlobals::downloadPercent(bytesReceived, bytesTotal)
-                                    : 0);
+    showFileProgress(bytesReceived, bytesTotal);
 }
 
 bool JsObject::writeMapPiece(const QByteArray& data)
@@ -205,9 +223,7 @@ void JsObject::SLOT_downloadReadyRead()
         fileBytesExpected = ConnectGlobals::announcedSize(reply);
     if (!writeMapPiece(reply->readAll()))
         return;
-    showFileProgress(fileBytesExpected > 0
-                         ? ConnectGlobals::downloadPercent(fileBytesReceived, fileBytesExpected)
-                         : 0);
+    showFileProgress(fileBytesReceived, fileBytesExpected);
 }
 
 void JsObject::SLOT_downloadFileReceived(QNetworkReply* reply)

@@ -396,8 +396,10 @@ private:
     bool mapFitsDevice();
     // Counts and writes a piece of the map; false after cancelling it.
     bool writeMapPiece(const QByteArray& data);
-    // The sync status script, once per whole percent.
-    void showFileProgress(int percent);
+    // The sync status script, once per whole percent of a known size; of
+    // an unknown one the running bar and, once per tenth, the megabytes
+    // received.
+    void showFileProgress(qint64 received, qint64 total);
 
     // The program update's current file: a library while the index is
     // below the list's length (and the list names one), else the installer.
@@ -491,6 +493,9 @@ protected:
     QDateTime downloadEndTime;
     // The whole percent a file download last showed (-2 before the first).
     int lastFilePercent = -2;
+    // The tenths of a megabyte a map of unknown size last showed (-1 before
+    // the first).
+    qint64 lastFileTenths = -1;
     // Bytes the previous progress report gave, for the log.
     qint64 prevBytesReceived = 0;
     // The whole percent the firmware or program-update download last showed

@@ -59,6 +59,15 @@ protected:
     }
     // The device's free space as its result gives it; none: never asked.
     void freeSpace(quint64 bytes) { m_bridge->SLOT_freeSpaceReceived(bytes, ConnectLib::OK); }
+    // The page's progress message from here on: the received figure of each
+    // bytes-received text (other texts show as their key).
+    void recordTexts()
+    {
+        js(QStringLiteral("Stub.texts = []; App.Common.setText = function (id, key, args) {"
+                          " Stub.texts.push(id === 'progress_syncmessage' &&"
+                          " key === 'maps_downloading_received' ? String(args) : key); };"));
+    }
+    QString texts() { return js(QStringLiteral("JSON.stringify(Stub.texts)")).toString(); }
     bool download(const QString& name, const QString& showErrorDialog = QStringLiteral("true"))
     {
         return m_bridge->SLOT_downloadFile(mapBase + name, QStringLiteral("GET"), mapType, mapType,
@@ -423,20 +432,64 @@ TEST_P(OtherTypeRedirects, FailWithTheirStatus)
 
 INSTANTIATE_TEST_SUITE_P(Table, OtherTypeRedirects, ::testing::Values(301, 302, 304));
 
-// The sync status of a map moves once per whole percent; an unknown size
-// stays at 0.
-TEST_F(MapDownload, SyncStatusOncePerWholePercent)
+// The sync status of a map moves once per whole percent of a known size; of
+// an unknown size the bar runs and the message gives the megabytes received,
+// each once.
+TEST_F(MapDownload, SyncStatusOncePerWholePercentOrMegabyteTenth)
 {
     m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("hang"), true}})});
     m_bridge->SLOT_saveVariable(QStringLiteral("major_phases"), QStringLiteral("5"));
     m_bridge->SLOT_saveVariable(QStringLiteral("major_phase"), QStringLiteral("2"));
+    recordTexts();
     freeSpace(noFigure);
     ASSERT_TRUE(download(QStringLiteral("s.map")));
-    for (const auto& report : QList<QPair<qint64, qint64>>{
-             {0, -1}, {10, -1}, {0, 1000}, {3, 1000}, {9, 1000}, {10, 1000}, {1000, 1000}})
+    for (const auto& report : QList<QPair<qint64, qint64>>{{0, -1},
+                                                           {10, -1},
+                                                           {260000, -1},
+                                                           {270000, -1},
+                                                           {2600000, -1},
+                                                           {0, 1000},
+                                                           {3, 1000},
+                                                           {9, 1000},
+                                                           {10, 1000},
+                                                           {1000, 1000}})
         m_bridge->SLOT_fileDownloadProgress(report.first, report.second);
-    EXPECT_EQ(js(QStringLiteral("JSON.stringify(Stub.statuses)")).toString(),
-              QStringLiteral("[[5,2,100,0],[5,2,100,1],[5,2,100,100]]"));
+    EXPECT_EQ(js(QStringLiteral("JSON.stringify(Stub.statuses)")).toString().toStdString(),
+              "[-1,[5,2,100,0],[5,2,100,1],[5,2,100,100]]");
+    EXPECT_EQ(texts().toStdString(), R"(["0.0","0.2","2.6"])");
 }
+
+// Streamed from the service: a map of a known size fills its part of the
+// bar; one without a length runs the bar and tells the megabytes received.
+class MapProgress : public MapDownload, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(MapProgress, ShowsPercentOrMegabytesReceived)
+{
+    m_web->setRoutes(
+        {rule(QStringLiteral("/maps/m.map"),
+              {{QStringLiteral("bodySize"), 3 * MB}, {QStringLiteral("chunked"), GetParam()}})});
+    m_bridge->SLOT_saveVariable(QStringLiteral("major_phases"), QStringLiteral("1"));
+    m_bridge->SLOT_saveVariable(QStringLiteral("major_phase"), QStringLiteral("0"));
+    recordTexts();
+    freeSpace(16 * MB);
+    ASSERT_TRUE(download(QStringLiteral("m.map")));
+    ASSERT_TRUE(waitForAnswers(1));
+    ASSERT_EQ(emitted(QStringLiteral("SIGNAL_fileRead")).size(), 1) << failFlags().toStdString();
+    const QString statuses = js(QStringLiteral("JSON.stringify(Stub.statuses)")).toString();
+    if (GetParam()) {
+        // The network's last report, at the end, gives the size.
+        EXPECT_EQ(statuses.toStdString(), "[-1,[1,0,100,100]]");
+        EXPECT_TRUE(texts().endsWith(QStringLiteral(",\"3.1\"]"))) << texts().toStdString();
+    } else {
+        EXPECT_TRUE(statuses.startsWith(QStringLiteral("[[1,0,100,"))) << statuses.toStdString();
+        EXPECT_TRUE(statuses.endsWith(QStringLiteral(",[1,0,100,100]]"))) << statuses.toStdString();
+        EXPECT_EQ(texts().toStdString(), "[]");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MapProgress, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "without_length" : "with_length";
+                         });
 
 } // namespace

@@ -31,6 +31,12 @@
         { script: "App.Common.setText('progress_syncmessage','ktupdate_downloading', [1,3]);", text: "Downloading file 1 of 3" },
         { script: "App.syncMain.updateSyncStatus(self.name, App.Common.countMyProgress(3, 1, 100, 50));",
           check: function (t) { t.eq(Host.calls.updateSyncStatus, [[window.name, 50]], "progress"); } },
+        { script: "App.syncMain.updateSyncStatus(self.name, -1);",
+          check: function (t) { t.eq(Host.calls.updateSyncStatus, [[window.name, -1]], "running bar"); } },
+        { script: "App.Common.setText('progress_syncmessage','maps_downloading_received',['2.6']);",
+          check: function (t) {
+              t.eq($("#progress_syncmessage").text(), "Downloading maps: 2.6 MB received.", "message");
+          } },
         { script: "App.syncMain.errorCase();", check: function (t) { t.eq(Host.calls.errorCase.length, 1, "errorCase"); } },
         { script: "smain.errorCase();", check: function (t) { t.eq(Host.calls.errorCase.length, 1, "errorCase"); } },
         { script: "errorDlgValues.buttons.syncagain=1;", check: function (t) { t.eq(errorDlgValues.buttons.syncagain, 1); } },

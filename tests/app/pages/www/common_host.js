@@ -30,6 +30,7 @@ var Host = (function () {
             app_name: "Zarvo [APPNAME]",
             ktupdate_downloading: "Downloading file [NUMBER] of [NUMBER]...",
             ktupdate_installing: "Installing the update...",
+            maps_downloading_received: "Downloading maps: [NUMBER] MB received.",
             fwupdate_updating: "Updating firmware...",
             fwupdate_waitingrestart: "Waiting for the device to restart...",
             filewrite_updating: "Writing files to the device...",
