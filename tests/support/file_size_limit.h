@@ -18,7 +18,7 @@ public:
         saved_handler_ = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit = saved_;
         limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        set_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
     ~file_size_limit()
     {
@@ -27,10 +27,13 @@ public:
     }
     file_size_limit(const file_size_limit&) = delete;
     file_size_limit& operator=(const file_size_limit&) = delete;
+    // Whether the system took the limit.
+    bool set() const { return set_; }
 
 private:
     rlimit saved_{};
     void (*saved_handler_)(int) = SIG_DFL;
+    bool set_ = false;
 };
 
 } // namespace zarvo::test

@@ -4,14 +4,13 @@
 
 #include "app/common/offline_paths.h"
 #include "connectlib/common/common.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace RavoSync::Test {
@@ -172,37 +171,13 @@ TEST_F(LocalWrites, ATargetOutsideTheWorkingFolderIsRefused)
               targets.size());
 }
 
-// Restores the process's file-size limit and SIGXFSZ handling when it goes.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        m_set = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-    bool set() const { return m_set; }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = SIG_DFL;
-    bool m_set = false;
-};
-
 TEST_F(LocalWrites, AWriteThatFailsMidwayKeepsTheEarlierFileAndTheVariable)
 {
     const QString path = Common::getFWUpdateDataPath() + QStringLiteral("/fw.zip");
     ASSERT_TRUE(writeAll(path, QByteArray("earlier")));
     bridge()->SLOT_saveVariable(QStringLiteral("fwupdfilezippath"), QStringLiteral("earlier"));
     {
-        FileSizeLimit limit(64 * 1024);
+        zarvo::test::file_size_limit limit(64 * 1024);
         ASSERT_TRUE(limit.set());
         emit bridge()->requests()->SIGNAL_writeFWFileToAbsolutePath(path,
                                                                     QByteArray(1024 * 1024, 'z'));
