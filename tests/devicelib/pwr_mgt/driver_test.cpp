@@ -279,19 +279,25 @@ TEST_P(transfer_across_sleep_rows, the_sleep_lock_is_held_until_the_running_tran
         } catch (...) {
         }
     });
+    // The session may go only once the reader is out of it.
+    // Shared: the callback may outlive a test that failed early.
+    auto reader_done = std::make_shared<latch>();
+    listener().on(callback::disconnected, [reader_done](zarvo::session&) { reader_done->wait(); });
     // Ends the transfer on every path, so that a failed assertion does not
     // leave the reader running.
     struct ender {
         latch& release;
         std::thread& reader;
+        latch& done;
         void finish()
         {
             release.open();
             if (reader.joinable())
                 reader.join();
+            done.open();
         }
         ~ender() { finish(); }
-    } end_reader{release, reader};
+    } end_reader{release, reader, *reader_done};
     ASSERT_TRUE(eventually([&] { return backend->requests().size() == 1; }));
 
     auto suspended = source->deliver(zarvo::platform::power_suspend);
@@ -311,6 +317,7 @@ TEST_P(transfer_across_sleep_rows, the_sleep_lock_is_held_until_the_running_tran
     end_reader.finish();
     EXPECT_EQ(cancelled, !row.released_by_test);
     EXPECT_EQ(content.str(), row.released_by_test ? "content" : "");
+    EXPECT_TRUE(listener().wait_returned(callback::disconnected, device()));
     EXPECT_EQ(traced("still running"), 0u);
     auto resumed = source->deliver(zarvo::platform::power_resume_automatic);
     EXPECT_EQ(outcome(resumed), notice_outcome::handled);
