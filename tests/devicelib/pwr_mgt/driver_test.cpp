@@ -279,8 +279,8 @@ TEST_P(transfer_across_sleep_rows, the_sleep_lock_is_held_until_the_running_tran
         } catch (...) {
         }
     });
-    // The session may go only once the reader is out of it.
-    // Shared: the callback may outlive a test that failed early.
+    // The session may go only once the reader is out of it; shared, as the
+    // callback may outlive a test that failed early.
     auto reader_done = std::make_shared<latch>();
     listener().on(callback::disconnected, [reader_done](zarvo::session&) { reader_done->wait(); });
     // Ends the transfer on every path, so that a failed assertion does not
