@@ -2,6 +2,7 @@
 
 #include "devicelib/core/connection.h"
 #include "devicelib/core/interprocess_mutex.h"
+#include "devicelib/core/running_operations.h"
 #include "devicelib/errors/errors.h"
 
 #include <boost/filesystem/path.hpp>
@@ -63,10 +64,12 @@ session::~session() = default;
 
 // The frame of every device operation: device lock (never waited for), then
 // the operation mutex for the whole transfer. Whatever the connection throws
-// passes unchanged; both are released in reverse order on every path.
+// passes unchanged; both are released in reverse order on every path. The
+// operation counts as running throughout, so that a system sleep waits for it.
 template <typename Operation>
 auto session::device_operation(Operation&& operation)
 {
+    const running_operation running(*this);
     if (!device_lock_)
         throw insufficient_permissions();
     if (!device_lock_->try_lock())

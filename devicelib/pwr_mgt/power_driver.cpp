@@ -1,6 +1,7 @@
 #include "devicelib/pwr_mgt/power_driver.h"
 
 #include "devicelib/core/interface.h"
+#include "devicelib/core/running_operations.h"
 #include "devicelib/trace/trace.h"
 
 #include <boost/thread/locks.hpp>
@@ -84,10 +85,28 @@ void driver::suspend_drivers()
                     "Cannot keep the system awake; the drivers are left running.");
         return;
     }
-    boost::unique_lock<boost::mutex> lock(mutex_);
-    suspended_ = core::post_suspend_drivers(mutex_, cond_);
-    if (suspended_)
-        cond_.wait(lock);
+    {
+        boost::unique_lock<boost::mutex> lock(mutex_);
+        suspended_ = core::post_suspend_drivers(mutex_, cond_);
+        if (suspended_)
+            cond_.wait(lock);
+    }
+    settle_operations();
+}
+
+void driver::settle_operations()
+{
+    // A transfer still running would cross the sleep: cut midway by the
+    // withdrawn connections, or reported done after the system let go.
+    const int running = core::running_operation_count();
+    if (running == 0)
+        return;
+    ZARVO_TRACE("zarvo::pwr_mgt::driver::settle_operations",
+                "Waiting for %d device operation%s before sleep.", running,
+                running == 1 ? "" : "s");
+    if (!core::settle_running_operations(operation_wait_.load(), cancel_grace))
+        ZARVO_TRACE("zarvo::pwr_mgt::driver::settle_operations",
+                    "Device operations still running after their cancel; the system sleeps.");
 }
 
 void driver::resume_drivers()

@@ -2,7 +2,8 @@
 
 // The power-management driver: makes the device drivers follow the
 // computer's sleep. When the system is about to sleep it keeps the system
-// awake until the core has suspended every driver; when the system woke up
+// awake until the core has suspended every driver and the device operations
+// running then have returned or were cancelled; when the system woke up
 // on its own it waits the resume delay and has the core resume them. It
 // publishes no connection.
 //
@@ -28,6 +29,9 @@ namespace zarvo::pwr_mgt {
 class driver : public core::driver, private platform::power_events {
 public:
     static constexpr std::chrono::milliseconds default_resume_delay{2000};
+    static constexpr std::chrono::milliseconds default_operation_wait{3000};
+    // After a cancel, how long the sleep still waits for the operations.
+    static constexpr std::chrono::milliseconds cancel_grace{1000};
 
     driver();
     // Ends the event thread when it still runs; tells the core nothing (the
@@ -50,9 +54,17 @@ public:
     // The pause before the drivers are resumed; tests lower it.
     void set_resume_delay(std::chrono::milliseconds delay) { resume_delay_ = delay; }
     std::chrono::milliseconds resume_delay() const { return resume_delay_; }
+    // How long the sleep waits for the device operations running when it
+    // was announced before it cancels them; tests lower it. With the grace
+    // after a cancel it stays below logind's InhibitDelayMaxSec (5 s by
+    // default), past which logind lets the system sleep anyway.
+    void set_operation_wait(std::chrono::milliseconds wait) { operation_wait_ = wait; }
 
 private:
     void suspend_drivers();
+    // Waits for the device operations running now, cancelling them past the
+    // operation wait.
+    void settle_operations();
     void resume_drivers();
 
     std::shared_ptr<platform::power_source> source_;
@@ -62,6 +74,7 @@ private:
     boost::mutex mutex_;
     boost::condition_variable cond_;
     std::atomic<std::chrono::milliseconds> resume_delay_{default_resume_delay};
+    std::atomic<std::chrono::milliseconds> operation_wait_{default_operation_wait};
     // Cuts the resume delay short when the driver is destroyed.
     std::mutex closing_mutex_;
     std::condition_variable closing_cond_;

@@ -1,11 +1,13 @@
 // The power driver with the test's power source, the real core, the fake
 // USB-like and network-like drivers and a probe driver.
 #include "devicelib/core/engine.h"
+#include "devicelib/errors/errors.h"
 #include "tests/devicelib/pwr_mgt/power_fixture.h"
 #include "tests/support/test_power_source.h"
 
 #include <atomic>
 #include <future>
+#include <sstream>
 #include <thread>
 
 namespace zarvo::test {
@@ -239,6 +241,94 @@ TEST_F(power_driver, the_source_is_chosen_again_at_every_start)
     start();
     EXPECT_TRUE(source->is_open());
 }
+
+struct transfer_across_sleep {
+    const char* name;
+    // The test lets the stalled read finish; else the driver cancels it.
+    bool released_by_test;
+    std::chrono::milliseconds operation_wait;
+};
+
+class transfer_across_sleep_rows : public power_driver,
+                                   public ::testing::WithParamInterface<transfer_across_sleep> {};
+
+TEST_P(transfer_across_sleep_rows, the_sleep_lock_is_held_until_the_running_transfer_ended)
+{
+    const transfer_across_sleep row = GetParam();
+    power().set_operation_wait(row.operation_wait);
+    start();
+    fake_device d;
+    auto backend = std::make_shared<scripted_backend>();
+    d.backend = backend;
+    usb().plug(device(), d);
+    ASSERT_TRUE(listener().wait_for(callback::established, device()));
+    zarvo::session* s = listener().session_of(device());
+
+    latch release;
+    exchange_answer stalled;
+    stalled.payload = "content";
+    stalled.stall = &release;
+    backend->answer(stalled);
+    std::ostringstream content;
+    std::atomic<bool> cancelled{false};
+    std::thread reader([&] {
+        try {
+            s->read("/A.BPB", content);
+        } catch (const zarvo::operation_canceled&) {
+            cancelled = true;
+        } catch (...) {
+        }
+    });
+    // The session may go only once the reader is out of it; shared, as the
+    // callback may outlive a test that failed early.
+    auto reader_done = std::make_shared<latch>();
+    listener().on(callback::disconnected, [reader_done](zarvo::session&) { reader_done->wait(); });
+    // Ends the transfer on every path, so that a failed assertion does not
+    // leave the reader running.
+    struct ender {
+        latch& release;
+        std::thread& reader;
+        latch& done;
+        void finish()
+        {
+            release.open();
+            if (reader.joinable())
+                reader.join();
+            done.open();
+        }
+        ~ender() { finish(); }
+    } end_reader{release, reader, *reader_done};
+    ASSERT_TRUE(eventually([&] { return backend->requests().size() == 1; }));
+
+    auto suspended = source->deliver(zarvo::platform::power_suspend);
+    EXPECT_TRUE(eventually([&] { return traced("Waiting for 1 device operation") == 1; }));
+    // The drivers are suspended, the transfer still runs: the system stays
+    // awake.
+    EXPECT_EQ(usb_stops(), 1);
+    EXPECT_TRUE(source->releases().empty());
+    clock::time_point released_at{};
+    if (row.released_by_test) {
+        released_at = clock::now();
+        release.open();
+    }
+    EXPECT_EQ(outcome(suspended), notice_outcome::handled);
+    ASSERT_EQ(source->releases().size(), 1u);
+    EXPECT_GE(source->releases()[0], released_at);
+    end_reader.finish();
+    EXPECT_EQ(cancelled, !row.released_by_test);
+    EXPECT_EQ(content.str(), row.released_by_test ? "content" : "");
+    EXPECT_TRUE(listener().wait_returned(callback::disconnected, device()));
+    EXPECT_EQ(traced("still running"), 0u);
+    auto resumed = source->deliver(zarvo::platform::power_resume_automatic);
+    EXPECT_EQ(outcome(resumed), notice_outcome::handled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    rows, transfer_across_sleep_rows,
+    ::testing::Values(transfer_across_sleep{"returns", true,
+                                            zarvo::pwr_mgt::driver::default_operation_wait},
+                      transfer_across_sleep{"is_cancelled", false, 20ms}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace zarvo::test
