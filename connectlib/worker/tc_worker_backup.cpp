@@ -8,6 +8,7 @@
 #include "connectlib/worker/entry_file_count.h"
 #include "connectlib/worker/session_guard.h"
 #include "connectlib/worker/worker_frame.h"
+#include "devicelib/platform/sleep_block.h"
 
 #include <QDate>
 #include <QDir>
@@ -399,6 +400,9 @@ void TCWorker::SLOT_revertBackup(ConnectLib::TCData data, QString backupDir)
         emit SIGNAL_backupRevertDone(data, GENERAL_ERROR);
         return;
     }
+    // A restore cut off half-way leaves the device with part of its data.
+    const zarvo::platform::sleep_block noSleep =
+        zarvo::platform::block_sleep("Restoring a device backup");
     // Should the process end mid-way, the next backup finds the mark and
     // keeps this backup instead of replacing it.
     QFile marker(restoringMarker(dir));

@@ -10,6 +10,7 @@
 #include "connectlib/worker/session_guard.h"
 #include "connectlib/worker/worker_frame.h"
 #include "devicelib/errors/errors.h"
+#include "devicelib/platform/sleep_block.h"
 
 #include <QDir>
 #include <QFile>
@@ -174,6 +175,9 @@ void TCWorker::SLOT_updateFW(ConnectLib::TCData data, QString updateFile, bool m
     if (Common::isInsideDirectory(fw, archive))
         QFile::remove(archive);
 
+    // Cut off half-way, the device would be left without a working system.
+    const zarvo::platform::sleep_block noSleep =
+        zarvo::platform::block_sleep("Updating a device's firmware");
     CPStateFlags flags = firmwareFailure;
     QStringList cleared;
     // Device paths this run wrote or began to write.
@@ -217,6 +221,8 @@ void TCWorker::SLOT_ZFTP_installUpdate(ConnectLib::TCData data, QString updateFi
         emit SIGNAL_ZFTP_installUpdateCompleted(data, firmwareFailure);
         return;
     }
+    const zarvo::platform::sleep_block noSleep =
+        zarvo::platform::block_sleep("Installing a device update");
     CPStateFlags flags = firmwareFailure;
     QStringList written;
     try {

@@ -4,6 +4,7 @@
 #include "devicelib/platform/power_source.h"
 
 #include "devicelib/platform/event.h"
+#include "devicelib/platform/system_bus.h"
 #include "devicelib/trace/trace.h"
 
 #include <dbus/dbus.h>
@@ -38,22 +39,6 @@ constexpr int call_timeout_ms = 3000;
 
 const char* const why_delayed = "Stopping device transfers before sleep";
 
-struct scoped_error {
-    DBusError e;
-    scoped_error() { dbus_error_init(&e); }
-    ~scoped_error() { dbus_error_free(&e); }
-    const char* text() const { return dbus_error_is_set(&e) ? e.message : "unknown error"; }
-};
-
-struct message_ref {
-    DBusMessage* m;
-    ~message_ref()
-    {
-        if (m)
-            dbus_message_unref(m);
-    }
-};
-
 class logind_power_source : public power_source {
 public:
     ~logind_power_source() override { close(); }
@@ -68,7 +53,6 @@ private:
     void sleep_notice(bool before);
     void owner_changed(const std::string& owner);
     void lost(const char* why);
-    static DBusConnection* connect_system_bus(scoped_error& error);
     bool add_match(const char* rule, scoped_error& error);
     std::string name_owner();
     void take_inhibitor();
@@ -112,7 +96,7 @@ int logind_power_source::open(power_events& events)
     }
     dbus_threads_init_default();
     scoped_error error;
-    bus_ = connect_system_bus(error);
+    bus_ = connect_system_bus(error, call_timeout_ms);
     if (!bus_) {
         ZARVO_TRACE("zarvo::platform::logind_power_source::open",
                     "No system bus, so system sleep is not followed: %s", error.text());
@@ -265,67 +249,6 @@ void logind_power_source::lost(const char* why)
         sleep_announced_ = false;
         events_->power_broadcast(power_resume_automatic);
     }
-}
-
-// The first call on a new connection also runs its authentication, in
-// which libdbus's blocking call waits without a limit; the connection's
-// input and output are driven here up to the time-out instead.
-DBusMessage* first_call(DBusConnection* bus, DBusMessage* call, scoped_error& error)
-{
-    dbus_uint32_t serial = 0;
-    if (!dbus_connection_send(bus, call, &serial)) {
-        dbus_set_error_const(&error.e, DBUS_ERROR_NO_MEMORY, "cannot send on the system bus");
-        return nullptr;
-    }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(call_timeout_ms);
-    for (;;) {
-        // Nothing else is sent before this answer: what comes first is it.
-        while (DBusMessage* m = dbus_connection_pop_message(bus)) {
-            if (dbus_message_get_reply_serial(m) != serial) {
-                dbus_message_unref(m);
-                continue;
-            }
-            if (dbus_set_error_from_message(&error.e, m)) {
-                dbus_message_unref(m);
-                return nullptr;
-            }
-            return m;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0 || !dbus_connection_read_write(bus, int(left)))
-            break;
-    }
-    dbus_set_error_const(&error.e, DBUS_ERROR_NO_REPLY, "the system bus does not answer");
-    return nullptr;
-}
-
-// libdbus's own bus set-up (the Hello of dbus_bus_get_private, AddMatch)
-// waits up to its default of 25 s, or without a limit while authenticating,
-// on the thread that starts the listener; these are the same calls bounded
-// by the source's time-out.
-DBusConnection* logind_power_source::connect_system_bus(scoped_error& error)
-{
-    // Where libdbus looks too: the variable, else the standard socket.
-    const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-    if (!address || !*address)
-        address = "unix:path=/var/run/dbus/system_bus_socket";
-    DBusConnection* bus = dbus_connection_open_private(address, &error.e);
-    if (!bus)
-        return nullptr;
-    // libdbus would end the process when the bus goes away.
-    dbus_connection_set_exit_on_disconnect(bus, FALSE);
-    message_ref hello{
-        dbus_message_new_method_call(bus_name, "/org/freedesktop/DBus", bus_name, "Hello")};
-    message_ref reply{hello.m ? first_call(bus, hello.m, error) : nullptr};
-    if (!reply.m) {
-        dbus_connection_close(bus);
-        dbus_connection_unref(bus);
-        return nullptr;
-    }
-    return bus;
 }
 
 bool logind_power_source::add_match(const char* rule, scoped_error& error)

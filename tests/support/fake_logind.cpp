@@ -149,6 +149,18 @@ int fake_logind::locks_held() const
     return held;
 }
 
+int fake_logind::locks_held(const std::string& mode) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    int held = 0;
+    for (int fd : watched_) {
+        pollfd p{fd, 0, 0};
+        if (modes_.at(fd) == mode && ::poll(&p, 1, 0) == 0)
+            ++held;
+    }
+    return held;
+}
+
 std::vector<std::chrono::steady_clock::time_point> fake_logind::releases() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -275,8 +287,10 @@ void fake_logind::answer_inhibit(DBusMessage* m)
         // finds the call counted.
         std::lock_guard<std::mutex> lock(mutex_);
         calls_.push_back(call);
-        if (ends[0] >= 0)
+        if (ends[0] >= 0) {
             watched_.push_back(ends[0]);
+            modes_[ends[0]] = call.mode;
+        }
         changed_.notify_all();
     }
     dbus_connection_send(bus_, reply, nullptr);

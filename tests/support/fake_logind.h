@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <future>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -50,6 +51,8 @@ public:
     int inhibit_calls() const;
     // Delay locks handed out whose holder has not let go, looked at now.
     int locks_held() const;
+    // The same, of one mode ("delay", "block").
+    int locks_held(const std::string& mode) const;
     // Locks whose release was seen, and when.
     std::vector<std::chrono::steady_clock::time_point> releases() const;
     std::string unique_name() const { return unique_name_; }
@@ -80,6 +83,8 @@ private:
     std::vector<inhibit_call> calls_;
     // The read ends of the pipes handed out and not yet released.
     std::vector<int> watched_;
+    // The mode each watched end was handed out for.
+    std::map<int, std::string> modes_;
     std::vector<std::chrono::steady_clock::time_point> releases_;
     std::thread thread_;
 };

@@ -5,6 +5,7 @@
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/device_fixture.h"
 #include "tests/connectlib/worker/error_cases.h"
+#include "tests/connectlib/worker/logind_rig.h"
 #include "tests/support/file_size_limit.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <optional>
 
@@ -295,6 +297,27 @@ TEST_F(Backup, ARestoreOntoExistingFoldersWritesEveryFile)
     EXPECT_EQ(restore(backupDir()), OK);
     EXPECT_EQ(model.file("/U/0/S/A.BIN"), std::string("a"));
     EXPECT_EQ(model.file("/U/0/S/T/B.BIN"), std::string("b"));
+}
+
+class RestoreBlocksSleep : protected KT::WithLogind, public Backup {};
+
+// While the device is written, sleep and shutdown are blocked; the lock goes
+// with the restore.
+TEST_F(RestoreBlocksSleep, ARestoreHoldsTheBlockLockWhileItWrites)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    putBackupFile(QStringLiteral("/U/0/A.BIN"), "a");
+    std::atomic<int> heldWhileWriting{-1};
+    const auto stall = model.script_stall(match::file(command::put, "/U/0/A.BIN"), 1);
+    stall->on_reached([&, s = stall.get()] {
+        heldWhileWriting = logind.locks_held("block");
+        s->release();
+    });
+    EXPECT_EQ(restore(backupDir()), OK);
+    EXPECT_EQ(heldWhileWriting, 1);
+    EXPECT_EQ(KT::blockCalls(logind), 1);
+    ASSERT_TRUE(logind.wait_releases(1));
+    EXPECT_EQ(logind.locks_held("block"), 0);
 }
 
 TEST_F(Backup, ARestoreThatLosesTheDeviceFailsAndKeepsTheBackup)

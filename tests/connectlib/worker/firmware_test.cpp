@@ -7,6 +7,7 @@
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/device_fixture.h"
 #include "tests/connectlib/worker/error_cases.h"
+#include "tests/connectlib/worker/logind_rig.h"
 #include "tests/connectlib/worker/zip_archive.h"
 #include "tests/devicelib/core/test_device.h"
 #include "tests/support/fake_links.h"
@@ -22,6 +23,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -507,6 +509,42 @@ TEST_F(Firmware, InstallWritesTheArchiveByteExact)
     EXPECT_EQ(operations(model, command::put), std::vector<std::string>{"/update.zip"});
     EXPECT_EQ(model.file("/update.zip"), stdBytes(content));
     EXPECT_TRUE(log.lines().filter(QStringLiteral("CPStateFlag")).isEmpty());
+}
+
+class FirmwareBlocksSleep : protected KT::WithLogind, public Firmware {};
+
+// While the device is written, sleep and shutdown are blocked; the lock goes
+// with the operation.
+TEST_F(FirmwareBlocksSleep, UpdateAndInstallHoldTheBlockLockWhileTheyWrite)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    const QString updateFile = m_downloads + QStringLiteral("/update.zip");
+    ASSERT_TRUE(KT::writeFile(updateFile, bytes(5000, 7)));
+    const struct {
+        const char* written;
+        std::function<CPStateFlags()> run;
+    } rows[] = {
+        {"/SYSUPDAT.IMG",
+         [&] {
+             return update(archive({{"SYSUPDAT.IMG", image}}));
+         }},
+        {"/update.zip", [&] { return install(updateFile); }},
+    };
+    int releases = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.written);
+        std::atomic<int> heldWhileWriting{-1};
+        const auto stall = model.script_stall(match::file(command::put, row.written), 1);
+        stall->on_reached([&, s = stall.get()] {
+            heldWhileWriting = logind.locks_held("block");
+            s->release();
+        });
+        EXPECT_EQ(row.run(), OK);
+        EXPECT_EQ(heldWhileWriting, 1);
+        EXPECT_EQ(KT::blockCalls(logind), ++releases);
+        ASSERT_TRUE(logind.wait_releases(releases));
+        EXPECT_EQ(logind.locks_held("block"), 0);
+    }
 }
 
 TEST_F(Firmware, InstallWithTooLittleRoomWritesNothing)
