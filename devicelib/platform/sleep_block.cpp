@@ -78,13 +78,15 @@ int take_block(DBusConnection* bus, const char* why, scoped_error& error)
 
 sleep_block block_sleep(const char* why) noexcept
 {
+    if (!why)
+        why = "";
     try {
         dbus_threads_init_default();
         scoped_error error;
         DBusConnection* bus = connect_system_bus(error, call_timeout_ms);
         int fd = -1;
         if (bus) {
-            fd = take_block(bus, why ? why : "", error);
+            fd = take_block(bus, why, error);
             // The lock lives in its descriptor, not in the connection.
             dbus_connection_close(bus);
             dbus_connection_unref(bus);
