@@ -134,6 +134,16 @@ protected:
     {
         return m_run->sandbox().setting(decimalId(device)).toString();
     }
+    bool waitForDone(const zarvo::test::usb_test_device& device)
+    {
+        return m_run->waitForSetting(
+            decimalId(device),
+            [](const QString& value) { return value.startsWith(QLatin1String("5;")); }, 180000);
+    }
+    int logCount(const QString& text) const
+    {
+        return int(m_run->sandbox().logLines().filter(text).size());
+    }
 
     std::unique_ptr<EndToEndRun> m_run;
 };
@@ -156,14 +166,40 @@ QJsonArray scenarioRoutes()
                                     QStringLiteral("time"), {{"utc", fakeUtc}})};
 }
 
+// Waits until the device-less window's device list has started: the list
+// was read and its start asked for the device picture.
+void waitForDeviceList(EndToEndRun& run)
+{
+    EXPECT_TRUE(run.waitForRequest([](const FakeRequest& request) {
+        return request.path == QLatin1String("/contentserver/ui/devicelist.html");
+    }));
+    EXPECT_TRUE(run.waitForRequest([](const FakeRequest& request) {
+        return request.path == QLatin1String("/contentserver/img/generic.png");
+    }));
+    EXPECT_TRUE(run.waitUntil([&] { return !run.syncWindowArea().isEmpty(); }, 60000));
+}
+
 TEST_F(EndToEnd, FirstStartShowsTheDeviceLessWindowAndEndsOnSigterm)
 {
     ASSERT_TRUE(m_run->startProgram());
     EXPECT_TRUE(m_run->waitForLog(QStringLiteral("*** First time use detected ***")));
     EXPECT_TRUE(m_run->waitForRequest(
         [](const FakeRequest& request) { return request.path == indexPage; }));
-    EXPECT_TRUE(m_run->waitUntil([&] { return !m_run->syncWindowArea().isEmpty(); }, 60000));
+    waitForDeviceList(*m_run);
     expectScreenshot(*m_run, QStringLiteral("start"));
+    stopAndCheckEveryScenario(*m_run);
+}
+
+// Japanese texts need a font with its glyphs (a dependency of the project).
+TEST_F(EndToEnd, AJapanesePage)
+{
+    m_run->sandbox().setSetting(QStringLiteral("language"), QStringLiteral("ja"));
+    ASSERT_TRUE(m_run->startProgram());
+    EXPECT_TRUE(m_run->waitForRequest([](const FakeRequest& request) {
+        return request.path == QLatin1String("/contentserver/tr/translations_ja.json");
+    }));
+    waitForDeviceList(*m_run);
+    expectScreenshot(*m_run, QStringLiteral("ja"));
     stopAndCheckEveryScenario(*m_run);
 }
 
@@ -203,13 +239,13 @@ TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
     EXPECT_TRUE(m_run->waitForRequest([](const FakeRequest& request) {
         return request.path.endsWith(QLatin1String("/login/user/associateToApp"));
     }));
-    expectScreenshot(*m_run, QStringLiteral("tray-during-sync"));
+    expectScreenshot(*m_run, QStringLiteral("tray-during-sync"), RavoSync::E2e::traySyncOn);
     ASSERT_TRUE(m_run->waitForSetting(
         decimalId(device),
         [](const QString& value) { return value.startsWith(QLatin1String("5;")); }, 180000))
         << "state: " << state(device).toStdString();
     EXPECT_EQ(m_run->programWindows().size(), 1) << "one window serves the device";
-    expectScreenshot(*m_run, QStringLiteral("summary"));
+    expectScreenshot(*m_run, QStringLiteral("summary"), RavoSync::E2e::traySyncDone);
 
     // The login reached the web service with the test user.
     FakeRequest login;
@@ -305,7 +341,14 @@ TEST_F(EndToEnd, UnplugInTheMiddleOfASyncThenTheNextSync)
         [](const QString& value) { return !value.startsWith(QLatin1String("2;")); }))
         << "state: " << state(device).toStdString();
     EXPECT_GT(EndToEndRun::peakKiB(m_run->programPid()), 0) << "the program keeps running";
-    expectScreenshot(*m_run, QStringLiteral("error"));
+    // The device is gone while its window shows the failure: the tray keeps
+    // the failure (its click reaches that window), never a sync running or
+    // done.
+    expectScreenshot(*m_run, QStringLiteral("error"),
+                     QStringList{RavoSync::E2e::traySyncError,
+                                 QLatin1Char('-') + RavoSync::E2e::traySyncOn,
+                                 QLatin1Char('-') + RavoSync::E2e::traySyncDone}
+                         .join(QLatin1Char(',')));
 
     // Nothing reported as success.
     EXPECT_FALSE(state(device).startsWith(QLatin1String("5;"))) << state(device).toStdString();
@@ -328,6 +371,92 @@ TEST_F(EndToEnd, UnplugInTheMiddleOfASyncThenTheNextSync)
     EXPECT_TRUE(m_run->waitForSetting(QStringLiteral("secondtimeuse"),
                                       [](const QString& value) { return value == "1"; }));
 
+    stopAndCheckEveryScenario(*m_run);
+}
+
+} // namespace
+
+namespace {
+
+// The user starts the program again while the device's sync waits on the
+// web service for an upload: the running program only shows the window,
+// and the sync goes on from where it was: one login, each file uploaded
+// once, no page started again.
+TEST_F(EndToEnd, ASecondStartDuringASyncLeavesTheRunAlone)
+{
+    const std::vector<Exercise> exercises = someExercises();
+    const Exercise& held = exercises.at(1);
+    QJsonArray routes{
+        QJsonObject{{"method", "PUT"}, {"path", "*/" + held.uploadPath()}, {"delayMs", 4000}}};
+    for (const QJsonValue& rule : scenarioRoutes())
+        routes.append(rule);
+    m_run->setRoutes(routes);
+    zarvo::test::usb_test_device device;
+    seed(device, exercises);
+    ASSERT_TRUE(m_run->startProgram());
+    ASSERT_TRUE(m_run->waitForRequest(
+        [](const FakeRequest& request) { return request.path == indexPage; }));
+    ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
+    ASSERT_TRUE(m_run->waitForRequest([&](const FakeRequest& request) {
+        return request.method == QLatin1String("PUT") &&
+               request.path.endsWith(QLatin1Char('/') + held.uploadPath());
+    }));
+    ASSERT_TRUE(state(device).startsWith(QLatin1String("4;"))) << state(device).toStdString();
+    const int starts = logCount(QStringLiteral("Start... Version: "));
+
+    EXPECT_EQ(m_run->startAgain(), 0);
+    EXPECT_TRUE(m_run->waitForLog(QStringLiteral("Not starting the sync page: the window's run "
+                                                 "goes on.")));
+
+    ASSERT_TRUE(waitForDone(device)) << "state: " << state(device).toStdString();
+    for (const Exercise& exercise : exercises)
+        EXPECT_EQ(uploadsOf(exercise).size(), 1) << exercise.uploadPath().toStdString();
+    int logins = 0;
+    for (const FakeRequest& request : m_run->web().requests())
+        logins += request.path.endsWith(QLatin1String("/login/user/associateToApp"));
+    EXPECT_EQ(logins, 1);
+    EXPECT_EQ(logCount(QStringLiteral("Start... Version: ")), starts) << "no page started again";
+    EXPECT_EQ(m_run->programWindows().size(), 1) << "one window serves the device";
+    stopAndCheckEveryScenario(*m_run);
+}
+
+// Two devices, each synced in its own window. The first leaves: its window
+// shows the device list, which asks for the attached devices again; the
+// second device, served by its own window, is not handed over, so it is
+// not synced again and no device gets a second window.
+TEST_F(EndToEnd, ADeviceListAskingAgainTakesNoOtherDevicesSync)
+{
+    m_run->setRoutes(scenarioRoutes());
+    const std::vector<Exercise> exercises = someExercises();
+    zarvo::test::usb_test_device first;
+    zarvo::test::usb_test_device second;
+    seed(second, exercises);
+    ASSERT_TRUE(m_run->startProgram());
+    ASSERT_TRUE(m_run->waitForRequest(
+        [](const FakeRequest& request) { return request.path == indexPage; }));
+    ASSERT_EQ(m_run->emulator("plug " + first.serial()), "ok");
+    ASSERT_TRUE(waitForDone(first)) << "state: " << state(first).toStdString();
+    ASSERT_EQ(m_run->emulator("plug " + second.serial()), "ok");
+    ASSERT_TRUE(waitForDone(second)) << "state: " << state(second).toStdString();
+    const int userQueries = logCount(QStringLiteral("Userdata get ok."));
+    ASSERT_EQ(userQueries, 2);
+
+    ASSERT_EQ(m_run->emulator("unplug " + first.serial()), "ok");
+    const QString gone = QStringLiteral("Device disappeared: DeviceId: ") + decimalId(first);
+    ASSERT_TRUE(m_run->waitForLog(gone));
+    // The first window's device list has started and asked.
+    ASSERT_TRUE(m_run->waitForLogAfter(gone, QStringLiteral("Attached devices asked for: ")));
+    // Plugged again, the first device goes back to its window and syncs: its
+    // run stores "4;" before its exercises phase, its end "5;" (the time may
+    // equal the first sync's when both are quick).
+    ASSERT_EQ(m_run->emulator("plug " + first.serial()), "ok");
+    ASSERT_TRUE(m_run->waitForLogAfter(gone, QStringLiteral("e2e exercises to upload: "), 180000));
+    ASSERT_TRUE(waitForDone(first)) << "state: " << state(first).toStdString();
+
+    EXPECT_EQ(logCount(QStringLiteral("Userdata get ok.")), userQueries + 1)
+        << "only the returning device was asked for its user";
+    EXPECT_EQ(exerciseUploads(), int(exercises.size()));
+    EXPECT_EQ(m_run->programWindows().size(), 2) << "one window per device";
     stopAndCheckEveryScenario(*m_run);
 }
 
