@@ -2,6 +2,8 @@
 
 #include "connectlib/common/clock.h"
 #include "connectlib/common/common.h"
+#include "connectlib/logging/log_prefix.h"
+#include "connectlib/logging/logger.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,15 +15,54 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ConnectLib {
 
 namespace {
 
+std::mutex faultMutex;
+std::function<int(BackupCall, const QString&)> callFault;
+
+// False, with errno set, when a test fails this call.
+bool allowed(BackupCall call, const QString& path)
+{
+    std::function<int(BackupCall, const QString&)> fault;
+    {
+        const std::lock_guard<std::mutex> lock(faultMutex);
+        fault = callFault;
+    }
+    const int error = fault ? fault(call, path) : 0;
+    errno = error;
+    return error == 0;
+}
+
+void logText(const QString& text)
+{
+    Logger::instance()->logPrint(appendLogPrefix(text));
+}
+
 QString errnoText(const QString& path)
 {
     return path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool exists(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// The folder's identity on its file system, which a rename keeps.
+QString folderIdentity(const QString& path)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return QString();
+    return QString::number(quint64(status.st_dev)) + QLatin1Char(':') +
+           QString::number(quint64(status.st_ino));
 }
 
 // fsync of one file or folder, never following a link.
@@ -39,6 +80,8 @@ QString syncPath(const QString& path, bool directory)
 
 QString renamePath(const QString& from, const QString& to, unsigned int how)
 {
+    if (!allowed(how == RENAME_EXCHANGE ? BackupCall::Exchange : BackupCall::Rename, from))
+        return errnoText(from);
     if (::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
                     QFile::encodeName(to).constData(), how) != 0)
         return errnoText(from);
@@ -92,13 +135,94 @@ QString swapInFolder(const QString& staging, const QString& target)
             failure = renamePath(staging, target, 0);
             if (failure.isEmpty())
                 Common::deleteLocalDirectory(previous);
-            else
-                renamePath(previous, target, 0);
+            else if (!renamePath(previous, target, 0).isEmpty())
+                logText(QStringLiteral("Could not put the previous backup back: ") + previous);
         }
     }
     if (failure.isEmpty())
         failure = syncPath(parent, true);
     return failure;
+}
+
+bool recoverCutSwap(const QString& target)
+{
+    const QString previous = target + QStringLiteral(".previous");
+    if (!exists(previous))
+        return true;
+    const QString parent = QFileInfo(target).path();
+    if (exists(target)) {
+        // The swap ended; only its clean-up was cut.
+        Common::deleteLocalDirectory(previous);
+        return true;
+    }
+    // The staging folder was complete and on the disk before the previous
+    // backup stepped aside, so it is the newest complete copy.
+    const QString staging = backupStagingFolder(target);
+    if (QFileInfo(staging).isDir() && !QFileInfo(staging).isSymLink() &&
+        renamePath(staging, target, 0).isEmpty()) {
+        syncPath(parent, true);
+        Common::deleteLocalDirectory(previous);
+        logText(QStringLiteral("Completed a backup swap that was cut: ") + target);
+        return true;
+    }
+    const QString failure = renamePath(previous, target, 0);
+    if (failure.isEmpty()) {
+        syncPath(parent, true);
+        logText(QStringLiteral("Rolled back a backup swap that was cut: ") + target);
+        return true;
+    }
+    logText(QStringLiteral("Could not complete or roll back a backup swap that was cut: ") +
+            failure);
+    return false;
+}
+
+QString writeRestoringMarker(const QString& backupDir)
+{
+    const QString marker = restoringMarker(backupDir);
+    const QByteArray identity = folderIdentity(backupDir).toLatin1() + '\n';
+    if (!allowed(BackupCall::CreateMark, marker))
+        return errnoText(marker);
+    const int fd = ::open(QFile::encodeName(marker).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return errnoText(marker);
+    const bool written = ::write(fd, identity.constData(), std::size_t(identity.size())) ==
+                             ssize_t(identity.size()) &&
+                         ::fsync(fd) == 0;
+    const QString failure = written ? QString() : errnoText(marker);
+    ::close(fd);
+    if (!failure.isEmpty())
+        return failure;
+    return syncPath(QFileInfo(marker).path(), true);
+}
+
+QString removeRestoringMarker(const QString& backupDir)
+{
+    const QString marker = restoringMarker(backupDir);
+    if (!exists(marker))
+        return QString();
+    if (!allowed(BackupCall::RemoveMark, marker) ||
+        ::unlink(QFile::encodeName(marker).constData()) != 0)
+        return errnoText(marker);
+    return QString();
+}
+
+bool markerGuards(const QString& backupDir)
+{
+    const QString marker = restoringMarker(backupDir);
+    if (!exists(marker))
+        return false;
+    QFile file(marker);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QString named = QString::fromLatin1(file.read(64)).trimmed();
+    return named.isEmpty() || named == folderIdentity(backupDir);
+}
+
+void setBackupCallFault(std::function<int(BackupCall, const QString& path)> fault)
+{
+    const std::lock_guard<std::mutex> lock(faultMutex);
+    callFault = std::move(fault);
 }
 
 QString moveBackupAside(const QString& backupDir)

@@ -233,6 +233,8 @@ private:
     // backup's way; the failure's text, empty when there was nothing to do
     // or it moved.
     QString keepBackupAside(const QString& backupDir);
+    // Removes a backup's restore mark, logging a failure.
+    void dropRestoringMarker(const QString& backupDir);
     // Where an offline read looks: below the root, or an absolute name as it
     // is when nothing is below the root under it.
     QString offlinePath(const QString& file) const;

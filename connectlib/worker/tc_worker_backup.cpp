@@ -183,6 +183,12 @@ void TCWorker::SLOT_doBackup(ConnectLib::TCData data, QString listOfDirs, QStrin
     // The new backup is written beside the previous one, which stays until
     // the new one is complete and on the disk.
     const QString staging = backupStagingFolder(backupDir);
+    // A swap cut between its renames is settled first: its staging folder
+    // may be the newest complete backup.
+    if (!recoverCutSwap(backupDir)) {
+        emit SIGNAL_backupDone(data, backupDir, fileFailure);
+        return;
+    }
     Common::deleteLocalDirectory(staging);
     waitSeconds(1);
     if (!QDir().mkpath(staging)) {
@@ -291,7 +297,10 @@ void TCWorker::SLOT_doBackup(ConnectLib::TCData data, QString listOfDirs, QStrin
         logText(QStringLiteral("Could not store the backup: ") + failure);
         failed(GENERAL_ERROR);
     }
-    Common::deleteLocalDirectory(staging);
+    // A swap whose way back failed too keeps its staging folder for the
+    // next run.
+    if (recoverCutSwap(backupDir))
+        Common::deleteLocalDirectory(staging);
     if (failures)
         logText(QStringLiteral("Backup failed, the previous backup is kept. State: ") +
                 Common::stringFromStateFlags(failures));
@@ -381,6 +390,12 @@ void TCWorker::SLOT_revertBackup(ConnectLib::TCData data, QString backupDir)
     // folder to upload and then delete.
     const QString backups = Common::getBackupDataPath();
     const QString dir = QDir::cleanPath(QDir(backupDir).absolutePath());
+    const bool besideBackups =
+        !backups.isEmpty() &&
+        QDir::cleanPath(QFileInfo(dir).path()) == QDir::cleanPath(QDir(backups).absolutePath());
+    // A backup a cut swap left beside its place is restored from its place.
+    if (besideBackups)
+        recoverCutSwap(dir);
     const QFileInfo info(dir);
     if (backups.isEmpty() || !Common::isInsideDirectory(backups, dir) ||
         QDir::cleanPath(info.path()) != QDir::cleanPath(QDir(backups).absolutePath()) ||
@@ -403,39 +418,48 @@ void TCWorker::SLOT_revertBackup(ConnectLib::TCData data, QString backupDir)
     // A restore cut off half-way leaves the device with part of its data.
     const zarvo::platform::sleep_block noSleep =
         zarvo::platform::block_sleep("Restoring a device backup");
-    // Should the process end mid-way, the next backup finds the mark and
-    // keeps this backup instead of replacing it.
-    QFile marker(restoringMarker(dir));
-    marker.open(QIODevice::WriteOnly);
-    marker.close();
+    // Until the restore succeeds the mark keeps this backup from the next
+    // backup, also when the process ends mid-way; without it the device is
+    // not touched.
+    const QString unmarked = writeRestoringMarker(dir);
+    if (!unmarked.isEmpty()) {
+        m_rootPath = previousRoot;
+        logText(QStringLiteral("Restore not started, its mark could not be written: ") + unmarked);
+        emit SIGNAL_backupRevertDone(data, fileFailure);
+        return;
+    }
     m_importFailures = CPStateFlags();
     m_importFailed = false;
     const bool walked = uploadEntryTree(data, &tree, QString());
     m_rootPath = previousRoot;
-    // Every file not written fails the import; the backup is kept for
-    // another attempt, out of the way of the next backup.
+    // Every file not written fails the import; the backup stays where the
+    // page's retry finds it, with its mark, which the next backup honours.
     if (!walked || m_importFailed) {
         logText(QStringLiteral("Import failed with data path ") + backupDir);
-        keepBackupAside(dir);
         emit SIGNAL_backupRevertDone(data, fileFailure | m_importFailures);
         return;
     }
     Common::deleteLocalDirectory(dir);
-    QFile::remove(restoringMarker(dir));
+    dropRestoringMarker(dir);
     emit SIGNAL_backupRevertDone(data, OK);
+}
+
+void TCWorker::dropRestoringMarker(const QString& backupDir)
+{
+    const QString failure = removeRestoringMarker(backupDir);
+    if (!failure.isEmpty())
+        logText(QStringLiteral("Could not remove the restore mark ") + failure);
 }
 
 QString TCWorker::keepBackupAside(const QString& backupDir)
 {
-    if (!QFileInfo::exists(restoringMarker(backupDir)))
+    const QFileInfo marker(restoringMarker(backupDir));
+    if (!marker.exists() && !marker.isSymLink())
         return QString();
-    // A backup already moved aside keeps its name.
-    if (QFileInfo(backupDir).fileName().contains(QLatin1Char('-'))) {
-        QFile::remove(restoringMarker(backupDir));
-        return QString();
-    }
-    if (!QFileInfo::exists(backupDir)) {
-        QFile::remove(restoringMarker(backupDir));
+    // The mark's backup was restored or has gone: it guards nothing here, and
+    // a mark that cannot be removed costs no copy of a later backup.
+    if (!QFileInfo::exists(backupDir) || !markerGuards(backupDir)) {
+        dropRestoringMarker(backupDir);
         return QString();
     }
     const QString aside = moveBackupAside(backupDir);
@@ -446,7 +470,7 @@ QString TCWorker::keepBackupAside(const QString& backupDir)
         logText(failure);
         return failure;
     }
-    QFile::remove(restoringMarker(backupDir));
+    dropRestoringMarker(backupDir);
     logText(QStringLiteral("The backup whose restore failed is kept as ") + aside);
     return QString();
 }

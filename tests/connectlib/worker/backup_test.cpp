@@ -1,6 +1,7 @@
 // Backup of device folders into the backup working folder and their restore,
 // on a worker over the device model or a scripted connection.
 #include "connectlib/common/common.h"
+#include "connectlib/worker/backup_folders.h"
 #include "devicelib/errors/errors.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/device_fixture.h"
@@ -16,8 +17,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <optional>
+#include <sys/mount.h>
+#include <unistd.h>
+#include <vector>
 
 namespace ConnectLib {
 namespace {
@@ -58,7 +64,36 @@ protected:
         m_backups = Common::getBackupDataPath();
         ASSERT_FALSE(m_backups.isEmpty());
         // The tests of this program share the working folders.
-        ASSERT_TRUE(Common::deleteLocalDirectory(backupDir()));
+        for (const QString& left : backupsFolder()) {
+            const QFileInfo entry(m_backups + QLatin1Char('/') + left);
+            ASSERT_TRUE(entry.isDir() && !entry.isSymLink()
+                            ? Common::deleteLocalDirectory(entry.filePath())
+                            : QFile::remove(entry.filePath()))
+                << left.toStdString();
+        }
+    }
+    void TearDown() override
+    {
+        setBackupCallFault({});
+        DeviceFixture::TearDown();
+    }
+
+    // The backup folders' call from path fails with error from now on.
+    void failCall(BackupCall call, const QString& path, int error)
+    {
+        m_faults.push_back({call, path, error});
+        setBackupCallFault([faults = m_faults](BackupCall c, const QString& p) {
+            for (const CallFault& fault : faults) {
+                if (fault.call == c && fault.path == p)
+                    return fault.error;
+            }
+            return 0;
+        });
+    }
+    void clearFaults()
+    {
+        m_faults.clear();
+        setBackupCallFault({});
     }
 
     // The request's record names the backup folder: 0012ABCD.
@@ -69,6 +104,7 @@ protected:
                       OK);
     }
     QString backupDir() const { return m_backups + QStringLiteral("/0012ABCD"); }
+    QString marker() const { return backupDir() + QStringLiteral(".restoring"); }
 
     std::pair<QString, CPStateFlags> backup(const QString& list, const QString& from = QString())
     {
@@ -131,6 +167,14 @@ protected:
     }
 
     QString m_backups;
+
+private:
+    struct CallFault {
+        BackupCall call;
+        QString path;
+        int error;
+    };
+    std::vector<CallFault> m_faults;
 };
 
 TEST_F(Backup, AnEmptyListKeepsThePreviousBackup)
@@ -331,13 +375,10 @@ TEST_F(Backup, ARestoreThatLosesTheDeviceFailsAndKeepsTheBackup)
     EXPECT_EQ(flags, importFailure | TC_CONNECTION_LOST);
     EXPECT_TRUE(
         log.lines().contains(QStringLiteral("Import failed with data path ") + backupDir()));
-    // Moved aside whole, out of the next backup's way.
-    ASSERT_EQ(keptBackups().size(), 1);
-    const QString kept = m_backups + QLatin1Char('/') + keptBackups().first();
-    EXPECT_EQ(KT::filesBelow(kept).size(), 4);
-    EXPECT_FALSE(QFileInfo::exists(backupDir()));
-    EXPECT_TRUE(
-        log.lines().contains(QStringLiteral("The backup whose restore failed is kept as ") + kept));
+    // Kept whole under the name the page holds, marked for the next backup.
+    EXPECT_EQ(KT::filesBelow(backupDir()).size(), 4);
+    EXPECT_TRUE(QFileInfo::exists(marker()));
+    EXPECT_TRUE(keptBackups().isEmpty());
     // The worker's root is empty again: a device path names no file of the
     // kept backup.
     bool found = true;
@@ -353,8 +394,7 @@ TEST_F(Backup, ABusySystemFailsTheRestoreWithItsCause)
     putBackupFile(QStringLiteral("/U/0/B.BIN"), "b");
     connection.script(connection_op::write, connection_action::throws(zarvo::system_busy()));
     EXPECT_EQ(restore(backupDir()), importFailure | SYSTEM_BUSY);
-    ASSERT_EQ(keptBackups().size(), 1);
-    EXPECT_EQ(KT::filesBelow(m_backups + QLatin1Char('/') + keptBackups().first()).size(), 2);
+    EXPECT_EQ(KT::filesBelow(backupDir()).size(), 2);
     // The walk went on with the next file.
     EXPECT_EQ(writesIn(connection), 2);
 }
@@ -558,12 +598,15 @@ TEST_F(Backup, ABackupAfterAFailedRestoreKeepsTheFailedOne)
     model.script_answer(match::file(command::put), 205);
     EXPECT_EQ(restore(backupDir()), importFailure | DISK_FULL);
     model.clear_script();
-    ASSERT_EQ(keptBackups().size(), 1);
-    const QString kept = m_backups + QLatin1Char('/') + keptBackups().first();
 
     model.put_file("/U/0/S/B.BIN", "after the reset");
     EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), CPStateFlags(OK)));
+    ASSERT_EQ(keptBackups().size(), 1);
+    const QString kept = m_backups + QLatin1Char('/') + keptBackups().first();
+    EXPECT_TRUE(
+        log.lines().contains(QStringLiteral("The backup whose restore failed is kept as ") + kept));
     EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), CPStateFlags(OK)));
+    EXPECT_EQ(keptBackups().size(), 1);
     EXPECT_EQ(KT::readBytes(kept + QStringLiteral("/U/0/S/A.BIN")), QByteArray("precious"));
     // And it can be restored by its own name.
     EXPECT_EQ(restore(kept), OK);
@@ -612,6 +655,242 @@ TEST_F(Backup, ARunWithANewTemporaryFolderStillFindsTheBackup)
     EXPECT_EQ(restore(dir), OK);
     ::setenv("TMPDIR", saved.constData(), 1);
     EXPECT_EQ(model.file("/U/0/S/A.BIN"), std::string("a"));
+}
+
+// A restore that cannot record that it started leaves the device untouched:
+// failing unmarked, its backup would be left to the next backup.
+TEST_F(Backup, ARestoreThatCannotMarkItsStartWritesNothing)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    putBackupFile(QStringLiteral("/U/0/S/A.BIN"), "precious");
+    failCall(BackupCall::CreateMark, marker(), ENOSPC);
+    EXPECT_EQ(restore(backupDir()), importFailure);
+    EXPECT_TRUE(model.transcript().empty());
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("Restore not started, its mark could not be written: ") + marker() +
+        QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(ENOSPC))));
+    EXPECT_EQ(KT::readBytes(backupDir() + QStringLiteral("/U/0/S/A.BIN")), QByteArray("precious"));
+}
+
+// The same on a file system whose inodes are all taken: a small tmpfs over
+// the backups folder (root only).
+TEST_F(Backup, WithoutAFreeInodeTheRestoreDoesNotStart)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    zarvo::emulator::device_model& model = publishModel();
+    const QByteArray target = QFile::encodeName(m_backups);
+    if (::mount("ravosync-test", target.constData(), "tmpfs", 0,
+                "size=1m,nr_inodes=16,mode=0700") != 0)
+        GTEST_SKIP() << "could not mount a tmpfs: " << std::strerror(errno);
+    const std::shared_ptr<void> unmount(nullptr,
+                                        [&target](void*) { ::umount2(target.constData(), 0); });
+    putBackupFile(QStringLiteral("/U/0/S/A.BIN"), "precious");
+    int fillers = 0;
+    while (KT::writeFile(m_backups + QStringLiteral("/FILL") + QString::number(fillers), ""))
+        ASSERT_LT(++fillers, 16);
+    model.script_answer(match::file(command::put), 205);
+    EXPECT_EQ(restore(backupDir()), importFailure);
+    EXPECT_TRUE(model.transcript().empty());
+    EXPECT_EQ(log.lines()
+                  .filter(QStringLiteral("Restore not started, its mark could not be written: "))
+                  .filter(QString::fromLocal8Bit(std::strerror(ENOSPC)))
+                  .size(),
+              1);
+    EXPECT_EQ(KT::readBytes(backupDir() + QStringLiteral("/U/0/S/A.BIN")), QByteArray("precious"));
+}
+
+// The reset sync: a backup, the device emptied, a restore that meets one
+// busy answer. The page's retry by the folder it was told restores the same
+// data, and its success leaves nothing behind.
+TEST_F(Backup, ARetryByTheNameThePageHoldsRestoresTheSameData)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/U/0/S/A.BIN", binary(100, 1));
+    model.put_file("/U/0/S/B.BIN", binary(300, 2));
+    const auto [dir, flags] = backup(QStringLiteral("/U/0/S"));
+    ASSERT_EQ(flags, OK);
+    ASSERT_TRUE(model.remove_entry("/U/0/S"));
+    model.script_answer(match::file(command::put, "/U/0/S/B.BIN"), 202, 1);
+    EXPECT_EQ(restore(dir), importFailure | TC_BUSY);
+    EXPECT_EQ(restore(dir), OK);
+    EXPECT_EQ(model.file("/U/0/S/A.BIN"), binary(100, 1));
+    EXPECT_EQ(model.file("/U/0/S/B.BIN"), binary(300, 2));
+    EXPECT_TRUE(backupsFolder().isEmpty());
+}
+
+// After the device reports itself full, or the user cancels, the restore
+// writes nothing more: the rest would only fail.
+TEST_F(Backup, ARestoreStopsWritingAtAFullDeviceOrACancel)
+{
+    zarvo::test::fake_connection& connection = publishFake();
+    const std::map<std::string, CPStateFlags> rows = {
+        {"disk_full", importFailure | DISK_FULL},
+        {"operation_canceled", importFailure | CANCELLED},
+    };
+    for (const KT::ErrorCase& c : KT::errorCases) {
+        const auto row = rows.find(c.name);
+        if (row == rows.end())
+            continue;
+        putFourBackupFiles();
+        const int before = writesIn(connection);
+        connection.script(connection_op::write, connection_action::runs(c.raise));
+        EXPECT_EQ(restore(backupDir()), row->second) << c.name;
+        EXPECT_EQ(writesIn(connection) - before, 1) << c.name;
+    }
+}
+
+// The next backup cannot move a backup whose restore failed aside (the file
+// system refuses): that backup stays in place and the backup fails.
+TEST_F(Backup, ABackupThatCannotMoveAFailedRestoresBackupAsideFails)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    putBackupFile(QStringLiteral("/U/0/S/A.BIN"), "precious");
+    model.script_answer(match::file(command::put), 205);
+    EXPECT_EQ(restore(backupDir()), importFailure | DISK_FULL);
+    model.clear_script();
+    model.put_file("/U/0/S/B.BIN", "after the reset");
+    failCall(BackupCall::Rename, backupDir(), EACCES);
+    EXPECT_EQ(backup(QStringLiteral("/U/0/S")),
+              std::make_pair(backupDir(), CPStateFlags(GENERAL_ERROR | FILE_OPERATION_FAILED)));
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("Could not move aside the backup whose restore failed: ") + backupDir()));
+    EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"U/0/S/A.BIN"});
+    EXPECT_EQ(backupsFolder(), (QStringList{"0012ABCD", "0012ABCD.restoring"}));
+}
+
+// Without the exchange of two folders, a second rename the file system
+// refuses puts the previous backup back; refused its way back too, the swap
+// stays cut and the next run settles it on the new backup.
+TEST_F(Backup, AFallbackSwapWhoseSecondRenameIsRefused)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    putBackupFile(QStringLiteral("/U/0/S/A.BIN"), "old");
+    model.put_file("/U/0/S/A.BIN", "new");
+    const QString staging = backupDir() + QStringLiteral(".partial");
+    failCall(BackupCall::Exchange, staging, EINVAL);
+    failCall(BackupCall::Rename, staging, EACCES);
+    const std::pair<QString, CPStateFlags> failed{backupDir(),
+                                                  GENERAL_ERROR | FILE_OPERATION_FAILED};
+    EXPECT_EQ(backup(QStringLiteral("/U/0/S")), failed);
+    EXPECT_EQ(KT::readBytes(backupDir() + QStringLiteral("/U/0/S/A.BIN")), QByteArray("old"));
+    EXPECT_EQ(backupsFolder(), QStringList{"0012ABCD"});
+
+    failCall(BackupCall::Rename, backupDir() + QStringLiteral(".previous"), EACCES);
+    EXPECT_EQ(backup(QStringLiteral("/U/0/S")), failed);
+    EXPECT_EQ(backupsFolder(), (QStringList{"0012ABCD.partial", "0012ABCD.previous"}));
+    clearFaults();
+    ASSERT_TRUE(model.remove_entry("/U/0/S"));
+    EXPECT_EQ(restore(backupDir()), OK);
+    EXPECT_EQ(model.file("/U/0/S/A.BIN"), std::string("new"));
+    EXPECT_TRUE(backupsFolder().isEmpty());
+}
+
+// What a swap cut between its renames leaves, and what the next run (a
+// restore, or a backup) makes of it: the newest complete copy is the
+// device's backup, nothing else stays.
+TEST_F(Backup, ACutSwapIsSettledByTheNextRun)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    struct Row {
+        const char* name;
+        const char* target;
+        const char* partial;
+        const char* previous;
+        const char* restored;
+    };
+    const Row rows[] = {
+        {"between the renames", nullptr, "new", "old", "new"},
+        {"staging gone", nullptr, nullptr, "old", "old"},
+        {"before the clean-up", "new", nullptr, "old", "new"},
+    };
+    const auto put = [this](const char* folder, const char* content) {
+        const QString dir = m_backups + QStringLiteral("/0012ABCD") + QLatin1String(folder);
+        ASSERT_TRUE(QDir().mkpath(dir + QStringLiteral("/U/0/S")));
+        ASSERT_TRUE(KT::writeFile(dir + QStringLiteral("/U/0/S/A.BIN"), content));
+    };
+    for (const Row& row : rows) {
+        for (const bool restoring : {true, false}) {
+            SCOPED_TRACE(std::string(row.name) + (restoring ? ", restored" : ", backed up"));
+            if (row.target)
+                put("", row.target);
+            if (row.partial)
+                put(".partial", row.partial);
+            put(".previous", row.previous);
+            ASSERT_TRUE(model.remove_entry("/U/0/S") || !model.is_directory("/U/0/S"));
+            if (restoring) {
+                EXPECT_EQ(restore(backupDir()), OK);
+                EXPECT_EQ(model.file("/U/0/S/A.BIN"), std::string(row.restored));
+                EXPECT_TRUE(backupsFolder().isEmpty());
+            } else {
+                model.put_file("/U/0/S/A.BIN", "device");
+                EXPECT_EQ(backup(QStringLiteral("/U/0/S")),
+                          std::make_pair(backupDir(), CPStateFlags(OK)));
+                EXPECT_EQ(KT::readBytes(backupDir() + QStringLiteral("/U/0/S/A.BIN")),
+                          QByteArray("device"));
+                EXPECT_EQ(backupsFolder(), QStringList{"0012ABCD"});
+                ASSERT_TRUE(Common::deleteLocalDirectory(backupDir()));
+            }
+        }
+    }
+}
+
+// A restore mark that cannot be removed after a successful restore is
+// logged, and costs at most one copy aside, not one per later backup.
+TEST_F(Backup, AMarkThatCannotBeRemovedCostsAtMostOneCopy)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    model.put_file("/U/0/S/A.BIN", "a");
+    ASSERT_EQ(backup(QStringLiteral("/U/0/S")).second, OK);
+    failCall(BackupCall::RemoveMark, marker(), EACCES);
+    EXPECT_EQ(restore(backupDir()), OK);
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("Could not remove the restore mark ") +
+                                     marker() + QStringLiteral(": ") +
+                                     QString::fromLocal8Bit(std::strerror(EACCES))));
+    for (int i = 0; i < 4; ++i) {
+        const std::string content = "version " + std::to_string(i);
+        model.put_file("/U/0/S/A.BIN", content);
+        EXPECT_EQ(backup(QStringLiteral("/U/0/S")), std::make_pair(backupDir(), CPStateFlags(OK)));
+        EXPECT_EQ(KT::readBytes(backupDir() + QStringLiteral("/U/0/S/A.BIN")),
+                  QByteArray::fromStdString(content));
+    }
+    EXPECT_LE(keptBackups().size(), 1);
+    EXPECT_LE(
+        log.lines().filter(QStringLiteral("The backup whose restore failed is kept as ")).size(),
+        1);
+}
+
+// A busy answer on a requested file, an answer without content on a
+// listing, a busy answer on a folder below a requested one: none gives a
+// backup the reset may erase the device after.
+TEST_F(Backup, AnUnansweredPathIsNeverOK)
+{
+    zarvo::emulator::device_model& model = publishModel();
+    struct Row {
+        const char* name;
+        const char* list;
+        const char* path;
+        int answer;
+        CPStateFlags flags;
+    };
+    const Row rows[] = {
+        {"busy on a requested file", "/U/0/S/A.BIN", "/U/0/S/A.BIN", 202,
+         FILE_OPERATION_FAILED | TC_BUSY},
+        {"203 on a listing", "/U/0/S", "/U/0/S/", 203, GENERAL_ERROR | FILE_OPERATION_FAILED},
+        {"busy below a requested folder", "/U/0/S", "/U/0/S/SUB/", 202,
+         FILE_OPERATION_FAILED | TC_BUSY},
+    };
+    model.put_file("/U/0/S/A.BIN", "a");
+    model.put_file("/U/0/S/SUB/C.BIN", "c");
+    putBackupFile(QStringLiteral("/OLD.BIN"), "old");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        model.script_answer(match::file(command::get, std::string(row.path)), row.answer);
+        const auto [dir, flags] = backup(QLatin1String(row.list));
+        model.clear_script();
+        EXPECT_EQ(flags, row.flags);
+        EXPECT_EQ(KT::filesBelow(backupDir()), QStringList{"OLD.BIN"});
+    }
 }
 
 TEST(BackupLocal, ALocalWorkerAnswersAtOnceAndTouchesNothing)
