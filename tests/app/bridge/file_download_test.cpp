@@ -251,9 +251,11 @@ TEST_P(MapNames, RefusedBeforeAnyRequest)
     freeSpace(16 * MB);
     m_bridge->SLOT_saveVariable(QStringLiteral("tcdeviceid"),
                                 QString::fromLatin1(GetParam().deviceId));
-    EXPECT_FALSE(m_bridge->SLOT_downloadFile(mapBase + QString::fromLatin1(GetParam().address),
-                                             QStringLiteral("GET"), mapType, mapType,
-                                             QStringLiteral("true")));
+    // "\0" written as text stands for a NUL character.
+    const QString address =
+        QString::fromLatin1(GetParam().address).replace(QStringLiteral("\\0"), QString(QChar(0)));
+    EXPECT_FALSE(m_bridge->SLOT_downloadFile(mapBase + address, QStringLiteral("GET"), mapType,
+                                             mapType, QStringLiteral("true")));
     const QList<QVariantList> fails = emitted(QStringLiteral("SIGNAL_fail"));
     ASSERT_EQ(fails.size(), 1);
     EXPECT_EQ(fails[0], (QVariantList{QString(), QStringLiteral("INVALID_PARAMETER"), QString()}));
@@ -265,7 +267,7 @@ TEST_P(MapNames, RefusedBeforeAnyRequest)
 INSTANTIATE_TEST_SUITE_P(
     Table, MapNames,
     ::testing::Values(NameCase{"dot_dot", "..", "ABCD"}, NameCase{"empty_tail", "", "ABCD"},
-                      NameCase{"backslash", "a\\b", "ABCD"},
+                      NameCase{"backslash", "a\\b", "ABCD"}, NameCase{"nul", "a\\0b.map", "ABCD"},
                       NameCase{"device_id_path", "m.map", "../../x"},
                       NameCase{"device_id_empty", "m.map", ""},
                       NameCase{"device_id_prefixed", "m.map", "0xABCD"},

@@ -158,8 +158,10 @@ class UpdateRefusals : public SelfUpdate, public ::testing::WithParamInterface<R
 TEST_P(UpdateRefusals, FailWith500AndRequestNothing)
 {
     const RefusalCase& c = GetParam();
-    EXPECT_FALSE(m_bridge->SLOT_updateRavoSync(QString::fromUtf8(c.url),
-                                               QString::fromUtf8(c.filename), c.libs));
+    // "\0" written as text stands for a NUL character.
+    const QString filename =
+        QString::fromUtf8(c.filename).replace(QStringLiteral("\\0"), QString(QChar(0)));
+    EXPECT_FALSE(m_bridge->SLOT_updateRavoSync(QString::fromUtf8(c.url), filename, c.libs));
     ASSERT_EQ(m_fail->count(), 1);
     EXPECT_EQ(m_fail->first().at(1).toString(), QStringLiteral("500"));
     EXPECT_TRUE(m_log.contains(QStringLiteral("Update url not in accepted format: ")));
@@ -182,6 +184,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"climbingInstaller", "https://cdn.ravo.test/rs", "../../x.zip", {}},
         RefusalCase{"installerInAFolder", "https://cdn.ravo.test/rs", "a/b.zip", {}},
         RefusalCase{"installerWithBackslash", "https://cdn.ravo.test/rs", "a\\b.zip", {}},
+        RefusalCase{"installerWithNul", "https://cdn.ravo.test/rs", "a\\0b.zip", {}},
+        RefusalCase{"libraryWithNul",
+                    "https://cdn.ravo.test/rs",
+                    "RavoSyncSetup.zip",
+                    {QStringLiteral("libzarvo.so"),
+                     QStringLiteral("a") + QChar(0) + QStringLiteral("b.so")}},
         RefusalCase{"libraryInAFolder",
                     "https://cdn.ravo.test/rs",
                     "RavoSyncSetup.zip",
