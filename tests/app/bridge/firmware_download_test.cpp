@@ -6,6 +6,9 @@
 #include "app/bridge/download_rules.h"
 #include "connectlib/common/common.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+
 namespace {
 
 using ConnectLib::Common;
@@ -189,6 +192,53 @@ INSTANTIATE_TEST_SUITE_P(
                                       return archive({{QStringLiteral("stallAfter"), 1000}});
                                   },
                                   "TC_CONNECTION_LOST, FW_UPDATE_FAILED", 0, true}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& info) { return info.param.name; });
+
+// The window closes while an archive from the content server is on its way:
+// whatever the answer, no dialog opens over the closing window and nothing
+// goes to the disk (no page is left to judge the answer).
+class FirmwareAfterClose : public DownloadTest,
+                           public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(FirmwareAfterClose, OpensNoDialogAndWritesNothing)
+{
+    const OutcomeCase& c = GetParam();
+    QJsonObject route = c.rule();
+    route.insert(QStringLiteral("path"), QStringLiteral("/contentserver/fw/X.ZIP"));
+    // Time for the window to close between the request and its answer.
+    route.insert(QStringLiteral("delayMs"), 1500);
+    m_web->setRoutes({route});
+    const QString folder = Common::getFWUpdateDataPath();
+    ASSERT_TRUE(m_bridge->SLOT_downloadFirmware(
+        QStringLiteral("https://content.ravo.test/contentserver/fw/X.ZIP")));
+    ASSERT_TRUE(m_web->waitForRequest([](const RavoSync::Test::FakeRequest& request) {
+        return request.path == QStringLiteral("/contentserver/fw/X.ZIP");
+    }));
+    m_bridge->SLOT_close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // The bridge outlives its window and answers once.
+    ASSERT_TRUE(waitForAnswers(1));
+    ConnectLib::Test::processFor(100);
+    EXPECT_EQ(answers(), 1);
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_showOfflineDialog")).isEmpty());
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_writeFWFileToAbsolutePath")).isEmpty());
+    EXPECT_FALSE(m_stub->callNames().contains(QStringLiteral("writeFWFileToAbsolutePath")));
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/X.ZIP")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FirmwareAfterClose,
+    ::testing::Values(OutcomeCase{"server_error",
+                                  [] {
+                                      return archive({{QStringLiteral("status"), 500}});
+                                  },
+                                  ""},
+                      OutcomeCase{"cut_short",
+                                  [] {
+                                      return archive({{QStringLiteral("cutAfter"), 1000}});
+                                  },
+                                  ""},
+                      OutcomeCase{"whole", [] { return archive(); }, ""}),
     [](const ::testing::TestParamInfo<OutcomeCase>& info) { return info.param.name; });
 
 // The page's verdict on one archive may start the next download: each ends
