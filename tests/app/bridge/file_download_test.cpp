@@ -320,6 +320,34 @@ TEST_F(MapDownload, OfflineWriteOfAStreamedMapUsesTheStoredFile)
     EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fileWritten")).isEmpty());
 }
 
+// A whole map with status 200 that the page's verdict refuses fails, and its
+// file goes: the device never gets a map the page did not accept.
+class RefusedMap : public MapDownload, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RefusedMap, LeavesNoFile)
+{
+    const bool showErrorDialog = GetParam();
+    m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("bodySize"), 4096}})});
+    freeSpace(16 * MB);
+    js(QStringLiteral("App.Common.parseRemoteReply = function (s) {"
+                      " Stub.remoteReplies.push(s); return false; };"));
+    ASSERT_TRUE(download(QStringLiteral("r.map"),
+                         showErrorDialog ? QStringLiteral("true") : QStringLiteral("false")));
+    ASSERT_TRUE(waitForAnswers(1));
+    ConnectLib::Test::processFor(50);
+    EXPECT_EQ(answers(), 1);
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fileRead")).isEmpty());
+    EXPECT_EQ(js(QStringLiteral("Stub.remoteReplies.join()")).toString(), QStringLiteral("200"));
+    if (!showErrorDialog)
+        EXPECT_EQ(failFlags(), QStringLiteral("200"));
+    EXPECT_FALSE(QFileInfo::exists(storeFile(QStringLiteral("r.map"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RefusedMap, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "WithDialog" : "Quiet");
+                         });
+
 // A store folder a page, or a settings file written before the key was
 // guarded, points out of the working folder: the built-in folder is used,
 // with a log line, and nothing lands outside. The test folder setting a page
