@@ -5,9 +5,11 @@
 
 #include "app/bridge/download_rules.h"
 #include "connectlib/common/common.h"
+#include "tests/app/support/small_file_system.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QStorageInfo>
 
 namespace {
 
@@ -296,6 +298,51 @@ TEST_P(WholeBodyCap, EndsTheFirmwareAndTheWholeFileDownloads)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WholeBodyCap, ::testing::Bool());
+
+// A body larger than the free space of the folder it goes to is ended as
+// soon as its size is known, and nothing is handed on. Run in a child of
+// this program whose working folder lies on a file system of 1 MiB.
+class SmallDisk : public DownloadTest {
+protected:
+    void SetUp() override
+    {
+        if (RavoSync::Test::smallFileSystem().isEmpty())
+            GTEST_SKIP() << "runs in SmallFileSystem.FirmwareArchives";
+        DownloadTest::SetUp();
+        // The fake web service keeps its own folders where they were.
+        m_tmpdir = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(RavoSync::Test::smallFileSystem()));
+    }
+    void TearDown() override
+    {
+        if (!m_tmpdir.isNull())
+            qputenv("TMPDIR", m_tmpdir);
+        DownloadTest::TearDown();
+    }
+    QByteArray m_tmpdir;
+};
+
+TEST_F(SmallDisk, AnArchiveLargerThanTheFreeSpaceIsEnded)
+{
+    const QString folder = Common::getFWUpdateDataPath();
+    ASSERT_TRUE(folder.startsWith(RavoSync::Test::smallFileSystem())) << folder.toStdString();
+    const int size = 2 * 1048576;
+    ASSERT_LT(QStorageInfo(folder).bytesAvailable(), size);
+    QJsonObject route{{QStringLiteral("path"), QStringLiteral("/firmware/*")},
+                      {QStringLiteral("bodySize"), size}};
+    m_web->setRoutes({route});
+
+    ASSERT_TRUE(m_bridge->SLOT_downloadFirmware(fwBase + QStringLiteral("HUGE.ZIP")));
+    ASSERT_TRUE(waitForAnswers(1));
+    EXPECT_EQ(failFlags(), QStringLiteral("INVALID_CONTENT, FW_UPDATE_FAILED"));
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_writeFWFileToAbsolutePath")).isEmpty());
+    EXPECT_TRUE(m_log.contains(QStringLiteral(" free in ") + folder));
+}
+
+TEST(SmallFileSystem, FirmwareArchives)
+{
+    RavoSync::Test::runOnSmallFileSystem(QStringLiteral("SmallDisk.*"), 1048576);
+}
 
 TEST_F(DownloadTest, CancelBeforeAnyDownloadDoesNothing)
 {
