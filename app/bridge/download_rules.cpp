@@ -8,13 +8,15 @@
 #include <QUrl>
 
 #include <atomic>
-#include <climits>
 
 namespace ConnectGlobals {
 
 namespace {
 
 constexpr int defaultTimeoutSeconds = 60;
+// A stored time-out is a page's to write: a reply that hangs ends within this,
+// so no sync (and no device it serves) waits on it for days.
+constexpr int maxTimeoutSeconds = 300;
 constexpr qint64 defaultWholeBodyLimit = qint64(512) * 1024 * 1024;
 std::atomic<qint64> wholeBodyLimitBytes{defaultWholeBodyLimit};
 
@@ -139,7 +141,13 @@ int requestTimeoutMs()
                 QStringLiteral("', using ") + QString::number(defaultTimeoutSeconds));
         return defaultTimeoutSeconds * 1000;
     }
-    return int(qMin<qlonglong>(seconds, INT_MAX / 1000) * 1000);
+    if (seconds > maxTimeoutSeconds) {
+        logLine(QStringLiteral("nwreqtimer above %1 seconds: '%2', using %1")
+                    .arg(maxTimeoutSeconds)
+                    .arg(text));
+        return maxTimeoutSeconds * 1000;
+    }
+    return int(seconds) * 1000;
 }
 
 } // namespace ConnectGlobals

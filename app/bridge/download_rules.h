@@ -58,7 +58,8 @@ QString wholeBodyRefusal(qint64 received, qint64 total, const QString& folder);
 int downloadPercent(qint64 received, qint64 total);
 
 // "nwreqtimer" in milliseconds; anything but a positive whole number of
-// seconds means the default of 60 s, so that nothing fails before it started.
+// seconds means the default of 60 s, so that nothing fails before it started,
+// and more than 300 s means 300 s (logged).
 int requestTimeoutMs();
 
 } // namespace ConnectGlobals

@@ -81,7 +81,8 @@ void ConnectClientMain::runInstaller()
             SLOT_processFinished(1, QProcess::CrashExit);
             return;
         }
-        m_installerPath.remove(archiveSuffix);
+        // The archive's own suffix only; a folder of the path keeps its name.
+        m_installerPath.chop(archiveSuffix.size());
         // The installer must be a file this archive just delivered.
         const QString installer = QFileInfo(m_installerPath).canonicalFilePath();
         bool delivered = false;
@@ -96,9 +97,12 @@ void ConnectClientMain::runInstaller()
     }
 
     QString reason = refusal(m_installerPath);
-    // Only a name the update could have asked for; an archive's installer
-    // is named by the archive.
-    if (reason.isEmpty() && !unpacked && !ConnectGlobals::hasInstallerExtension(m_installerPath))
+    // Only a name the update could have asked for. An archive's installer,
+    // named by the archive, is held to the same names (no archive again):
+    // "x.desktop.zip" must not hand the desktop "x.desktop".
+    const bool installerName = ConnectGlobals::hasInstallerExtension(m_installerPath) &&
+                               !(unpacked && m_installerPath.toLower().endsWith(archiveSuffix));
+    if (reason.isEmpty() && !installerName)
         reason = QStringLiteral("not an installer name");
     if (!reason.isEmpty()) {
         logRefusal(m_installerPath, reason);

@@ -4,6 +4,7 @@
 
 #include "app/bridge/jsobject.h"
 #include "app/common/connection_group.h"
+#include "app/common/offline_paths.h"
 #include "app/logging/app_log.h"
 #include "app/windows/viewer.h"
 #include "connectlib/common/common.h"
@@ -18,7 +19,7 @@ DataSynchronizer::DataSynchronizer(QObject* provider, QObject* parent)
     : QObject(parent)
     , m_viewer(new ConnectLayout::Viewer())
     , m_provider(provider)
-    , m_offlineFileDir(ConnectLib::Common::getSettingsValue(QStringLiteral("offlinefiledir")))
+    , m_offlineFileDir(ConnectGlobals::folderSetting(QStringLiteral("offlinefiledir")))
 {
     connectBridge();
 }

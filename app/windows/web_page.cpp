@@ -3,6 +3,7 @@
 #include "app/logging/app_log.h"
 #include "app/platform/systemhooks.h"
 #include "app/windows/page_addresses.h"
+#include "app/windows/page_network_manager.h"
 #include "app/windows/trusted_origin.h"
 #include "app/windows/web_view.h"
 
@@ -36,6 +37,7 @@ QString loggedAddress(const QUrl& url)
 WebPage::WebPage(WebView* view)
     : QWebPage(view)
 {
+    setNetworkAccessManager(new PageNetworkManager(this));
     ConnectGlobals::logLine(QStringLiteral("QtWebKit version: ") + qWebKitVersion());
     PageAddresses::fillWhenEmpty();
 }

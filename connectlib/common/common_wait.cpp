@@ -1,4 +1,6 @@
 #include "connectlib/common/common.h"
+#include "connectlib/logging/log_prefix.h"
+#include "connectlib/logging/logger.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -13,6 +15,9 @@ namespace ConnectLib {
 
 namespace {
 constexpr qint64 sliceMs = 100;
+// Longest wait for a new device: the device library's thread waits with it,
+// and so does every device seen after it.
+constexpr int maxNewDeviceDelayMs = 10000;
 } // namespace
 
 bool Common::delay(int milliseconds)
@@ -49,7 +54,15 @@ bool Common::waitIfNewDevice(quint64 deviceId)
     if (!getSettingsValue(QString::number(deviceId)).isEmpty())
         return true;
     bool isNumber = false;
-    const int milliseconds = getSettingsValue(QStringLiteral("delaynew")).toInt(&isNumber);
+    const QString text = getSettingsValue(QStringLiteral("delaynew"));
+    const int milliseconds = text.toInt(&isNumber);
+    if (isNumber && milliseconds > maxNewDeviceDelayMs) {
+        Logger::instance()->logPrint(
+            appendLogPrefix(QStringLiteral("delaynew above %1 ms: '%2', waiting %1 ms")
+                                .arg(maxNewDeviceDelayMs)
+                                .arg(text)));
+        return delay(maxNewDeviceDelayMs);
+    }
     return delay(isNumber ? milliseconds : 0);
 }
 

@@ -94,13 +94,39 @@ QString defaultValue(const QString& key)
     return Common::getNodeValue(config.doc, key);
 }
 
+// The key as the settings store files it: it drops leading, trailing and
+// doubled "/".
+QString storedKey(const QString& key)
+{
+    return key.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+}
+
+void collectReadOnlyNames(const QDomDocument& doc, const QDomElement& parent, QStringList& names)
+{
+    for (QDomElement element = parent.firstChildElement(); !element.isNull();
+         element = element.nextSiblingElement()) {
+        if (element.attribute(QStringLiteral("type")) == QLatin1String("readonly") &&
+            !Common::getNode(doc, element.tagName()).isNull())
+            names.append(element.tagName().toLower());
+        collectReadOnlyNames(doc, element, names);
+    }
+}
+
+// A read-only key stays read-only however a caller spells it: checked as the
+// store files it, part by part, in any letters (the native store elsewhere
+// ignores case).
 bool isReadOnly(const QString& key)
 {
     Configuration& config = configuration();
     std::lock_guard<std::mutex> lock(config.mutex);
-    const QDomElement element = Common::getNode(config.doc, key);
-    return !element.isNull() && element.hasAttribute(QStringLiteral("type")) &&
-           element.attribute(QStringLiteral("type")) == QLatin1String("readonly");
+    QStringList readOnly;
+    collectReadOnlyNames(config.doc, config.doc.documentElement(), readOnly);
+    const QStringList parts = storedKey(key).toLower().split(QLatin1Char('/'));
+    for (const QString& part : parts) {
+        if (readOnly.contains(part))
+            return true;
+    }
+    return false;
 }
 
 // A store that cannot be written would count every start as a first use
@@ -152,7 +178,7 @@ QString Common::getSettingsValue(const QString& key)
 void Common::setSettingsValue(const QString& key, const QString& value)
 {
     ensureLoaded();
-    if (key.isEmpty())
+    if (storedKey(key).isEmpty())
         return;
     ensureIdentity();
     if (isReadOnly(key)) {

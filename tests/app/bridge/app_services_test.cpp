@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 
 namespace {
@@ -196,6 +197,67 @@ TEST_F(BridgeServices, SettingsLogAndRequests)
     m_bridge->SLOT_dontAutosyncDevice(QStringLiteral("ABCD1234"));
     EXPECT_EQ(m_bridge->SLOT_dontAutosyncDevice(), QStringLiteral("ABCD1234"));
 }
+
+// A page spells a read-only key as the settings store will file it: with
+// slashes the store drops, or in other letters. Each is refused, logged
+// and leaves the built-in value.
+struct KeySpelling {
+    const char* name;
+    const char* pattern; // %1 is the key
+    bool upperCase;
+};
+
+void PrintTo(const KeySpelling& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+struct ReadOnlyKey {
+    const char* key;
+};
+
+void PrintTo(const ReadOnlyKey& c, std::ostream* os)
+{
+    *os << c.key;
+}
+
+class ReadOnlySpellings
+    : public BridgeTest,
+      public ::testing::WithParamInterface<std::tuple<ReadOnlyKey, KeySpelling>> {};
+
+TEST_P(ReadOnlySpellings, AreRefusedAndLogged)
+{
+    const QString key = QString::fromLatin1(std::get<0>(GetParam()).key);
+    const KeySpelling& spelling = std::get<1>(GetParam());
+    const QString spelled =
+        QString::fromLatin1(spelling.pattern).arg(spelling.upperCase ? key.toUpper() : key);
+    const QString before = m_bridge->SLOT_loadAppSetting(key);
+    m_bridge->SLOT_saveAppSetting(spelled, QStringLiteral("../../page-value"));
+    EXPECT_EQ(m_bridge->SLOT_loadAppSetting(key), before);
+    EXPECT_EQ(Common::getSettingsValue(key), before);
+    EXPECT_TRUE(m_log.contains(QStringLiteral("Could not save sensitive information: ") + spelled))
+        << m_log.lines().join(QLatin1Char('\n')).toStdString();
+    // Nothing filed under any spelling of it either.
+    for (const QString& stored : QSettings().allKeys())
+        EXPECT_NE(stored.section(QLatin1Char('/'), -1).toLower(), key) << stored.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ReadOnlySpellings,
+    ::testing::Combine(::testing::Values(ReadOnlyKey{"loginwithapp"},
+                                         ReadOnlyKey{"savereadwritefiles"},
+                                         ReadOnlyKey{"apploginname"}, ReadOnlyKey{"apploginapikey"},
+                                         ReadOnlyKey{"offlinefiledir"}),
+                       ::testing::Values(KeySpelling{"Plain", "%1", false},
+                                         KeySpelling{"LeadingSlash", "/%1", false},
+                                         KeySpelling{"TrailingSlash", "%1/", false},
+                                         KeySpelling{"DoubledSlashes", "//%1//", false},
+                                         KeySpelling{"BothEnds", "/%1/", false},
+                                         KeySpelling{"UpperCase", "%1", true},
+                                         KeySpelling{"InAGroup", "auth/%1", false})),
+    [](const ::testing::TestParamInfo<std::tuple<ReadOnlyKey, KeySpelling>>& info) {
+        return std::string(std::get<0>(info.param).key) + "_" + std::get<1>(info.param).name;
+    });
 
 TEST_F(BridgeServices, FirmwareWorkingFolderIsDeleted)
 {

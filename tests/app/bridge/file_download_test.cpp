@@ -8,9 +8,16 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSettings>
+#include <QTemporaryDir>
+
 #include <limits>
+#include <sstream>
 
 namespace {
 
@@ -244,9 +251,11 @@ TEST_P(MapNames, RefusedBeforeAnyRequest)
     freeSpace(16 * MB);
     m_bridge->SLOT_saveVariable(QStringLiteral("tcdeviceid"),
                                 QString::fromLatin1(GetParam().deviceId));
-    EXPECT_FALSE(m_bridge->SLOT_downloadFile(mapBase + QString::fromLatin1(GetParam().address),
-                                             QStringLiteral("GET"), mapType, mapType,
-                                             QStringLiteral("true")));
+    // "\0" written as text stands for a NUL character.
+    const QString address =
+        QString::fromLatin1(GetParam().address).replace(QStringLiteral("\\0"), QString(QChar(0)));
+    EXPECT_FALSE(m_bridge->SLOT_downloadFile(mapBase + address, QStringLiteral("GET"), mapType,
+                                             mapType, QStringLiteral("true")));
     const QList<QVariantList> fails = emitted(QStringLiteral("SIGNAL_fail"));
     ASSERT_EQ(fails.size(), 1);
     EXPECT_EQ(fails[0], (QVariantList{QString(), QStringLiteral("INVALID_PARAMETER"), QString()}));
@@ -258,7 +267,7 @@ TEST_P(MapNames, RefusedBeforeAnyRequest)
 INSTANTIATE_TEST_SUITE_P(
     Table, MapNames,
     ::testing::Values(NameCase{"dot_dot", "..", "ABCD"}, NameCase{"empty_tail", "", "ABCD"},
-                      NameCase{"backslash", "a\\b", "ABCD"},
+                      NameCase{"backslash", "a\\b", "ABCD"}, NameCase{"nul", "a\\0b.map", "ABCD"},
                       NameCase{"device_id_path", "m.map", "../../x"},
                       NameCase{"device_id_empty", "m.map", ""},
                       NameCase{"device_id_prefixed", "m.map", "0xABCD"},
@@ -310,6 +319,191 @@ TEST_F(MapDownload, OfflineWriteOfAStreamedMapUsesTheStoredFile)
     EXPECT_EQ(failFlags(), QStringLiteral("FILE_OPERATION_FAILED"));
     EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fileWritten")).isEmpty());
 }
+
+// A whole map with status 200 that the page's verdict refuses fails, and its
+// file goes: the device never gets a map the page did not accept.
+class RefusedMap : public MapDownload, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RefusedMap, LeavesNoFile)
+{
+    const bool showErrorDialog = GetParam();
+    m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("bodySize"), 4096}})});
+    freeSpace(16 * MB);
+    js(QStringLiteral("App.Common.parseRemoteReply = function (s) {"
+                      " Stub.remoteReplies.push(s); return false; };"));
+    ASSERT_TRUE(download(QStringLiteral("r.map"),
+                         showErrorDialog ? QStringLiteral("true") : QStringLiteral("false")));
+    ASSERT_TRUE(waitForAnswers(1));
+    ConnectLib::Test::processFor(50);
+    EXPECT_EQ(answers(), 1);
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fileRead")).isEmpty());
+    EXPECT_EQ(js(QStringLiteral("Stub.remoteReplies.join()")).toString(), QStringLiteral("200"));
+    if (!showErrorDialog)
+        EXPECT_EQ(failFlags(), QStringLiteral("200"));
+    EXPECT_FALSE(QFileInfo::exists(storeFile(QStringLiteral("r.map"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RefusedMap, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "WithDialog" : "Quiet");
+                         });
+
+// A store folder a page, or a settings file written before the key was
+// guarded, points out of the working folder: the built-in folder is used,
+// with a log line, and nothing lands outside. The test folder setting a page
+// may write leads nowhere either.
+struct FolderCase {
+    const char* name;
+    const char* value; // %1: a folder outside the working folder
+};
+
+void PrintTo(const FolderCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class MapStoreFolder : public MapDownload, public ::testing::WithParamInterface<FolderCase> {
+protected:
+    void TearDown() override
+    {
+        QSettings settings;
+        settings.remove(QStringLiteral("offlinefiledir"));
+        settings.remove(QStringLiteral("localdatadir"));
+        settings.sync();
+        MapDownload::TearDown();
+    }
+};
+
+QStringList filesBelow(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(it.next());
+    return files;
+}
+
+TEST_P(MapStoreFolder, NeverLeavesTheStore)
+{
+    QTemporaryDir outside;
+    ASSERT_TRUE(outside.isValid());
+    const QString value = QString::fromLatin1(GetParam().value).arg(outside.path());
+    // Where "../.." puts the device's folder: beside the working folder.
+    const QString climbed =
+        QFileInfo(Common::getTempFilesDataPath() + QStringLiteral("/../../abcd"))
+            .absoluteFilePath();
+    QDir(climbed).removeRecursively();
+    js(QStringLiteral("JSObject.SLOT_saveAppSetting('offlinefiledir', %1);"
+                      "JSObject.SLOT_saveAppSetting('localdatadir', %1);")
+           .arg(QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact))
+                    .mid(1)
+                    .chopped(1)));
+    {
+        QSettings settings;
+        settings.setValue(QStringLiteral("offlinefiledir"), value);
+        settings.sync();
+    }
+    ASSERT_EQ(Common::getSettingsValue(QStringLiteral("offlinefiledir")), value);
+    m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("bodySize"), 4096}})});
+    freeSpace(16 * MB);
+
+    ASSERT_TRUE(download(QStringLiteral("m.map")));
+    ASSERT_TRUE(waitForAnswers(1));
+    ASSERT_EQ(emitted(QStringLiteral("SIGNAL_fileRead")).size(), 1) << failFlags().toStdString();
+    m_bridge->SLOT_writeOfflineFile(QStringLiteral("sub/copy.map"), QString(),
+                                    QStringLiteral("true"));
+    ASSERT_EQ(emitted(QStringLiteral("SIGNAL_fileWritten")).size(), 1) << failFlags().toStdString();
+
+    const QString store = Common::getTempFilesDataPath() + QStringLiteral("/resources/abcd/");
+    const QByteArray expected = sha(FakeWeb::deterministicBody(4096));
+    EXPECT_EQ(fileSha(store + QStringLiteral("m.map")), expected);
+    EXPECT_EQ(fileSha(store + QStringLiteral("sub/copy.map")), expected);
+    EXPECT_TRUE(filesBelow(outside.path()).isEmpty())
+        << filesBelow(outside.path()).join(' ').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(climbed));
+    EXPECT_TRUE(m_log.contains(QStringLiteral("Folder setting refused: offlinefiledir = '") +
+                               value + QStringLiteral("', using 'resources'")))
+        << m_log.lines().join(QLatin1Char('\n')).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MapStoreFolder,
+                         ::testing::Values(FolderCase{"ParentOfParent", "../.."},
+                                           FolderCase{"Absolute", "%1"},
+                                           FolderCase{"ClimbingFromInside", "resources/../../.."}),
+                         [](const ::testing::TestParamInfo<FolderCase>& info) {
+                             return info.param.name;
+                         });
+
+// A link inside the store that points out of it: the map is refused before
+// any request, and what the link points at stays as it was.
+enum class StoreLink { DeviceFolder, MapFile, DanglingMapFile };
+
+void PrintTo(StoreLink link, std::ostream* os)
+{
+    *os << (link == StoreLink::DeviceFolder ? "DeviceFolder"
+            : link == StoreLink::MapFile    ? "MapFile"
+                                            : "DanglingMapFile");
+}
+
+class MapStoreLinks : public MapDownload, public ::testing::WithParamInterface<StoreLink> {};
+
+TEST_P(MapStoreLinks, AreNotFollowed)
+{
+    QTemporaryDir outside;
+    ASSERT_TRUE(outside.isValid());
+    const QString device = Common::getTempFilesDataPath() + QStringLiteral("/resources/abcd");
+    QDir(device).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(device).absolutePath()));
+    const QString target = outside.filePath(QStringLiteral("m.map"));
+    switch (GetParam()) {
+    case StoreLink::DeviceFolder:
+        ASSERT_TRUE(QFile::link(outside.path(), device));
+        break;
+    case StoreLink::MapFile: {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("theirs");
+        file.close();
+        ASSERT_TRUE(QDir().mkpath(device));
+        ASSERT_TRUE(QFile::link(target, device + QStringLiteral("/m.map")));
+        break;
+    }
+    case StoreLink::DanglingMapFile:
+        ASSERT_TRUE(QDir().mkpath(device));
+        ASSERT_TRUE(QFile::link(target, device + QStringLiteral("/m.map")));
+        break;
+    }
+    const QStringList before = filesBelow(outside.path());
+    m_web->setRoutes({rule(QStringLiteral("/maps/*"), {{QStringLiteral("bodySize"), 100}})});
+    freeSpace(16 * MB);
+
+    EXPECT_FALSE(download(QStringLiteral("m.map")));
+    EXPECT_EQ(failFlags(), QStringLiteral("FILE_OPERATION_FAILED"));
+    m_bridge->SLOT_writeOfflineFile(QStringLiteral("m.map"), QStringLiteral("aGVsbG8="),
+                                    QStringLiteral("true"));
+    ConnectLib::Test::processFor(100);
+    EXPECT_EQ(requestsFor(QStringLiteral("/maps/m.map")), 0);
+    EXPECT_EQ(filesBelow(outside.path()), before);
+    if (GetParam() == StoreLink::MapFile) {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray("theirs"));
+    }
+    EXPECT_TRUE(m_log.contains(QStringLiteral("Offline path leaves the store: ")));
+    QFile::remove(device + QStringLiteral("/m.map"));
+    QFile::remove(device);
+    QDir(device).removeRecursively();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MapStoreLinks,
+                         ::testing::Values(StoreLink::DeviceFolder, StoreLink::MapFile,
+                                           StoreLink::DanglingMapFile),
+                         [](const ::testing::TestParamInfo<StoreLink>& info) {
+                             std::ostringstream name;
+                             PrintTo(info.param, &name);
+                             return name.str();
+                         });
 
 // Offline writes that bring their content write it, whether the map before
 // them arrived or failed.

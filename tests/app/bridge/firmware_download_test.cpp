@@ -5,6 +5,11 @@
 
 #include "app/bridge/download_rules.h"
 #include "connectlib/common/common.h"
+#include "tests/app/support/small_file_system.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStorageInfo>
 
 namespace {
 
@@ -191,6 +196,53 @@ INSTANTIATE_TEST_SUITE_P(
                                   "TC_CONNECTION_LOST, FW_UPDATE_FAILED", 0, true}),
     [](const ::testing::TestParamInfo<OutcomeCase>& info) { return info.param.name; });
 
+// The window closes while an archive from the content server is on its way:
+// whatever the answer, no dialog opens over the closing window and nothing
+// goes to the disk (no page is left to judge the answer).
+class FirmwareAfterClose : public DownloadTest,
+                           public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(FirmwareAfterClose, OpensNoDialogAndWritesNothing)
+{
+    const OutcomeCase& c = GetParam();
+    QJsonObject route = c.rule();
+    route.insert(QStringLiteral("path"), QStringLiteral("/contentserver/fw/X.ZIP"));
+    // Time for the window to close between the request and its answer.
+    route.insert(QStringLiteral("delayMs"), 1500);
+    m_web->setRoutes({route});
+    const QString folder = Common::getFWUpdateDataPath();
+    ASSERT_TRUE(m_bridge->SLOT_downloadFirmware(
+        QStringLiteral("https://content.ravo.test/contentserver/fw/X.ZIP")));
+    ASSERT_TRUE(m_web->waitForRequest([](const RavoSync::Test::FakeRequest& request) {
+        return request.path == QStringLiteral("/contentserver/fw/X.ZIP");
+    }));
+    m_bridge->SLOT_close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // The bridge outlives its window and answers once.
+    ASSERT_TRUE(waitForAnswers(1));
+    ConnectLib::Test::processFor(100);
+    EXPECT_EQ(answers(), 1);
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_showOfflineDialog")).isEmpty());
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_writeFWFileToAbsolutePath")).isEmpty());
+    EXPECT_FALSE(m_stub->callNames().contains(QStringLiteral("writeFWFileToAbsolutePath")));
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/X.ZIP")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FirmwareAfterClose,
+    ::testing::Values(OutcomeCase{"server_error",
+                                  [] {
+                                      return archive({{QStringLiteral("status"), 500}});
+                                  },
+                                  ""},
+                      OutcomeCase{"cut_short",
+                                  [] {
+                                      return archive({{QStringLiteral("cutAfter"), 1000}});
+                                  },
+                                  ""},
+                      OutcomeCase{"whole", [] { return archive(); }, ""}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& info) { return info.param.name; });
+
 // The page's verdict on one archive may start the next download: each ends
 // in its own answer, whole.
 TEST_F(DownloadTest, AVerdictStartingTheNextDownloadLeavesBothWhole)
@@ -246,6 +298,51 @@ TEST_P(WholeBodyCap, EndsTheFirmwareAndTheWholeFileDownloads)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WholeBodyCap, ::testing::Bool());
+
+// A body larger than the free space of the folder it goes to is ended as
+// soon as its size is known, and nothing is handed on. Run in a child of
+// this program whose working folder lies on a file system of 1 MiB.
+class SmallDisk : public DownloadTest {
+protected:
+    void SetUp() override
+    {
+        if (RavoSync::Test::smallFileSystem().isEmpty())
+            GTEST_SKIP() << "runs in SmallFileSystem.FirmwareArchives";
+        DownloadTest::SetUp();
+        // The fake web service keeps its own folders where they were.
+        m_tmpdir = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(RavoSync::Test::smallFileSystem()));
+    }
+    void TearDown() override
+    {
+        if (!m_tmpdir.isNull())
+            qputenv("TMPDIR", m_tmpdir);
+        DownloadTest::TearDown();
+    }
+    QByteArray m_tmpdir;
+};
+
+TEST_F(SmallDisk, AnArchiveLargerThanTheFreeSpaceIsEnded)
+{
+    const QString folder = Common::getFWUpdateDataPath();
+    ASSERT_TRUE(folder.startsWith(RavoSync::Test::smallFileSystem())) << folder.toStdString();
+    const int size = 2 * 1048576;
+    ASSERT_LT(QStorageInfo(folder).bytesAvailable(), size);
+    QJsonObject route{{QStringLiteral("path"), QStringLiteral("/firmware/*")},
+                      {QStringLiteral("bodySize"), size}};
+    m_web->setRoutes({route});
+
+    ASSERT_TRUE(m_bridge->SLOT_downloadFirmware(fwBase + QStringLiteral("HUGE.ZIP")));
+    ASSERT_TRUE(waitForAnswers(1));
+    EXPECT_EQ(failFlags(), QStringLiteral("INVALID_CONTENT, FW_UPDATE_FAILED"));
+    EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_writeFWFileToAbsolutePath")).isEmpty());
+    EXPECT_TRUE(m_log.contains(QStringLiteral(" free in ") + folder));
+}
+
+TEST(SmallFileSystem, FirmwareArchives)
+{
+    RavoSync::Test::runOnSmallFileSystem(QStringLiteral("SmallDisk.*"), 1048576);
+}
 
 TEST_F(DownloadTest, CancelBeforeAnyDownloadDoesNothing)
 {

@@ -140,7 +140,9 @@ TEST_P(PackageRefusals, AnswerThePageAndAskNothingOfTheDevice)
         downloaded(c.entries);
     else
         m_device->localBuffer = QByteArray(c.bytes);
-    const QString fileName = QString::fromUtf8(c.fileName);
+    // "\0" written as text stands for a NUL character.
+    const QString fileName =
+        QString::fromUtf8(c.fileName).replace(QStringLiteral("\\0"), QString(QChar(0)));
     if (c.targetIsFolder) {
         ASSERT_TRUE(
             writeNewFile(m_firmware + QLatin1Char('/') + fileName + QStringLiteral("/keep"), ""));
@@ -166,6 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"dotDot", "..", goodPackage, "", false, "INVALID_PARAMETER"},
         RefusalCase{"subFolder", "a/b.zip", goodPackage, "", false, "INVALID_PARAMETER"},
         RefusalCase{"backslash", "a\\b.zip", goodPackage, "", false, "INVALID_PARAMETER"},
+        RefusalCase{"nul", "a\\0b.zip", goodPackage, "", false, "INVALID_PARAMETER"},
         RefusalCase{"notAnArchive", "langs.zip", {}, "not a zip", false, "INVALID_CONTENT"},
         RefusalCase{"nothingDownloaded", "langs.zip", {}, "", false, "INVALID_CONTENT"},
         RefusalCase{"climbingEntry",

@@ -242,6 +242,78 @@ TEST_P(ClosingPageNetwork, ARequestInFlightOpensNoDialog)
 INSTANTIATE_TEST_SUITE_P(Table, ClosingPageNetwork,
                          ::testing::Values(Closing::Close, Closing::Quit, Closing::Destroy));
 
+// A page request that carries its own credentials (the application key in
+// Authorization) and is redirected: the credentials reach only the origin
+// the page asked, even when the other origin accepts the cross-origin check.
+struct RedirectCase {
+    const char* name;
+    const char* target; // the redirect's Location
+    bool sameOrigin;
+};
+
+void PrintTo(const RedirectCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class CredentialRedirects : public WebBridgeTest,
+                            public ::testing::WithParamInterface<RedirectCase> {};
+
+TEST_P(CredentialRedirects, KeepTheHeaderOnItsOrigin)
+{
+    const RedirectCase& c = GetParam();
+    const QUrl target(QString::fromLatin1(c.target));
+    const QJsonObject allow{
+        {QStringLiteral("Access-Control-Allow-Origin"),
+         QStringLiteral("https://content.ravo.test")},
+        {QStringLiteral("Access-Control-Allow-Headers"), QStringLiteral("Authorization")},
+        {QStringLiteral("Access-Control-Allow-Methods"), QStringLiteral("GET")}};
+    QJsonObject moved =
+        rule(QStringLiteral("/v2/moved"), {{QStringLiteral("redirect"), target.toString()},
+                                           {QStringLiteral("status"), 307},
+                                           {QStringLiteral("once"), true}});
+    moved.insert(QStringLiteral("host"), QStringLiteral("content.ravo.test"));
+    m_web->setRoutes(
+        {moved,
+         rule(QStringLiteral("/v2/landing"), {{QStringLiteral("method"), QStringLiteral("OPTIONS")},
+                                              {QStringLiteral("headers"), allow}}),
+         rule(QStringLiteral("/v2/landing"),
+              {{QStringLiteral("headers"), allow},
+               {QStringLiteral("body"), QStringLiteral("landed")}})});
+    QSignalSpy finished(m_bridge->webView(), &QWebView::loadFinished);
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/plain.html"));
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return finished.count() > 0; }));
+    js(QStringLiteral("window.done = false; var x = new XMLHttpRequest();"
+                      "x.onloadend = function () { window.status = x.status; window.done = true; };"
+                      "x.open('GET', 'https://content.ravo.test/v2/moved');"
+                      "x.setRequestHeader('Authorization', 'Basic YXBwOmtleQ==');"
+                      "x.send();"));
+    ASSERT_TRUE(RavoSync::Test::waitForJs(frame(), QStringLiteral("window.done === true")));
+    ConnectLib::Test::processFor(100);
+
+    bool landed = false;
+    for (const FakeRequest& request : m_web->requests()) {
+        if (request.path != QStringLiteral("/v2/landing") ||
+            request.method != QStringLiteral("GET"))
+            continue;
+        landed = true;
+        EXPECT_EQ(request.hasHeader(QStringLiteral("Authorization")), c.sameOrigin)
+            << request.host.toStdString();
+    }
+    if (c.sameOrigin) {
+        EXPECT_TRUE(landed);
+        EXPECT_EQ(js(QStringLiteral("window.status")).toInt(), 200);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CredentialRedirects,
+    ::testing::Values(RedirectCase{"OtherHost", "https://www.other.test/v2/landing", false},
+                      RedirectCase{"OtherPort", "https://content.ravo.test:4443/v2/landing", false},
+                      RedirectCase{"PlainHttp", "http://content.ravo.test/v2/landing", false},
+                      RedirectCase{"SameOrigin", "https://content.ravo.test/v2/landing", true}),
+    [](const ::testing::TestParamInfo<RedirectCase>& info) { return info.param.name; });
+
 class UntrustedPageNetwork : public WebBridgeTest {
 protected:
     FakeWeb::Trust trust() const override { return FakeWeb::Trust::Untrusted; }

@@ -4,11 +4,13 @@
 #include "tests/app/bridge/web_fixture.h"
 
 #include "connectlib/common/common.h"
+#include "tests/app/support/small_file_system.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 
 namespace {
 
@@ -158,8 +160,10 @@ class UpdateRefusals : public SelfUpdate, public ::testing::WithParamInterface<R
 TEST_P(UpdateRefusals, FailWith500AndRequestNothing)
 {
     const RefusalCase& c = GetParam();
-    EXPECT_FALSE(m_bridge->SLOT_updateRavoSync(QString::fromUtf8(c.url),
-                                               QString::fromUtf8(c.filename), c.libs));
+    // "\0" written as text stands for a NUL character.
+    const QString filename =
+        QString::fromUtf8(c.filename).replace(QStringLiteral("\\0"), QString(QChar(0)));
+    EXPECT_FALSE(m_bridge->SLOT_updateRavoSync(QString::fromUtf8(c.url), filename, c.libs));
     ASSERT_EQ(m_fail->count(), 1);
     EXPECT_EQ(m_fail->first().at(1).toString(), QStringLiteral("500"));
     EXPECT_TRUE(m_log.contains(QStringLiteral("Update url not in accepted format: ")));
@@ -182,6 +186,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"climbingInstaller", "https://cdn.ravo.test/rs", "../../x.zip", {}},
         RefusalCase{"installerInAFolder", "https://cdn.ravo.test/rs", "a/b.zip", {}},
         RefusalCase{"installerWithBackslash", "https://cdn.ravo.test/rs", "a\\b.zip", {}},
+        RefusalCase{"installerWithNul", "https://cdn.ravo.test/rs", "a\\0b.zip", {}},
+        RefusalCase{"libraryWithNul",
+                    "https://cdn.ravo.test/rs",
+                    "RavoSyncSetup.zip",
+                    {QStringLiteral("libzarvo.so"),
+                     QStringLiteral("a") + QChar(0) + QStringLiteral("b.so")}},
         RefusalCase{"libraryInAFolder",
                     "https://cdn.ravo.test/rs",
                     "RavoSyncSetup.zip",
@@ -348,6 +358,58 @@ TEST_F(SelfUpdate, APageCallingTheHandlersChangesNothing)
     ASSERT_EQ(m_installed->count(), 1);
     m_bridge->SLOT_ktInstallerSaved();
     EXPECT_EQ(m_installed->count(), 1);
+}
+
+// An update file larger than the free space of the self-update folder is
+// ended as soon as its size is known: no file, no hand-over. Run in a child
+// of this program whose working folder lies on a file system of 1 MiB.
+class SmallDiskUpdate : public SelfUpdate {
+protected:
+    void SetUp() override
+    {
+        if (RavoSync::Test::smallFileSystem().isEmpty())
+            GTEST_SKIP() << "runs in SmallFileSystem.UpdateFiles";
+        SelfUpdate::SetUp();
+        // The fake web service keeps its own folders where they were.
+        m_tmpdir = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(RavoSync::Test::smallFileSystem()));
+    }
+    void TearDown() override
+    {
+        if (!m_tmpdir.isNull())
+            qputenv("TMPDIR", m_tmpdir);
+        SelfUpdate::TearDown();
+    }
+    QByteArray m_tmpdir;
+};
+
+TEST_F(SmallDiskUpdate, AFileLargerThanTheFreeSpaceIsEnded)
+{
+    const QString folder = Common::getSelfUpdateDataPath();
+    ASSERT_TRUE(folder.startsWith(RavoSync::Test::smallFileSystem())) << folder.toStdString();
+    const QByteArray huge = FakeWeb::deterministicBody(2 * 1048576);
+    ASSERT_LT(QStorageInfo(folder).bytesAvailable(), huge.size());
+    for (const bool library : {true, false}) {
+        SCOPED_TRACE(library ? "library" : "installer");
+        m_fail->clear();
+        m_web->setRoutes(
+            {file(QStringLiteral("/rs/1.2/libzarvo.so"), library ? huge : m_lib1),
+             file(QStringLiteral("/rs/1.2/RavoSyncSetup.zip"), library ? m_installer : huge)});
+        ASSERT_TRUE(m_bridge->SLOT_updateRavoSync(cdnBase, QStringLiteral("RavoSyncSetup.zip"),
+                                                  {QStringLiteral("libzarvo.so")}));
+        ASSERT_TRUE(waitForEnd());
+        EXPECT_EQ(m_fail->count(), 1);
+        EXPECT_EQ(m_installed->count(), 0);
+        EXPECT_EQ(filesBelow(folder),
+                  library ? QStringList() : QStringList{QStringLiteral("libzarvo.so")});
+        EXPECT_TRUE(m_log.contains(QStringLiteral(" free in ") + folder));
+        ASSERT_TRUE(Common::deleteLocalDirectory(folder));
+    }
+}
+
+TEST(SmallFileSystem, UpdateFiles)
+{
+    RavoSync::Test::runOnSmallFileSystem(QStringLiteral("SmallDiskUpdate.*"), 1048576);
 }
 
 } // namespace

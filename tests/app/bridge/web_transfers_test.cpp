@@ -14,6 +14,7 @@
 namespace {
 
 using ConnectLib::Common;
+using RavoSync::Test::BridgeTest;
 using RavoSync::Test::contentBase;
 using RavoSync::Test::FakeRequest;
 using RavoSync::Test::FakeWeb;
@@ -455,6 +456,42 @@ TEST_P(UnusableTimeOut, MeansTheDefaultWithALogLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, UnusableTimeOut, ::testing::Values("0", "x", "-5"));
+
+// A time-out a page stored is kept within bounds: a reply that hangs never
+// holds the sync (and the device it serves) for longer than five minutes.
+struct TimeOutCase {
+    const char* name;
+    const char* nwreqtimer;
+    int milliseconds;
+    bool cut;
+};
+
+void PrintTo(const TimeOutCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class BoundedTimeOut : public BridgeTest, public ::testing::WithParamInterface<TimeOutCase> {};
+
+TEST_P(BoundedTimeOut, IsWhatTransfersAndDownloadsUse)
+{
+    const TimeOutCase& c = GetParam();
+    m_bridge->SLOT_saveAppSetting(QStringLiteral("nwreqtimer"), QString::fromLatin1(c.nwreqtimer));
+    EXPECT_EQ(ConnectGlobals::requestTimeoutMs(), c.milliseconds);
+    EXPECT_EQ(m_log.contains(QStringLiteral("nwreqtimer above 300 seconds: '") +
+                             QString::fromLatin1(c.nwreqtimer) + QStringLiteral("', using 300")),
+              c.cut);
+    Common::setSettingsValue(QStringLiteral("nwreqtimer"), QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BoundedTimeOut,
+    ::testing::Values(TimeOutCase{"One", "1", 1000, false},
+                      TimeOutCase{"TheBound", "300", 300000, false},
+                      TimeOutCase{"AboveTheBound", "301", 300000, true},
+                      TimeOutCase{"Days", "2147483", 300000, true},
+                      TimeOutCase{"Huge", "9223372036854775807", 300000, true}),
+    [](const ::testing::TestParamInfo<TimeOutCase>& info) { return info.param.name; });
 
 TEST_F(Transfers, TransfersInFlightTogetherKeepTheirOwnHandlersAndFlags)
 {

@@ -66,7 +66,11 @@ protected:
 
         // The files the rows name.
         ASSERT_TRUE(writeFile(m_update + "/RavoSyncSetup.exe", "installer"));
+        ASSERT_TRUE(writeArchive(m_update + "/Packed.exe.zip", {{"Packed.exe", "installer"}}));
         ASSERT_TRUE(writeArchive(m_update + "/Packed.zip", {{"Packed", "installer"}}));
+        ASSERT_TRUE(
+            writeArchive(m_update + "/Entry.desktop.zip", {{"Entry.desktop", "[Desktop Entry]"}}));
+        ASSERT_TRUE(writeArchive(m_update + "/Nested.zip.zip", {{"Nested.zip", "archive"}}));
         ASSERT_TRUE(writeFile(m_update + "/Broken.zip", "not an archive"));
         ASSERT_TRUE(writeArchive(m_update + "/Climbing.zip", {{"../Climbing", "installer"}}));
         ASSERT_TRUE(writeArchive(m_update + "/Other.zip", {{"Different", "installer"}}));
@@ -124,7 +128,11 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ProgramUpdate,
     ::testing::Values(
         UpdateCase{"File", "RavoSyncSetup.exe", "RavoSyncSetup.exe", ""},
-        UpdateCase{"Archive", "Packed.zip", "Packed", ""},
+        UpdateCase{"Archive", "Packed.exe.zip", "Packed.exe", ""},
+        // What an archive delivers keeps to the installer names as well.
+        UpdateCase{"ArchiveOfAnUnnamedFile", "Packed.zip", "", "(not an installer name)"},
+        UpdateCase{"ArchiveOfADesktopEntry", "Entry.desktop.zip", "", "(not an installer name)"},
+        UpdateCase{"ArchiveOfAnArchive", "Nested.zip.zip", "", "(not an installer name)"},
         UpdateCase{"BrokenArchive", "Broken.zip", "",
                    "Could not uncompress zip. Run update manually."},
         UpdateCase{"ArchiveLeavingTheFolder", "Climbing.zip", "",

@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <unistd.h>
 
@@ -117,6 +119,79 @@ TEST_F(OfflineFiles, NamesThatCouldLeaveTheirFolderAreRefused)
               true);
     EXPECT_TRUE(ConnectGlobals::isValidOfflineName(QStringLiteral("maps/x.map")));
 }
+
+// A store folder setting that points out of the working folder (a settings
+// file written before the key was guarded), or a link inside the store: the
+// provider is asked only for paths below the store, or not at all.
+struct EscapeCase {
+    const char* name;
+    const char* folderSetting; // %1: a folder outside; empty: the built-in one
+    const char* link;          // a link to the outside folder, below the device's folder
+    const char* file;          // the name the page gives
+    bool asked;
+};
+
+void PrintTo(const EscapeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class OfflineStoreEscapes : public OfflineFiles, public ::testing::WithParamInterface<EscapeCase> {
+protected:
+    void TearDown() override
+    {
+        QSettings settings;
+        settings.remove(QStringLiteral("offlinefiledir"));
+        settings.sync();
+        QDir(storePath(QString())).removeRecursively();
+        OfflineFiles::TearDown();
+    }
+};
+
+TEST_P(OfflineStoreEscapes, AskTheProviderOnlyForPathsBelowTheStore)
+{
+    const EscapeCase& c = GetParam();
+    QTemporaryDir outside;
+    ASSERT_TRUE(outside.isValid());
+    QDir(storePath(QString())).removeRecursively();
+    if (*c.folderSetting) {
+        QSettings settings;
+        settings.setValue(QStringLiteral("offlinefiledir"),
+                          QString::fromLatin1(c.folderSetting).arg(outside.path()));
+        settings.sync();
+    }
+    if (*c.link) {
+        const QString link = storePath(QString::fromLatin1(c.link));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(link).absolutePath()));
+        // A linked file points at a name outside that does not exist yet.
+        const QString target = qstrcmp(c.link, c.file) == 0
+                                   ? outside.filePath(QString::fromLatin1(c.link))
+                                   : outside.path();
+        ASSERT_TRUE(QFile::link(target, link));
+    }
+    const QString name = QString::fromLatin1(c.file);
+    m_sync->SLOT_writeOfflineBinaryFile(name, QByteArray("evil"));
+    bridge()->SLOT_saveVariable(QStringLiteral("storagefilename"), name);
+    emit bridge()->requests()->SIGNAL_writeOfflineToTCFile(QStringLiteral("/MAPS/X.MAP"),
+                                                           QByteArray("m"));
+    if (!c.asked) {
+        EXPECT_TRUE(m_provider.calls().isEmpty()) << m_provider.callNames().join(',').toStdString();
+        EXPECT_TRUE(m_log.contains(QStringLiteral("Offline path leaves the store: ")));
+        return;
+    }
+    ASSERT_EQ(m_provider.callNames(), (QStringList{QStringLiteral("writeOfflineFile"),
+                                                   QStringLiteral("writeOfflineFileToTC")}));
+    EXPECT_EQ(m_provider.calls()[0].arguments.front().toString(), storePath(name));
+    EXPECT_EQ(m_provider.calls()[1].arguments.at(1).toString(), storePath(name));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, OfflineStoreEscapes,
+    ::testing::Values(EscapeCase{"ParentFolders", "../../..", "", "start/p/plugin/evil.vim", true},
+                      EscapeCase{"AbsoluteFolder", "%1", "", "start/p/plugin/evil.vim", true},
+                      EscapeCase{"LinkedSubfolder", "", "start", "start/p/plugin/evil.vim", false},
+                      EscapeCase{"LinkedFile", "", "evil.vim", "evil.vim", false}),
+    [](const ::testing::TestParamInfo<EscapeCase>& info) { return info.param.name; });
 
 class LocalWrites : public SynchronizerTest {
 protected:

@@ -1,5 +1,6 @@
 #include "connectlib/common/common.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
+#include "tests/connectlib/support/log_lines.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -111,6 +112,23 @@ TEST(WaitIfNewDevice, WaitsDelayNewForUnknownDevicesOnly)
         Common::setSettingsValue(QStringLiteral("delaynew"), QString::fromUtf8(text));
         EXPECT_FALSE(probeWait(42).waited) << text;
     }
+}
+
+// A value a page stored (the settings page writes any key that is not
+// read-only) never holds a new device, and the device thread with it, for
+// longer than the bound.
+TEST(WaitIfNewDevice, AWaitLongerThanTheBoundIsCut)
+{
+    ConnectLib::Test::LogLines log;
+    Common::setSettingsValue(QStringLiteral("delaynew"), QStringLiteral("2147483647"));
+    const WaitProbe probe = probeWait(43);
+    Common::setSettingsValue(QStringLiteral("delaynew"), QString());
+    EXPECT_TRUE(probe.waited);
+    EXPECT_GE(probe.wallMs, 10000);
+    // Far below the asked 24 days; the margin is for a busy machine.
+    EXPECT_LT(probe.wallMs, 60000);
+    EXPECT_TRUE(
+        log.contains(QStringLiteral("delaynew above 10000 ms: '2147483647', waiting 10000 ms")));
 }
 
 } // namespace
