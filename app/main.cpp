@@ -5,6 +5,7 @@
 #include "app/logging/app_log.h"
 #include "app/network/trusted_roots.h"
 #include "app/single_instance/single_instance.h"
+#include "app/startup/graphical_session.h"
 #include "app/startup/startup.h"
 #include "connectlib/types/meta_types.h"
 #include "resources/tr/translation_resources.h"
@@ -12,8 +13,21 @@
 #include <QApplication>
 #include <QWebSettings>
 
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
+    // Without a display Qt ends the process with an abort and a hint to
+    // reinstall; the user is told what is missing instead.
+    const std::string noDisplay = ConnectGlobals::missingDisplay(argc, argv);
+    if (!noDisplay.empty()) {
+        std::fprintf(stderr,
+                     "RavoSync needs a graphical session: %s.\n"
+                     "Start it from your desktop session or a terminal in it.\n",
+                     noDisplay.c_str());
+        return 1;
+    }
+    ConnectGlobals::keepTerminalToWarnings();
     // Before any network object exists, so that each starts from this trust.
     ConnectGlobals::addTrustedRootsFromEnvironment();
     // The program's pictures and pages are compiled into static libraries:

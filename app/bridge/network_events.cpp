@@ -6,11 +6,35 @@
 #include "app/bridge/reply_facts.h"
 #include "app/logging/app_log.h"
 
+#include <QEvent>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslError>
 
 using ConnectGlobals::logLine;
+
+namespace {
+
+// Drops the queued calls to a request that was cancelled (by the next page
+// load, by the page, as the window closes). The network thread may have
+// queued the request's answer just before the cancel (a failure, such as a
+// picture the server lacks), and Qt 5 sets the error of the cancelled
+// request again when that answer is delivered, warning
+// "QNetworkReplyImplPrivate::error: Internal problem, this method must only
+// be called once.". The request is over: nothing queued for it matters.
+class CancelledRequestCalls : public QObject {
+public:
+    explicit CancelledRequestCalls(QObject* reply)
+        : QObject(reply)
+    {
+        reply->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::MetaCall; }
+};
+
+} // namespace
 
 void JsObject::SLOT_replyReceived(QNetworkReply* reply)
 {
@@ -33,8 +57,11 @@ void JsObject::SLOT_replyReceived(QNetworkReply* reply)
     if (!decision.quiet && !replacedPage && !m_closing)
         showOfflineDialogFor(decision.textId, decision.buttons, decision.script);
 
-    if (engineReply)
+    if (engineReply) {
+        if (facts.error == QNetworkReply::OperationCanceledError)
+            new CancelledRequestCalls(reply);
         return;
+    }
     if (reply->isRunning()) {
         logLine(QStringLiteral("SLOT_replyReceived: abort reply"));
         reply->abort();

@@ -25,7 +25,23 @@ extern "C" void onQuitSignal(int signalNumber)
     errno = saved;
 }
 
+QtMessageHandler terminalHandler = nullptr;
+
+void warningsToTerminal(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    terminalHandler(type, context, text);
+}
+
 } // namespace
+
+void keepTerminalToWarnings()
+{
+    QtMessageHandler previous = qInstallMessageHandler(warningsToTerminal);
+    if (previous != warningsToTerminal)
+        terminalHandler = previous;
+}
 
 void prepareApplication()
 {

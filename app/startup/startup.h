@@ -12,6 +12,11 @@ namespace ConnectGlobals {
 // program running in the tray.
 void prepareApplication();
 
+// From now on Qt's debug and info messages, which carry every log line
+// (the log file keeps them), stay off standard error; warnings and worse
+// still reach it.
+void keepTerminalToWarnings();
+
 // While it lives, SIGTERM and SIGINT end the event dispatch as the tray's
 // Quit does, so the ordinary shutdown runs. One at a time.
 class QuitOnSignals : public QObject {

@@ -8,8 +8,11 @@
 // - the program's peak memory (VmHWM) at the end of the sync;
 // - the start (plug-in to the first file done) and the marginal cost of each
 //   further file, and per file its steps: the device read, the HTTPS upload,
-//   the marker written back, the emulator link's time and the rest, the
-//   program's own work.
+//   the marker written back, the device link's time (the emulator's "link",
+//   which holds the program's USB thread's share too) and the rest, the
+//   program's work outside the link and the uploads;
+// - per file, the processor time of the program's main thread (pages,
+//   bridge, engine) and of its other threads (USB, device worker, network).
 // The emulator answers at once; beside each sync the time the same bytes
 // would take on a full-speed USB HID link is printed for context.
 #include "tests/e2e/harness/e2e_run.h"
@@ -20,6 +23,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -71,12 +75,13 @@ qint64 sinceMs(qint64 from, qint64 to)
     return ((to - from) % day + day) % day;
 }
 
-// N exercise folders of one user, "<day>/E/<time>/BASE.BPB", 32 KiB each.
-bool seedExercises(EndToEndRun& run, const std::string& serial, int count)
+// N exercise folders of one user, "<day>/E/<time>/BASE.BPB", 32 KiB each,
+// numbered from first: each number names a folder of its own.
+bool seedExercises(EndToEndRun& run, const std::string& serial, int count, int first = 0)
 {
-    const QString folder = run.sandbox().path(QStringLiteral("seed"));
+    const QString folder = run.sandbox().path(QStringLiteral("seed-%1").arg(first));
     QByteArray bytes(exerciseBytes, '\0');
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < first + count; ++i) {
         for (int b = 0; b < exerciseBytes; ++b)
             bytes[b] = char((b * 31 + i) % 256);
         const QString day = QDate(2026, 1, 1).addDays(i / 50).toString(QStringLiteral("yyyyMMdd"));
@@ -124,6 +129,54 @@ double linkMs(EndToEndRun& run, const std::string& serial)
     return double(micros) / 1000.0;
 }
 
+// The processor time (user and system) of the program's main thread and of
+// all its other threads so far, in milliseconds.
+struct ThreadTimes {
+    double mainMs = 0;
+    double otherMs = 0;
+};
+
+double statCpuMs(const QString& statFile)
+{
+    QFile file(statFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = file.readAll();
+    // The fields after the command name, which may hold blanks.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return 1000.0 * double(fields[11].toLongLong() + fields[12].toLongLong()) /
+           double(sysconf(_SC_CLK_TCK));
+}
+
+// Threads that ended before the reading are left out.
+ThreadTimes threadTimes(pid_t pid)
+{
+    ThreadTimes times;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& tid : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const double ms = statCpuMs(tasks + QLatin1Char('/') + tid + QStringLiteral("/stat"));
+        if (tid == QString::number(pid))
+            times.mainMs += ms;
+        else
+            times.otherMs += ms;
+    }
+    return times;
+}
+
+// The exercise uploads the fake web service has taken.
+int uploads(EndToEndRun& run)
+{
+    int count = 0;
+    for (const auto& request : run.web().requests())
+        count += request.method != QLatin1String("GET") &&
+                         request.path.contains(QLatin1String("/exercises/"))
+                     ? 1
+                     : 0;
+    return count;
+}
+
 void BM_PlugInAndSync(benchmark::State& state)
 {
     const int files = int(state.range(0));
@@ -137,6 +190,8 @@ void BM_PlugInAndSync(benchmark::State& state)
     double markerMs = 0;
     double linkPerFileMs = -1;
     double emulatorPeakMiB = 0;
+    double mainCpuPerFileMs = 0;
+    double otherCpuPerFileMs = 0;
     for (auto _ : state) {
         zarvo::test::usb_test_device device;
         EndToEndRun run(QStringLiteral("bench-%1").arg(files));
@@ -158,6 +213,7 @@ void BM_PlugInAndSync(benchmark::State& state)
             return;
         }
 
+        const ThreadTimes beforePlug = threadTimes(run.programPid());
         if (run.emulator("plug " + device.serial()) != "ok") {
             state.SkipWithError("the emulator did not plug the device");
             return;
@@ -183,6 +239,9 @@ void BM_PlugInAndSync(benchmark::State& state)
             return;
         }
         const qint64 synced = programClockMs();
+        const ThreadTimes afterSync = threadTimes(run.programPid());
+        mainCpuPerFileMs = (afterSync.mainMs - beforePlug.mainMs) / files;
+        otherCpuPerFileMs = (afterSync.otherMs - beforePlug.otherMs) / files;
         peakMiB = double(EndToEndRun::peakKiB(run.programPid())) / 1024.0;
         emulatorPeakMiB = double(run.emulatorPeakKiB()) / 1024.0;
         const double link = linkMs(run, device.serial());
@@ -227,14 +286,21 @@ void BM_PlugInAndSync(benchmark::State& state)
     state.counters["read_ms"] = readMs;
     state.counters["upload_ms"] = uploadMs;
     state.counters["marker_ms"] = markerMs;
-    // The emulator link's own time per file (every device message of the
-    // sync counted), the hand-over of the device steps to and from the
-    // page, and what is left of a file's cost for the program itself.
+    // The device link's time per file (every device message of the sync
+    // counted, from its first report to its answer's last: the emulator's
+    // work and the program's USB thread writing and reading the reports),
+    // the hand-over of the device steps to and from the page, and what is
+    // left of a file's cost outside the link and the upload (the program's
+    // main thread, its device worker, the pages).
     if (linkPerFileMs >= 0) {
         state.counters["link_ms"] = linkPerFileMs;
         state.counters["handover_ms"] = readMs + markerMs - linkPerFileMs;
-        state.counters["own_ms_per_file"] = marginalMs - linkPerFileMs - uploadMs;
+        state.counters["outside_link_ms_per_file"] = marginalMs - linkPerFileMs - uploadMs;
     }
+    // The program's threads measured apart, as processor time per file from
+    // the plug to the synced state.
+    state.counters["main_thread_cpu_ms_per_file"] = mainCpuPerFileMs;
+    state.counters["other_threads_cpu_ms_per_file"] = otherCpuPerFileMs;
     state.counters["peak_MiB"] = peakMiB;
     state.counters["emulator_peak_MiB"] = emulatorPeakMiB;
     state.counters["usb_wire_s"] = double(files) * exerciseBytes / wirePayloadBytesPerSecond;
@@ -261,15 +327,18 @@ int linesWith(EndToEndRun& run, const QString& text)
 
 // One program, the same device plugged, synced and unplugged again and
 // again, as a tray program left running for months sees it: the window stays
-// open between the syncs and every sync loads its pages again. Prints the
-// resident memory after the first sync and after the last, and the growth
-// per sync between them.
+// open between the syncs and every sync loads its pages again. Before each
+// plug the device gets one new exercise, so every sync uploads one (checked
+// against the fake's log). Prints the resident memory after the 1st, 10th,
+// 50th and 100th sync (those the run reaches) and the growth per sync from
+// the first to the last.
 void BM_RepeatedSyncs(benchmark::State& state)
 {
     const int syncs = int(state.range(0));
-    double firstMiB = 0;
-    double tenthMiB = 0;
+    const QList<int> checkpoints{1, 10, 50, 100};
+    QMap<int, double> rssMiB;
     double lastMiB = 0;
+    int uploaded = 0;
     for (auto _ : state) {
         zarvo::test::usb_test_device device;
         EndToEndRun run(QStringLiteral("bench-repeated-%1").arg(syncs));
@@ -279,10 +348,6 @@ void BM_RepeatedSyncs(benchmark::State& state)
         }
         run.sandbox().setSetting(QStringLiteral("secondtimeuse"), QStringLiteral("1"));
         run.web().setRoutes(RavoSync::E2e::syncRunRoutes());
-        if (!seedExercises(run, device.serial(), 1)) {
-            state.SkipWithError("could not seed the exercises");
-            return;
-        }
         if (!run.startProgram() || !run.waitForLog(QStringLiteral("Application started"), 60000)) {
             state.SkipWithError("the program did not start");
             return;
@@ -292,6 +357,10 @@ void BM_RepeatedSyncs(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         for (int sync = 1; sync <= syncs; ++sync) {
+            if (!seedExercises(run, device.serial(), 1, sync - 1)) {
+                state.SkipWithError("could not seed the exercises");
+                return;
+            }
             if (run.emulator("plug " + device.serial()) != "ok") {
                 state.SkipWithError("the emulator did not plug the device");
                 return;
@@ -305,28 +374,29 @@ void BM_RepeatedSyncs(benchmark::State& state)
                 state.SkipWithError("a sync did not end as synced");
                 return;
             }
+            uploaded = uploads(run);
+            if (uploaded != sync) {
+                state.SkipWithError("a sync did not upload its new exercise");
+                return;
+            }
             if (run.emulator("unplug " + device.serial()) != "ok" ||
                 !run.waitUntil([&] { return linesWith(run, gone) >= sync; }, 60000)) {
                 state.SkipWithError("the device did not go");
                 return;
             }
-            const double mib = double(residentKiB(run.programPid())) / 1024.0;
-            if (sync == 1)
-                firstMiB = mib;
-            if (sync == 10)
-                tenthMiB = mib;
-            lastMiB = mib;
+            lastMiB = double(residentKiB(run.programPid())) / 1024.0;
+            if (checkpoints.contains(sync))
+                rssMiB.insert(sync, lastMiB);
         }
         state.SetIterationTime(double(clock.elapsed()) / 1000.0);
         run.stopProgram();
     }
-    state.counters["rss_first_MiB"] = firstMiB;
-    // After the warm-up of the first syncs.
-    if (syncs >= 10)
-        state.counters["rss_10th_MiB"] = tenthMiB;
+    for (auto it = rssMiB.cbegin(); it != rssMiB.cend(); ++it)
+        state.counters["rss_" + std::to_string(it.key()) + "_MiB"] = it.value();
     state.counters["rss_last_MiB"] = lastMiB;
-    state.counters["rss_growth_MiB"] = lastMiB - firstMiB;
-    state.counters["rss_MiB_per_sync"] = syncs > 1 ? (lastMiB - firstMiB) / (syncs - 1) : 0;
+    state.counters["rss_growth_MiB"] = lastMiB - rssMiB.value(1);
+    state.counters["rss_MiB_per_sync"] = syncs > 1 ? (lastMiB - rssMiB.value(1)) / (syncs - 1) : 0;
+    state.counters["uploads"] = uploaded;
 }
 
 BENCHMARK(BM_RepeatedSyncs)
@@ -339,15 +409,7 @@ BENCHMARK(BM_RepeatedSyncs)
 // The program's processor time so far (user and system), in seconds.
 double cpuSeconds(pid_t pid)
 {
-    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = file.readAll();
-    // The fields after the command name, which may hold blanks.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+    return statCpuMs(QStringLiteral("/proc/%1/stat").arg(pid)) / 1000.0;
 }
 
 // A window left open with nothing to do: the first start's device-less

@@ -115,6 +115,47 @@ TEST_F(ProgramEndToEnd, StartsServesADeviceWakesUpAndEndsOnSigterm)
         << lines.at(lines.size() - 2).toStdString();
 }
 
+// A display number no X server serves on this machine.
+std::string unservedDisplay()
+{
+    for (int number = 4242;; ++number) {
+        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) &&
+            !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+            return ":" + std::to_string(number);
+    }
+}
+
+// Without a display the program says that it needs a graphical session and
+// ends, where Qt would abort with a hint to reinstall.
+TEST_F(ProgramEndToEnd, WithoutADisplayItSaysItNeedsAGraphicalSession)
+{
+    struct Row {
+        const char* name;
+        std::string display;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {"no display named", "", "no display is named (DISPLAY and WAYLAND_DISPLAY are not set)"},
+        {"a display nobody serves", unservedDisplay(), "\" cannot be opened"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> environment = m_sandbox.environment(QString());
+        for (const char* unset : {"QT_QPA_PLATFORM=", "WAYLAND_DISPLAY=", "XDG_SESSION_TYPE="})
+            environment.push_back(unset);
+        environment.push_back("DISPLAY=" + row.display);
+        child_program program(RAVOSYNC_PROGRAM, {}, environment,
+                              path("nodisplay.err").toStdString());
+        EXPECT_EQ(program.wait_exit(), 1);
+        QFile errors(path("nodisplay.err"));
+        ASSERT_TRUE(errors.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(errors.readAll());
+        EXPECT_TRUE(text.startsWith(QStringLiteral("RavoSync needs a graphical session: ")))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(QLatin1String(row.reason))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QLatin1String("Reinstalling"))) << text.toStdString();
+    }
+}
+
 // A hosts.conf beside the program whose content address is unusable: the
 // window shows the built-in offline page, and the log says why.
 struct HostsFile {
@@ -152,11 +193,14 @@ TEST_P(UnusableHostsFile, EndsOnTheOfflinePage)
     m_program->terminate();
     EXPECT_EQ(m_program->wait_exit(), 0);
 
-    // Standard error holds the log's lines, nothing of the program's own
-    // book-keeping and no complaint about reading a reply.
+    // Standard error holds none of the log's lines (the log file keeps
+    // them), nothing of the program's own book-keeping and no complaint
+    // about reading a reply.
     QFile errors(path("hosts.err"));
     ASSERT_TRUE(errors.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(errors.readAll());
+    for (const char* logged : {"Invalid content address", "Show offline error dialog."})
+        EXPECT_FALSE(text.contains(QLatin1String(logged))) << logged;
     for (const char* stray : {"Creating logger", "Deleting logger", "About to stop listener",
                               "Listener stopped", "QIODevice::"})
         EXPECT_FALSE(text.contains(QLatin1String(stray))) << stray;
