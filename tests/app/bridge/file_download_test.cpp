@@ -5,6 +5,7 @@
 
 #include "app/common/offline_paths.h"
 #include "connectlib/common/common.h"
+#include "tests/support/param_name.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -337,7 +338,8 @@ TEST_P(OfflineTextAfterMap, LeavesTheTextsBytes)
     EXPECT_TRUE(emitted(QStringLiteral("SIGNAL_fail")).isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, OfflineTextAfterMap, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Table, OfflineTextAfterMap, ::testing::Bool(),
+                         zarvo::test::printed_name());
 
 TEST_F(MapDownload, ABridgeDestroyedMidMapLeavesNoPartialFile)
 {
@@ -430,7 +432,8 @@ TEST_P(OtherTypeRedirects, FailWithTheirStatus)
     EXPECT_EQ(failFlags(), QString::number(GetParam()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, OtherTypeRedirects, ::testing::Values(301, 302, 304));
+INSTANTIATE_TEST_SUITE_P(Table, OtherTypeRedirects, ::testing::Values(301, 302, 304),
+                         zarvo::test::printed_name{"status"});
 
 // The sync status of a map moves once per whole percent of a known size; of
 // an unknown size the bar runs and the message gives the megabytes received,

@@ -5,6 +5,7 @@
 
 #include "app/bridge/download_rules.h"
 #include "connectlib/common/common.h"
+#include "tests/support/param_name.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"https://www.ravo.test/firmware/x.bin", false},
                       AddressCase{"file:///tmp/x.zip", false},
                       AddressCase{"file://localhost/tmp/x.zip", false},
-                      AddressCase{"https:///x.zip", false}));
+                      AddressCase{"https:///x.zip", false}),
+    zarvo::test::printed_name());
 
 QByteArray archiveBytes()
 {
@@ -245,7 +247,7 @@ TEST_P(WholeBodyCap, EndsTheFirmwareAndTheWholeFileDownloads)
     EXPECT_EQ(m_log.lines().filter(QStringLiteral("Download too large (")).size(), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, WholeBodyCap, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Table, WholeBodyCap, ::testing::Bool(), zarvo::test::printed_name());
 
 TEST_F(DownloadTest, CancelBeforeAnyDownloadDoesNothing)
 {

@@ -2,6 +2,7 @@
 // with pictures and requests left to the engine, TLS trust and redirects.
 #include "tests/app/bridge/web_fixture.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
+#include "tests/support/param_name.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
@@ -240,7 +241,12 @@ TEST_P(ClosingPageNetwork, ARequestInFlightOpensNoDialog)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ClosingPageNetwork,
-                         ::testing::Values(Closing::Close, Closing::Quit, Closing::Destroy));
+                         ::testing::Values(Closing::Close, Closing::Quit, Closing::Destroy),
+                         [](const auto& info) {
+                             return std::string(info.param == Closing::Close  ? "Close"
+                                                : info.param == Closing::Quit ? "Quit"
+                                                                              : "Destroy");
+                         });
 
 class UntrustedPageNetwork : public WebBridgeTest {
 protected:
