@@ -56,12 +56,13 @@ QHash<QString, QString> Common::parseJSONFile(const QString& file)
     const QString text = stream.readAll();
     input.close();
 
-    // Only a JSON text reaches the script engine: anything else could be a
+    // Only a JSON object reaches the script engine: anything else could be a
     // program (a file in the working folder that loops for ever would hang
-    // the start-up). Such a text is refused like a syntax error.
+    // the start-up), and an array's properties are its indexes and length.
+    // Such a text is refused like a syntax error.
     QJsonParseError parsed;
-    QJsonDocument::fromJson(text.toUtf8(), &parsed);
-    if (parsed.error != QJsonParseError::NoError)
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &parsed);
+    if (parsed.error != QJsonParseError::NoError || !document.isObject())
         return table;
 
     QScriptEngine engine;

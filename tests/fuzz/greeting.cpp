@@ -2,10 +2,17 @@
 // information file. Either refused, or a non-zero id (with a defined version
 // for a greeting); never a crash.
 #include "devicelib/dorvane/device_identity.h"
+#include "tests/fuzz/quiet_protobuf.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    zarvo::fuzz::quiet_protobuf();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -7,6 +7,7 @@
 // behind them, so the host meets the end of the stream, never a long wait.
 // Every outcome must be a result code or one of the library's errors, and
 // the observer hears of a lost link at most once.
+#include "devicelib/core/posting.h"
 #include "devicelib/dorvane/zftp_client.h"
 #include "devicelib/errors/exception.h"
 
@@ -88,5 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (removals.count > 1)
         std::abort();
     close(device);
+    // An idling notification is posted to the core: the input ends once the
+    // core has executed it (see hid_notification.cpp).
+    zarvo::core::send_find_listener(nullptr);
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "app/animation/kantrel_movie.h"
+#include "tests/support/param_name.h"
 
 #include <QImage>
 #include <QLabel>
@@ -45,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(Table, FrameCount,
                          ::testing::Values(FrameCase{trayIcon, 4}, FrameCase{waiting, 6},
                                            FrameCase{QStringLiteral("state_syncon_16"), 4},
                                            FrameCase{QStringLiteral(":/resources/img/none.png"),
-                                                     0}));
+                                                     0}),
+                         zarvo::test::printed_name());
 
 TEST(KantrelMovie, LabelStartsOnFrameZeroAtItsSize)
 {

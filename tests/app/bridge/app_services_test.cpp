@@ -4,6 +4,7 @@
 #include "app/platform/systemhooks.h"
 #include "connectlib/common/common.h"
 #include "tests/app/support/url_handlers.h"
+#include "tests/support/param_name.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -72,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ExternalLinks,
                                            LinkCase{"mailto:support@ravo.test", true},
                                            LinkCase{"file:///etc/passwd", false},
                                            LinkCase{"smb://x", false},
-                                           LinkCase{"javascript:x", false}));
+                                           LinkCase{"javascript:x", false}),
+                         zarvo::test::printed_name());
 
 // Links go through the program's desktop opener, whose answer the page gets.
 TEST_F(BridgeServices, ExternalLinksGoThroughTheDesktopOpener)

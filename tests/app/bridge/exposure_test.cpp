@@ -3,6 +3,7 @@
 #include "tests/app/bridge/bridge_fixture.h"
 
 #include "connectlib/common/common.h"
+#include "tests/support/param_name.h"
 
 #include <QMetaMethod>
 #include <QSettings>
@@ -74,7 +75,11 @@ INSTANTIATE_TEST_SUITE_P(Table, StoredShowErrorDialog,
                          ::testing::Values(StoredCase{"false", false}, StoredCase{"true", true},
                                            StoredCase{"", true}, StoredCase{"1", true},
                                            StoredCase{"yes", true},
-                                           StoredCase{"false);alert(1", true}));
+                                           StoredCase{"false);alert(1", true}),
+                         [](const auto& info) {
+                             return zarvo::test::param_name(std::string("stored_") +
+                                                            info.param.stored);
+                         });
 
 class ResultProtocol : public BridgeTest {};
 
@@ -216,6 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
         DisconnectCase{"SLOT_disconnectGetSubdirsSignals", "SIGNAL_returnSubdirs"},
         DisconnectCase{"SLOT_disconnectGetDailyEntriesSignals", "SIGNAL_returnDailyEntries"},
         DisconnectCase{"SLOT_disconnectRemoveSignals", "SIGNAL_entriesRemoved"},
-        DisconnectCase{"SLOT_disconnectRemoveSignals", "SIGNAL_fail"}));
+        DisconnectCase{"SLOT_disconnectRemoveSignals", "SIGNAL_fail"}),
+    zarvo::test::printed_name());
 
 } // namespace

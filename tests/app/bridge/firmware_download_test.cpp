@@ -6,6 +6,7 @@
 #include "app/bridge/download_rules.h"
 #include "connectlib/common/common.h"
 #include "tests/app/support/small_file_system.h"
+#include "tests/support/param_name.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -58,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"https://www.ravo.test/firmware/x.bin", false},
                       AddressCase{"file:///tmp/x.zip", false},
                       AddressCase{"file://localhost/tmp/x.zip", false},
-                      AddressCase{"https:///x.zip", false}));
+                      AddressCase{"https:///x.zip", false}),
+    zarvo::test::printed_name());
 
 QByteArray archiveBytes()
 {
@@ -297,7 +299,7 @@ TEST_P(WholeBodyCap, EndsTheFirmwareAndTheWholeFileDownloads)
     EXPECT_EQ(m_log.lines().filter(QStringLiteral("Download too large (")).size(), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, WholeBodyCap, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Table, WholeBodyCap, ::testing::Bool(), zarvo::test::printed_name());
 
 // A body larger than the free space of the folder it goes to is ended as
 // soon as its size is known, and nothing is handed on. Run in a child of

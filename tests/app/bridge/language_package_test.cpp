@@ -6,6 +6,7 @@
 #include "connectlib/common/common.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
 #include "tests/connectlib/worker/zip_archive.h"
+#include "tests/support/param_name.h"
 
 #include <QDir>
 #include <QFile>
@@ -184,7 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     "INVALID_CONTENT"},
         RefusalCase{"unwritableTarget", "langs.zip", goodPackage, "", true,
-                    "FILE_OPERATION_FAILED"}));
+                    "FILE_OPERATION_FAILED"}),
+    zarvo::test::printed_name());
 
 TEST_F(LanguagePackage, ARefusedArchiveLeavesNoFileOfItsOwnOrOfEarlierPackages)
 {

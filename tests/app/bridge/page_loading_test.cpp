@@ -5,6 +5,7 @@
 #include "app/animation/kantrel_movie.h"
 #include "app/windows/viewer.h"
 #include "connectlib/common/common.h"
+#include "tests/support/param_name.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -63,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LoadCase{"ui/index.html", "ABCD1234", SyncState::SyncDialog, true},
                       LoadCase{"ui/index.html", "", SyncState::DeviceListDialog, true},
                       LoadCase{"qrc:/resources/test/ui/index.html", "ABCD1234",
-                               SyncState::OfflineDialog, false}));
+                               SyncState::OfflineDialog, false}),
+    zarvo::test::printed_name());
 
 class PageLoad : public BridgeTest {};
 

@@ -2,6 +2,7 @@
 // with pictures and requests left to the engine, TLS trust and redirects.
 #include "tests/app/bridge/web_fixture.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
+#include "tests/support/param_name.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
@@ -285,7 +286,12 @@ TEST_P(ClosingPageNetwork, ARequestInFlightOpensNoDialog)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ClosingPageNetwork,
-                         ::testing::Values(Closing::Close, Closing::Quit, Closing::Destroy));
+                         ::testing::Values(Closing::Close, Closing::Quit, Closing::Destroy),
+                         [](const auto& info) {
+                             return std::string(info.param == Closing::Close  ? "Close"
+                                                : info.param == Closing::Quit ? "Quit"
+                                                                              : "Destroy");
+                         });
 
 // A page request that carries its own credentials (the application key in
 // Authorization) and is redirected: the credentials reach only the origin

@@ -2,6 +2,7 @@
 // lines, as tables.
 #include "app/bridge/reply_errors.h"
 #include "app/bridge/reply_log.h"
+#include "tests/support/param_name.h"
 
 #include <gtest/gtest.h>
 
@@ -87,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "error_message_400", close, ""},
         // A lost connection on a picture is quiet, after the log line.
         DecisionCase{0, 2, "https://content.ravo.test/contentserver/img/a.png", nullptr, nullptr,
-                     unlistedTwo}));
+                     unlistedTwo}),
+    zarvo::test::printed_name());
 
 INSTANTIATE_TEST_SUITE_P(
     NetworkErrors, ReplyErrorTable,
@@ -113,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DecisionCase{0, 202, page, "error_message_401", close, ""},
                       DecisionCase{0, 203, page, "error_message_400", close, ""},
                       DecisionCase{0, 301, page, "error_message_400", close, ""},
-                      DecisionCase{0, 2, page, "error_message_408", close, unlistedTwo}));
+                      DecisionCase{0, 2, page, "error_message_408", close, unlistedTwo}),
+    zarvo::test::printed_name());
 
 INSTANTIATE_TEST_SUITE_P(
     HttpStatuses, ReplyErrorTable,
@@ -130,7 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DecisionCase{504, 499, page, "error_message_504", close, ""},
                       DecisionCase{
                           418, 299, page, "error_message_408", close,
-                          "No error defined for this code. req error: UnknownContentError"}));
+                          "No error defined for this code. req error: UnknownContentError"}),
+    zarvo::test::printed_name());
 
 // A reply that failed in transfer counts as status 0 with its error, whatever
 // its headers said: a cut-off 200 never passes as a success.
@@ -139,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DecisionCase{200, 2, page, "error_message_408", close, unlistedTwo},
                       DecisionCase{200, 5, page, "error_message_503", close, ""},
                       DecisionCase{200, 399, page, noNetwork, close, ""},
-                      DecisionCase{302, 1, page, noNetwork, close, ""}));
+                      DecisionCase{302, 1, page, noNetwork, close, ""}),
+    zarvo::test::printed_name());
 
 struct StatusCase {
     int status;

@@ -6,6 +6,7 @@
 #include "connectlib/common/common.h"
 #include "tests/app/support/small_file_system.h"
 #include "tests/connectlib/support/ktlib_test_support.h"
+#include "tests/support/param_name.h"
 
 #include <QDir>
 #include <QFile>
@@ -207,7 +208,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"dotDotLibrary",
                     "https://cdn.ravo.test/rs",
                     "RavoSyncSetup.zip",
-                    {QStringLiteral("..")}}));
+                    {QStringLiteral("..")}}),
+    zarvo::test::printed_name());
 
 struct FailureCase {
     const char* name;
@@ -273,7 +275,8 @@ INSTANTIATE_TEST_SUITE_P(
                                               {QStringLiteral("trickle"),
                                                QJsonObject{{QStringLiteral("bytes"), 1000},
                                                            {QStringLiteral("intervalMs"), 60000}}}},
-                                  "1", "0"}));
+                                  "1", "0"}),
+    zarvo::test::printed_name());
 
 TEST_F(SelfUpdate, AnInstallerThatCannotBeWrittenFailsAsAFileOperation)
 {

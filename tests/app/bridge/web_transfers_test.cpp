@@ -4,6 +4,7 @@
 
 #include "app/bridge/download_rules.h"
 #include "connectlib/common/common.h"
+#include "tests/support/param_name.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -94,7 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReadCase{"protobuf", "application/x-protobuf", false, false, true},
                       ReadCase{"json", "application/json", false, false, false},
                       ReadCase{"localBuffer", "application/x-protobuf", false, true, true},
-                      ReadCase{"gzip", "application/x-zarvo-map", true, false, true}));
+                      ReadCase{"gzip", "application/x-zarvo-map", true, false, true}),
+    zarvo::test::printed_name());
 
 struct WriteCase {
     const char* method;
@@ -148,7 +150,8 @@ TEST_P(Writes, BodyArrivesByteExactWithTheHeaders)
 INSTANTIATE_TEST_SUITE_P(Table, Writes,
                          ::testing::Values(WriteCase{"PUT", "PUT", ""},
                                            WriteCase{"POST", "POST", "gzip"},
-                                           WriteCase{"PATCH", "POST", ""}));
+                                           WriteCase{"PATCH", "POST", ""}),
+                         [](const auto& info) { return std::string(info.param.method); });
 
 class Transfers : public WebBridgeTest {};
 
@@ -307,7 +310,8 @@ INSTANTIATE_TEST_SUITE_P(
         DialogCase{"contentJson", "/contentserver/data/a.json", 404, "true", nullptr, nullptr},
         DialogCase{"contentPng", "/contentserver/img/a.png", 404, "true", nullptr, nullptr},
         DialogCase{"translation", "/contentserver/tr/translation_de", 500, "true", nullptr,
-                   nullptr}));
+                   nullptr}),
+    zarvo::test::printed_name());
 
 TEST_F(Transfers, AHangingReplyFailsOnceAfterItsOwnTimeOut)
 {
@@ -455,7 +459,8 @@ TEST_P(UnusableTimeOut, MeansTheDefaultWithALogLine)
     Common::setSettingsValue(QStringLiteral("nwreqtimer"), QString());
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, UnusableTimeOut, ::testing::Values("0", "x", "-5"));
+INSTANTIATE_TEST_SUITE_P(Values, UnusableTimeOut, ::testing::Values("0", "x", "-5"),
+                         zarvo::test::printed_name{"value"});
 
 // A time-out a page stored is kept within bounds: a reply that hangs never
 // holds the sync (and the device it serves) for longer than five minutes.

@@ -3,6 +3,7 @@
 #include "tests/app/controller/controller_fixture.h"
 
 #include "app/tray/tray_icon.h"
+#include "tests/support/param_name.h"
 
 #include <QAction>
 #include <QDir>
@@ -118,7 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ProxyCase{"2", "manual.test", "8080", true, "Set manual proxy",
                                 QNetworkProxy::HttpProxy, "manual.test", 8080, "8080"},
                       ProxyCase{"2", "manual.test", "web", true, "Set manual proxy",
-                                QNetworkProxy::HttpProxy, "manual.test", 0, "0"}));
+                                QNetworkProxy::HttpProxy, "manual.test", 0, "0"}),
+    zarvo::test::printed_name());
 
 struct LanguageCase {
     const char* language; // the setting before the start
@@ -162,7 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
         LanguageCase{"", "zh-Hans", "zh_CN", ":/resources/tr/translations_zh_CN.json", "zh_CN"},
         LanguageCase{"", "zh_TW", "zh_TW", ":/resources/tr/translations_en.json", "en"},
         LanguageCase{"", "", "en", ":/resources/tr/translations_en.json", "en"},
-        LanguageCase{"fi", "de_DE", "fi", ":/resources/tr/translations_fi.json", "fi"}));
+        LanguageCase{"fi", "de_DE", "fi", ":/resources/tr/translations_fi.json", "fi"}),
+    zarvo::test::printed_name());
 
 TEST_F(ControllerStart, AnUnknownLanguageFallsBackToEnglish)
 {

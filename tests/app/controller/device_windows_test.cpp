@@ -13,6 +13,7 @@
 #include "connectlib/logging/logger.h"
 #include "connectlib/provider/connection_provider.h"
 #include "tests/connectlib/support/process_events.h"
+#include "tests/support/param_name.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -159,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(Table, Appearance,
                                            AppearanceCase{"USB", "zARVO pRo", false, false},
                                            AppearanceCase{"HID", "", false, false},
                                            AppearanceCase{"Local", "Zarvo V800", false, true},
-                                           AppearanceCase{"BLE", "Zarvo V800", false, true}));
+                                           AppearanceCase{"BLE", "Zarvo V800", false, true}),
+                         zarvo::test::printed_name());
 
 TEST_F(DeviceWindows, TheFirstDeviceTakesOverTheDeviceLessWindow)
 {
@@ -192,7 +194,11 @@ INSTANTIATE_TEST_SUITE_P(Table, Idling,
                          ::testing::Values(IdleCase{"12;2026-01-01T00:00:00Z", true},
                                            IdleCase{"11;x", true}, IdleCase{"13", true},
                                            IdleCase{"4;2026-01-01T00:00:00Z", false},
-                                           IdleCase{"", false}, IdleCase{"x;12", false}));
+                                           IdleCase{"", false}, IdleCase{"x;12", false}),
+                         [](const auto& info) {
+                             return zarvo::test::param_name(std::string("stored_") +
+                                                            info.param.stored);
+                         });
 
 TEST_F(DeviceWindows, ADisappearanceMovesTheWindowToTheDeviceLessKey)
 {

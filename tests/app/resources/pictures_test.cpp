@@ -1,4 +1,6 @@
 // The program's pictures, as the built-in resources hold them.
+#include "tests/support/param_name.h"
+
 #include <QImage>
 #include <QPixmap>
 #include <QSize>
@@ -62,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Picture{":/resources/img/checkbox.png", panel},
                       Picture{":/resources/img/checkbox_checked.png", panel},
                       Picture{":/resources/img/radio.png", panel},
-                      Picture{":/resources/img/radio_checked.png", panel}));
+                      Picture{":/resources/img/radio_checked.png", panel}),
+    zarvo::test::printed_name());
 
 QImage load(const QString& path)
 {
@@ -130,6 +133,7 @@ TEST_P(ConsecutiveFrames, Differ)
 
 INSTANTIATE_TEST_SUITE_P(Table, ConsecutiveFrames,
                          ::testing::Values(Animation{"state_syncon_16", 4},
-                                           Animation{"waiting/waiting", 6}));
+                                           Animation{"waiting/waiting", 6}),
+                         zarvo::test::printed_name());
 
 } // namespace

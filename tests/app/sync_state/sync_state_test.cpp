@@ -1,5 +1,6 @@
 #include "app/sync_state/sync_state.h"
 #include "connectlib/common/common.h"
+#include "tests/support/param_name.h"
 
 #include <QMetaEnum>
 #include <QMetaType>
@@ -95,6 +96,7 @@ INSTANTIATE_TEST_SUITE_P(Table, StoredSyncState,
                                            StoredCase{"4", 3005, 4},
                                            StoredCase{";2024-05-01T10:00:00Z", 3006, 0},
                                            StoredCase{"4x;2024-05-01T10:00:00Z", 3007, 0},
-                                           StoredCase{"12;2024-05-01T10:00:00Z", 0, 0}));
+                                           StoredCase{"12;2024-05-01T10:00:00Z", 0, 0}),
+                         zarvo::test::printed_name{"device"});
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "app/windows/viewer.h"
 #include "connectlib/common/common.h"
+#include "tests/support/param_name.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -108,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
         RaisedSignal{"SIGNAL_copyFirmwareData", "'/SYS'"},
         RaisedSignal{"SIGNAL_doBackup", "'/U', '/', 'x'"},
         RaisedSignal{"SIGNAL_revertBackup", "'x'"},
-        RaisedSignal{"SIGNAL_startSyncWithDevice", "5"}));
+        RaisedSignal{"SIGNAL_startSyncWithDevice", "5"}),
+    zarvo::test::printed_name());
 
 } // namespace
 } // namespace RavoSync::Test

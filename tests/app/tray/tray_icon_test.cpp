@@ -6,6 +6,7 @@
 #include "connectlib/common/common.h"
 #include "connectlib/logging/logger.h"
 #include "tests/connectlib/support/log_lines.h"
+#include "tests/support/param_name.h"
 
 #include <QAction>
 #include <QIcon>
@@ -195,7 +196,8 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{11, "ravosync.png", "app_menu_state_idle", "app_menu_sync", false},
         StateCase{12, "ravosync.png", "app_menu_state_idle", "app_menu_sync", false},
         StateCase{13, "ravosync.png", "app_menu_state_idle", "app_menu_sync", false},
-        StateCase{42, "ravosync.png", "app_menu_state_idle", "app_menu_sync", false}));
+        StateCase{42, "ravosync.png", "app_menu_state_idle", "app_menu_sync", false}),
+    zarvo::test::printed_name());
 
 TEST_F(TrayTest, TheIconFollowsTheAnimationWhileSyncing)
 {
@@ -247,7 +249,8 @@ INSTANTIATE_TEST_SUITE_P(Table, TrayActivation,
                                            ActivationCase{QSystemTrayIcon::MiddleClick, true},
                                            ActivationCase{QSystemTrayIcon::Trigger, false},
                                            ActivationCase{QSystemTrayIcon::Context, false},
-                                           ActivationCase{QSystemTrayIcon::Unknown, false}));
+                                           ActivationCase{QSystemTrayIcon::Unknown, false}),
+                         zarvo::test::printed_name());
 
 TEST_F(TrayTest, ShowLogOpensTheCurrentLogFile)
 {
@@ -292,7 +295,8 @@ TEST_P(TrayHelp, HelpOpensTheTablesAddressWithAScheme)
 INSTANTIATE_TEST_SUITE_P(
     Table, TrayHelp,
     ::testing::Values(HelpCase{"support.ravo.test/help", "https://support.ravo.test/help"},
-                      HelpCase{"http://support.ravo.test/help", "http://support.ravo.test/help"}));
+                      HelpCase{"http://support.ravo.test/help", "http://support.ravo.test/help"}),
+    zarvo::test::printed_name());
 
 TEST_F(TrayTest, NewTextsRetitleTheSameEntries)
 {

@@ -3,6 +3,7 @@
 #include "tests/app/support/url_handlers.h"
 #include "tests/app/support/web_wait.h"
 #include "tests/connectlib/support/log_lines.h"
+#include "tests/support/param_name.h"
 
 #include <QWebFrame>
 #include <gtest/gtest.h>
@@ -114,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
     Table, OutsideLinks,
     ::testing::Values(OutsideCase{"elsewhere", "https://elsewhere.example/page"},
                       OutsideCase{"mail", "mailto:someone@example.org"},
-                      OutsideCase{"file", nullptr}, OutsideCase{"script", nullptr}));
+                      OutsideCase{"file", nullptr}, OutsideCase{"script", nullptr}),
+    zarvo::test::printed_name());
 
 // Links leave through the program's desktop opener, which tests replace.
 TEST_F(Navigation, OutsideLinksGoThroughTheDesktopOpener)

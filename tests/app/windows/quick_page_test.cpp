@@ -8,6 +8,7 @@
 #include "tests/app/support/web_wait.h"
 #include "tests/connectlib/support/log_lines.h"
 #include "tests/connectlib/support/process_events.h"
+#include "tests/support/param_name.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -212,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(Table, QuickPageAnswers,
                                            Answer{"cancel", "'yes', 'cancel'", "button_cancel",
                                                   false},
                                            Answer{"ok", "'ok'", "button_ok", false},
-                                           Answer{"close", "'close'", "button_close", false}));
+                                           Answer{"close", "'close'", "button_close", false}),
+                         zarvo::test::printed_name());
 
 struct Fonts {
     const char* label;
@@ -249,7 +251,8 @@ INSTANTIATE_TEST_SUITE_P(
         Fonts{"zh", "zh_CN", false, "$('#rs_fonts').attr('href') === '../ui/css/fonts_asia.css'"},
         Fonts{"en", "en", false, "$('#rs_fonts').attr('href') === '../ui/css/fonts.css'"},
         Fonts{"ja_offline", "ja", true, "$('body').css('font-size') === '14px'"},
-        Fonts{"de_offline", "de", true, "$('body').css('font-size') === '15px'"}));
+        Fonts{"de_offline", "de", true, "$('body').css('font-size') === '15px'"}),
+    zarvo::test::printed_name());
 
 TEST_F(QuickPage, OfflineTakesItsStyleSheetsFromTheBuiltInResources)
 {

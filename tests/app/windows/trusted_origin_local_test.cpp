@@ -2,6 +2,7 @@
 // content server is "http://localhost:8080/contentserver".
 #include "app/windows/trusted_origin.h"
 #include "connectlib/common/common.h"
+#include "tests/support/param_name.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OriginCase{"http://localhost/contentserver", false},
                       OriginCase{"https://localhost:8080/", false},
                       OriginCase{"https://content.ravo.test/contentserver", false},
-                      OriginCase{"http://127.0.0.1:8080/", false}));
+                      OriginCase{"http://127.0.0.1:8080/", false}),
+    zarvo::test::printed_name());
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "app/windows/trusted_origin.h"
 #include "connectlib/common/common.h"
+#include "tests/support/param_name.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OriginCase{"file:///etc/passwd", false},
                       OriginCase{"data:text/html,<p>x</p>", false},
                       OriginCase{"about:blank", false}, OriginCase{"", false},
-                      OriginCase{"ftp://content.ravo.test/", false}));
+                      OriginCase{"ftp://content.ravo.test/", false}),
+    zarvo::test::printed_name());
 
 } // namespace

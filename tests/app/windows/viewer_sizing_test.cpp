@@ -1,6 +1,7 @@
 #include "app/windows/viewer.h"
 #include "app/windows/web_view.h"
 #include "tests/app/support/web_wait.h"
+#include "tests/support/param_name.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -54,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ViewerSizing,
                              // No jQuery: the document's own sizes are 0, its style margin 7.
                              SizeCase{"no_jquery.html", QSize(550 + 2 * 7, 430 + 2 * 7)},
                              // No "mainpage" element: nothing to measure, no margin.
-                             SizeCase{"no_mainpage.html", QSize(550, 430)}));
+                             SizeCase{"no_mainpage.html", QSize(550, 430)}),
+                         zarvo::test::printed_name());
 
 TEST(ViewerSizing, NoViewDoesNothing)
 {

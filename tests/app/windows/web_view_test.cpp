@@ -3,6 +3,7 @@
 #include "connectlib/common/common.h"
 #include "tests/app/support/web_wait.h"
 #include "tests/connectlib/support/log_lines.h"
+#include "tests/support/param_name.h"
 
 #include <QNetworkSession>
 #include <QRegularExpression>
@@ -101,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ConsoleCase{"-D twice -D inside", " twice  inside"},
                       ConsoleCase{"Set dialog layout.", nullptr},
                       ConsoleCase{"-d lower case", nullptr},
-                      ConsoleCase{" -D not at the start", nullptr}));
+                      ConsoleCase{" -D not at the start", nullptr}),
+    zarvo::test::printed_name());
 
 } // namespace
 

@@ -62,6 +62,18 @@ TEST_F(ParseJsonFile, SyntaxErrorGivesAnEmptyTableWithoutLogLine)
     EXPECT_EQ(logLines().size(), before);
 }
 
+// A translation file is one object of keys to texts; an array's elements
+// and length are no translations.
+TEST_F(ParseJsonFile, ATextThatIsNoObjectGivesAnEmptyTableWithoutLogLine)
+{
+    const int before = logLines().size();
+    for (const QByteArray& content :
+         {QByteArray("[]"), QByteArray("[{\"a\": \"b\"}, \"c\"]"), QByteArray(" [\"a\"]\n")}) {
+        EXPECT_EQ(Common::parseJSONFile(write(content)), Table()) << content.constData();
+    }
+    EXPECT_EQ(logLines().size(), before);
+}
+
 TEST_F(ParseJsonFile, AProgramIsNeverRunAndGivesAnEmptyTable)
 {
     const int before = logLines().size();

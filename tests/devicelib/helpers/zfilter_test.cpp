@@ -1,5 +1,6 @@
 #include "devicelib/helpers/zfilter.h"
 #include "tests/support/hex.h"
+#include "tests/support/param_name.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -79,7 +80,8 @@ TEST_P(ZfilterRoundTrip, GivesTheBytesBack)
     EXPECT_EQ(filter_in(filter_in(data, compress), decompress), data);
 }
 
-INSTANTIATE_TEST_SUITE_P(Zfilter, ZfilterRoundTrip, ::testing::Values(0, 5, 4097, 100000));
+INSTANTIATE_TEST_SUITE_P(Zfilter, ZfilterRoundTrip, ::testing::Values(0, 5, 4097, 100000),
+                         zarvo::test::printed_name{"bytes"});
 
 TEST(Zfilter, OtherValuesPassDataThroughUnchanged)
 {

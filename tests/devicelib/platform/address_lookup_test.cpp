@@ -3,6 +3,7 @@
 #include "devicelib/platform/dnssd_adapter.h"
 #include "devicelib/platform/event.h"
 #include "tests/support/fake_dnssd/fake_dnssd.h"
+#include "tests/support/param_name.h"
 
 #include <gtest/gtest.h>
 
@@ -137,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(names, local_name_test,
                                            local_case{"local", false}, local_case{".local", false},
                                            local_case{"dev.locals", false},
                                            local_case{"dev.example.", false},
-                                           local_case{"", false}));
+                                           local_case{"", false}),
+                         [](const auto& info) { return zarvo::test::param_name(info.param.name); });
 
 } // namespace
 } // namespace zarvo::platform

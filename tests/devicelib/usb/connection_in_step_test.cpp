@@ -7,6 +7,7 @@
 #include "devicelib/usb/hid_connection.h"
 #include "tests/devicelib/usb/connection_fixture.h"
 #include "tests/support/limited_buffer.h"
+#include "tests/support/param_name.h"
 #include "tests/support/temp_dir.h"
 
 #include <algorithm>
@@ -233,7 +234,8 @@ TEST_P(connection_in_step_loop, every_read_after_an_abandoned_one_is_byte_exact)
     EXPECT_THAT(device.front_end().violations(), IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(seeds, connection_in_step_loop, ::testing::Values(7u, 2024u));
+INSTANTIATE_TEST_SUITE_P(seeds, connection_in_step_loop, ::testing::Values(7u, 2024u),
+                         zarvo::test::printed_name{"seed"});
 
 TEST_F(hid_connection_test, abandoned_uploads_leave_the_link_in_step)
 {

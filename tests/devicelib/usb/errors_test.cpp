@@ -2,6 +2,7 @@
 
 #include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/hid_fixture.h"
+#include "tests/support/param_name.h"
 
 #include <gmock/gmock.h>
 
@@ -99,7 +100,8 @@ TEST_P(wrong_length, report_while_receiving_is_invalid_function)
     EXPECT_EQ(removals.count, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(sizes, wrong_length, ::testing::Values(0, 5, 65));
+INSTANTIATE_TEST_SUITE_P(sizes, wrong_length, ::testing::Values(0, 5, 65),
+                         zarvo::test::printed_name{"length"});
 
 TEST_F(hid_device_test, opening_a_path_that_is_no_device_gives_zero_attributes)
 {

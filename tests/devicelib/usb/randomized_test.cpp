@@ -4,6 +4,7 @@
 
 #include "devicelib/errors/errors.h"
 #include "tests/devicelib/usb/hid_fixture.h"
+#include "tests/support/param_name.h"
 
 #include <gmock/gmock.h>
 
@@ -162,7 +163,8 @@ TEST_P(randomized, random_device_reports_give_only_library_outcomes)
     EXPECT_EQ(results + errors, 30);
 }
 
-INSTANTIATE_TEST_SUITE_P(seeds, randomized, ::testing::Values(1u, 2u, 3u, 20261210u));
+INSTANTIATE_TEST_SUITE_P(seeds, randomized, ::testing::Values(1u, 2u, 3u, 20261210u),
+                         zarvo::test::printed_name{"seed"});
 
 } // namespace
 } // namespace zarvo::test

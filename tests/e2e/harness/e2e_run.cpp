@@ -113,6 +113,9 @@ void EndToEndRun::keepTraces() const
     if (log.open(QIODevice::WriteOnly | QIODevice::Truncate))
         log.write(m_sandbox.logLines().join(QLatin1Char('\n')).toUtf8());
     keep(m_sandbox.path(QStringLiteral("program.err")), base + QStringLiteral("-program.err"));
+    // A display or tray that did not come up says why only here.
+    keep(m_sandbox.path(QStringLiteral("xvfb.err")), base + QStringLiteral("-xvfb.err"));
+    keep(m_sandbox.path(QStringLiteral("trayer.err")), base + QStringLiteral("-trayer.err"));
     if (m_web)
         keep(m_web->stateDir() + QStringLiteral("/requests.jsonl"),
              base + QStringLiteral("-requests.jsonl"));
