@@ -754,6 +754,7 @@ App.Common = (function ($) {
         LANG_CODE: "en",
         error_header: "Something went wrong",
         error_message_libgeneralerror: "Something went wrong. Sync again.",
+        error_nonetworkconnection: "No internet connection. Check your connection and try again.",
         button_retry: "Sync again",
         button_close: "Close",
         button_ok: "OK"
@@ -842,7 +843,11 @@ App.Common = (function ($) {
         }
 
         function failed(data, status, obj) {
-            if (data === "parsererror") {
+            // The content server answered, only not with the file (404,
+            // 500): read as an unusable file, so the error has its texts.
+            if (data === "parsererror" || parseInt(status, 10) >= 400) {
+                if (data !== "parsererror")
+                    C.log("Translation file not served: " + file + ", status " + status);
                 unusable();
                 return;
             }
