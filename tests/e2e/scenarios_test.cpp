@@ -209,8 +209,14 @@ namespace {
 
 TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
 {
-    m_run->setRoutes(scenarioRoutes());
     const std::vector<Exercise> exercises = someExercises();
+    // The first upload waits on the web service, so that the tray is seen
+    // while the sync runs however busy the machine.
+    QJsonArray routes{QJsonObject{
+        {"method", "PUT"}, {"path", "*/" + exercises.front().uploadPath()}, {"delayMs", 8000}}};
+    for (const QJsonValue& rule : scenarioRoutes())
+        routes.append(rule);
+    m_run->setRoutes(routes);
     zarvo::test::usb_test_device device;
     seed(device, exercises);
 
@@ -238,6 +244,10 @@ TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
     EXPECT_TRUE(m_run->waitForLogAfter(appeared, QStringLiteral("Start... Version: ")));
     EXPECT_TRUE(m_run->waitForRequest([](const FakeRequest& request) {
         return request.path.endsWith(QLatin1String("/login/user/associateToApp"));
+    }));
+    EXPECT_TRUE(m_run->waitForRequest([&](const FakeRequest& request) {
+        return request.method == QLatin1String("PUT") &&
+               request.path.endsWith(QLatin1Char('/') + exercises.front().uploadPath());
     }));
     expectScreenshot(*m_run, QStringLiteral("tray-during-sync"), RavoSync::E2e::traySyncOn);
     ASSERT_TRUE(m_run->waitForSetting(
