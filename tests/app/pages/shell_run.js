@@ -86,12 +86,17 @@
         { label: "a phase script that fails to load", phases: ["Maps"],
           buttons: ["button_syncagain", "button_close"] },
         // Before any texts arrived: the built-in ones read.
-        { label: "translation files not found, no texts yet", lang: "de",
+        { label: "translation file not found, no texts yet", lang: "de",
           base: "tr404/translations.json", builtIn: true,
-          text: "Something went wrong. Sync again.",
+          text: "The service could not handle the request. Try again later.",
           buttons: ["button_syncagain", "button_close"] },
-        { label: "translation files a server error, no texts yet", lang: "de",
+        { label: "translation file a server error, no texts yet", lang: "de",
           base: "tr500/translations.json", builtIn: true,
+          text: "The service could not handle the request. Try again later.",
+          buttons: ["button_syncagain", "button_close"] },
+        // A message the built-in texts lack reads as the general error.
+        { label: "translation file unavailable, no texts yet", lang: "de",
+          base: "tr503/translations.json", builtIn: true,
           text: "Something went wrong. Sync again.",
           buttons: ["button_syncagain", "button_close"] }
     ], function (row, t) {
