@@ -748,12 +748,15 @@ App.Common = (function ($) {
     // --- Translations ------------------------------------------------------
 
     // Shown when neither the chosen language's file nor the English one can
-    // be read: enough for the error dialog with Sync again and Close. The
+    // be read, or none was served: enough for the error dialog with Sync
+    // again and Close (a message not here shows as the general error). The
     // texts are those of translations_en.json (a test compares them).
     var builtInTexts = {
         LANG_CODE: "en",
         error_header: "Something went wrong",
         error_message_libgeneralerror: "Something went wrong. Sync again.",
+        error_nonetworkconnection: "No internet connection. Check your connection and try again.",
+        error_message_400: "The service could not handle the request. Try again later.",
         button_retry: "Sync again",
         button_close: "Close",
         button_ok: "OK"

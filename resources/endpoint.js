@@ -96,6 +96,19 @@ var tcFileArray = [
         return App.syncMain || {};
     }
 
+    // The number of the sync run under way, 0 between runs (run.js).
+    function runNow() {
+        var main = syncMain();
+        return typeof main.currentRun === "function" ? main.currentRun() : 0;
+    }
+
+    // Whether an answer asked for in run token arrives after that run
+    // ended: then nobody waits for it any more.
+    function runEnded(token) {
+        var main = syncMain();
+        return typeof main.endedRunAnswer === "function" && main.endedRunAnswer(token);
+    }
+
     // Ends the sync through the controller with the arguments given.
     function endSync() {
         var main = syncMain();
@@ -170,8 +183,21 @@ var tcFileArray = [
         var signal = b ? b[signalName] : null;
         if (!signal || typeof signal.connect !== "function")
             return false;
-        signal.connect(handler);
-        var link = { signal: signal, handler: handler };
+        // The engine drops what a bridge signal's handler throws without a
+        // word: the page's error handling hears of it instead.
+        var guarded = function () {
+            try {
+                return handler.apply(this, arguments);
+            } catch (e) {
+                if (typeof App.reportPageError !== "function")
+                    throw e;
+                App.reportPageError(String(e), signalName + " handler" +
+                                    (e && e.line ? ", line " + e.line : ""));
+                return undefined;
+            }
+        };
+        signal.connect(guarded);
+        var link = { signal: signal, handler: guarded };
         this.links.push(link);
         liveLinks.push(link);
         return true;
@@ -244,6 +270,7 @@ var tcFileArray = [
         this.errorFunc = isFunction(error) ? error : "";
         this.showErrorDialog = dialogWanted(showErrorDialog);
         this.callerName = syncObj && syncObj.name !== undefined ? String(syncObj.name) : "";
+        this.runToken = runNow();
     };
 
     base.forgetRequest = function () {
@@ -278,7 +305,18 @@ var tcFileArray = [
     // The completion filter of reads and writes. ownUrl is the address a
     // jQuery request sent: its completion is judged by that, not by the
     // page-wide "replyurl", which any other reply overwrites meanwhile.
-    base.complete = function (disconnectSlot, data, status, obj, contFunc, ownUrl) {
+    base.complete = function (disconnectSlot, data, status, obj, contFunc, ownUrl, token) {
+        // The answer of a run that has ended: its request is let go, and a
+        // later request of this endpoint keeps its own callbacks.
+        var asked = token === undefined ? this.runToken : token;
+        if (runEnded(asked)) {
+            if (asked === this.runToken) {
+                this.forgetRequest();
+                if (hasSlot(disconnectSlot))
+                    callSlot(disconnectSlot);
+            }
+            return;
+        }
         var req = withoutQuery(variable(CONFIG_TAGNAME_REQUESTURL));
         var resp = ownUrl !== undefined ? withoutQuery(ownUrl)
                                         : withoutQuery(variable(CONFIG_TAGNAME_REPLYURL));
@@ -316,12 +354,12 @@ var tcFileArray = [
             contFunc(data, status, obj);
     };
 
-    base.readReady = function (data, status, obj, contFunc, ownUrl) {
-        this.complete("SLOT_disconnectReadSignals", data, status, obj, contFunc, ownUrl);
+    base.readReady = function (data, status, obj, contFunc, ownUrl, token) {
+        this.complete("SLOT_disconnectReadSignals", data, status, obj, contFunc, ownUrl, token);
     };
 
-    base.writeReady = function (data, status, obj, contFunc, ownUrl) {
-        this.complete("SLOT_disconnectWriteSignals", data, status, obj, contFunc, ownUrl);
+    base.writeReady = function (data, status, obj, contFunc, ownUrl, token) {
+        this.complete("SLOT_disconnectWriteSignals", data, status, obj, contFunc, ownUrl, token);
     };
 
     // A device or raw-data result: the callbacks are the endpoint's when the
@@ -488,6 +526,8 @@ var tcFileArray = [
         endpoint.forgetRequest();
         if (hasSlot(disconnectSlot))
             callSlot(disconnectSlot);
+        if (runEnded(endpoint.runToken))
+            return;
         if (hasConnectionFlag(status)) {
             App.Common.parseLocalReply(status);
             endSync("", status);
@@ -568,6 +608,8 @@ var tcFileArray = [
         endpoint.forgetRequest();
         if (hasSlot(disconnectSlot))
             callSlot(disconnectSlot);
+        if (runEnded(endpoint.runToken))
+            return;
         if (isFunction(fn))
             fn(data, status);
     }
@@ -772,13 +814,15 @@ var tcFileArray = [
                 }
                 return;
             }
+            var readToken = this.runToken;
             this.doRequest(
                 "GET", address, "Basic " + variable(CONFIG_TAGNAME_APPLOGINKEYNAME),
                 function (data, textStatus, jqXHR) {
-                    self.readReady(data, textStatus, jqXHR, self.successFunc, address);
+                    self.readReady(data, textStatus, jqXHR, self.successFunc, address, readToken);
                 },
                 function (jqXHR, textStatus) {
-                    self.readReady(textStatus, jqXHR.status, jqXHR, self.errorFunc, address);
+                    self.readReady(textStatus, jqXHR.status, jqXHR, self.errorFunc, address,
+                                   readToken);
                 },
                 dataTypeOf(type), accept);
         } catch (e) {
@@ -811,13 +855,15 @@ var tcFileArray = [
                              encoding);
                 return;
             }
+            var writeToken = this.runToken;
             this.doRequest(
                 method, address, "Basic " + variable(CONFIG_TAGNAME_APPLOGINKEYNAME),
                 function (data, textStatus, jqXHR) {
-                    self.writeReady(data, textStatus, jqXHR, self.successFunc, address);
+                    self.writeReady(data, textStatus, jqXHR, self.successFunc, address, writeToken);
                 },
                 function (jqXHR, textStatus) {
-                    self.writeReady(textStatus, jqXHR.status, jqXHR, self.errorFunc, address);
+                    self.writeReady(textStatus, jqXHR.status, jqXHR, self.errorFunc, address,
+                                    writeToken);
                 },
                 dataTypeOf(accept), accept, body, type, encoding);
         } catch (e) {
@@ -867,16 +913,21 @@ var tcFileArray = [
         var self = this;
         var parts = (pathArray || []).slice();
         var dataType = contentType || "json";
+        var token = runNow();
 
         function attempt() {
             var address = self.buildUrl(self.path, parts, resourceName);
             $.ajax({ url: address, type: "GET", dataType: dataType, cache: false,
                      timeout: requestTimeoutMs })
                 .done(function (data, textStatus, jqXHR) {
+                    if (runEnded(token))
+                        return;
                     if (isFunction(contFunc))
                         contFunc(data, textStatus, jqXHR);
                 })
                 .fail(function (jqXHR, textStatus) {
+                    if (runEnded(token))
+                        return;
                     if (parts.length > 0) {
                         parts.pop();
                         attempt();

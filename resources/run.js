@@ -73,6 +73,13 @@ var smain = null;
     }
 
     function enableButtons() {
+        // A run under way keeps Synchronize off: only its end enables it.
+        if (App.syncMain && App.syncMain.runOngoing) {
+            C().enableSettingsButton();
+            if (typeof window.enableSyncResetButton === "function")
+                window.enableSyncResetButton();
+            return;
+        }
         C().enableSyncButton();
         C().enableSettingsButton();
         if (typeof window.enableSyncResetButton === "function")
@@ -137,9 +144,14 @@ var smain = null;
         this.password = "";
         this.syncIndex = 0;
         this.syncOngoing = false;
-        // From the request of the progress page to the run's summary or
-        // error: a second run would take the first one's device handlers.
+        // From the start of a run (a click, or the page's own start with a
+        // device) to its summary or error: a second run would take the
+        // first one's device handlers.
         this.runOngoing = false;
+        // Counts the runs: the answers a run asked for carry its number, so
+        // those arriving after it ended are told apart (endpoint.js).
+        this.runToken = 0;
+        this.staleRunLogged = 0;
         // Set by the settings panel from a factory reset to its end.
         this.factoryResetOngoing = false;
         this.fwUpdCheckStatus = fwCheckStatusEnum.notchecked;
@@ -174,6 +186,73 @@ var smain = null;
     proto.getSyncIndex = function () {
         return this.syncIndex;
     };
+
+    // --- One run at a time ---------------------------------------------------
+
+    // Every run, however it starts, holds Synchronize and the reset buttons
+    // off until its summary or error.
+    proto.beginRun = function () {
+        this.runOngoing = true;
+        ++this.runToken;
+        C().disableSyncButton();
+        if (typeof window.disableSyncResetButton === "function")
+            window.disableSyncResetButton();
+    };
+
+    // The number of the run under way, 0 between runs.
+    proto.currentRun = function () {
+        return this.runOngoing ? this.runToken : 0;
+    };
+
+    // Whether an answer asked for by run token comes after that run ended
+    // (logged once per run). Answers asked for between runs always count.
+    proto.endedRunAnswer = function (token) {
+        if (!token || token === this.currentRun())
+            return false;
+        if (this.staleRunLogged !== token) {
+            this.staleRunLogged = token;
+            C().log("An answer of an ended sync run is ignored.");
+        }
+        return true;
+    };
+
+    // An error no script caught while a run is under way (a phase's
+    // callback that throws) would leave the window waiting for ever: it is
+    // logged with its place and ends the run in the general error, on a
+    // fresh stack and only while that same run is still under way.
+    App.reportPageError = function (message, place) {
+        C().log("Page error: " + message + (place ? " (" + place + ")" : ""));
+        var main = App.syncMain;
+        var token = main && typeof main.currentRun === "function" ? main.currentRun() : 0;
+        if (!token)
+            return;
+        window.setTimeout(function () {
+            if (main.currentRun() !== token)
+                return;
+            C().parseLocalReply("GENERAL_ERROR");
+            main.errorCase();
+        }, 0);
+    };
+
+    window.addEventListener("error", function (event) {
+        var place = event.filename ? event.filename + ":" + event.lineno + ":" + event.colno : "";
+        App.reportPageError(event.message || String(event.error), place);
+    });
+
+    // jQuery turns an exception in a promise's callback into a rejection
+    // that reaches no error handler: its hook reports it.
+    if ($.Deferred) {
+        var deferredHook = $.Deferred.exceptionHook;
+        $.Deferred.exceptionHook = function (error, stack) {
+            if (typeof deferredHook === "function")
+                deferredHook.apply(this, arguments);
+            // The stack's first frame (some engines put the message first).
+            var lines = error && error.stack ? String(error.stack).split("\n") : [];
+            var place = lines.length > 1 && lines[0].indexOf(String(error)) >= 0 ? lines[1]
+                                                                                  : lines[0];
+            App.reportPageError(String(error), String(place || "").replace(/^\s+/, ""));
+        };
+    }
 
     // --- Start -------------------------------------------------------------
 
@@ -422,8 +501,10 @@ var smain = null;
         this.firstPageShown = false;
         if (JSObject.SLOT_isDeviceListDialog())
             return;
-        if (typeof window.disableSyncResetButton === "function")
-            window.disableSyncResetButton();
+        // A Synchronize clicked meanwhile has started the run.
+        if (this.runOngoing)
+            return;
+        this.beginRun();
         this.checkRSversion();
     };
 
@@ -432,15 +513,12 @@ var smain = null;
     proto.startSyncProcess = function () {
         var self = this;
         this.errorShown = false;
-        this.runOngoing = true;
-        C().disableSyncButton();
+        this.beginRun();
         this.eContent.read(this.url_syncprogress, this, function (data) {
             self.progressDialogReceived(data);
         }, function (a, b, c) {
             self.errorCase(a, b, c);
         }, "text/html");
-        if (typeof window.disableSyncResetButton === "function")
-            window.disableSyncResetButton();
     };
 
     proto.progressDialogReceived = function (data) {
@@ -553,7 +631,18 @@ var smain = null;
         var caller = this.authenticateObj || this;
         this.eRemote.write(this.url_login, caller, function (data, status, jqXHR) {
             self.userLoginDone(data, status, jqXHR, u, p);
-        }, function () {
+        }, function (textStatus, status, jqXHR) {
+            // Only the service refusing the credentials reads as a wrong
+            // password; an answer that cannot be read or a failed service
+            // is the general error.
+            var code = parseInt(status, 10);
+            if (code !== 400 && code !== 401 && code !== 403) {
+                C().log("Login not answered usably: status " + status + ", " + textStatus);
+                if (isNaN(code) || C().parseRemoteReply(code, jqXHR) !== false)
+                    C().parseLocalReply("GENERAL_ERROR");
+                self.errorCase(jqXHR, textStatus, status);
+                return;
+            }
             function refused() {
                 C().chgSettings("pageLogin", "up");
                 C().setText("login_header", "error_loginfailed");
@@ -980,8 +1069,8 @@ var smain = null;
         // One run at a time: a second would take the first one's device
         // handlers and strand it. The first-time use's long poll waits for
         // the user, not the device, and may start again.
-        if ((this.runOngoing || this.resetSyncOngoing || this.factoryResetOngoing) &&
-            !ssoPollSent) {
+        if ((this.runOngoing || this.syncOngoing || this.resetSyncOngoing ||
+             this.factoryResetOngoing) && !ssoPollSent) {
             C().log("A sync is under way: the request to sync again is refused.");
             return;
         }
@@ -1085,6 +1174,10 @@ var smain = null;
 
     proto.errorCase = function (jqXHR, textStatus, errorThrown) {
         C().log("ErrorCase: " + errorCause(arguments));
+        // An error before any translation arrived reads in the built-in
+        // texts.
+        if (!this.i18n)
+            this.i18n = C().createLocObject(C().builtInTranslations());
         this.syncOngoing = false;
         this.runOngoing = false;
         this.postFWsyncOnGoing = false;
@@ -1175,8 +1268,14 @@ var smain = null;
         var picture = $(".devImg").css("background-image");
         if (!picture || picture === "none")
             C().setTC(C().getTCModel());
-        if (errorDlgValues.text_id)
-            C().setText("pageInstrText", errorDlgValues.text_id);
+        var textId = errorDlgValues.text_id;
+        // A text the translations lack (the built-in ones hold few) shows
+        // the general error rather than nothing.
+        if (textId && this.i18n && C().getText(textId) === textId &&
+            C().getText("error_message_libgeneralerror") !== "error_message_libgeneralerror")
+            textId = "i18n.error_message_libgeneralerror";
+        if (textId)
+            C().setText("pageInstrText", textId);
         else
             $("#pageInstrText").text("No error message found. ");
         C().showPageInstruction();

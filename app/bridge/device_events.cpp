@@ -117,7 +117,19 @@ bool JsObject::SLOT_releaseTCevents()
     return true;
 }
 
+bool JsObject::pageOnItsWayOut(const QString& what) const
+{
+    if (!m_replacingPage && !m_closing)
+        return false;
+    logLine(what + QStringLiteral(" not asked for: the page is being replaced or closed."));
+    return true;
+}
+
 void JsObject::SLOT_reannounceTCs()
 {
+    // A device list still starting while its replacement loads would hand
+    // the device to this window again and restart that load.
+    if (pageOnItsWayOut(QStringLiteral("Attached devices")))
+        return;
     emit m_requests->SIGNAL_requestAvailableTCs();
 }

@@ -224,6 +224,8 @@ void JsObject::SLOT_revertBackup(QString backupDir)
 
 void JsObject::SLOT_startSyncWithDevice(QString deviceId)
 {
+    if (pageOnItsWayOut(QStringLiteral("A sync with device ") + deviceId))
+        return;
     quint64 id = 0;
     if (!readUnsigned(deviceId, std::numeric_limits<quint64>::max(), &id))
         id = 0;

@@ -76,6 +76,10 @@ public:
     // as a failure, and the next state the pages report reaches the
     // controller whatever the last one was.
     void startStatesAfresh();
+    // Whether the page that calls is on its way out: the bridge loads its
+    // replacement, or the window closes. Such a page starts no device
+    // request (logged with what).
+    bool pageOnItsWayOut(const QString& what) const;
 
 public slots:
     // Page variables.

@@ -209,8 +209,14 @@ namespace {
 
 TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
 {
-    m_run->setRoutes(scenarioRoutes());
     const std::vector<Exercise> exercises = someExercises();
+    // The first upload waits on the web service, so that the tray is seen
+    // while the sync runs however busy the machine.
+    QJsonArray routes{QJsonObject{
+        {"method", "PUT"}, {"path", "*/" + exercises.front().uploadPath()}, {"delayMs", 8000}}};
+    for (const QJsonValue& rule : scenarioRoutes())
+        routes.append(rule);
+    m_run->setRoutes(routes);
     zarvo::test::usb_test_device device;
     seed(device, exercises);
 
@@ -238,6 +244,10 @@ TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
     EXPECT_TRUE(m_run->waitForLogAfter(appeared, QStringLiteral("Start... Version: ")));
     EXPECT_TRUE(m_run->waitForRequest([](const FakeRequest& request) {
         return request.path.endsWith(QLatin1String("/login/user/associateToApp"));
+    }));
+    EXPECT_TRUE(m_run->waitForRequest([&](const FakeRequest& request) {
+        return request.method == QLatin1String("PUT") &&
+               request.path.endsWith(QLatin1Char('/') + exercises.front().uploadPath());
     }));
     expectScreenshot(*m_run, QStringLiteral("tray-during-sync"), RavoSync::E2e::traySyncOn);
     ASSERT_TRUE(m_run->waitForSetting(
@@ -417,6 +427,126 @@ TEST_F(EndToEnd, ASecondStartDuringASyncLeavesTheRunAlone)
     EXPECT_EQ(logins, 1);
     EXPECT_EQ(logCount(QStringLiteral("Start... Version: ")), starts) << "no page started again";
     EXPECT_EQ(m_run->programWindows().size(), 1) << "one window serves the device";
+    stopAndCheckEveryScenario(*m_run);
+}
+
+// A phase script of the content server in place of the fixture's: its text,
+// then extra (a JavaScript rule of the fake).
+QJsonObject phaseScript(const QString& name, const QString& text)
+{
+    return QJsonObject{{"method", "GET"},
+                       {"path", QStringLiteral("/contentserver/sync/%1.js").arg(name)},
+                       {"headers", QJsonObject{{"Content-Type", "application/javascript"}}},
+                       {"body", text}};
+}
+
+QString fixturePhase(const QString& name)
+{
+    QFile file(EndToEndRun::fixturesDir() + QStringLiteral("/sync/%1.js").arg(name));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// A user plugs the device in and clicks Synchronize while the sync that
+// started by itself waits on the web service for an upload: the click starts
+// no second run, and the first one ends done, each file uploaded once after
+// one login. (The click reaches the footer's button as a user's does,
+// through its click event, from the page's exercises script, once the held
+// upload has gone out.)
+TEST_F(EndToEnd, SynchronizeDuringTheAutomaticSyncStartsNoSecondRun)
+{
+    const std::vector<Exercise> exercises = someExercises();
+    const Exercise& held = exercises.at(1);
+    const QString click =
+        QStringLiteral("\n(function () {\n"
+                       "    var write = App.RemoteEndpoint.prototype.write;\n"
+                       "    App.RemoteEndpoint.prototype.write = function (u) {\n"
+                       "        var sent = write.apply(this, arguments);\n"
+                       "        if (String(u).indexOf(\"%1\") >= 0)\n"
+                       "            window.setTimeout(function () {\n"
+                       "                App.Common.log(\"e2e Synchronize clicked\");\n"
+                       "                $(\"#pbSynchronize\").trigger(\"click\");\n"
+                       "            }, 500);\n"
+                       "        return sent;\n"
+                       "    };\n"
+                       "}());\n")
+            .arg(held.uploadPath());
+    const QString exercisesScript = fixturePhase(QStringLiteral("exercises"));
+    ASSERT_FALSE(exercisesScript.isEmpty());
+    QJsonArray routes{
+        QJsonObject{{"method", "PUT"}, {"path", "*/" + held.uploadPath()}, {"delayMs", 5000}},
+        phaseScript(QStringLiteral("exercises"), exercisesScript + click)};
+    for (const QJsonValue& rule : scenarioRoutes())
+        routes.append(rule);
+    m_run->setRoutes(routes);
+    zarvo::test::usb_test_device device;
+    seed(device, exercises);
+    ASSERT_TRUE(m_run->startProgram());
+    ASSERT_TRUE(m_run->waitForRequest(
+        [](const FakeRequest& request) { return request.path == indexPage; }));
+    ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
+    ASSERT_TRUE(m_run->waitForLog(QStringLiteral("e2e Synchronize clicked"), 120000));
+
+    ASSERT_TRUE(waitForDone(device)) << "state: " << state(device).toStdString();
+    for (const Exercise& exercise : exercises)
+        EXPECT_EQ(uploadsOf(exercise).size(), 1) << exercise.uploadPath().toStdString();
+    int logins = 0;
+    for (const FakeRequest& request : m_run->web().requests())
+        logins += request.path.endsWith(QLatin1String("/login/user/associateToApp"));
+    EXPECT_EQ(logins, 1);
+    EXPECT_EQ(logCount(QStringLiteral("There is already a sync ongoing")), 0);
+    stopAndCheckEveryScenario(*m_run);
+}
+
+// A phase whose callback throws on the web service's answer: the run ends
+// in the general error ("6;"), the log names the exception, and the next
+// sync of the device (plugged in again) completes.
+TEST_F(EndToEnd, APhaseCallbackThatThrowsEndsTheRunAndTheNextSyncCompletes)
+{
+    const QString broken = QStringLiteral(
+        "function UserSettings(eLocal, eUserSync) {\n"
+        "    this.name = \"user_settings\";\n"
+        "    this.eUserSync = eUserSync;\n"
+        "    this.syncStatus = 0;\n"
+        "    this.syncFailStatus = 0;\n"
+        "    this.showInSummary = false;\n"
+        "    this.finishText = \"\";\n"
+        "    this.moreInfoText = \"\";\n"
+        "}\n"
+        "UserSettings.prototype.runSyncPhase = function () {\n"
+        "    this.eUserSync.read(\"user-settings\", this, function () {\n"
+        "        throw new TypeError(\"e2e user settings unreadable\");\n"
+        "    }, function () {}, \"application/x-protobuf\", \"application/x-protobuf\");\n"
+        "};\n");
+    QJsonArray routes{phaseScript(QStringLiteral("user_settings"), broken)};
+    for (const QJsonValue& rule : scenarioRoutes())
+        routes.append(rule);
+    m_run->setRoutes(routes);
+    const std::vector<Exercise> exercises = someExercises();
+    zarvo::test::usb_test_device device;
+    seed(device, exercises);
+    ASSERT_TRUE(m_run->startProgram());
+    ASSERT_TRUE(m_run->waitForRequest(
+        [](const FakeRequest& request) { return request.path == indexPage; }));
+    ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
+    ASSERT_TRUE(m_run->waitForSetting(
+        decimalId(device),
+        [](const QString& value) { return value.startsWith(QLatin1String("6;")); }, 120000))
+        << "state: " << state(device).toStdString();
+    EXPECT_TRUE(m_run->waitForLog(QStringLiteral("Page error: TypeError: e2e user settings "
+                                                 "unreadable")));
+    EXPECT_TRUE(m_run->waitForLog(QStringLiteral("shows i18n.error_message_libgeneralerror")));
+    expectScreenshot(*m_run, QStringLiteral("phase-error"), RavoSync::E2e::traySyncError);
+
+    // The content server mended: the fixture's phase again.
+    m_run->setRoutes(scenarioRoutes());
+    ASSERT_EQ(m_run->emulator("unplug " + device.serial()), "ok");
+    ASSERT_TRUE(
+        m_run->waitForLog(QStringLiteral("Device disappeared: DeviceId: ") + decimalId(device)));
+    ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
+    ASSERT_TRUE(waitForDone(device)) << "state: " << state(device).toStdString();
+    for (const Exercise& exercise : exercises)
+        EXPECT_EQ(uploadsOf(exercise).size(), 1) << exercise.uploadPath().toStdString();
+    EXPECT_EQ(deviceFile(device, QStringLiteral("/U/0/UDEVSET.BPB")), userSettings);
     stopAndCheckEveryScenario(*m_run);
 }
 

@@ -4,7 +4,9 @@
 #include "tests/app/bridge/device_fixture.h"
 
 #include <QNetworkAccessManager>
+#include <QSignalSpy>
 #include <QTcpServer>
+#include <QWebView>
 
 namespace RavoSync::Test {
 namespace {
@@ -132,6 +134,7 @@ TEST_F(DeviceEvents, TheNetworkDeviceIsAnnouncedWithItsPage)
 {
     EXPECT_FALSE(m_bridge->SLOT_isDorvaneConnected());
     m_bridge->SLOT_saveVariable(QStringLiteral("tcdeviceid"), QString());
+    QSignalSpy loaded(m_bridge->webView(), &QWebView::loadFinished);
     m_bridge->SLOT_Announce_Dorvane(stubPage);
     EXPECT_TRUE(m_bridge->SLOT_isDorvaneConnected());
     QStringList names;
@@ -142,6 +145,9 @@ TEST_F(DeviceEvents, TheNetworkDeviceIsAnnouncedWithItsPage)
     // The built-in page's own rule decides the dialog state last.
     EXPECT_TRUE(m_bridge->SLOT_isOfflineDialog());
 
+    // The announced page asks once it is up: while the bridge loads it, the
+    // page it replaces asks for nothing.
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return loaded.count() > 0; }));
     m_signals->clear();
     m_bridge->SLOT_Removed_Dorvane();
     m_bridge->SLOT_reannounceTCs();

@@ -207,6 +207,33 @@ TEST_F(PageNetwork, APageReplacedWhileStillLoadingOpensNoDialog)
     EXPECT_EQ(m_dialog->count(), 0);
 }
 
+// While the bridge loads the next page, the page still shown (a device list
+// still starting, say) asks for no device: the answer would hand the device
+// to this window again and restart the load. The next page may ask.
+TEST_F(PageNetwork, APageBeingReplacedStartsNoDeviceRequest)
+{
+    m_web->setRoutes({rule(QStringLiteral("/contentserver/test/hanging.html"),
+                           {{QStringLiteral("hang"), true}})});
+    const QString ask =
+        QStringLiteral("JSObject.SLOT_reannounceTCs(); JSObject.SLOT_startSyncWithDevice('7');");
+    QSignalSpy finished(m_bridge->webView(), &QWebView::loadFinished);
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/plain.html"));
+    ASSERT_TRUE(ConnectLib::Test::processUntil([&] { return finished.count() > 0; }));
+    m_stub->clearCalls();
+    js(ask);
+    EXPECT_EQ(m_stub->callNames(), (QStringList{QStringLiteral("requestAvailableTCs"),
+                                                QStringLiteral("startSyncWithDevice")}));
+
+    m_stub->clearCalls();
+    m_bridge->SLOT_startByLoading(QStringLiteral("test/hanging.html"));
+    ASSERT_TRUE(m_web->waitForRequest(
+        [](const FakeRequest& request) { return request.path.endsWith("/test/hanging.html"); }));
+    js(ask);
+    EXPECT_TRUE(m_stub->callNames().isEmpty()) << m_stub->callNames().join(' ').toStdString();
+    EXPECT_TRUE(m_log.contains(
+        QStringLiteral("Attached devices not asked for: the page is being replaced or closed.")));
+}
+
 TEST_F(PageNetwork, AContentPageRedirectedElsewhereIsNotShown)
 {
     m_web->setRoutes(

@@ -7,7 +7,9 @@
 // One case per row, run one after the other. A row is synchronous unless it
 // calls t.async() (optionally with its own time-out in ms); it then ends
 // with t.done(). t.wrap(fn) makes a callback whose exceptions fail the row,
-// t.waitFor(predicate, then) calls then once predicate holds. PT.run()
+// t.waitFor(predicate, then) calls then once predicate holds;
+// t.allowUncaught(text) lets uncaught errors whose message holds text pass
+// (counted in t.uncaughtAllowed) for a row that throws on purpose. PT.run()
 // starts every table registered; PT.results then fills with
 // { suite, row, passed, messages } and PT.finished becomes true.
 var PT = (function () {
@@ -18,9 +20,19 @@ var PT = (function () {
     // The running row's failure note: an error nobody caught (a callback of
     // the library, say) fails that row.
     var currentNote = null;
+    // The running row's allowed uncaught errors: texts, and its t.
+    var currentAllowed = null;
 
     window.addEventListener("error", function (event) {
         var text = "uncaught: " + event.message + " (" + event.filename + ":" + event.lineno + ")";
+        if (currentAllowed) {
+            for (var i = 0; i < currentAllowed.texts.length; ++i) {
+                if (String(event.message).indexOf(currentAllowed.texts[i]) >= 0) {
+                    ++currentAllowed.t.uncaughtAllowed;
+                    return;
+                }
+            }
+        }
         if (currentNote)
             currentNote(text);
         else
@@ -94,6 +106,7 @@ var PT = (function () {
                 return;
             ended = true;
             currentNote = null;
+            currentAllowed = null;
             if (timer !== null)
                 window.clearTimeout(timer);
             for (var i = 0; i < pollers.length; ++i)
@@ -105,6 +118,12 @@ var PT = (function () {
 
         var t = {
             row: row,
+            uncaughtAllowed: 0,
+            allowUncaught: function (text) {
+                if (!currentAllowed)
+                    currentAllowed = { t: t, texts: [] };
+                currentAllowed.texts.push(String(text));
+            },
             eq: function (actual, expected, what) {
                 if (!equal(actual, expected)) {
                     note((what ? what + ": " : "") + "expected " + show(expected) + ", got " +

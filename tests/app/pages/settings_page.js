@@ -593,10 +593,14 @@
         S.open();
         $("#button_factoryreset").trigger("click");
         t.eq(S.quick.length, 0, "no prompt during the sync");
-        // A prompt left open while the run began.
+        // A prompt left open while the run began, whose update awaits the
+        // device's restart: the awaited device stays excluded.
+        realBridge.SLOT_dontAutosyncDevice(d.id);
         quickClicked("button_yes");
         t.eq(S.callsNamed("doReset").length, 0, "no reset during the sync");
         t.ok(S.logged("-D A sync is under way: the factory reset is refused."), "refusal logged");
+        t.eq(String(JSObject.SLOT_dontAutosyncDevice()), d.id, "the awaited device kept");
+        realBridge.SLOT_dontAutosyncDevice("");
 
         if (row.end === "ready") {
             smain.syncReady(false);

@@ -5,9 +5,14 @@
 (function () {
     "use strict";
 
+    var realBridge = window.JSObject;
+
     // The run's first phase records its starts and stays under way until
     // the row ends the run.
     function start() {
+        window.JSObject = realBridge;
+        delete window.disableSyncResetButton;
+        delete window.enableSyncResetButton;
         Host.reset();
         StubDevice.play(JSON.stringify({ flags: "OK" }));
         JSObject.SLOT_changeSyncState(syncStates.Idle);
@@ -150,6 +155,202 @@
                 return smain.errorShown;
             }, function () {
                 ended(t, runs);
+            });
+        });
+    });
+
+    // A run the page starts by itself once its first page is up (a device
+    // plugged in) is guarded as a clicked one: Synchronize and the reset
+    // buttons stay off until it ends.
+    PT.table("a run the page starts itself", [
+        { label: "refuses Synchronize and reset until it is done", end: "ready" },
+        { label: "refuses them until it failed", end: "error" }
+    ], function (row, t) {
+        var runs = start();
+        var resets = { disabled: 0, enabled: 0 };
+        window.disableSyncResetButton = function () {
+            ++resets.disabled;
+        };
+        window.enableSyncResetButton = function () {
+            ++resets.enabled;
+        };
+        // A window with a device (www/bridge_stand_in.js).
+        window.JSObject = bridgeStandIn(realBridge, [], {
+            SLOT_isDeviceListDialog: function () {
+                return false;
+            }
+        });
+        t.async(10000);
+        smain.firstPageShown = true;
+        smain.phasesStarted = true;
+        smain.afterFirstPage();
+        window.JSObject = realBridge;
+        t.waitFor(function () {
+            return runs.starts === 1;
+        }, function () {
+            t.ok(smain.runOngoing, "a run under way");
+            t.ok($("#button_synchronize").hasClass("buttonDisabled"), "Synchronize disabled");
+            t.eq(resets.disabled, 1, "reset buttons disabled");
+            resets.enabled = 0;
+            $("#pbSynchronize").trigger("click");
+            smain.reSync();
+            // Long enough for a second run's page request to be sent.
+            window.setTimeout(t.wrap(function () {
+                t.eq(runs.starts, 1, "one run");
+                t.eq(progressRequests(), 0, "no progress page asked for");
+                StubDevice.clear();
+                if (row.end === "ready") {
+                    smain.syncReady(false);
+                } else {
+                    App.Common.parseLocalReply("GENERAL_ERROR");
+                    smain.errorCase();
+                }
+                t.eq(stops().length, 1, "the device hears the end once");
+                t.ok(resets.enabled > 0, "reset buttons enabled again");
+                t.ok(!$("#button_synchronize").hasClass("buttonDisabled"), "Synchronize enabled");
+                $("#pbSynchronize").trigger("click");
+                t.waitFor(function () {
+                    return runs.starts === 2;
+                }, function () {
+                    t.done();
+                });
+            }), 300);
+        });
+    });
+
+    // Puts the progress page back into the content area.
+    function progressPageBack(then) {
+        $.ajax({ url: "../ui/progress.html", dataType: "text" }).done(function (html) {
+            $("#pageContent").html(html);
+            $(then);
+        });
+    }
+
+    // The device leaves a clicked run before the login: the device list
+    // ends the run, and Synchronize starts the next one.
+    PT.table("a device that leaves before the login", [
+        { label: "Synchronize then starts a new run" }
+    ], function (row, t) {
+        var runs = start();
+        t.async(10000);
+        $("#pbSynchronize").trigger("click");
+        t.waitFor(function () {
+            return runs.starts === 1;
+        }, function () {
+            window.progTCDisappeared(null, "7", "00000007");
+            t.waitFor(function () {
+                return $("#pageContent #wulist").length > 0 &&
+                       !$("#button_synchronize").hasClass("buttonDisabled");
+            }, function () {
+                t.eq(smain.runOngoing, false, "the run ended");
+                $("#pbSynchronize").trigger("click");
+                t.waitFor(function () {
+                    return runs.starts === 2;
+                }, function () {
+                    progressPageBack(t.wrap(function () {
+                        t.done();
+                    }));
+                });
+            });
+        });
+    });
+
+    // An error no script catches in a callback of the run ends the run in
+    // the general error, with its message and place in the log.
+    PT.table("a phase callback that throws", [
+        { label: "a web answer's callback", where: "web", text: "broken web answer",
+          uncaught: true },
+        { label: "a device answer's callback", where: "device", text: "broken device answer" },
+        { label: "a timer's callback", where: "timer", text: "broken timer", uncaught: true },
+        { label: "a promise's callback", where: "promise", text: "broken promise" }
+    ], function (row, t) {
+        var runs = start();
+        smain.eLocal = new App.LocalEndpoint("/U/0");
+        t.allowUncaught(row.text);
+        window.Exercises = function () {
+            this.runSyncPhase = function () {
+                var fail = function () {
+                    throw new TypeError(row.text);
+                };
+                if (row.where === "web")
+                    smain.eContent.read("ui/progress.html", this, fail, function () {}, "text/html");
+                else if (row.where === "device")
+                    smain.eLocal.read("A/B.BPB", this, fail, function () {});
+                else if (row.where === "timer")
+                    window.setTimeout(fail, 0);
+                else
+                    $.Deferred().resolve().then(fail);
+            };
+        };
+        t.async(10000);
+        $("#pbSynchronize").trigger("click");
+        t.waitFor(function () {
+            return runs.starts === 1;
+        }, function () {
+            StubDevice.clear();
+            smain.processSynclogic({ files: ["exercises"] });
+            t.waitFor(function () {
+                return smain.errorShown;
+            }, function () {
+                t.ok(Host.logs.some(function (line) {
+                    return line.indexOf("-D Page error: ") === 0 && line.indexOf(row.text) > 0 &&
+                           / \(.+\)$/.test(line);
+                }), "message and place logged");
+                t.eq(t.uncaughtAllowed, row.uncaught ? 1 : 0, "uncaught errors");
+                ended(t, runs);
+            });
+        });
+    });
+
+    // Answers a run asked for that arrive after it ended act no more: the
+    // first error stays, the device hears of it once.
+    PT.table("late answers of an ended run", [
+        { label: "a web answer", where: "web", status: 200 },
+        { label: "a web failure", where: "web", status: 500 },
+        { label: "a device answer", where: "device" }
+    ], function (row, t) {
+        var runs = start();
+        Host.setRoutes([Host.route("GET", "/contentserver/test/late.json", row.status || 200,
+                                   { late: true }, { delayMs: 400 })]);
+        smain.eLocal = new App.LocalEndpoint("/U/0");
+        var answers = 0;
+        var answered = function () {
+            ++answers;
+        };
+        window.Exercises = function () {
+            this.runSyncPhase = function () {
+                if (row.where === "web")
+                    smain.eContent.read("test/late.json", this, answered, answered,
+                                        "application/json");
+                else
+                    smain.eLocal.read("A/B.BPB", this, answered, answered);
+                // The device goes before the answer arrives.
+                App.Common.parseLocalReply("TC_CONNECTION_LOST");
+                smain.errorCase();
+            };
+        };
+        smain.errorCase = Host.spy("errorCase", smain.errorCase);
+        t.async(10000);
+        $("#pbSynchronize").trigger("click");
+        t.waitFor(function () {
+            return runs.starts === 1;
+        }, function () {
+            StubDevice.clear();
+            smain.processSynclogic({ files: ["exercises"] });
+            t.waitFor(function () {
+                return Host.logs.indexOf("-D An answer of an ended sync run is ignored.") >= 0;
+            }, function () {
+                // Long enough for what a late answer would set off.
+                window.setTimeout(t.wrap(function () {
+                    t.eq(answers, 0, "the phase hears nothing");
+                    t.eq(Host.calls.errorCase.length, 1, "one error case");
+                    t.eq($("#pageInstrText").text(), "The device went away.", "message");
+                    t.eq(stops(), [false], "the device hears the end once");
+                    t.eq(Host.logs.filter(function (line) {
+                        return line === "-D An answer of an ended sync run is ignored.";
+                    }).length, 1, "logged once");
+                    t.done();
+                }), 300);
             });
         });
     });

@@ -105,6 +105,30 @@
         });
     });
 
+    // A failure of the service is no wrong password: the general error (or
+    // the status's own text) through the error case, no login panel.
+    PT.table("the service fails the login", [
+        { label: "200 with a body that is no JSON", status: 200, body: "<html>busy</html>",
+          text: "i18n.error_message_libgeneralerror" },
+        { label: "a server error", status: 500, body: "oops", text: "error_message_400" }
+    ], function (row, t) {
+        var auth = start([Host.route("POST", loginPath, row.status, row.body), clockRule]);
+        smain.sendLoginData("anna", "s3cret");
+        t.waitFor(function () {
+            return Host.calls.errorCase.length > 0;
+        }, function () {
+            t.eq(errorDlgValues.text_id, row.text, "message");
+            t.ok($("#login_header").text() !== "Login failed", "not the wrong-password message");
+            t.ok(!$("#pageLogin").is(":visible"), "no login panel");
+            t.eq(session(CONFIG_TAGNAME_USERNAME), "", "nothing stored");
+            t.eq(auth.userIds, 0, "no user id read");
+            t.ok(Host.logs.some(function (line) {
+                return line.indexOf("-D Login not answered usably: status " + row.status) === 0;
+            }), "logged");
+            t.done();
+        });
+    });
+
     // The content server's login fragment in the panel: its Sign in sends
     // what the user typed.
     PT.table("runSyncWithLogin", [

@@ -84,6 +84,20 @@
           text: "Something went wrong. Sync again.",
           buttons: ["button_syncagain", "button_close"] },
         { label: "a phase script that fails to load", phases: ["Maps"],
+          buttons: ["button_syncagain", "button_close"] },
+        // Before any texts arrived: the built-in ones read.
+        { label: "translation file not found, no texts yet", lang: "de",
+          base: "tr404/translations.json", builtIn: true,
+          text: "The service could not handle the request. Try again later.",
+          buttons: ["button_syncagain", "button_close"] },
+        { label: "translation file a server error, no texts yet", lang: "de",
+          base: "tr500/translations.json", builtIn: true,
+          text: "The service could not handle the request. Try again later.",
+          buttons: ["button_syncagain", "button_close"] },
+        // A message the built-in texts lack reads as the general error.
+        { label: "translation file unavailable, no texts yet", lang: "de",
+          base: "tr503/translations.json", builtIn: true,
+          text: "Something went wrong. Sync again.",
           buttons: ["button_syncagain", "button_close"] }
     ], function (row, t) {
         Host.reset();
@@ -114,6 +128,10 @@
             t.ok(Host.logs.some(function (line) {
                 return line.indexOf("-D ErrorCase: ") === 0 && line.indexOf("undefined") < 0;
             }), "cause logged");
+            t.eq(Host.logs.filter(function (line) {
+                return line.indexOf("setText: ") >= 0;
+            }), [], "every text found");
+            t.eq($("#button_syncagain").text(), "Sync again", "button text");
             t.done();
         });
     });

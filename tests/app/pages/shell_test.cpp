@@ -38,6 +38,18 @@ QJsonObject garbage(const QString& language)
         {"body", "{ not json"}};
 }
 
+// Translation files the content server fails to serve ("tr<status>/").
+QJsonObject serverError(int status)
+{
+    return QJsonObject{
+        {"method", "GET"},
+        {"host", "content.ravo.test"},
+        {"path", QStringLiteral("/contentserver/tr%1/translations_*.json").arg(status)},
+        {"status", status},
+        {"headers", QJsonObject{{"Content-Type", "text/plain"}}},
+        {"body", "internal error"}};
+}
+
 class ShellScripts : public PageScriptTest {};
 
 TEST_F(ShellScripts, Tables)
@@ -48,7 +60,8 @@ TEST_F(ShellScripts, Tables)
                               "function Tests() { this.runSyncPhase = function () {}; }\n")),
         script(QStringLiteral("maps"), 404),
         script(QStringLiteral("agps"), 200, QStringLiteral("var notAPhase = 1;\n")),
-        garbage(QStringLiteral("de")), garbage(QStringLiteral("en"))});
+        garbage(QStringLiteral("de")), garbage(QStringLiteral("en")), serverError(500),
+        serverError(503)});
     runSuite(QStringLiteral("shell_host.html"), QStringLiteral("shell_run.js"));
 }
 

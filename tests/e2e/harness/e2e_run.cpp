@@ -37,7 +37,16 @@ EndToEndRun::EndToEndRun(const QString& scenario)
         m_error = QStringLiteral("no private folders");
         return;
     }
-    if (!startDisplay() || !startTrayHost())
+    // A display another run's server is just leaving (its socket still
+    // bound while its lock is gone) can be handed out and refuse clients:
+    // a fresh server then takes another try.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m_error.clear();
+        if (startDisplay() && startTrayHost())
+            break;
+        stopDisplay();
+    }
+    if (!m_error.isEmpty())
         return;
     // This run's fixtures take the place of the sync fixtures' phase scripts.
     m_web = std::make_unique<Test::FakeWebService>(
@@ -85,13 +94,20 @@ EndToEndRun::~EndToEndRun()
     }
     if (m_web)
         m_web->stop();
+    stopDisplay();
+}
+
+void EndToEndRun::stopDisplay()
+{
     if (m_trayer) {
         m_trayer->terminate();
         m_trayer->wait_exit();
+        m_trayer.reset();
     }
     if (m_xvfb) {
         m_xvfb->terminate();
         m_xvfb->wait_exit();
+        m_xvfb.reset();
     }
 }
 

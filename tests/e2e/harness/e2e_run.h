@@ -127,6 +127,8 @@ private:
     std::vector<std::string> programEnvironment() const;
     bool startDisplay();
     bool startTrayHost();
+    // Ends the tray host and the display server, if they run.
+    void stopDisplay();
     bool hasTopLevel(const QString& name) const;
     QString runTool(const QString& program, const QStringList& arguments, int* exitCode) const;
 
