@@ -210,10 +210,12 @@ namespace {
 TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
 {
     const std::vector<Exercise> exercises = someExercises();
-    // The first upload waits on the web service, so that the tray is seen
-    // while the sync runs however busy the machine.
-    QJsonArray routes{QJsonObject{
-        {"method", "PUT"}, {"path", "*/" + exercises.front().uploadPath()}, {"delayMs", 8000}}};
+    // The first upload waits on the web service until the tray has been seen
+    // syncing, however busy the machine.
+    const QString uploadGate = QStringLiteral("tray-seen");
+    QJsonArray routes{QJsonObject{{"method", "PUT"},
+                                  {"path", "*/" + exercises.front().uploadPath()},
+                                  {"holdUntil", uploadGate}}};
     for (const QJsonValue& rule : scenarioRoutes())
         routes.append(rule);
     m_run->setRoutes(routes);
@@ -250,6 +252,7 @@ TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
                request.path.endsWith(QLatin1Char('/') + exercises.front().uploadPath());
     }));
     expectScreenshot(*m_run, QStringLiteral("tray-during-sync"), RavoSync::E2e::traySyncOn);
+    m_run->web().release(uploadGate);
     ASSERT_TRUE(m_run->waitForSetting(
         decimalId(device),
         [](const QString& value) { return value.startsWith(QLatin1String("5;")); }, 180000))
@@ -396,8 +399,10 @@ TEST_F(EndToEnd, ASecondStartDuringASyncLeavesTheRunAlone)
 {
     const std::vector<Exercise> exercises = someExercises();
     const Exercise& held = exercises.at(1);
-    QJsonArray routes{
-        QJsonObject{{"method", "PUT"}, {"path", "*/" + held.uploadPath()}, {"delayMs", 4000}}};
+    // The upload waits until the second start has been answered.
+    const QString uploadGate = QStringLiteral("second-start-seen");
+    QJsonArray routes{QJsonObject{
+        {"method", "PUT"}, {"path", "*/" + held.uploadPath()}, {"holdUntil", uploadGate}}};
     for (const QJsonValue& rule : scenarioRoutes())
         routes.append(rule);
     m_run->setRoutes(routes);
@@ -417,6 +422,7 @@ TEST_F(EndToEnd, ASecondStartDuringASyncLeavesTheRunAlone)
     EXPECT_EQ(m_run->startAgain(), 0);
     EXPECT_TRUE(m_run->waitForLog(QStringLiteral("Not starting the sync page: the window's run "
                                                  "goes on.")));
+    m_run->web().release(uploadGate);
 
     ASSERT_TRUE(waitForDone(device)) << "state: " << state(device).toStdString();
     for (const Exercise& exercise : exercises)
@@ -472,9 +478,12 @@ TEST_F(EndToEnd, SynchronizeDuringTheAutomaticSyncStartsNoSecondRun)
             .arg(held.uploadPath());
     const QString exercisesScript = fixturePhase(QStringLiteral("exercises"));
     ASSERT_FALSE(exercisesScript.isEmpty());
-    QJsonArray routes{
-        QJsonObject{{"method", "PUT"}, {"path", "*/" + held.uploadPath()}, {"delayMs", 5000}},
-        phaseScript(QStringLiteral("exercises"), exercisesScript + click)};
+    // The upload waits until the click has been made.
+    const QString uploadGate = QStringLiteral("clicked");
+    QJsonArray routes{QJsonObject{{"method", "PUT"},
+                                  {"path", "*/" + held.uploadPath()},
+                                  {"holdUntil", uploadGate}},
+                      phaseScript(QStringLiteral("exercises"), exercisesScript + click)};
     for (const QJsonValue& rule : scenarioRoutes())
         routes.append(rule);
     m_run->setRoutes(routes);
@@ -485,6 +494,7 @@ TEST_F(EndToEnd, SynchronizeDuringTheAutomaticSyncStartsNoSecondRun)
         [](const FakeRequest& request) { return request.path == indexPage; }));
     ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
     ASSERT_TRUE(m_run->waitForLog(QStringLiteral("e2e Synchronize clicked"), 120000));
+    m_run->web().release(uploadGate);
 
     ASSERT_TRUE(waitForDone(device)) << "state: " << state(device).toStdString();
     for (const Exercise& exercise : exercises)

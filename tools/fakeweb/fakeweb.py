@@ -29,6 +29,8 @@ A rule (all keys optional but "path"):
               of the deterministic pattern byte i = i % 251
   encoding    "gzip": the body is sent gzip-compressed with Content-Encoding
   delayMs     wait before the headers
+  holdUntil   a file name in the state folder: the answer waits until a
+              test creates that file (or the service stops)
   hang        true: read the request, never answer
   cutAfter    N: announce the full Content-Length, send N body bytes, close
   stallAfter  N: announce the full Content-Length, send N body bytes, then
@@ -616,6 +618,13 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
         delay = rule.get("delayMs", 0)
         if delay:
             time.sleep(delay / 1000.0)
+        gate = rule.get("holdUntil")
+        if gate:
+            gate = os.path.join(self.server.service.state, os.path.basename(gate))
+            while not os.path.exists(gate):
+                if self.server.service.stopping.wait(0.05):
+                    self.close_connection = True
+                    return
         if rule.get("handler"):
             answer = HANDLERS[rule["handler"]](self, rule, request_body)
             if answer is None:

@@ -45,6 +45,8 @@ public:
 
     // Replaces the answer rules (routes.json; see fakeweb.py for the keys).
     void setRoutes(const QJsonArray& routes) { m_service.setRoutes(routes); }
+    // Lets the answers of the rules whose "holdUntil" names gate go on.
+    void release(const QString& gate) { m_service.release(gate); }
     // Every request logged so far, oldest first.
     QList<FakeRequest> requests() const { return m_service.requests(); }
     // Processes events until a logged request satisfies match; the first such

@@ -95,6 +95,13 @@ QString FakeWebService::caFile() const
     return m_state.filePath(QStringLiteral("ca.pem"));
 }
 
+void FakeWebService::release(const QString& gate)
+{
+    QFile file(m_state.filePath(gate));
+    if (!file.open(QIODevice::WriteOnly))
+        ADD_FAILURE() << "cannot release " << gate.toStdString();
+}
+
 void FakeWebService::setRoutes(const QJsonArray& routes)
 {
     // Written whole and renamed into place, so the service never reads half

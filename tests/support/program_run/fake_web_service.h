@@ -65,6 +65,8 @@ public:
 
     // Replaces the answer rules (routes.json; see fakeweb.py for the keys).
     void setRoutes(const QJsonArray& routes);
+    // Lets the answers of the rules whose "holdUntil" names gate go on.
+    void release(const QString& gate);
     // Every request logged so far, oldest first.
     QList<FakeRequest> requests() const;
     // Ends the service now (SIGTERM); the exit status, -1 when it did not end.

@@ -215,6 +215,22 @@ TEST_F(FakeWebHandlers, TheStoreKeepsGivesBackAndForgetsBodies)
     EXPECT_EQ(send("GET", address).status, 404);
 }
 
+TEST_F(FakeWebHandlers, AHeldAnswerWaitsForItsRelease)
+{
+    m_web->setRoutes({QJsonObject{{"path", "/v2/held"}, {"body", "late"}, {"holdUntil", "gate"}}});
+    QNetworkReply* reply = m_manager.get(QNetworkRequest(QUrl(web(QStringLiteral("held")))));
+    // The request is logged before its rule is served; the answer must
+    // still be outstanding once the rest of the loop has run.
+    ASSERT_TRUE(m_web->waitForRequest(
+        [](const FakeRequest& request) { return request.path == QLatin1String("/v2/held"); }));
+    EXPECT_EQ(send("GET", web(QStringLiteral("other"))).status, 404);
+    EXPECT_FALSE(reply->isFinished());
+    m_web->release(QStringLiteral("gate"));
+    ASSERT_TRUE(ConnectLib::Test::processUntil([reply] { return reply->isFinished(); }));
+    EXPECT_EQ(reply->readAll(), QByteArrayLiteral("late"));
+    reply->deleteLater();
+}
+
 TEST_F(FakeWebHandlers, TemplatesMakeOnlyTheFilesTheFoldersLack)
 {
     writeContent(QStringLiteral("sync/t.js.in"),
