@@ -418,5 +418,78 @@ TEST(installed_dnssd_library, AttemptsWithoutADaemonLeaveNothingBehind)
     zarvo::clear_trace_loggers();
 }
 
+// Standard error goes to a file while it lives.
+class captured_stderr {
+public:
+    explicit captured_stderr(const fs::path& file)
+        : file_(file)
+    {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        dup2(fd, 2);
+        close(fd);
+    }
+    ~captured_stderr() { restore(); }
+    captured_stderr(const captured_stderr&) = delete;
+    captured_stderr& operator=(const captured_stderr&) = delete;
+
+    std::string text()
+    {
+        restore();
+        std::ifstream in(file_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::fflush(stderr);
+        dup2(saved_, 2);
+        close(saved_);
+        saved_ = -1;
+    }
+
+    fs::path file_;
+    int saved_ = -1;
+};
+
+// A start of discovery as the program makes it (the warning variable unset)
+// prints nothing of the compatibility library's on standard error.
+TEST(installed_dnssd_library, AStartPrintsNoWarning)
+{
+    if (access("/usr/lib/x86_64-linux-gnu/libdns_sd.so.1", F_OK) != 0 &&
+        access("/usr/lib/libdns_sd.so.1", F_OK) != 0)
+        GTEST_SKIP() << "the installed DNS-SD library is missing";
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    ::unsetenv("AVAHI_COMPAT_NOWARN");
+    recording_logger log;
+    zarvo::set_trace_logger(&log);
+    temp_dir folder;
+    std::string printed;
+    {
+        captured_stderr captured(folder / "stderr.txt");
+        recording_poster poster;
+        dorvane::sd_driver driver(&poster);
+        driver.set_library_name(std::string("libdns_sd.so.1"));
+        driver.waits().retry_pause = std::chrono::milliseconds(10);
+        driver.start();
+        // A connection was made and its browse tried (and failed, no daemon).
+        EXPECT_TRUE(eventually([&] {
+            for (const auto& m : log.messages()) {
+                if (m.find("browse err: ") != std::string::npos)
+                    return true;
+            }
+            return false;
+        }));
+        driver.stop();
+        printed = captured.text();
+    }
+    zarvo::clear_trace_loggers();
+    EXPECT_EQ(printed.find("WARNING"), std::string::npos) << printed;
+}
+
 } // namespace
 } // namespace zarvo::test
