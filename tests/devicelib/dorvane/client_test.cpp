@@ -467,6 +467,66 @@ TEST_F(ZftpClient, AStalledAnswerTimesOutAndNeverReachesTheNextExchange)
     EXPECT_EQ(rig.observer.calls(), 1);
 }
 
+// The host gave an exchange up and ended the link: the operations after it
+// say why (the host's time-out or cancel), not that the device reset it.
+TEST_F(ZftpClient, AfterTheHostEndedTheLinkTheNextOperationsSayWhy)
+{
+    struct row {
+        const char* name;
+        bool cancel;
+        const std::type_info* type;
+    };
+    for (const row& r : {row{"time-out", false, &typeid(operation_timed_out)},
+                         row{"cancel", true, &typeid(operation_canceled)}}) {
+        SCOPED_TRACE(r.name);
+        log.clear();
+        net_rig rig;
+        rig.connect(0, r.cancel ? 60000 : 200);
+        rig.model.put_file("/ONE.BIN", "first file");
+        latch stalled;
+        latch release;
+        bool held = false;
+        rig.front.set_before_response([&] {
+            if (!held) {
+                held = true;
+                stalled.open();
+                release.wait();
+            }
+        });
+        std::thread canceller([&] {
+            stalled.wait();
+            if (r.cancel)
+                rig.client->cancel();
+        });
+        std::ostringstream out;
+        try {
+            rig.client->read("/ONE.BIN", out);
+            ADD_FAILURE() << "no error";
+        } catch (const std::exception& e) {
+            EXPECT_TRUE(typeid(e) == *r.type) << boost::core::demangle(typeid(e).name());
+        }
+        canceller.join();
+        release.open();
+        rig.client->reset_cancel();
+        for (int i = 0; i < 2; ++i) {
+            try {
+                std::istringstream in("x");
+                if (i == 0)
+                    rig.client->read("/ONE.BIN", out);
+                else
+                    rig.client->write("/W.BIN", in);
+                ADD_FAILURE() << "no error";
+            } catch (const std::exception& e) {
+                EXPECT_TRUE(typeid(e) == *r.type)
+                    << boost::core::demangle(typeid(e).name()) << ": " << e.what();
+            }
+        }
+        EXPECT_EQ(count_lines(log, "10054"), 0u);
+        EXPECT_EQ(count_lines(log, "link ended by the host"), 2u);
+        EXPECT_EQ(rig.observer.calls(), 1);
+    }
+}
+
 TEST_F(ZftpClient, ACancelAfterTheRequestNeverLeaksIntoTheNextRead)
 {
     net_rig rig;
