@@ -273,6 +273,7 @@ int zftp_client::read_answer(unsigned char* frame, bool status, int timeout_ms)
         if (!notification) {
             ZARVO_TRACE("zarvo::dorvane::zftp_client::read_frame", "RX (bytes: %i) -->",
                         static_cast<int>(2 + body));
+            answered_ = true;
             return 0;
         }
         // The device told something of its own before answering: the answer

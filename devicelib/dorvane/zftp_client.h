@@ -79,6 +79,10 @@ public:
     // operation_canceled), not as a reset by the device.
     bool ended_by_host() const { return ended_by_host_; }
 
+    // The device has answered an exchange (a response frame or a status)
+    // on this link.
+    bool answered() const { return answered_; }
+
     std::uint64_t unique_id() const { return unique_id_; }
     std::uint64_t device_id() const { return device_id_; }
     void set_device_id(std::uint64_t id) { device_id_ = id; }
@@ -142,6 +146,7 @@ private:
     platform::pause_handshake handshake_;
     std::atomic<bool> observer_told_{false};
     std::atomic<bool> ended_by_host_{false};
+    std::atomic<bool> answered_{false};
     // Why the host ended the link (220 its time-out, 440 a cancel, or the
     // code of the transfer it gave up); 0 while it has not.
     std::atomic<int> host_end_code_{0};

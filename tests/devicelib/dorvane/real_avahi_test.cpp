@@ -338,7 +338,8 @@ TEST_F(real_avahi, DiscoversResolvesConnectsAndFindsTheDeviceAgainAfterADaemonRe
     EXPECT_EQ(poster.posts(), (std::vector<post_record>{published(device->id(), 0)}));
     // Resolved as "<host>.local." and answered by the record query on veth0;
     // a unique local address is not tied to its interface.
-    EXPECT_EQ(driver->unique_ids(), (std::vector<std::uint64_t>{0}));
+    EXPECT_EQ(driver->links(),
+              (std::vector<std::string>{"[fd00:5a::1]:" + std::to_string(device->port())}));
     EXPECT_TRUE(traced("server ipv6 address: fd00:5a::1"));
     std::ostringstream info;
     poster.connection(device->id())->read("/DEVICE.BPB", info);

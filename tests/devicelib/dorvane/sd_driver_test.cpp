@@ -173,12 +173,12 @@ TEST_P(sd_driver_greeting, IdentifiesOrRefuses)
     if (!row.published) {
         ASSERT_TRUE(refused());
         EXPECT_TRUE(rig.poster.posts().empty());
-        EXPECT_TRUE(rig.driver->unique_ids().empty());
+        EXPECT_TRUE(rig.driver->links().empty());
         return;
     }
     ASSERT_TRUE(rig.poster.wait_posts(1));
     EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0)}));
-    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{5}));
+    EXPECT_EQ(rig.driver->links(), (std::vector<std::string>{sd_rig::link_of(d, 5)}));
     auto* client = static_cast<dorvane::zftp_client*>(rig.poster.connection(d.id()));
     ASSERT_NE(client, nullptr);
     EXPECT_EQ(client->framing_v2(), row.newer_framing);
@@ -188,7 +188,10 @@ TEST_P(sd_driver_greeting, IdentifiesOrRefuses)
 INSTANTIATE_TEST_SUITE_P(Rows, sd_driver_greeting, ::testing::ValuesIn(greeting_rows),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(sd_driver_test, SameScopeIdIsRefusedDistinctScopeIdsGiveTwoDevices)
+// Each device is known by its link (address, scope id, port): devices that
+// share an interface, or a routable address's scope id 0, are each
+// published; only the same link again is refused.
+TEST_F(sd_driver_test, EveryDeviceIsPublishedTheSameLinkOnlyOnce)
 {
     net_device& a = device();
     net_device& b = device();
@@ -196,21 +199,111 @@ TEST_F(sd_driver_test, SameScopeIdIsRefusedDistinctScopeIdsGiveTwoDevices)
     rig.announce("dev-a", a, 5);
     rig.driver->start();
     ASSERT_TRUE(rig.poster.wait_posts(1));
-    // Another device on the same interface: one device per interface.
     rig.announce("dev-b", b, 5);
+    ASSERT_TRUE(rig.poster.wait_posts(2));
+    // Another name that leads to a's link.
+    rig.announce("dev-a-again", a, 5);
     ASSERT_TRUE(traced("Server allready registered "));
     rig.announce("dev-c", c, 6);
-    ASSERT_TRUE(rig.poster.wait_posts(2));
+    ASSERT_TRUE(rig.poster.wait_posts(3));
     EXPECT_EQ(rig.poster.posts(),
-              (std::vector<post_record>{published(a.id(), 0), published(c.id(), 0)}));
-    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{5, 6}));
+              (std::vector<post_record>{published(a.id(), 0), published(b.id(), 0),
+                                        published(c.id(), 0)}));
+    auto links = rig.driver->links();
+    std::sort(links.begin(), links.end());
+    std::vector<std::string> expected{sd_rig::link_of(a, 5), sd_rig::link_of(b, 5),
+                                      sd_rig::link_of(c, 6)};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(links, expected);
 
     // Stop withdraws each once.
     rig.driver->stop();
     auto posts = rig.poster.posts();
-    ASSERT_EQ(posts.size(), 4u);
-    EXPECT_EQ(std::count(posts.begin(), posts.end(), withdrawn(a.id())), 1);
-    EXPECT_EQ(std::count(posts.begin(), posts.end(), withdrawn(c.id())), 1);
+    ASSERT_EQ(posts.size(), 6u);
+    for (const net_device* d : {&a, &b, &c})
+        EXPECT_EQ(std::count(posts.begin(), posts.end(), withdrawn(d->id())), 1);
+}
+
+// Two devices on routable addresses (the lookup gives them scope id 0), on
+// one interface or two: both are published, and each is connected again
+// after the host ended its link.
+TEST_F(sd_driver_test, TwoDevicesOnRoutableAddressesAreBothPublished)
+{
+    net_device& a = device();
+    net_device& b = device();
+    rig.announce("dev-a", a, 5, 0);
+    rig.announce("dev-b", b, 6, 0);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(2));
+    auto links = rig.driver->links();
+    std::sort(links.begin(), links.end());
+    std::vector<std::string> expected{sd_rig::link_of(a, 0), sd_rig::link_of(b, 0)};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(links, expected);
+    EXPECT_FALSE(has_trace("Server allready registered "));
+    // The first leaves; the second stays.
+    a.front.close_connections();
+    ASSERT_TRUE(rig.poster.wait_posts(3));
+    EXPECT_EQ(rig.poster.posts()[2], withdrawn(a.id()));
+    EXPECT_EQ(rig.driver->links(), (std::vector<std::string>{sd_rig::link_of(b, 0)}));
+}
+
+// One device announced on two interfaces is published once: with a routable
+// address both announcements lead to one link; with a link-local one the
+// second link leads to the same device, and waits for its slot.
+struct two_interfaces_row {
+    const char* name;
+    std::uint32_t scope;
+    const char* refusal;
+};
+
+class sd_driver_two_interfaces : public sd_driver_test,
+                                 public ::testing::WithParamInterface<two_interfaces_row> {};
+
+TEST_P(sd_driver_two_interfaces, OneDeviceIsPublishedOnce)
+{
+    net_device& d = device();
+    rig.announce("dev", d, 7, GetParam().scope);
+    // Answered on the interface each resolve asks on.
+    fake_dnssd::set_resolve("dev", "dev.local.", d.port(), 0);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    fake_dnssd::announce("dev", service_type, "local", 8);
+    ASSERT_TRUE(traced(GetParam().refusal));
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0)}));
+    EXPECT_EQ(rig.driver->links().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, sd_driver_two_interfaces,
+    ::testing::Values(two_interfaces_row{"routable", 0, "Server allready registered "},
+                      two_interfaces_row{"link_local", sd_rig::interface_scope,
+                                         "is published through another link; this one waits"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The device comes back on a new port while its old link is still
+// published: the new link waits, and is connected once the old one goes.
+TEST_F(sd_driver_test, ADeviceThatReturnsOnANewPortIsConnectedThere)
+{
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    emulator::tcp_front_end again(d.model.profile().serial(), d.handler);
+    const std::uint16_t new_port = ntohs(again.address().sin6_port);
+    fake_dnssd::set_resolve("dev", "dev.local.", new_port, 5);
+    fake_dnssd::announce("dev", service_type, "local", 5);
+    ASSERT_TRUE(traced("is published through another link; this one waits"));
+    EXPECT_EQ(rig.poster.posts().size(), 1u);
+
+    d.front.close_connections();
+    ASSERT_TRUE(rig.poster.wait_posts(3));
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id()),
+                                                            published(d.id(), 0)}));
+    EXPECT_EQ(rig.driver->links(),
+              (std::vector<std::string>{"[::1%5]:" + std::to_string(new_port)}));
+    EXPECT_EQ(rig.driver->waiting_links(), 0u);
+    rig.finish();
 }
 
 // The link breaks while the device is being identified: the client tells its
@@ -231,7 +324,7 @@ TEST_F(sd_driver_test, ADeviceClosingWhileIdentifiedIsNeverLeftPublished)
     if (!posts.empty()) {
         EXPECT_EQ(posts, (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id())}));
     }
-    EXPECT_TRUE(rig.driver->unique_ids().empty());
+    EXPECT_TRUE(rig.driver->links().empty());
 }
 
 TEST_F(sd_driver_test, BrowseRemovalKeepsTheDeviceItsClosingWithdrawsItOnce)
@@ -261,7 +354,7 @@ TEST_F(sd_driver_test, LateDisconnectionOfAnOldClientLeavesTheNewOnePublished)
     dorvane::zftp_client old(d.front.connect_host(), d.id(), 5, nullptr);
     rig.driver->disconnected(&old);
     EXPECT_TRUE(has_trace("is not the published one"));
-    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{5}));
+    EXPECT_EQ(rig.driver->links(), (std::vector<std::string>{sd_rig::link_of(d, 5)}));
     EXPECT_EQ(rig.poster.posts().size(), 1u);
 
     rig.driver->stop();
@@ -381,7 +474,7 @@ TEST_F(sd_driver_test, AddressLookupThroughTheRecordQueryAndTheResolver)
     // The record query's answer, not link-local, has no scope id.
     fake_dnssd::announce("dev", service_type, "local", 7);
     ASSERT_TRUE(rig.poster.wait_posts(1));
-    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{0}));
+    EXPECT_EQ(rig.driver->links(), (std::vector<std::string>{sd_rig::link_of(local, 0)}));
     // The same service seen on a second interface is the same device.
     fake_dnssd::announce("dev", service_type, "local", 8);
     ASSERT_TRUE(traced("[resolve_reply] flags: 0 interface: 8"));
@@ -389,7 +482,7 @@ TEST_F(sd_driver_test, AddressLookupThroughTheRecordQueryAndTheResolver)
     fake_dnssd::announce("nowhere", service_type, "local", 4);
     ASSERT_TRUE(traced("Warning no ipv6 address found!"));
     EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(local.id(), 0)}));
-    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{0}));
+    EXPECT_EQ(rig.driver->links(), (std::vector<std::string>{sd_rig::link_of(local, 0)}));
 }
 
 // The host ends a device's link itself: a read that timed out or was
@@ -448,7 +541,7 @@ TEST_P(sd_driver_host_end, TheDeviceIsConnectedAndPublishedAgain)
     ASSERT_TRUE(rig.poster.wait_posts(3));
     EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id()),
                                                             published(d.id(), 0)}));
-    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{5}));
+    EXPECT_EQ(rig.driver->links(), (std::vector<std::string>{sd_rig::link_of(d, 5)}));
     auto* again = static_cast<dorvane::zftp_client*>(rig.poster.connection(d.id()));
     ASSERT_NE(again, first);
     again->set_callback_timeout(60000);
@@ -585,7 +678,7 @@ TEST_P(sd_driver_stop, EndsAnAttemptInProgressAndPublishesNothing)
     rig.driver->start();
     switch (GetParam()) {
     case hang::connect:
-        ASSERT_TRUE(traced("server ipv6 address: ::1 unique id: 5"));
+        ASSERT_TRUE(traced("server ipv6 address: ::1 scope id: 5"));
         break;
     case hang::greeting:
         ASSERT_TRUE(d.front.wait([](const std::vector<std::string>& t) {
@@ -602,7 +695,7 @@ TEST_P(sd_driver_stop, EndsAnAttemptInProgressAndPublishesNothing)
     if (stall)
         stall->release();
     EXPECT_TRUE(rig.poster.posts().empty());
-    EXPECT_TRUE(rig.driver->unique_ids().empty());
+    EXPECT_TRUE(rig.driver->links().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Hangs, sd_driver_stop,
@@ -640,7 +733,7 @@ TEST_F(sd_driver_test, SuspendAndResumeChangeNothing)
     ASSERT_TRUE(rig.poster.wait_posts(1));
     rig.driver->suspend();
     rig.driver->resume();
-    EXPECT_EQ(rig.driver->unique_ids(), (std::vector<std::uint64_t>{5}));
+    EXPECT_EQ(rig.driver->links(), (std::vector<std::string>{sd_rig::link_of(d, 5)}));
     EXPECT_EQ(rig.poster.posts().size(), 1u);
 }
 
