@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <sstream>
@@ -507,12 +508,18 @@ protected:
     // A read the host gives up while the device may still answer.
     void end_link(dorvane::zftp_client* client)
     {
+        end_link_of(client, [&] { return stall_->wait_reached(); });
+        stall_->release();
+    }
+    // The same, reached() telling when the read's request is at the device.
+    void end_link_of(dorvane::zftp_client* client, const std::function<bool()>& reached)
+    {
         const bool cancel = GetParam() == host_end::cancel;
         // The stall's wait is short; any other is long, so a loaded machine
         // never ends the link by itself.
         client->set_callback_timeout(cancel ? 60000 : 300);
         std::thread canceller([&] {
-            if (cancel && stall_->wait_reached())
+            if (cancel && reached())
                 client->cancel();
         });
         std::ostringstream out;
@@ -525,7 +532,6 @@ protected:
             EXPECT_TRUE(cancel);
         }
         canceller.join();
-        stall_->release();
     }
 
     std::shared_ptr<emulator::stall> stall_;
@@ -542,6 +548,8 @@ TEST_P(sd_driver_host_end, TheDeviceIsConnectedAndPublishedAgain)
     EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id()),
                                                             published(d.id(), 0)}));
     EXPECT_EQ(rig.driver->links(), (std::vector<std::string>{sd_rig::link_of(d, 5)}));
+    // Nothing stays queued once the device is back.
+    EXPECT_TRUE(eventually([&] { return rig.driver->queued_reconnects() == 0; }));
     auto* again = static_cast<dorvane::zftp_client*>(rig.poster.connection(d.id()));
     ASSERT_NE(again, first);
     again->set_callback_timeout(60000);
@@ -567,6 +575,63 @@ TEST_P(sd_driver_host_end, AttemptsAreBounded)
     EXPECT_TRUE(traced("Failed to read device bpb or greeting closing socket", 3));
     EXPECT_EQ(rig.poster.posts(),
               (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id())}));
+}
+
+// A reconnection is queued (its next attempt after a long pause) when DNS-SD
+// reports the service gone: the reconnection goes with it.
+TEST_P(sd_driver_host_end, ARemovalCancelsAQueuedReconnection)
+{
+    rig.driver->waits().retry_pause = std::chrono::minutes(10);
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    d.front.set_frame_hook([&](char, unsigned long) { d.front.set_greeting("Welcome\n", true); });
+    auto* first = publish(d);
+    ASSERT_NE(first, nullptr);
+    end_link(first);
+    // The first attempt failed; the next waits for the pause.
+    ASSERT_TRUE(traced("Failed to read device bpb or greeting closing socket"));
+    ASSERT_TRUE(eventually([&] { return has_trace("connecting to the device again"); }));
+    EXPECT_EQ(rig.driver->queued_reconnects(), 1u);
+    fake_dnssd::withdraw("dev");
+    ASSERT_TRUE(traced("[browse_reply] flags: 0 if: 5"));
+    EXPECT_EQ(rig.driver->queued_reconnects(), 0u);
+}
+
+// A device that connects and greets but answers no operation: each link the
+// host ends is followed by a reconnection only so many times in a row.
+TEST_P(sd_driver_host_end, ADeviceThatAnswersNothingIsReconnectedBoundedly)
+{
+    rig.driver->waits().reconnect_attempts = 3;
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    latch release;
+    // Opened on every way out, so the device's threads end.
+    std::shared_ptr<void> opener(nullptr, [&](void*) { release.open(); });
+    std::atomic<int> held{0};
+    d.front.set_before_response([&] {
+        ++held;
+        release.wait();
+    });
+    rig.driver->start();
+    for (int link = 0; link < 3; ++link) {
+        ASSERT_TRUE(rig.poster.wait_posts(2 * link + 1));
+        auto* client = static_cast<dorvane::zftp_client*>(rig.poster.connection(d.id()));
+        end_link_of(client, [&] { return eventually([&] { return held > link; }); });
+    }
+    ASSERT_TRUE(traced("device answered nothing on 3 links in a row, left withdrawn"));
+    EXPECT_EQ(rig.driver->queued_reconnects(), 0u);
+    std::vector<post_record> expected;
+    for (int i = 0; i < 3; ++i) {
+        expected.push_back(published(d.id(), 0));
+        expected.push_back(withdrawn(d.id()));
+    }
+    EXPECT_EQ(rig.poster.posts(), expected);
+    const auto messages = log.messages();
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [](const std::string& m) {
+                                return m.find("answered nothing") != std::string::npos;
+                            }),
+              1);
 }
 
 // DNS-SD reported the service gone before the host ended the link.
