@@ -430,6 +430,8 @@ int zftp_client::read_greeting(std::string& text)
 
 void zftp_client::take_line_end(bool after_carriage_return)
 {
+    ZARVO_TRACE("zarvo::dorvane::zftp_client::read_greeting",
+                "greeting matched before its line end, taking the line end");
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(line_end_wait_ms);
     bool carriage_return = after_carriage_return;
