@@ -328,6 +328,43 @@ TEST_F(sd_driver_test, ADeviceClosingWhileIdentifiedIsNeverLeftPublished)
     EXPECT_TRUE(rig.driver->links().empty());
 }
 
+// The same, made certain: the device closes once it has been identified and
+// before it would be published, and its client has told the driver.
+TEST_F(sd_driver_test, ADeviceLostWhileIdentifiedIsNotPublished)
+{
+    net_device& d = device();
+    rig.driver->set_identified_hook([&] {
+        d.front.close_connections();
+        EXPECT_TRUE(traced("link lost while the device was being identified"));
+    });
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(refused());
+    EXPECT_TRUE(rig.poster.posts().empty());
+    EXPECT_TRUE(rig.driver->links().empty());
+}
+
+// A device frame left unfinished between exchanges puts the stream out of
+// step: the host ends the link, and the device is connected again.
+TEST_F(sd_driver_test, AnUnfinishedDeviceFrameEndsTheLinkAndTheDeviceIsConnectedAgain)
+{
+    net_device& d = device();
+    rig.announce("dev", d, 5);
+    rig.driver->start();
+    ASSERT_TRUE(rig.poster.wait_posts(1));
+    auto* first = static_cast<dorvane::zftp_client*>(rig.poster.connection(d.id()));
+    first->set_callback_timeout(300);
+    d.front.inject(emulator::notification_frame(2, "abc").substr(0, 3));
+    ASSERT_TRUE(rig.poster.wait_posts(3));
+    EXPECT_EQ(rig.poster.posts(), (std::vector<post_record>{published(d.id(), 0), withdrawn(d.id()),
+                                                            published(d.id(), 0)}));
+    auto* again = static_cast<dorvane::zftp_client*>(rig.poster.connection(d.id()));
+    ASSERT_NE(again, first);
+    std::ostringstream info;
+    again->read("/DEVICE.BPB", info);
+    EXPECT_TRUE(info.str() == *d.model.file("/DEVICE.BPB"));
+}
+
 TEST_F(sd_driver_test, BrowseRemovalKeepsTheDeviceItsClosingWithdrawsItOnce)
 {
     net_device& d = device();
