@@ -641,19 +641,20 @@ TEST_P(sd_driver_host_end, ADeviceThatAnswersNothingIsReconnectedBoundedly)
     rig.driver->waits().reconnect_attempts = 3;
     net_device& d = device();
     rig.announce("dev", d, 5);
-    latch release;
-    // Opened on every way out, so the device's threads end.
-    std::shared_ptr<void> opener(nullptr, [&](void*) { release.open(); });
-    std::atomic<int> held{0};
-    d.front.set_before_response([&] {
-        ++held;
-        release.wait();
+    // Shared with the device's threads, which may still come to the hook
+    // after the test; opened on every way out.
+    auto release = std::make_shared<latch>();
+    auto held = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<void> opener(nullptr, [release](void*) { release->open(); });
+    d.front.set_before_response([release, held] {
+        ++*held;
+        release->wait();
     });
     rig.driver->start();
     for (int link = 0; link < 3; ++link) {
         ASSERT_TRUE(rig.poster.wait_posts(2 * link + 1));
         auto* client = static_cast<dorvane::zftp_client*>(rig.poster.connection(d.id()));
-        end_link_of(client, [&] { return eventually([&] { return held > link; }); });
+        end_link_of(client, [&] { return eventually([&] { return *held > link; }); });
     }
     ASSERT_TRUE(traced("device answered nothing on 3 links in a row, left withdrawn"));
     EXPECT_EQ(rig.driver->queued_reconnects(), 0u);
