@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -361,6 +362,50 @@ TEST_F(real_avahi, DiscoversResolvesConnectsAndFindsTheDeviceAgainAfterADaemonRe
     publish(name, device->port());
     ASSERT_TRUE(poster.wait_posts(3));
     EXPECT_EQ(poster.posts()[2], published(device->id(), 0));
+}
+
+// Two devices, each on a unique local address of its own and announced with
+// its own host name: both are published (a routable address has no scope
+// id, so only the whole link tells them apart).
+TEST_F(real_avahi, TwoDevicesOnTheirOwnUniqueLocalAddressesAreBothPublished)
+{
+    const std::vector<std::string> addresses{"fd00:5a::2", "fd00:5a::3"};
+    std::vector<std::unique_ptr<net_device>> devices;
+    std::vector<std::unique_ptr<spawned>> publishers;
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        std::string error;
+        ASSERT_EQ(run({"ip", "addr", "add", addresses[i] + "/64", "dev", "veth0", "nodad"}, &error),
+                  0)
+            << error;
+        devices.push_back(std::make_unique<net_device>("2.0.5", addresses[i]));
+        const std::string host =
+            "zarvo-" + std::to_string(getpid()) + "-" + std::to_string(i) + ".local";
+        publishers.push_back(std::make_unique<spawned>(
+            std::vector<std::string>{"avahi-publish", "-a", "-R", host, addresses[i]}));
+        ASSERT_TRUE(publishers.back()->wait_for("Established under name"))
+            << publishers.back()->output();
+        publishers.push_back(std::make_unique<spawned>(std::vector<std::string>{
+            "avahi-publish", "-s", "-H", host, "zarvo-device-" + std::to_string(i),
+            "_zarvo-ftp._tcp", std::to_string(devices.back()->port())}));
+        ASSERT_TRUE(publishers.back()->wait_for("Established under name"))
+            << publishers.back()->output();
+        expected.push_back("[" + addresses[i] + "]:" + std::to_string(devices.back()->port()));
+    }
+
+    driver = std::make_unique<dorvane::sd_driver>(&poster);
+    driver->set_library_name(std::string("libdns_sd.so.1"));
+    driver->waits().retry_pause = std::chrono::milliseconds(200);
+    driver->start();
+    ASSERT_TRUE(poster.wait_posts(2));
+    auto links = driver->links();
+    std::sort(links.begin(), links.end());
+    EXPECT_EQ(links, expected);
+    for (const auto& m : log.messages())
+        EXPECT_EQ(m.find("Server allready registered "), std::string::npos) << m;
+    driver->stop();
+    driver.reset();
+    poster.clear();
 }
 
 // A run of the fixture killed once its namespace and daemon are up leaves no
