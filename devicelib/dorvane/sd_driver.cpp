@@ -91,10 +91,12 @@ void sd_driver::stop()
         return;
     end_discovery();
     std::lock_guard<std::mutex> guard(lock_);
-    for (const auto& [unique_id, entry] : clients_)
+    for (const auto& [key, entry] : clients_)
         poster_->withdraw(entry.client->device_id(), entry.client);
     clients_.clear();
     reconnects_.clear();
+    waiting_.clear();
+    silent_links_.clear();
     drop_connection();
     // The library stays loaded; the next start looks it up again.
     adapter_.reset();
@@ -115,44 +117,102 @@ void sd_driver::end_discovery()
 
 void sd_driver::disconnected(zftp_client* client)
 {
+    const char* const where = "zarvo::dorvane::sd_driver::disconnected";
     std::lock_guard<std::mutex> guard(lock_);
     if (client == identifying_) {
+        ZARVO_TRACE(where, "link lost while the device was being identified");
         identifying_lost_ = true;
         return;
     }
-    auto found = clients_.find(client->unique_id());
-    if (found == clients_.end() || found->second.client != client) {
-        // An older client of the same interface reporting late: the one
+    auto found = std::find_if(clients_.begin(), clients_.end(),
+                              [&](const auto& entry) { return entry.second.client == client; });
+    if (found == clients_.end()) {
+        // An older client of the same link reporting late: the one
         // published now is not its to withdraw.
-        ZARVO_TRACE("zarvo::dorvane::sd_driver::disconnected",
-                    "client of unique id %llu is not the published one",
+        ZARVO_TRACE(where, "client of unique id %llu is not the published one",
                     static_cast<unsigned long long>(client->unique_id()));
         return;
     }
+    const link_key key = found->first;
     const link ended = found->second;
     clients_.erase(found);
     poster_->withdraw(client->device_id(), client);
-    if (!client->ended_by_host() || ended.service_gone || stop_.is_set())
+    if (stop_.is_set())
         return;
-    ZARVO_TRACE("zarvo::dorvane::sd_driver::disconnected",
-                "link ended by the host, connecting to the device again");
+    const auto now = std::chrono::steady_clock::now();
+    // Links of this device that waited for its slot are tried now.
+    for (auto w = waiting_.begin(); w != waiting_.end();) {
+        if (w->device_id != client->device_id()) {
+            ++w;
+            continue;
+        }
+        ZARVO_TRACE(where, "the device's slot is free, connecting its waiting link");
+        reconnect slot;
+        slot.number = next_reconnect_++;
+        slot.address = w->address;
+        slot.service = w->service;
+        slot.interface_index = w->interface_index;
+        slot.limit = 1;
+        slot.due = now;
+        reconnects_.push_back(std::move(slot));
+        w = waiting_.erase(w);
+        wake_.set();
+    }
+    if (!client->ended_by_host() || ended.service_gone)
+        return;
+    if (client->answered()) {
+        silent_links_.erase(key);
+    } else if (++silent_links_[key] >= timing_.reconnect_attempts) {
+        ZARVO_TRACE(where, "device answered nothing on %d links in a row, left withdrawn",
+                    silent_links_[key]);
+        return;
+    }
+    ZARVO_TRACE(where, "link ended by the host, connecting to the device again");
     reconnect again;
     again.number = next_reconnect_++;
     again.address = ended.address;
     again.service = ended.service;
     again.interface_index = ended.interface_index;
-    again.due = std::chrono::steady_clock::now();
+    again.limit = timing_.reconnect_attempts;
+    again.due = now;
     reconnects_.push_back(std::move(again));
     wake_.set();
 }
 
-std::vector<std::uint64_t> sd_driver::unique_ids() const
+sd_driver::link_key sd_driver::key_of(const sockaddr_in6& address)
+{
+    link_key key;
+    std::memcpy(key.address.data(), &address.sin6_addr, key.address.size());
+    key.scope = address.sin6_scope_id;
+    key.port = ntohs(address.sin6_port);
+    return key;
+}
+
+std::vector<std::string> sd_driver::links() const
 {
     std::lock_guard<std::mutex> guard(lock_);
-    std::vector<std::uint64_t> ids;
-    for (const auto& entry : clients_)
-        ids.push_back(entry.first);
-    return ids;
+    std::vector<std::string> texts;
+    for (const auto& entry : clients_) {
+        char text[INET6_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET6, entry.first.address.data(), text, sizeof text);
+        std::string link = std::string("[") + text;
+        if (entry.first.scope != 0)
+            link += "%" + std::to_string(entry.first.scope);
+        texts.push_back(link + "]:" + std::to_string(entry.first.port));
+    }
+    return texts;
+}
+
+std::size_t sd_driver::queued_reconnects() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return reconnects_.size();
+}
+
+std::size_t sd_driver::waiting_links() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return waiting_.size();
 }
 
 bool sd_driver::pause_before_retry()
@@ -261,7 +321,7 @@ void sd_driver::run_due_reconnects()
         if (result != -1) {
             ZARVO_TRACE(where, "device connected again (%d)", result);
             reconnects_.erase(still);
-        } else if (still->attempts >= timing_.reconnect_attempts) {
+        } else if (still->attempts >= still->limit) {
             ZARVO_TRACE(where, "device not reached after %d attempts, left withdrawn",
                         still->attempts);
             reconnects_.erase(still);
@@ -388,10 +448,16 @@ void sd_driver::on_browse(DNSServiceFlags flags, std::uint32_t interface_index,
         // A service that went away: its client tells when the link breaks,
         // and then it is not connected again.
         const std::string gone = name != nullptr ? name : "";
-        for (auto& [unique_id, entry] : clients_) {
+        for (auto& [key, entry] : clients_) {
             if (entry.service == gone && entry.interface_index == interface_index)
                 entry.service_gone = true;
         }
+        waiting_.erase(std::remove_if(waiting_.begin(), waiting_.end(),
+                                      [&](const waiting& w) {
+                                          return w.service == gone &&
+                                                 w.interface_index == interface_index;
+                                      }),
+                       waiting_.end());
         reconnects_.erase(std::remove_if(reconnects_.begin(), reconnects_.end(),
                                          [&](const reconnect& r) {
                                              return r.service == gone &&
@@ -474,15 +540,17 @@ int sd_driver::connect_device(const sockaddr_in6& address, std::uint32_t interfa
         ZARVO_TRACE(where, "General error: %i", platform::socket_error_code(errno));
         return -1;
     }
-    const std::uint64_t unique_id = address.sin6_scope_id;
-    ZARVO_TRACE(where, "server ipv6 address: %s unique id: %i", text,
-                static_cast<int>(address.sin6_scope_id));
+    const link_key key = key_of(address);
+    ZARVO_TRACE(where, "server ipv6 address: %s scope id: %u port: %u", text,
+                static_cast<unsigned>(key.scope), static_cast<unsigned>(key.port));
+    std::uint64_t unique_id = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (clients_.count(unique_id) != 0) {
+        if (clients_.count(key) != 0) {
             ZARVO_TRACE(where, "Server allready registered ");
             return -2;
         }
+        unique_id = next_unique_id_++;
     }
     int fd = -1;
     platform::stream_result connected =
@@ -523,12 +591,37 @@ int sd_driver::connect_device(const sockaddr_in6& address, std::uint32_t interfa
             }
         }
     }
+    if (identity && identified_hook_)
+        identified_hook_();
+    int result = -1;
     {
         std::lock_guard<std::mutex> guard(lock_);
         const bool lost = identifying_lost_;
         identifying_ = nullptr;
         identifying_lost_ = false;
-        if (identity && !stop_.is_set() && !lost) {
+        const auto same_device = [&](const auto& entry) {
+            return identity && entry.second.client->device_id() == identity->device_id;
+        };
+        if (identity && !stop_.is_set() && !lost &&
+            std::any_of(clients_.begin(), clients_.end(), same_device)) {
+            // The device is published through another link: this one takes
+            // its slot once that one goes.
+            ZARVO_TRACE(where, "device %llx is published through another link; this one waits",
+                        static_cast<unsigned long long>(identity->device_id));
+            waiting_.erase(std::remove_if(waiting_.begin(), waiting_.end(),
+                                          [&](const waiting& w) {
+                                              return !(key_of(w.address) < key) &&
+                                                     !(key < key_of(w.address));
+                                          }),
+                           waiting_.end());
+            waiting w;
+            w.device_id = identity->device_id;
+            w.address = address;
+            w.service = service;
+            w.interface_index = interface_index;
+            waiting_.push_back(std::move(w));
+            result = -2;
+        } else if (identity && !stop_.is_set() && !lost) {
             client->set_device_id(identity->device_id);
             if (!identity->server_version.is_uninitialized())
                 client->set_server_version(framing_major(identity->server_version));
@@ -539,15 +632,16 @@ int sd_driver::connect_device(const sockaddr_in6& address, std::uint32_t interfa
             entry.address = address;
             entry.service = service;
             entry.interface_index = interface_index;
-            clients_[unique_id] = entry;
+            clients_[key] = entry;
             published_any_ = true;
             poster_->publish(identity->device_id, published, 0);
             return 0;
         }
     }
-    ZARVO_TRACE(where, "Failed to read device bpb or greeting closing socket");
+    if (result == -1)
+        ZARVO_TRACE(where, "Failed to read device bpb or greeting closing socket");
     client.reset(); // outside the lock: its listening thread may want it
-    return -1;
+    return result;
 }
 
 core::driver* create_sd_driver()

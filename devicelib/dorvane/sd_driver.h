@@ -5,17 +5,26 @@
 // device's server over IPv6, identifies it from the server's greeting (or its
 // device information file) and publishes one zftp_client per device.
 //
-// The unique id of a device is the scope id of its address: one device per
-// interface. A discovery thread waits on the DNS-SD connection's descriptor
-// and the stop event and runs every DNS-SD callback, address lookup and
-// connection attempt, one at a time.
+// A device is known by its link: the address, scope id and port it was
+// reached at. Two devices never share one, and a device announced on two
+// interfaces with one routable address is one link. A device identified
+// again through another link (its link-local address on a second
+// interface, or a new port while its old link is still published) is not
+// published twice: that link waits, and is connected once the published
+// one is withdrawn. Each client gets a unique id of its own, the driver's
+// key for it. A discovery thread waits on the DNS-SD connection's
+// descriptor and the stop event and runs every DNS-SD callback, address
+// lookup and connection attempt, one at a time.
 //
 // Clients' listening threads call disconnected(), which takes the lock: the
 // lock is never held while a client is deleted or its thread joined. When
 // the host itself ended a link (an abandoned exchange), the device is still
 // there and nothing new would be announced for it: the driver connects to
-// the same address again, a few times with the retry pause between. A link
-// the device closed, or a service DNS-SD reported gone, stays withdrawn.
+// the same address again, a few times with the retry pause between. A
+// device that answered nothing on its link before the host ended it is
+// connected again that many times in a row at most, then left withdrawn
+// (traced once). A link the device closed, or a service DNS-SD reported
+// gone, stays withdrawn.
 
 #include "devicelib/core/connection_poster.h"
 #include "devicelib/core/driver.h"
@@ -26,8 +35,10 @@
 
 #include <netinet/in.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -35,6 +46,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace zarvo::dorvane {
@@ -56,7 +68,8 @@ public:
         // answer it).
         std::chrono::milliseconds resolve_wait{10000};
         // Connection attempts after the host itself ended a device's link,
-        // the retry pause between them.
+        // the retry pause between them; also how many links in a row a
+        // device that answers nothing is given.
         int reconnect_attempts = 5;
     };
 
@@ -84,7 +97,8 @@ public:
     // under its unique id.
     void disconnected(zftp_client* client) override;
 
-    // 0 published, -1 failed, -2 a device with that scope id is published.
+    // 0 published, -1 failed, -2 that link, or the device it leads to, is
+    // published already.
     // On the discovery thread (tests may call it while discovery is off).
     int create_server_connection_ipv6(const sockaddr_in6& address, std::uint32_t interface_index);
 
@@ -93,8 +107,15 @@ public:
     void set_lookup(platform::address_lookup lookup) { lookup_ = std::move(lookup); }
     timing& waits() { return timing_; }
 
-    // The published unique ids (tests).
-    std::vector<std::uint64_t> unique_ids() const;
+    // The published links as "[address%scope]:port" ("%scope" only when not
+    // 0), in order (tests).
+    std::vector<std::string> links() const;
+    // Reconnections queued and links waiting for their device's slot (tests).
+    std::size_t queued_reconnects() const;
+    std::size_t waiting_links() const;
+    // Called on the discovery thread once a device has been identified,
+    // before it is published (tests: something to happen right then).
+    void set_identified_hook(std::function<void()> hook) { identified_hook_ = std::move(hook); }
 
 private:
     class relay;
@@ -147,6 +168,18 @@ private:
     timing timing_;
 
     mutable std::mutex lock_;
+    // Where a device was reached.
+    struct link_key {
+        std::array<std::uint8_t, 16> address{};
+        std::uint32_t scope = 0;
+        std::uint16_t port = 0;
+        bool operator<(const link_key& other) const
+        {
+            return std::tie(address, scope, port) <
+                   std::tie(other.address, other.scope, other.port);
+        }
+    };
+    static link_key key_of(const sockaddr_in6& address);
     // A published client and where it was found.
     struct link {
         zftp_client* client = nullptr;
@@ -164,7 +197,17 @@ private:
         std::string service;
         std::uint32_t interface_index = 0;
         int attempts = 0;
+        // Attempts it is given.
+        int limit = 0;
         std::chrono::steady_clock::time_point due;
+    };
+    // A link to a device published through another one: connected once that
+    // one is withdrawn.
+    struct waiting {
+        std::uint64_t device_id = 0;
+        sockaddr_in6 address{};
+        std::string service;
+        std::uint32_t interface_index = 0;
     };
     // A resolve waiting for its first reply.
     struct pending_resolve {
@@ -173,8 +216,14 @@ private:
         std::chrono::steady_clock::time_point deadline;
     };
 
-    // Published clients by unique id; the core owns them.
-    std::map<std::uint64_t, link> clients_;
+    // Published clients by link; the core owns them.
+    std::map<link_key, link> clients_;
+    std::uint64_t next_unique_id_ = 1;
+    std::vector<waiting> waiting_;
+    // Links in a row, per device link, that the host ended before the device
+    // answered anything.
+    std::map<link_key, int> silent_links_;
+    std::function<void()> identified_hook_;
     // The client being connected and identified (not published yet), which
     // stop cancels; lost is set when its link broke meanwhile.
     zftp_client* identifying_ = nullptr;

@@ -158,9 +158,25 @@ void zftp_client::settle_stream()
     // proof that it never will.
     ZARVO_TRACE("zarvo::dorvane::zftp_client::settle_stream",
                 "exchange abandoned with device bytes possibly in flight, closing the link");
-    ended_by_host_ = true;
+    // A link the device already broke keeps reporting that.
+    if (!observer_told_) {
+        host_end_code_ = out_of_step_code_;
+        ended_by_host_ = true;
+    }
     ::shutdown(socket_.fd(), SHUT_RDWR);
     tell_observer();
+}
+
+int zftp_client::host_end_code(const char* where) const
+{
+    const int code = host_end_code_;
+    if (code == zftp_tcpip_controller::timed_out)
+        ZARVO_TRACE(where, "link ended by the host after its time-out (220), not by the device");
+    else if (code == zftp_tcpip_controller::aborted)
+        ZARVO_TRACE(where, "link ended by the host after a cancel (440), not by the device");
+    else if (code != 0)
+        ZARVO_TRACE(where, "link ended by the host after a failed transfer (%d)", code);
+    return code;
 }
 
 int zftp_client::receive_code(const platform::stream_result& r)
@@ -205,10 +221,13 @@ int zftp_client::read_ack_cb(unsigned char* status, int timeout_ms)
         ZARVO_TRACE("zarvo::dorvane::zftp_client::read_ack", "Cannot read ack socket is invalid");
         return -1;
     }
+    if (const int ended = host_end_code("zarvo::dorvane::zftp_client::read_ack"))
+        return ended;
     unsigned char frame[zftp_tcpip_controller::frame_capacity];
     const int code = read_answer(frame, true, timeout_ms);
     if (code != 0) {
         out_of_step_ = true;
+        out_of_step_code_ = code;
         return code;
     }
     std::copy(frame, frame + 4, status);
@@ -222,9 +241,13 @@ int zftp_client::read_frame_cb(unsigned char* frame, int timeout_ms)
                     "Cannot read frame socket is invalid");
         return -1;
     }
+    if (const int ended = host_end_code("zarvo::dorvane::zftp_client::read_frame"))
+        return ended;
     const int code = read_answer(frame, false, timeout_ms);
-    if (code != 0)
+    if (code != 0) {
         out_of_step_ = true;
+        out_of_step_code_ = code;
+    }
     return code;
 }
 
@@ -250,6 +273,7 @@ int zftp_client::read_answer(unsigned char* frame, bool status, int timeout_ms)
         if (!notification) {
             ZARVO_TRACE("zarvo::dorvane::zftp_client::read_frame", "RX (bytes: %i) -->",
                         static_cast<int>(2 + body));
+            answered_ = true;
             return 0;
         }
         // The device told something of its own before answering: the answer
@@ -292,6 +316,8 @@ int zftp_client::write_cb(const unsigned char* bytes, std::size_t length, int ti
                     "cannot send payload to socket, connection closed");
         return -1;
     }
+    if (const int ended = host_end_code("zarvo::dorvane::zftp_client::write"))
+        return ended;
     const auto r = socket_.send_all(bytes, length, timeout_ms, &abort_);
     switch (r.status) {
     case stream_status::done:
@@ -305,6 +331,7 @@ int zftp_client::write_cb(const unsigned char* bytes, std::size_t length, int ti
     case stream_status::timed_out:
         ZARVO_TRACE("zarvo::dorvane::zftp_client::write", "Wait failed error: %i", 220);
         out_of_step_ = true;
+        out_of_step_code_ = zftp_tcpip_controller::timed_out;
         return zftp_tcpip_controller::timed_out;
     default: {
         const int code = r.status == stream_status::closed ? platform::connection_reset_code
@@ -314,6 +341,7 @@ int zftp_client::write_cb(const unsigned char* bytes, std::size_t length, int ti
         if (platform::is_connection_loss(code))
             tell_observer();
         out_of_step_ = true;
+        out_of_step_code_ = code;
         return code;
     }
     }
@@ -402,6 +430,8 @@ int zftp_client::read_greeting(std::string& text)
 
 void zftp_client::take_line_end(bool after_carriage_return)
 {
+    ZARVO_TRACE("zarvo::dorvane::zftp_client::read_greeting",
+                "greeting matched before its line end, taking the line end");
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(line_end_wait_ms);
     bool carriage_return = after_carriage_return;
@@ -467,6 +497,7 @@ bool zftp_client::listen_frame()
         ZARVO_TRACE("zarvo::dorvane::zftp_client::socket_receive",
                     "device frame unfinished in time, the stream is out of step");
         // Its rest may still come and would be read as an answer.
+        host_end_code_ = zftp_tcpip_controller::timed_out;
         ended_by_host_ = true;
         ::shutdown(socket_.fd(), SHUT_RDWR);
         tell_observer();

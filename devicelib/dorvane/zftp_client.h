@@ -74,8 +74,14 @@ public:
 
     // The host itself ended the link (an abandoned exchange or an unfinished
     // device frame), not the device: the device may well still be there.
-    // Set before the observer is told.
+    // Set before the observer is told. Every later operation then fails
+    // with what made the host end it (operation_timed_out or
+    // operation_canceled), not as a reset by the device.
     bool ended_by_host() const { return ended_by_host_; }
+
+    // The device has answered an exchange (a response frame or a status)
+    // on this link.
+    bool answered() const { return answered_; }
 
     std::uint64_t unique_id() const { return unique_id_; }
     std::uint64_t device_id() const { return device_id_; }
@@ -120,6 +126,9 @@ private:
     void tell_observer();
     // After an exchange that left the stream out of step: ends the link.
     void settle_stream();
+    // Once the host ended the link: the code of what made it (its time-out
+    // or cancel), traced, for every later transfer; 0 while the link is up.
+    int host_end_code(const char* where) const;
 
     void begin_file_operation();
     int exchange_request(int command, const std::string& path, std::ostream* download,
@@ -137,8 +146,13 @@ private:
     platform::pause_handshake handshake_;
     std::atomic<bool> observer_told_{false};
     std::atomic<bool> ended_by_host_{false};
+    std::atomic<bool> answered_{false};
+    // Why the host ended the link (220 its time-out, 440 a cancel, or the
+    // code of the transfer it gave up); 0 while it has not.
+    std::atomic<int> host_end_code_{0};
     // Set by the operation thread only, while it holds the exchange.
     bool out_of_step_ = false;
+    int out_of_step_code_ = 0;
     bool link_ended_ = false;
     int greeting_timeout_ms_ = 10000;
 };

@@ -11,6 +11,7 @@
 // host notification, bit 0 a continuation (host frames) or a frame the host
 // refuses (device frames). Status: u16 flags (bit 0 error), u16 code.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -72,5 +73,6 @@ private:
 
     zftp_tcpip_callbacks callbacks_;
     bool framing_v2_ = false;
-    int timeout_ms_ = 10000;
+    // Read by the client's listening thread too, while a test may lower it.
+    std::atomic<int> timeout_ms_{10000};
 };

@@ -81,6 +81,14 @@ std::unique_ptr<dnssd_adapter> dnssd_adapter::load(const std::string& library_na
         return nullptr;
     }
     bind(library, "DNSServiceQueryRecord", adapter->query_record_);
+    // Avahi's compatibility library shares no connection, and asking it
+    // prints a warning that no setting silences: it is not asked. Its
+    // exported warning helper tells it apart.
+    if (dlsym(library, "avahi_warn_unsupported") != nullptr) {
+        ZARVO_TRACE(__func__, "dns sd library %s cannot share a connection; emulating it",
+                    library_name.c_str());
+        adapter->emulated_ = true;
+    }
     return adapter;
 }
 

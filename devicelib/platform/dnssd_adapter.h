@@ -7,7 +7,8 @@
 // Two connection modes. Native: the library shares one connection among
 // operations (kDNSServiceFlagsShareConnection) and everything passes through.
 // Emulated: the library refuses DNSServiceCreateConnection with
-// kDNSServiceErr_Unsupported (Avahi's compatibility library does), so the
+// kDNSServiceErr_Unsupported, or is Avahi's compatibility library (which
+// would refuse it with a warning on stderr, so it is never asked), and the
 // adapter builds the shared connection itself: every shared operation is a
 // reference of its own made with flags 0, the connection's descriptor is an
 // epoll set of theirs, and processing the connection processes only the ready
@@ -69,7 +70,8 @@ public:
                                               std::uint16_t rr_type, std::uint16_t rr_class,
                                               DNSServiceQueryRecordReply callback, void* context);
 
-    // True once the library refused to share a connection.
+    // True once the library refused to share a connection, or from the
+    // load for Avahi's compatibility library.
     bool emulated() const { return emulated_; }
 
 private:

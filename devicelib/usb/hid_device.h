@@ -150,6 +150,10 @@ private:
     // bounded number of reports); notifications are dispatched. Returns the
     // count discarded.
     unsigned discard_until_quiet(int quiet_ms);
+    // Reads one queued report within timeout_ms and discards it; the first
+    // report of a response that announces more waits for an answer and is
+    // stopped. False when none came.
+    bool discard_one(int timeout_ms);
     void trace_discarded(const char* where, unsigned count);
     // Reads one response report, acknowledging it when it announces more.
     // The first report of a response must carry ring counter 0.
@@ -186,6 +190,10 @@ private:
     std::atomic<bool> removal_reported_{false};
     int answer_wait_ms_ = default_answer_wait_ms;
     int quiet_ms_ = default_quiet_ms;
+    // The ring counter with which a response the host stopped goes on when
+    // its device streams on after the stop (-1 none): such reports wait for
+    // no answer. Set by the exchange's thread only.
+    int stopped_next_ring_ = -1;
 };
 
 } // namespace zarvo::usb

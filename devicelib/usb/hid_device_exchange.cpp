@@ -320,6 +320,8 @@ void hid_device::write_acknowledgement(std::uint8_t header, std::uint8_t ring)
     ack[0] = host_report_id;
     ack[1] = header;
     ack[2] = ring;
+    if (header == stop_header)
+        stopped_next_ring_ = static_cast<std::uint8_t>(ring + 1);
     const auto written = write_report(ack.data(), report_timeout_ms_);
     if (!written.ok())
         fail_receiving(written);

@@ -6,8 +6,10 @@
 // one more report on its way. The host reads that report and answers it in
 // turn (a stop when it announces more), then discards whatever else comes
 // until the link is quiet. Before each new host message, what is still
-// queued is read without waiting. Device notifications met on the way are
-// dispatched as everywhere else.
+// queued is read without waiting. A discarded first report of a response
+// that announces more is stopped, since its device waits for an answer to
+// it, unless it only goes on with a response the host already stopped. Device notifications met on
+// the way are dispatched as everywhere else.
 
 #include "devicelib/usb/hid_device.h"
 
@@ -18,6 +20,8 @@ namespace {
 
 constexpr std::uint8_t more_follows = 0x01;
 constexpr std::uint8_t stop_header = 0x04;
+constexpr std::uint8_t continue_header = 0x05;
+constexpr std::uint8_t host_report_id = 1;
 // A device that streams without end is not followed for ever.
 constexpr unsigned max_discarded = 1024;
 
@@ -26,9 +30,8 @@ constexpr unsigned max_discarded = 1024;
 void hid_device::drain()
 {
     unsigned discarded = 0;
-    report in{};
     // A failed read is left to the exchange's own transfers to report.
-    while (discarded < max_discarded && read_past_notifications(in, 0).ok())
+    while (discarded < max_discarded && discard_one(0))
         ++discarded;
     trace_discarded("zarvo::usb::hid_device::drain", discarded);
 }
@@ -63,10 +66,37 @@ void hid_device::settle()
 unsigned hid_device::discard_until_quiet(int quiet_ms)
 {
     unsigned discarded = 0;
-    report in{};
-    while (discarded < max_discarded && read_past_notifications(in, quiet_ms).ok())
+    while (discarded < max_discarded && discard_one(quiet_ms))
         ++discarded;
     return discarded;
+}
+
+bool hid_device::discard_one(int timeout_ms)
+{
+    report in{};
+    if (!read_past_notifications(in, timeout_ms).ok())
+        return false;
+    // A device's continue acknowledgement (0x05) waits for nothing.
+    if (!(in[1] & more_follows) || in[1] == continue_header)
+        return true;
+    if (in[2] == stopped_next_ring_) {
+        // A device that streams on after the host's stop.
+        stopped_next_ring_ = static_cast<std::uint8_t>(in[2] + 1);
+        return true;
+    }
+    // Only the start of a response waits for an answer nobody gave: the
+    // later reports of one were answered by its exchange.
+    if (in[2] != 0)
+        return true;
+    // Left unanswered, the device would take the next host message for the
+    // answer. A failed write is left to the exchange's own transfers.
+    report stop{};
+    stop[0] = host_report_id;
+    stop[1] = stop_header;
+    stop[2] = in[2];
+    stopped_next_ring_ = 1;
+    write_report(stop.data(), report_timeout_ms_);
+    return true;
 }
 
 void hid_device::trace_discarded(const char* where, unsigned count)

@@ -133,10 +133,11 @@ void tcp_front_end::set_greeting_tail(std::string bytes)
     greeting_tail_ = std::move(bytes);
 }
 
-void tcp_front_end::set_greeting_split(std::size_t first)
+void tcp_front_end::set_greeting_split(std::size_t first, std::function<void()> between)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     greeting_split_ = first;
+    greeting_between_ = std::move(between);
 }
 
 void tcp_front_end::close_after_greeting(closing how)
@@ -390,6 +391,7 @@ void tcp_front_end::serve(std::shared_ptr<connection> c)
     std::string greeting;
     std::string tail;
     std::size_t split;
+    std::function<void()> between;
     std::optional<closing> close_after;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -397,12 +399,15 @@ void tcp_front_end::serve(std::shared_ptr<connection> c)
         c->newer_framing = greeting_ ? greeting_v2_ : major_of(version_) >= 2;
         tail = greeting_tail_;
         split = greeting_split_;
+        between = greeting_between_;
         close_after = close_after_greeting_;
     }
     bool alive = true;
     if (split > 0 && split < greeting.size()) {
-        alive = write_bytes(*c, greeting.substr(0, split)) &&
-                write_bytes(*c, greeting.substr(split) + tail);
+        alive = write_bytes(*c, greeting.substr(0, split));
+        if (alive && between)
+            between();
+        alive = alive && write_bytes(*c, greeting.substr(split) + tail);
     } else if (!greeting.empty() || !tail.empty()) {
         alive = write_bytes(*c, greeting + tail);
     }

@@ -64,8 +64,10 @@ public:
     void set_greeting(std::string bytes, bool newer_framing);
     // Sent in the same write as the greeting.
     void set_greeting_tail(std::string bytes);
-    // The greeting in two writes, the first of this many bytes.
-    void set_greeting_split(std::size_t first);
+    // The greeting in two writes, the first of this many bytes; between
+    // (when given) runs on the serving thread between them, so a test may
+    // hold the second until the host has taken the first.
+    void set_greeting_split(std::size_t first, std::function<void()> between = {});
     // Instead of anything after the greeting, close.
     void close_after_greeting(closing how);
 
@@ -145,6 +147,7 @@ private:
     bool greeting_v2_ = true;
     std::string greeting_tail_;
     std::size_t greeting_split_ = 0;
+    std::function<void()> greeting_between_;
     std::optional<closing> close_after_greeting_;
     bool byte_by_byte_ = false;
     std::string append_next_;

@@ -9,6 +9,7 @@
 
 #include <boost/core/demangle.hpp>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -208,6 +209,16 @@ TEST_F(ZftpClient, Greetings)
         std::string text;
         std::size_t idles;
     };
+    // Split at the line end, the rest held until the client has matched the
+    // first piece and waits for its line end.
+    const auto split_at_line_end = [&](emulator::tcp_front_end& f, const std::string& greeting,
+                                       std::size_t at) {
+        f.set_greeting(greeting, true);
+        f.set_greeting_split(at, [&] {
+            eventually(
+                [&] { return count_lines(log, "greeting matched before its line end") > 0; });
+        });
+    };
     const std::vector<row> rows = {
         {"whole", [&](auto& f) { f.set_greeting(line + "\n", true); }, 0, line, 0},
         {"split",
@@ -231,28 +242,15 @@ TEST_F(ZftpClient, Greetings)
         {"cr lf", [&](auto& f) { f.set_greeting(line + "\r\n", true); }, 0, line, 0},
         // Split just before the line end: the rest is the greeting's, never a
         // frame's.
-        {"split before its lf",
-         [&](auto& f) {
-             f.set_greeting(line + "\n", true);
-             f.set_greeting_split(line.size());
-         },
-         0, line, 0},
+        {"split before its lf", [&](auto& f) { split_at_line_end(f, line + "\n", line.size()); }, 0,
+         line, 0},
         {"cr lf split before its lf",
-         [&](auto& f) {
-             f.set_greeting(line + "\r\n", true);
-             f.set_greeting_split(line.size() + 1);
-         },
-         0, line, 0},
+         [&](auto& f) { split_at_line_end(f, line + "\r\n", line.size() + 1); }, 0, line, 0},
         {"cr lf split before its cr",
-         [&](auto& f) {
-             f.set_greeting(line + "\r\n", true);
-             f.set_greeting_split(line.size());
-         },
-         0, line, 0},
+         [&](auto& f) { split_at_line_end(f, line + "\r\n", line.size()); }, 0, line, 0},
         {"cr lf split with an idle",
          [&](auto& f) {
-             f.set_greeting(line + "\r\n", true);
-             f.set_greeting_split(line.size());
+             split_at_line_end(f, line + "\r\n", line.size());
              f.set_greeting_tail(notification_frame(2, ""));
          },
          0, line, 1},
@@ -465,6 +463,108 @@ TEST_F(ZftpClient, AStalledAnswerTimesOutAndNeverReachesTheNextExchange)
         EXPECT_EQ(next.str().find("first"), std::string::npos);
     }
     EXPECT_EQ(rig.observer.calls(), 1);
+}
+
+// Notifications that keep coming while the answer does not never extend the
+// exchange's wait: it ends at its time-out while they still flow.
+TEST_F(ZftpClient, NotificationsNeverExtendAnExchangesWait)
+{
+    net_rig rig;
+    rig.connect(0, 300);
+    rig.model.put_file("/ONE.BIN", "first file");
+    latch stalled;
+    latch release;
+    bool held = false;
+    rig.front.set_before_response([&] {
+        if (!held) {
+            held = true;
+            stalled.open();
+            release.wait();
+        }
+    });
+    std::atomic<bool> read_ended{false};
+    std::atomic<bool> notifier_gave_up{false};
+    std::thread notifier([&] {
+        stalled.wait();
+        // One every 50 ms, far inside the exchange's 300 ms, for far longer
+        // than it may wait.
+        const auto limit = std::chrono::steady_clock::now() + latch::default_limit;
+        while (!read_ended) {
+            if (std::chrono::steady_clock::now() > limit) {
+                notifier_gave_up = true;
+                return;
+            }
+            rig.front.notify(5, "n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    std::ostringstream out;
+    EXPECT_THROW(rig.client->read("/ONE.BIN", out), operation_timed_out);
+    read_ended = true;
+    notifier.join();
+    release.open();
+    EXPECT_FALSE(notifier_gave_up);
+    EXPECT_GE(count_lines(log, notification_seen), 1u);
+}
+
+// The host gave an exchange up and ended the link: the operations after it
+// say why (the host's time-out or cancel), not that the device reset it.
+TEST_F(ZftpClient, AfterTheHostEndedTheLinkTheNextOperationsSayWhy)
+{
+    struct row {
+        const char* name;
+        bool cancel;
+        const std::type_info* type;
+    };
+    for (const row& r : {row{"time-out", false, &typeid(operation_timed_out)},
+                         row{"cancel", true, &typeid(operation_canceled)}}) {
+        SCOPED_TRACE(r.name);
+        log.clear();
+        net_rig rig;
+        rig.connect(0, r.cancel ? 60000 : 200);
+        rig.model.put_file("/ONE.BIN", "first file");
+        latch stalled;
+        latch release;
+        bool held = false;
+        rig.front.set_before_response([&] {
+            if (!held) {
+                held = true;
+                stalled.open();
+                release.wait();
+            }
+        });
+        std::thread canceller([&] {
+            stalled.wait();
+            if (r.cancel)
+                rig.client->cancel();
+        });
+        std::ostringstream out;
+        try {
+            rig.client->read("/ONE.BIN", out);
+            ADD_FAILURE() << "no error";
+        } catch (const std::exception& e) {
+            EXPECT_TRUE(typeid(e) == *r.type) << boost::core::demangle(typeid(e).name());
+        }
+        canceller.join();
+        release.open();
+        rig.client->reset_cancel();
+        for (int i = 0; i < 2; ++i) {
+            try {
+                std::istringstream in("x");
+                if (i == 0)
+                    rig.client->read("/ONE.BIN", out);
+                else
+                    rig.client->write("/W.BIN", in);
+                ADD_FAILURE() << "no error";
+            } catch (const std::exception& e) {
+                EXPECT_TRUE(typeid(e) == *r.type)
+                    << boost::core::demangle(typeid(e).name()) << ": " << e.what();
+            }
+        }
+        EXPECT_EQ(count_lines(log, "10054"), 0u);
+        EXPECT_EQ(count_lines(log, "link ended by the host"), 2u);
+        EXPECT_EQ(rig.observer.calls(), 1);
+    }
 }
 
 TEST_F(ZftpClient, ACancelAfterTheRequestNeverLeaksIntoTheNextRead)

@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -338,7 +339,8 @@ TEST_F(real_avahi, DiscoversResolvesConnectsAndFindsTheDeviceAgainAfterADaemonRe
     EXPECT_EQ(poster.posts(), (std::vector<post_record>{published(device->id(), 0)}));
     // Resolved as "<host>.local." and answered by the record query on veth0;
     // a unique local address is not tied to its interface.
-    EXPECT_EQ(driver->unique_ids(), (std::vector<std::uint64_t>{0}));
+    EXPECT_EQ(driver->links(),
+              (std::vector<std::string>{"[fd00:5a::1]:" + std::to_string(device->port())}));
     EXPECT_TRUE(traced("server ipv6 address: fd00:5a::1"));
     std::ostringstream info;
     poster.connection(device->id())->read("/DEVICE.BPB", info);
@@ -360,6 +362,50 @@ TEST_F(real_avahi, DiscoversResolvesConnectsAndFindsTheDeviceAgainAfterADaemonRe
     publish(name, device->port());
     ASSERT_TRUE(poster.wait_posts(3));
     EXPECT_EQ(poster.posts()[2], published(device->id(), 0));
+}
+
+// Two devices, each on a unique local address of its own and announced with
+// its own host name: both are published (a routable address has no scope
+// id, so only the whole link tells them apart).
+TEST_F(real_avahi, TwoDevicesOnTheirOwnUniqueLocalAddressesAreBothPublished)
+{
+    const std::vector<std::string> addresses{"fd00:5a::2", "fd00:5a::3"};
+    std::vector<std::unique_ptr<net_device>> devices;
+    std::vector<std::unique_ptr<spawned>> publishers;
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        std::string error;
+        ASSERT_EQ(run({"ip", "addr", "add", addresses[i] + "/64", "dev", "veth0", "nodad"}, &error),
+                  0)
+            << error;
+        devices.push_back(std::make_unique<net_device>("2.0.5", addresses[i]));
+        const std::string host =
+            "zarvo-" + std::to_string(getpid()) + "-" + std::to_string(i) + ".local";
+        publishers.push_back(std::make_unique<spawned>(
+            std::vector<std::string>{"avahi-publish", "-a", "-R", host, addresses[i]}));
+        ASSERT_TRUE(publishers.back()->wait_for("Established under name"))
+            << publishers.back()->output();
+        publishers.push_back(std::make_unique<spawned>(std::vector<std::string>{
+            "avahi-publish", "-s", "-H", host, "zarvo-device-" + std::to_string(i),
+            "_zarvo-ftp._tcp", std::to_string(devices.back()->port())}));
+        ASSERT_TRUE(publishers.back()->wait_for("Established under name"))
+            << publishers.back()->output();
+        expected.push_back("[" + addresses[i] + "]:" + std::to_string(devices.back()->port()));
+    }
+
+    driver = std::make_unique<dorvane::sd_driver>(&poster);
+    driver->set_library_name(std::string("libdns_sd.so.1"));
+    driver->waits().retry_pause = std::chrono::milliseconds(200);
+    driver->start();
+    ASSERT_TRUE(poster.wait_posts(2));
+    auto links = driver->links();
+    std::sort(links.begin(), links.end());
+    EXPECT_EQ(links, expected);
+    for (const auto& m : log.messages())
+        EXPECT_EQ(m.find("Server allready registered "), std::string::npos) << m;
+    driver->stop();
+    driver.reset();
+    poster.clear();
 }
 
 // A run of the fixture killed once its namespace and daemon are up leaves no
@@ -416,6 +462,79 @@ TEST(installed_dnssd_library, AttemptsWithoutADaemonLeaveNothingBehind)
     EXPECT_EQ(process_resources().threads, before.threads);
     EXPECT_TRUE(poster.posts().empty());
     zarvo::clear_trace_loggers();
+}
+
+// Standard error goes to a file while it lives.
+class captured_stderr {
+public:
+    explicit captured_stderr(const fs::path& file)
+        : file_(file)
+    {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        dup2(fd, 2);
+        close(fd);
+    }
+    ~captured_stderr() { restore(); }
+    captured_stderr(const captured_stderr&) = delete;
+    captured_stderr& operator=(const captured_stderr&) = delete;
+
+    std::string text()
+    {
+        restore();
+        std::ifstream in(file_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::fflush(stderr);
+        dup2(saved_, 2);
+        close(saved_);
+        saved_ = -1;
+    }
+
+    fs::path file_;
+    int saved_ = -1;
+};
+
+// A start of discovery as the program makes it (the warning variable unset)
+// prints nothing of the compatibility library's on standard error.
+TEST(installed_dnssd_library, AStartPrintsNoWarning)
+{
+    if (access("/usr/lib/x86_64-linux-gnu/libdns_sd.so.1", F_OK) != 0 &&
+        access("/usr/lib/libdns_sd.so.1", F_OK) != 0)
+        GTEST_SKIP() << "the installed DNS-SD library is missing";
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    ::unsetenv("AVAHI_COMPAT_NOWARN");
+    recording_logger log;
+    zarvo::set_trace_logger(&log);
+    temp_dir folder;
+    std::string printed;
+    {
+        captured_stderr captured(folder / "stderr.txt");
+        recording_poster poster;
+        dorvane::sd_driver driver(&poster);
+        driver.set_library_name(std::string("libdns_sd.so.1"));
+        driver.waits().retry_pause = std::chrono::milliseconds(10);
+        driver.start();
+        // A connection was made and its browse tried (and failed, no daemon).
+        EXPECT_TRUE(eventually([&] {
+            for (const auto& m : log.messages()) {
+                if (m.find("browse err: ") != std::string::npos)
+                    return true;
+            }
+            return false;
+        }));
+        driver.stop();
+        printed = captured.text();
+    }
+    zarvo::clear_trace_loggers();
+    EXPECT_EQ(printed.find("WARNING"), std::string::npos) << printed;
 }
 
 } // namespace

@@ -24,13 +24,28 @@ public:
     sd_rig();
     ~sd_rig();
 
-    // The device as the service name on the interface (its scope id): the
-    // resolve answers "<name>.local." and its port.
+    // A scope id for map_target: the interface the lookup is asked on, as a
+    // link-local address has.
+    static constexpr std::uint32_t interface_scope = 0xFFFFFFFF;
+
+    // The device as the service name on the interface: the resolve answers
+    // "<name>.local." and its port, the lookup that scope id (by default the
+    // interface's; 0 as a routable address has).
     void announce(const std::string& name, const net_device& device, std::uint32_t interface_index);
+    void announce(const std::string& name, const net_device& device, std::uint32_t interface_index,
+                  std::uint32_t scope_id);
     // The resolve answer without the announcement.
-    void prepare(const std::string& name, const net_device& device, std::uint32_t interface_index);
+    void prepare(const std::string& name, const net_device& device, std::uint32_t interface_index,
+                 std::uint32_t scope_id);
+    void prepare(const std::string& name, const net_device& device, std::uint32_t interface_index)
+    {
+        prepare(name, device, interface_index, interface_index);
+    }
     // The target's address and scope id for the lookup.
     void map_target(const std::string& target, std::uint32_t scope_id);
+
+    // The driver's text of the device's link on ::1 with that scope id.
+    static std::string link_of(const net_device& device, std::uint32_t scope_id);
 
     // Ends the driver and the clients it published (before the devices go).
     void finish();

@@ -122,6 +122,29 @@ INSTANTIATE_TEST_SUITE_P(rows, hid_first_report_test,
                                                     : "corrupt_first_report_announcing_more");
                          });
 
+// A stray last report, then the real response of several reports: the real
+// first report is discarded with the stray, and stopped, so the device does
+// not wait for an answer to it while the host sends its next message.
+TEST_F(hid_device_test, a_discarded_report_announcing_more_is_stopped)
+{
+    handler.answer_with([](const auto&) { return device_answer::ok(bytes_of(200, 6)); });
+    std::string stale = stale_report(7);
+    stale[1] = static_cast<char>(62 << 2);
+    device.inject_at(usb_front_end::point::before_response_report, 0, {stale});
+    auto request = request_of("q");
+    std::stringstream response;
+    EXPECT_THROW(host->download(request, response, cancel), bad_response);
+    EXPECT_THAT(host_lines_when(2), ElementsAre(::testing::_, "H0 0104"));
+
+    const std::string next_payload = bytes_of(200, 8);
+    handler.answer_with([=](const auto&) { return device_answer::ok(next_payload); });
+    auto next = request_of("n");
+    std::stringstream answer;
+    EXPECT_EQ(host->download(next, answer, cancel), 0);
+    EXPECT_TRUE(answer.str() == next_payload);
+    EXPECT_THAT(device.violations(), IsEmpty());
+}
+
 TEST_F(hid_device_test, a_device_that_streams_on_after_the_stop_is_not_heard_next_time)
 {
     start_thread();
