@@ -166,6 +166,20 @@ QJsonArray scenarioRoutes()
                                     QStringLiteral("time"), {{"utc", fakeUtc}})};
 }
 
+// The scenario's rules after first, with the upload of held waiting for the
+// test to release gate (FakeWebService::release).
+QJsonArray routesHoldingUpload(const Exercise& held, const QString& gate,
+                               const QJsonArray& first = {})
+{
+    QJsonArray routes{
+        QJsonObject{{"method", "PUT"}, {"path", "*/" + held.uploadPath()}, {"holdUntil", gate}}};
+    for (const QJsonValue& rule : first)
+        routes.append(rule);
+    for (const QJsonValue& rule : scenarioRoutes())
+        routes.append(rule);
+    return routes;
+}
+
 // Waits until the device-less window's device list has started: the list
 // was read and its start asked for the device picture.
 void waitForDeviceList(EndToEndRun& run)
@@ -213,12 +227,7 @@ TEST_F(EndToEnd, FirstStartAndAFullAutomaticSync)
     // The first upload waits on the web service until the tray has been seen
     // syncing, however busy the machine.
     const QString uploadGate = QStringLiteral("tray-seen");
-    QJsonArray routes{QJsonObject{{"method", "PUT"},
-                                  {"path", "*/" + exercises.front().uploadPath()},
-                                  {"holdUntil", uploadGate}}};
-    for (const QJsonValue& rule : scenarioRoutes())
-        routes.append(rule);
-    m_run->setRoutes(routes);
+    m_run->setRoutes(routesHoldingUpload(exercises.front(), uploadGate));
     zarvo::test::usb_test_device device;
     seed(device, exercises);
 
@@ -401,11 +410,7 @@ TEST_F(EndToEnd, ASecondStartDuringASyncLeavesTheRunAlone)
     const Exercise& held = exercises.at(1);
     // The upload waits until the second start has been answered.
     const QString uploadGate = QStringLiteral("second-start-seen");
-    QJsonArray routes{QJsonObject{
-        {"method", "PUT"}, {"path", "*/" + held.uploadPath()}, {"holdUntil", uploadGate}}};
-    for (const QJsonValue& rule : scenarioRoutes())
-        routes.append(rule);
-    m_run->setRoutes(routes);
+    m_run->setRoutes(routesHoldingUpload(held, uploadGate));
     zarvo::test::usb_test_device device;
     seed(device, exercises);
     ASSERT_TRUE(m_run->startProgram());
@@ -480,13 +485,8 @@ TEST_F(EndToEnd, SynchronizeDuringTheAutomaticSyncStartsNoSecondRun)
     ASSERT_FALSE(exercisesScript.isEmpty());
     // The upload waits until the click has been made.
     const QString uploadGate = QStringLiteral("clicked");
-    QJsonArray routes{QJsonObject{{"method", "PUT"},
-                                  {"path", "*/" + held.uploadPath()},
-                                  {"holdUntil", uploadGate}},
-                      phaseScript(QStringLiteral("exercises"), exercisesScript + click)};
-    for (const QJsonValue& rule : scenarioRoutes())
-        routes.append(rule);
-    m_run->setRoutes(routes);
+    m_run->setRoutes(routesHoldingUpload(
+        held, uploadGate, {phaseScript(QStringLiteral("exercises"), exercisesScript + click)}));
     zarvo::test::usb_test_device device;
     seed(device, exercises);
     ASSERT_TRUE(m_run->startProgram());
