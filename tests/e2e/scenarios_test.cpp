@@ -113,6 +113,19 @@ protected:
         }
         return found;
     }
+    // Each exercise reached the web service once.
+    void expectEachUploadedOnce(const std::vector<Exercise>& exercises) const
+    {
+        for (const Exercise& exercise : exercises)
+            EXPECT_EQ(uploadsOf(exercise).size(), 1) << exercise.uploadPath().toStdString();
+    }
+    int logins() const
+    {
+        int count = 0;
+        for (const FakeRequest& request : m_run->web().requests())
+            count += request.path.endsWith(QLatin1String("/login/user/associateToApp"));
+        return count;
+    }
     int exerciseUploads() const
     {
         int count = 0;
@@ -430,12 +443,8 @@ TEST_F(EndToEnd, ASecondStartDuringASyncLeavesTheRunAlone)
     m_run->web().release(uploadGate);
 
     ASSERT_TRUE(waitForDone(device)) << "state: " << state(device).toStdString();
-    for (const Exercise& exercise : exercises)
-        EXPECT_EQ(uploadsOf(exercise).size(), 1) << exercise.uploadPath().toStdString();
-    int logins = 0;
-    for (const FakeRequest& request : m_run->web().requests())
-        logins += request.path.endsWith(QLatin1String("/login/user/associateToApp"));
-    EXPECT_EQ(logins, 1);
+    expectEachUploadedOnce(exercises);
+    EXPECT_EQ(logins(), 1);
     EXPECT_EQ(logCount(QStringLiteral("Start... Version: ")), starts) << "no page started again";
     EXPECT_EQ(m_run->programWindows().size(), 1) << "one window serves the device";
     stopAndCheckEveryScenario(*m_run);
@@ -497,12 +506,8 @@ TEST_F(EndToEnd, SynchronizeDuringTheAutomaticSyncStartsNoSecondRun)
     m_run->web().release(uploadGate);
 
     ASSERT_TRUE(waitForDone(device)) << "state: " << state(device).toStdString();
-    for (const Exercise& exercise : exercises)
-        EXPECT_EQ(uploadsOf(exercise).size(), 1) << exercise.uploadPath().toStdString();
-    int logins = 0;
-    for (const FakeRequest& request : m_run->web().requests())
-        logins += request.path.endsWith(QLatin1String("/login/user/associateToApp"));
-    EXPECT_EQ(logins, 1);
+    expectEachUploadedOnce(exercises);
+    EXPECT_EQ(logins(), 1);
     EXPECT_EQ(logCount(QStringLiteral("There is already a sync ongoing")), 0);
     stopAndCheckEveryScenario(*m_run);
 }
@@ -554,8 +559,7 @@ TEST_F(EndToEnd, APhaseCallbackThatThrowsEndsTheRunAndTheNextSyncCompletes)
         m_run->waitForLog(QStringLiteral("Device disappeared: DeviceId: ") + decimalId(device)));
     ASSERT_EQ(m_run->emulator("plug " + device.serial()), "ok");
     ASSERT_TRUE(waitForDone(device)) << "state: " << state(device).toStdString();
-    for (const Exercise& exercise : exercises)
-        EXPECT_EQ(uploadsOf(exercise).size(), 1) << exercise.uploadPath().toStdString();
+    expectEachUploadedOnce(exercises);
     EXPECT_EQ(deviceFile(device, QStringLiteral("/U/0/UDEVSET.BPB")), userSettings);
     stopAndCheckEveryScenario(*m_run);
 }
