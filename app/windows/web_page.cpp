@@ -48,8 +48,9 @@ void WebPage::javaScriptConsoleMessage(const QString& message, int, const QStrin
 {
     if (!message.startsWith(QLatin1String("-D")))
         return;
-    QString line = message;
-    line.remove(QStringLiteral("-D"));
+    // Only the marker goes: a "-D" further on belongs to the line (a folder
+    // such as "/tmp/rse-DZ1" must name that folder in the log).
+    QString line = message.mid(2);
     // Server addresses stay out of the log.
     if (!PageAddresses::content().isEmpty())
         line.remove(PageAddresses::content());

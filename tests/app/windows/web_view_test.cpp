@@ -99,7 +99,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ConsoleCase{"-D loading https://content.ravo.test/contentserver/ui/a.html",
                                   " loading /ui/a.html"},
                       ConsoleCase{"-D asking https://content.ravo.test/v2/time", " asking /time"},
-                      ConsoleCase{"-D twice -D inside", " twice  inside"},
+                      // Only the marker goes: a "-D" inside is the line's own text
+                      // (a folder such as "/tmp/rse-DZ1" names that folder).
+                      ConsoleCase{"-D twice -D inside", " twice -D inside"},
+                      ConsoleCase{"-D Backup done: /tmp/rse-DZ1/backups/80147800 OK",
+                                  " Backup done: /tmp/rse-DZ1/backups/80147800 OK"},
                       ConsoleCase{"Set dialog layout.", nullptr},
                       ConsoleCase{"-d lower case", nullptr},
                       ConsoleCase{" -D not at the start", nullptr}),
